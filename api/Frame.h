@@ -1,0 +1,72 @@
+#pragma once
+// The frames every export runs in: clear the handle's last error, run one engine operation,
+// turn whatever it throws into a stored last error and a result code. No exception leaves.
+#include <exception>
+#include <string>
+
+#include "api/ResultCodes.h"
+#include "api/photarc.h"
+#include "engine/LightEngine.h"
+#include "link/LeException.h"
+
+namespace orvapi::api {
+
+inline LightEngine* engineOf(OrvHandle handle) { return static_cast<LightEngine*>(handle); }
+
+// Stores a last error without letting a failure of the store itself escape.
+inline void storeLastError(LightEngine& engine, int code, const std::string& text) noexcept {
+    try {
+        engine.setLastError(code, text);
+    } catch (...) {
+    }
+}
+
+// Device family: the exception's own code and text; 11001.
+template <class Body>
+int32_t deviceFrame(OrvHandle handle, Body&& body) noexcept {
+    LightEngine* engine = engineOf(handle);
+    if (engine == nullptr) return kDeviceFailure;
+    storeLastError(*engine, 0, std::string());
+    try {
+        body(*engine);
+        return kSuccess;
+    } catch (const LeException& failure) {
+        storeLastError(*engine, failure.code, failure.description);
+    } catch (const std::exception& failure) {
+        storeLastError(*engine, -1, failure.what());
+    } catch (...) {
+        storeLastError(*engine, -1, "Unknown error occurred.");
+    }
+    return kDeviceFailure;
+}
+
+// Connection family: whatever failed, the stored code equals the result, 11004.
+template <class Body>
+int32_t connectionFrame(OrvHandle handle, Body&& body) noexcept {
+    LightEngine* engine = engineOf(handle);
+    if (engine == nullptr) return kConnectionFailure;
+    storeLastError(*engine, 0, std::string());
+    try {
+        body(*engine);
+        return kSuccess;
+    } catch (const LeException& failure) {
+        storeLastError(*engine, kConnectionFailure, failure.description);
+    } catch (const std::exception& failure) {
+        storeLastError(*engine, kConnectionFailure, failure.what());
+    } catch (...) {
+        storeLastError(*engine, kConnectionFailure, "Unknown error occurred.");
+    }
+    return kConnectionFailure;
+}
+
+// No frame: no last error is touched; only a crash-proof shell with the given failure result.
+template <class Body>
+int32_t plainCall(int32_t failureResult, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return failureResult;
+    }
+}
+
+}  // namespace orvapi::api

@@ -1,0 +1,67 @@
+// Connection life cycle and the command transaction of Gen3LightEngine.
+// Lock order: engineMutex, then the serial port's own lock (taken inside each SerialPort call).
+#include "engine/DriverFailures.h"
+#include "engine/Gen3LightEngine.h"
+#include "link/LeException.h"
+#include "link/TcpTransport.h"
+
+namespace orvapi {
+
+Gen3LightEngine::Gen3LightEngine(std::chrono::milliseconds replyTimeout_)
+    : serialLink(replyTimeout_), replyTimeout(replyTimeout_) {}
+
+Gen3LightEngine::~Gen3LightEngine() {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    closeLinks();
+}
+
+void Gen3LightEngine::closeLinks() {
+    if (serialLink.isOpen()) serialLink.close();
+    const int32_t socket = tcpSocket.exchange(0);
+    if (socket != 0) tcpClose(socket);
+}
+
+void Gen3LightEngine::connectTCP(const std::string& address, uint16_t port) {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    closeLinks();
+    tcpSocket = tcpConnect(address, port, replyTimeout);
+}
+
+void Gen3LightEngine::connectCOM(const std::string& portName, uint32_t baudRate) {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    closeLinks();
+    serialLink.open(portName, baudRate);
+}
+
+void Gen3LightEngine::disconnect() {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    closeLinks();
+}
+
+bool Gen3LightEngine::getConnected() { return serialLink.isOpen() || tcpSocket != 0; }
+
+std::string Gen3LightEngine::executeCommand(const std::string& command) {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    if (serialLink.isOpen()) {
+        serialLink.purgeInput();
+        // A NUL ends the command on the wire; the terminator then goes too.
+        const size_t nul = command.find('\0');
+        serialLink.write(nul == std::string::npos ? command + "\n" : command.substr(0, nul));
+        return serialLink.readLine();
+    }
+    if (tcpSocket != 0) return tcpSendReceive(tcpSocket, command);
+    throw leFailure("Not connected");
+}
+
+void Gen3LightEngine::setLastError(int code, const std::string& text) {
+    std::lock_guard<std::mutex> guard(engineMutex);
+    lastError.set(code, text);
+}
+
+int Gen3LightEngine::getLastErrorCode() { return lastError.code(); }
+
+std::string Gen3LightEngine::getLastErrorText() { return lastError.text(); }
+
+void Gen3LightEngine::throwLeException() { throwTestException(); }
+
+}  // namespace orvapi

@@ -1,0 +1,143 @@
+#include "link/SerialPort.h"
+
+#include <asio.hpp>
+#include <stdexcept>
+#include <system_error>
+
+#include "link/platform/SerialPurge.h"
+
+namespace orvapi {
+
+struct SerialPort::Io {
+    asio::io_context ioContext;
+    asio::serial_port port{ioContext};
+};
+
+SerialPort::SerialPort(std::chrono::milliseconds readTimeout_)
+    : io(std::make_unique<Io>()), readTimeout(readTimeout_) {}
+
+SerialPort::~SerialPort() {
+    std::lock_guard<std::mutex> guard(portMutex);
+    closeLocked();
+}
+
+void SerialPort::open(const std::string& name, uint32_t baud) {
+    std::lock_guard<std::mutex> guard(portMutex);
+    if (io->port.is_open()) return;
+
+    std::error_code error;
+    io->port.open(name, error);
+    if (error) {
+        std::error_code ignored;
+        io->port.close(ignored);
+        throw std::runtime_error("Failed to open serial port " + name + " (" + error.message() +
+                                 "), baud rate: " + std::to_string(baud));
+    }
+    try {
+        using asio::serial_port_base;
+        io->port.set_option(serial_port_base::baud_rate(baud));
+        io->port.set_option(serial_port_base::character_size(8));
+        io->port.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one));
+        io->port.set_option(serial_port_base::parity(serial_port_base::parity::none));
+        io->port.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none));
+    } catch (const std::system_error&) {
+        // A half-configured port must not count as a connection.
+        std::error_code ignored;
+        io->port.close(ignored);
+        throw;
+    }
+    pending.clear();
+    openName = name;
+    openBaudRate = baud;
+    openFlag = true;
+}
+
+void SerialPort::close() {
+    std::lock_guard<std::mutex> guard(portMutex);
+    closeLocked();
+}
+
+void SerialPort::closeLocked() {
+    if (!io->port.is_open()) return;
+    std::error_code ignored;
+    io->port.cancel(ignored);
+    io->port.close(ignored);
+    pending.clear();
+    openBaudRate = 0;
+    openName.clear();
+    openFlag = false;
+}
+
+void SerialPort::write(const std::string& bytes) {
+    std::lock_guard<std::mutex> guard(portMutex);
+    std::error_code error;
+    asio::write(io->port, asio::buffer(bytes), error);
+    if (error)
+        throw std::runtime_error("Failed to write data to serial port " + openName + " (" + error.message() + ")");
+}
+
+void SerialPort::throwReadFailure(const std::string& message) const {
+    throw std::runtime_error("Failed to read data from serial port " + openName + " (" + message + ")");
+}
+
+std::string SerialPort::readLine() {
+    std::lock_guard<std::mutex> guard(portMutex);
+    if (!io->port.is_open()) throwReadFailure(std::make_error_code(std::errc::bad_file_descriptor).message());
+
+    const auto deadline = std::chrono::steady_clock::now() + readTimeout;
+    std::string line;
+    for (;;) {
+        // Consume what is buffered first; reading in chunks spares one system call per byte.
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const char byte = pending[i];
+            if (byte == '\n') {
+                pending.erase(0, i + 1);
+                return line;
+            }
+            if (byte != '\r') line.push_back(byte);
+        }
+        pending.clear();
+
+        char chunk[256];
+        std::error_code readError;
+        size_t received = 0;
+        bool finished = false;
+        io->port.async_read_some(asio::buffer(chunk), [&](const std::error_code& ec, size_t n) {
+            readError = ec;
+            received = n;
+            finished = true;
+        });
+        io->ioContext.restart();
+        const auto now = std::chrono::steady_clock::now();
+        if (deadline > now) io->ioContext.run_for(deadline - now);
+        if (!finished) {
+            // Time is up: cancel the read and let its handler run before leaving.
+            std::error_code ignored;
+            io->port.cancel(ignored);
+            io->ioContext.restart();
+            io->ioContext.run();
+            if (readError == asio::error::operation_aborted)
+                throwReadFailure(asio::error_code(asio::error::timed_out).message());
+        }
+        if (readError) throwReadFailure(readError.message());
+        pending.assign(chunk, received);
+    }
+}
+
+void SerialPort::purgeInput() {
+    std::lock_guard<std::mutex> guard(portMutex);
+    pending.clear();
+    if (io->port.is_open()) platform::purgeSerialInput(io->port.native_handle());
+}
+
+std::string SerialPort::portName() const {
+    std::lock_guard<std::mutex> guard(portMutex);
+    return openName;
+}
+
+uint32_t SerialPort::baudRate() const {
+    std::lock_guard<std::mutex> guard(portMutex);
+    return openBaudRate;
+}
+
+}  // namespace orvapi

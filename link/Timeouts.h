@@ -1,0 +1,11 @@
+#pragma once
+// Every time limit of the device link, in one place. Transports take them as parameters
+// so that tests can pass short ones.
+#include <chrono>
+
+namespace orvapi {
+
+// A reply that has not arrived (TCP) or not ended (serial) by then fails the command.
+constexpr std::chrono::milliseconds kReplyTimeout{100000};
+
+}  // namespace orvapi
