@@ -1,12 +1,18 @@
 # photarc_add_fuzzer(<name> SOURCES <files...> LIBS <libs...> [SMOKE_SECONDS <n>])
 # With PHOTARC_LIBFUZZER (clang) the target is a libFuzzer binary; otherwise it links a small
 # standalone driver that replays seeds and random mutations, so every build can smoke-test it.
+# Every fuzz target, so a build can make just these.
+if(NOT TARGET photarc_fuzzers)
+  add_custom_target(photarc_fuzzers)
+endif()
+
 function(photarc_add_fuzzer name)
   cmake_parse_arguments(FZ "" "SMOKE_SECONDS" "SOURCES;LIBS" ${ARGN})
   if(NOT FZ_SMOKE_SECONDS)
     set(FZ_SMOKE_SECONDS 5)
   endif()
   add_executable(${name} ${FZ_SOURCES})
+  add_dependencies(photarc_fuzzers ${name})
   target_link_libraries(${name} PRIVATE ${FZ_LIBS})
   if(PHOTARC_LIBFUZZER)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)

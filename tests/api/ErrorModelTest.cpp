@@ -1,0 +1,115 @@
+// The device error table, LeException and the base operations every driver shares.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <stdexcept>
+
+#include "engine/Gen3LightEngine.h"
+#include "link/DeviceErrors.h"
+#include "link/LeException.h"
+
+using namespace orvapi;
+
+TEST(DeviceErrors, KnownCodesGiveTheirMessages) {
+    EXPECT_EQ(getErrorMessage(0), "OK");
+    EXPECT_EQ(getErrorMessage(63), "Command is ignored because it would overload the power supply");
+    EXPECT_EQ(getErrorMessage(64), "TEC is not locked, channel(s) are disabled");
+    EXPECT_EQ(getErrorMessage(65), "TEC temperature is out of range");
+    EXPECT_EQ(getErrorMessage(74), "Lasers warming up");
+}
+
+TEST(DeviceErrors, UnknownCodesAreSpelledOut) {
+    EXPECT_EQ(getErrorMessage(54), "Error: 54");
+    EXPECT_EQ(getErrorMessage(-1), "Error: -1");
+    EXPECT_EQ(getErrorMessage(73), "Error: 73");
+    EXPECT_EQ(getErrorMessage(INT_MIN), "Error: -2147483648");
+    EXPECT_EQ(getErrorMessage(1000), "Error: 1000");
+}
+
+TEST(DeviceErrors, TableHasNoCodeTwice) {
+    // Each message belongs to one code: the open entry must not shadow a listed one.
+    std::map<std::string, int> seen;
+    for (const auto& [code, message] : deviceErrorMessages) EXPECT_TRUE(seen.emplace(message, code).second) << code;
+    EXPECT_EQ(deviceErrorMessages.size(), 18u);
+}
+
+TEST(LeException, ConstructorsSetCode) {
+    const LeException plain("X", "", "");
+    EXPECT_EQ(plain.code, -1);
+    EXPECT_EQ(plain.callStack, "");
+    EXPECT_EQ(plain.parameters, "");
+    const LeException coded("Y", 63);
+    EXPECT_EQ(coded.code, 63);
+    EXPECT_EQ(coded.description, "Y");
+    const LeException copy(coded);
+    EXPECT_EQ(copy.code, 63);
+    EXPECT_EQ(copy.description, "Y");
+}
+
+TEST(LeException, ReportLayout) {
+    EXPECT_EQ(LeException("X", "", "").toString(), "Description: X\r\n\r\nCALL STACK\r\n\r\n\r\nPARAMETERS\r\n");
+    EXPECT_EQ(LeException("D", "S", "P").toString(), "Description: D\r\n\r\nCALL STACK\r\nS\r\n\r\nPARAMETERS\r\nP");
+}
+
+TEST(LeException, IsNotAStandardException) {
+    bool caughtAsStd = false;
+    bool caughtAsOwn = false;
+    try {
+        try {
+            throw LeException("boom", 5);
+        } catch (const std::exception&) {
+            caughtAsStd = true;
+        }
+    } catch (const LeException& e) {
+        caughtAsOwn = e.code == 5;
+    }
+    EXPECT_FALSE(caughtAsStd);
+    EXPECT_TRUE(caughtAsOwn);
+}
+
+TEST(LightEngineBase, GetStringAndGetNumber) {
+    Gen3LightEngine engine;
+    EXPECT_EQ(engine.getNumber(), 42);
+    EXPECT_EQ(engine.getString(0), "0");
+    EXPECT_EQ(engine.getString(-17), "-17");
+    EXPECT_EQ(engine.getString(123), "123");
+    EXPECT_EQ(engine.getString(INT_MIN), "-2147483648");
+    EXPECT_EQ(engine.getString(INT_MAX), "2147483647");
+}
+
+TEST(Gen3Engine, FreshEngineState) {
+    Gen3LightEngine engine;
+    EXPECT_EQ(engine.getLastErrorCode(), 0);
+    EXPECT_EQ(engine.getLastErrorText(), "");
+    EXPECT_FALSE(engine.getConnected());
+    engine.disconnect();
+    EXPECT_FALSE(engine.getConnected());
+}
+
+TEST(Gen3Engine, LastErrorIsReplacedWhole) {
+    Gen3LightEngine engine;
+    engine.setLastError(5, "five");
+    EXPECT_EQ(engine.getLastErrorCode(), 5);
+    EXPECT_EQ(engine.getLastErrorText(), "five");
+    engine.setLastError(7, "");
+    EXPECT_EQ(engine.getLastErrorCode(), 7);
+    EXPECT_EQ(engine.getLastErrorText(), "");
+}
+
+TEST(Gen3Engine, TestExceptionAndNotConnected) {
+    Gen3LightEngine engine;
+    try {
+        engine.throwLeException();
+        FAIL() << "no exception";
+    } catch (const LeException& e) {
+        EXPECT_EQ(e.code, -1);
+        EXPECT_EQ(e.description, "Test exception thrown by light engine.");
+    }
+    try {
+        engine.getIntensity(2);
+        FAIL() << "no exception";
+    } catch (const LeException& e) {
+        EXPECT_EQ(e.code, -1);
+        EXPECT_EQ(e.description, "Not connected");
+    }
+}
