@@ -1,0 +1,66 @@
+// The syntax tree built by the parser and walked by the evaluator.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/errors.hpp"
+#include "chai/value.hpp"
+
+namespace chai {
+
+enum class NK : uint8_t {
+    File, Block, Const, InterpStr, Id, VarDecl, RefDecl, GlobalDecl, AttrDecl, Assign, Binary, And, Or,
+    Ternary, Prefix, Call, Dot, Index, VectorLit, MapLit, MapPair, RangeLit, Lambda, Def, Class, If, While,
+    For, Switch, Case, Default, Try, Catch, Finally, Return, Break, Continue, Noop
+};
+
+// Operator codes used by Binary, Prefix and Assign nodes.
+enum class OpCode : uint8_t {
+    Add, Sub, Mul, Div, Mod, Shl, Shr, BitAnd, BitOr, BitXor, Lt, Le, Gt, Ge, Eq, Ne,  // binary
+    Assign, Bind, Neg, Plus, Not, Compl, Incr, Decr, None
+};
+
+struct ParamDecl {
+    uint32_t name = 0;
+    std::string type;  // empty: untyped
+};
+
+struct Node {
+    NK kind = NK::Noop;
+    OpCode op = OpCode::None;
+    File_Position start, end;
+    std::shared_ptr<const std::string> file;
+    uint32_t name = 0;        // identifier (interned)
+    uint32_t name2 = 0;       // class name for methods/attributes
+    std::string text;         // operator text, annotation, type names
+    BoxRef value;             // constants
+    bool flag = false;        // Dot: has parentheses; Def: has guard; Catch: has guard
+    std::vector<ParamDecl> params;
+    std::vector<uint32_t> captures;
+    std::vector<std::unique_ptr<Node>> kids;
+    int height = 1;           // tree height, bounded so evaluation and destruction stay shallow
+    // Per call-site dispatch cache.
+    mutable const void* cache_key = nullptr;
+    mutable FuncRef cache_fn;
+
+    Node* kid(size_t i) const { return kids[i].get(); }
+};
+
+using NodePtr = std::unique_ptr<Node>;
+
+// Keeps a parsed program alive for as long as functions defined in it exist.
+struct Program {
+    NodePtr root;
+    std::string source;
+};
+using ProgramRef = std::shared_ptr<const Program>;
+
+// Interned identifiers, shared by all engines of the process.
+uint32_t intern(const std::string& s);
+const std::string& name_of(uint32_t id);
+
+// Re-prints a node the way error traces show code.
+std::string node_text(const Node& n);
+
+}  // namespace chai

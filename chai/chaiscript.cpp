@@ -1,0 +1,91 @@
+#include "chai/chaiscript.hpp"
+
+#include <fstream>
+#include <sstream>
+
+#include "chai/parser.hpp"
+
+namespace chai {
+
+ChaiScript::ChaiScript() : in_(std::make_unique<Interp>()) {}
+ChaiScript::~ChaiScript() = default;
+
+ChaiScript& ChaiScript::add(const Proxy_Function& f, const std::string& name) {
+    auto copy = std::make_shared<NativeFn>(dynamic_cast<const NativeFn&>(*f.fn));
+    copy->name = name;
+    // Parameter names may have been registered after fun() was called.
+    for (TypeKey& k : copy->params)
+        if (k.kind == TypeKey::Host)
+            if (const HostType* t = find_host_type(*k.host); t && !t->name.empty()) k.name = t->name;
+    in_->add_function(intern(name), copy);
+    return *this;
+}
+
+ChaiScript& ChaiScript::add(const Type_Registration& t, const std::string& name) {
+    register_host_type(*t.type, name, t.copy);
+    TypeKey k;
+    k.kind = TypeKey::Host;
+    k.host = t.type;
+    k.name = name;
+    in_->reg.type_names[name] = k;
+    return *this;
+}
+
+ChaiScript& ChaiScript::add(const Type_Conversion& c) {
+    c.install(in_->reg);
+    return *this;
+}
+
+ChaiScript& ChaiScript::set_global_box(Boxed_Value v, const std::string& name) {
+    v->is_temp = false;
+    in_->globals[intern(name)] = std::move(v);
+    return *this;
+}
+
+void ChaiScript::set_step_limit(uint64_t steps) {
+    in_->step_limit_ = steps;
+    in_->steps_ = 0;
+}
+
+Boxed_Value ChaiScript::guarded(const std::function<Boxed_Value()>& run) {
+    in_->ctl = Ctl::None;
+    in_->steps_ = 0;
+    try {
+        return run();
+    } catch (ScriptThrow& t) {
+        in_->ctl = Ctl::None;
+        const Box& b = *t.value;
+        std::string type = type_name_of(b);
+        std::string text;
+        if (auto* s = std::get_if<std::string>(&b.v)) {
+            text = *s;
+        } else if (auto* e = std::get_if<ErrorV>(&b.v)) {
+            text = e->what;
+        } else {
+            try {
+                text = type + ": " + in_->to_text(t.value);
+            } catch (...) {
+                text = type;
+            }
+        }
+        throw exception::uncaught_throw(type, text);
+    } catch (...) {
+        in_->ctl = Ctl::None;
+        throw;
+    }
+}
+
+Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filename) {
+    return guarded([&] { return in_->eval_text(text, filename); });
+}
+
+Boxed_Value ChaiScript::eval_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw exception::file_not_found_error(path);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    std::string text = ss.str();
+    return guarded([&] { return in_->eval_text(text, path); });
+}
+
+}  // namespace chai

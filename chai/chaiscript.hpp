@@ -1,0 +1,181 @@
+// Embedding API of the chai engine.
+//
+//   chai::ChaiScript engine;                       // engine with the standard library
+//   engine.add(chai::fun(&free_function), "f");    // free functions, lambdas, std::function
+//   engine.add(chai::fun(&Lamp::level), "level");  // member: object is the first argument,
+//                                                  // scripts write lamp.level() or level(lamp)
+//   engine.add(chai::fun(&Lamp::level, &lamp), "level");  // member bound to one object: level()
+//   engine.add(chai::user_type<Lamp>(), "Lamp");   // name used by type_name() and typed params
+//   engine.add(chai::constructor<Lamp()>(), "Lamp");  // Lamp() in scripts, held by shared_ptr
+//   engine.add(chai::base_class<Device, Lamp>());  // Device members callable on Lamp objects
+//   engine.add(chai::vector_conversion<std::vector<int>>());  // script Vector of ints -> vector<int>
+//   engine.eval("print(1)");  engine.eval_file("run.chai");
+//
+// Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
+// host functions; strings and bools must match. Void results are undefined script values, other
+// C++ types are held by value as opaque objects.
+//
+// Errors leaving eval/eval_file:
+//   chai::exception::eval_error        syntax and evaluation errors (std::runtime_error), with
+//                                      reason, filename, start_position (syntax) and call_stack
+//                                      (each entry: filename(), start().line, start().column)
+//   chai::exception::arithmetic_error  integer division by zero
+//   chai::exception::file_not_found_error  eval_file of a missing file
+//   chai::exception::uncaught_throw    a script throw() nothing caught (not a std::exception)
+//   anything a registered C++ function throws and the script does not catch, unchanged.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/binding.hpp"
+#include "chai/errors.hpp"
+
+namespace chai {
+
+using Boxed_Value = BoxRef;
+
+// A C++ function ready to be added under a name.
+struct Proxy_Function {
+    FuncRef fn;
+};
+
+struct Type_Registration {
+    const std::type_info* type;
+    std::shared_ptr<void> (*copy)(const void*);
+};
+
+// A conversion between script values and C++ types (base classes, vectors).
+struct Type_Conversion {
+    std::function<void(HostRegistry&)> install;
+};
+
+// ---- fun ----
+template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
+
+template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...)) {
+    return {detail::make_host_fn<R, C&, A...>([m](C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
+}
+template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...) const) {
+    return {detail::make_host_fn<R, const C&, A...>(
+        [m](const C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
+}
+template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), O* obj) {
+    C* o = obj;
+    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
+}
+template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...) const, O* obj) {
+    const C* o = obj;
+    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
+}
+template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), const std::shared_ptr<O>& obj) {
+    std::shared_ptr<C> o = obj;
+    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return ((*o).*m)(std::forward<A>(a)...); })};
+}
+// Data member: read access, obj.name.
+template <class C, class T, std::enable_if_t<!std::is_function_v<T>, int> = 0> Proxy_Function fun(T C::*m) {
+    return {detail::make_host_fn<T&, C&>([m](C& o) -> T& { return o.*m; })};
+}
+// Lambdas, functors and std::function: signature deduced from operator().
+template <class F, class = decltype(&F::operator())> Proxy_Function fun(F f) {
+    return {detail::call_sig<decltype(&F::operator())>::make(std::move(f))};
+}
+
+template <class T> Type_Registration user_type() {
+    if constexpr (std::is_copy_constructible_v<T> && !std::is_abstract_v<T>) return {&typeid(T), &detail::copy_object<T>};
+    else return {&typeid(T), nullptr};
+}
+
+template <class Sig> struct ctor_helper;
+template <class T, class... A> struct ctor_helper<T(A...)> {
+    static Proxy_Function make() {
+        return {detail::make_host_fn<std::shared_ptr<T>, A...>([](A... a) { return std::make_shared<T>(a...); })};
+    }
+};
+template <class Sig> Proxy_Function constructor() { return ctor_helper<Sig>::make(); }
+
+template <class Base, class Derived> Type_Conversion base_class() {
+    return {[](HostRegistry& r) {
+        r.bases[{std::type_index(typeid(Derived)), std::type_index(typeid(Base))}] = [](void* p) -> void* {
+            return static_cast<Base*>(static_cast<Derived*>(p));
+        };
+    }};
+}
+
+template <class V> Type_Conversion vector_conversion() {
+    return {[](HostRegistry& r) {
+        r.vector_conv[std::type_index(typeid(V))] = [](const Vector& v) -> std::shared_ptr<void> {
+            using E = typename V::value_type;
+            auto out = std::make_shared<V>();
+            for (const BoxRef& b : v) {
+                if constexpr (std::is_arithmetic_v<E> && !std::is_same_v<E, bool>) {
+                    if (!b->is_num() || b->num().kind != kind_for<E>()) throw ConversionFailed{};
+                    out->push_back(b->num().as<E>());
+                } else if constexpr (std::is_same_v<E, bool>) {
+                    auto* x = std::get_if<bool>(&b->v);
+                    if (!x) throw ConversionFailed{};
+                    out->push_back(*x);
+                } else if constexpr (std::is_same_v<E, std::string>) {
+                    auto* x = std::get_if<std::string>(&b->v);
+                    if (!x) throw ConversionFailed{};
+                    out->push_back(*x);
+                } else {
+                    auto* h = std::get_if<HostObj>(&b->v);
+                    if (!h || *h->type != typeid(E)) throw ConversionFailed{};
+                    out->push_back(*static_cast<E*>(h->ptr.get()));
+                }
+            }
+            return out;
+        };
+    }};
+}
+
+// Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
+template <class T> T boxed_cast(const Boxed_Value& b);
+
+class ChaiScript {
+public:
+    ChaiScript();
+    ~ChaiScript();
+    ChaiScript(const ChaiScript&) = delete;
+    ChaiScript& operator=(const ChaiScript&) = delete;
+
+    ChaiScript& add(const Proxy_Function& f, const std::string& name);
+    ChaiScript& add(const Type_Registration& t, const std::string& name);
+    ChaiScript& add(const Type_Conversion& c);
+    // A global variable visible everywhere (copy of the value).
+    template <class T> ChaiScript& add_global(const T& value, const std::string& name) {
+        return set_global_box(detail::wrap_result<const T&>(value), name);
+    }
+
+    Boxed_Value eval(const std::string& text, const std::string& filename = "__EVAL__");
+    Boxed_Value eval_file(const std::string& path);
+    template <class T> T eval(const std::string& text) { return boxed_cast<T>(eval(text)); }
+
+    // Caps evaluation steps (loop iterations and calls); 0 = unlimited. For untrusted input.
+    void set_step_limit(uint64_t steps);
+
+private:
+    ChaiScript& set_global_box(Boxed_Value v, const std::string& name);
+    Boxed_Value guarded(const std::function<Boxed_Value()>& run);
+    std::unique_ptr<Interp> in_;
+};
+
+template <class T> T boxed_cast(const Boxed_Value& b) {
+    using D = std::remove_cv_t<std::remove_reference_t<T>>;
+    if constexpr (std::is_same_v<D, Boxed_Value>) {
+        return b;
+    } else if constexpr (std::is_same_v<D, bool>) {
+        if (auto* v = std::get_if<bool>(&b->v)) return *v;
+    } else if constexpr (std::is_arithmetic_v<D>) {
+        if (b->is_num()) return b->num().as<D>();
+    } else if constexpr (std::is_same_v<D, std::string>) {
+        if (auto* v = std::get_if<std::string>(&b->v)) return *v;
+    } else {
+        if (auto* h = std::get_if<HostObj>(&b->v))
+            if (*h->type == typeid(D)) return *static_cast<D*>(h->ptr.get());
+    }
+    throw exception::bad_boxed_cast("Cannot perform boxed_cast");
+}
+
+}  // namespace chai

@@ -1,0 +1,400 @@
+// Function values, overload resolution and calls.
+#include <algorithm>
+
+#include "chai/interp.hpp"
+
+namespace chai {
+
+TypeKey key_any() { return TypeKey{}; }
+TypeKey key_num(NumKind k) {
+    TypeKey t;
+    t.kind = TypeKey::Num;
+    t.nk = k;
+    t.name = kind_name(k);
+    return t;
+}
+TypeKey key_of(TypeKey::Kind k, const char* name) {
+    TypeKey t;
+    t.kind = k;
+    t.name = name;
+    return t;
+}
+std::string key_name(const TypeKey& k) { return k.kind == TypeKey::Any ? "Object" : k.name; }
+
+uint32_t id_this() {
+    static const uint32_t id = intern("this");
+    return id;
+}
+
+FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
+                    int arity) {
+    auto f = std::make_shared<NativeFn>();
+    f->name = name;
+    f->arity = arity == -2 ? static_cast<int>(params.size()) : arity;
+    f->params = std::move(params);
+    f->fn = std::move(fn);
+    return f;
+}
+
+BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
+
+std::string Callable::signature() const {
+    std::string s = "(";
+    for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + key_name(params[i]);
+    return s + ")";
+}
+
+std::string ScriptFn::signature() const {
+    std::string s = Callable::signature();
+    if (guarded && guard) s += " : " + node_text(*guard);
+    return s;
+}
+
+const TypeKey* builtin_type_key(const std::string& name) {
+    static const std::map<std::string, TypeKey> builtin = [] {
+        std::map<std::string, TypeKey> m;
+        const NumKind all[] = {NumKind::Int8, NumKind::UInt8, NumKind::Int16, NumKind::UInt16, NumKind::Int,
+                               NumKind::UInt, NumKind::Long, NumKind::ULong, NumKind::LongLong, NumKind::ULongLong,
+                               NumKind::Char, NumKind::WChar, NumKind::Char16, NumKind::Char32, NumKind::Float,
+                               NumKind::Double, NumKind::LongDouble};
+        for (NumKind k : all) m[kind_name(k)] = key_num(k);
+        m["int32_t"] = key_num(NumKind::Int);
+        m["unsigned_int"] = key_num(NumKind::UInt);
+        m["long"] = key_num(NumKind::Long);
+        m["unsigned_long"] = key_num(NumKind::ULong);
+        m["uint64_t"] = key_num(NumKind::ULong);
+        m["bool"] = key_of(TypeKey::Bool, "bool");
+        m["string"] = key_of(TypeKey::Str, "string");
+        m["Vector"] = key_of(TypeKey::Vec, "Vector");
+        m["Map"] = key_of(TypeKey::MapT, "Map");
+        m["Pair"] = key_of(TypeKey::PairT, "Pair");
+        m["Map_Pair"] = key_of(TypeKey::PairT, "Map_Pair");
+        m["Function"] = key_of(TypeKey::Func, "Function");
+        m["Dynamic_Object"] = key_of(TypeKey::Obj, "Dynamic_Object");
+        m["Range"] = key_of(TypeKey::RangeT, "Range");
+        m["Type_Info"] = key_of(TypeKey::TypeInfoT, "Type_Info");
+        for (const char* e : {"runtime_error", "out_of_range", "exception", "eval_error", "range_error",
+                              "logic_error", "arithmetic_error"})
+            m[e] = key_of(TypeKey::Error, e);
+        return m;
+    }();
+    auto it = builtin.find(name);
+    return it == builtin.end() ? nullptr : &it->second;
+}
+
+TypeKey Interp::resolve_type(const std::string& name) const {
+    if (const TypeKey* k = builtin_type_key(name)) return *k;
+    auto h = reg.type_names.find(name);
+    if (h != reg.type_names.end()) return h->second;
+    TypeKey t;
+    t.kind = TypeKey::Class;
+    t.cls = intern(name);
+    t.name = name;
+    return t;
+}
+
+// 0: exact, 1: needs an arithmetic conversion, 2: accepted but not exact (untyped), -1: no.
+int Interp::match(const TypeKey& t, const Box& b) const {
+    switch (t.kind) {
+    case TypeKey::Any: return 2;
+    case TypeKey::Num:
+        if (!b.is_num()) return -1;
+        return b.num().kind == t.nk ? 0 : 1;
+    case TypeKey::Arith: return b.is_num() ? 0 : -1;
+    case TypeKey::Bool: return b.idx() == V_Bool ? 0 : -1;
+    case TypeKey::Str: return b.idx() == V_String ? 0 : -1;
+    case TypeKey::Vec: return b.idx() == V_Vector ? 0 : -1;
+    case TypeKey::MapT: return b.idx() == V_Map ? 0 : -1;
+    case TypeKey::PairT: return b.idx() == V_Pair ? 0 : -1;
+    case TypeKey::Func: return b.idx() == V_Func ? 0 : -1;
+    case TypeKey::RangeT: return b.idx() == V_Range ? 0 : -1;
+    case TypeKey::TypeInfoT: return b.idx() == V_TypeInfo ? 0 : -1;
+    case TypeKey::Obj: return b.idx() == V_Object ? 0 : -1;
+    case TypeKey::Class:
+        if (auto* o = std::get_if<ObjRef>(&b.v)) return (*o)->cls == t.name ? 0 : -1;
+        return -1;
+    case TypeKey::Error:
+        if (auto* e = std::get_if<ErrorV>(&b.v)) return e->type_name == t.name ? 0 : -1;
+        return -1;
+    case TypeKey::Host:
+        if (auto* h = std::get_if<HostObj>(&b.v)) {
+            if (*h->type == *t.host) return 0;
+            return reg.bases.count({std::type_index(*h->type), std::type_index(*t.host)}) ? 0 : -1;
+        }
+        if (b.idx() == V_Vector && reg.vector_conv.count(std::type_index(*t.host))) return 0;
+        return -1;
+    }
+    return -1;
+}
+
+const FnList* Interp::functions(uint32_t name) const {
+    auto it = funcs.find(name);
+    return it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
+}
+
+void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
+    auto& slot = funcs[name];
+    if (!slot) slot = std::make_shared<FnList>();
+    else if (slot.use_count() > 1) slot = std::make_shared<FnList>(*slot);  // copy on write
+    if (!f->host && !f->guarded)
+        for (const FuncRef& o : *slot)
+            if (!o->guarded && o->arity == f->arity && o->params == f->params) {
+                bool method = dynamic_cast<const ScriptFn*>(f.get()) && static_cast<const ScriptFn*>(f.get())->method;
+                fail(site, std::string(method ? "Method" : "Function") + " redefined '" + name_of(name) + "'");
+            }
+    // Host functions first, then guarded script functions, then the rest; each in definition order.
+    auto rank = [](const Callable& c) { return c.host ? 0 : c.guarded ? 1 : 2; };
+    auto pos = std::find_if(slot->begin(), slot->end(), [&](const FuncRef& o) { return rank(*o) > rank(*f); });
+    slot->insert(pos, std::move(f));
+}
+
+namespace {
+struct Cand {
+    const Callable* fn;
+    int inexact;
+    bool conv;
+};
+}  // namespace
+
+BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched) {
+    matched = false;
+    // Fast path: one untyped, unguarded candidate.
+    if (fns.size() == 1) {
+        const Callable& f = *fns[0];
+        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set()) {
+            bool all_any = true;
+            for (const TypeKey& t : f.params)
+                if (t.kind != TypeKey::Any) {
+                    all_any = false;
+                    break;
+                }
+            if (all_any) {
+                matched = true;
+                return f.call(*this, a, self);
+            }
+        }
+    }
+    Cand cands[16];
+    std::vector<Cand> more;
+    size_t n = 0;
+    for (const FuncRef& fr : fns) {
+        const Callable& f = *fr;
+        if (f.is_set()) {
+            Cand c{&f, 0, false};
+            if (n < 16) cands[n++] = c;
+            else more.push_back(c);
+            continue;
+        }
+        if (f.arity >= 0 && f.arity != static_cast<int>(a.size)) continue;
+        int inexact = 0;
+        bool conv = false, ok = true;
+        if (f.arity < 0) {
+            inexact = static_cast<int>(a.size);
+        } else {
+            for (size_t i = 0; i < a.size && ok; ++i) {
+                int m = i < f.params.size() ? match(f.params[i], *a[i]) : 2;
+                if (m < 0) ok = false;
+                else if (m == 1) conv = true, ++inexact;
+                else if (m == 2) ++inexact;
+            }
+        }
+        if (!ok) continue;
+        Cand c{&f, inexact, conv};
+        if (n < 16) cands[n++] = c;
+        else more.push_back(c);
+    }
+    for (const Cand& c : more) (void)c;
+    auto all = [&](auto&& fn) {
+        for (size_t i = 0; i < n; ++i)
+            if (fn(cands[i])) return true;
+        for (const Cand& c : more)
+            if (fn(c)) return true;
+        return false;
+    };
+    BoxRef result;
+    // Exact-type candidates by number of untyped parameters, in set order.
+    int max_inexact = static_cast<int>(a.size);
+    for (int k = 0; k <= max_inexact && !matched; ++k) {
+        all([&](const Cand& c) {
+            if (c.conv || c.inexact != k) return false;
+            if (c.fn->is_set()) {
+                bool sub = false;
+                BoxRef r = c.fn->call(*this, a, self);
+                (void)sub;
+                result = r;
+                matched = true;
+                return true;
+            }
+            if (c.fn->guarded && !c.fn->guard_ok(*this, a, self)) return false;
+            matched = true;
+            result = c.fn->call(*this, a, self);
+            return true;
+        });
+    }
+    if (matched) return result;
+    // Arithmetic fallback: exactly one candidate after casting numbers to its parameter types.
+    const Callable* pick = nullptr;
+    int count = 0;
+    all([&](const Cand& c) {
+        if (c.conv && (!c.fn->guarded || true)) {
+            pick = c.fn;
+            ++count;
+        }
+        return false;
+    });
+    if (count == 1) {
+        std::vector<BoxRef> conv(a.data, a.data + a.size);
+        for (size_t i = 0; i < a.size; ++i)
+            if (pick->params[i].kind == TypeKey::Num && conv[i]->is_num() && conv[i]->num().kind != pick->params[i].nk)
+                conv[i] = make_num(num_convert(conv[i]->num(), pick->params[i].nk));
+        Args ca{conv.data(), conv.size()};
+        if (pick->guarded && !pick->guard_ok(*this, ca, self)) return result;
+        matched = true;
+        return pick->call(*this, ca, self);
+    }
+    if (count > 1) fail(site, "Ambiguous function call", "");
+    return result;
+}
+
+BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self) {
+    bool matched = false;
+    BoxRef r;
+    try {
+        r = try_dispatch(fns, a, self, site, matched);
+    } catch (const exception::detail_numeric_error& e) {
+        fail(site, e.reason);
+    } catch (const ConversionFailed&) {
+        std::string params = "(";
+        for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
+        fail(site, "Error calling function '" + name + "'", params + ")",
+             fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
+    }
+    if (!matched) dispatch_failed(fns, a, site, name, false);
+    return r;
+}
+
+void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
+    std::string params = "(";
+    for (size_t i = 0; i < a.size; ++i) {
+        if (dot_form && i == 1) params += ").(";
+        else if (i) params += ", ";
+        params += type_desc(*a[i]);
+    }
+    params += ")";
+    std::string detail;
+    if (fns.size() == 1) {
+        detail = "  Expected: " + fns[0]->signature() + "\n";
+    } else {
+        detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
+        for (const FuncRef& f : fns) detail += "      " + f->signature() + "\n";
+    }
+    if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
+    if (fns.size() == 1) {
+        const Callable& f = *fns[0];
+        if (f.arity >= 0 && f.arity != static_cast<int>(a.size))
+            fail(site, "Function dispatch arity mismatch with function '" + name + "'");
+        bool numeric = false;
+        for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num;
+        if (!numeric) fail(site, "Guard evaluation failed with function '" + name + "'");
+    }
+    fail(site, "Error with function dispatch with function '" + name + "'", params, detail);
+}
+
+BoxRef Interp::call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self) {
+    auto* f = std::get_if<FuncRef>(&fn->v);
+    if (!f) fail(site, "'" + (site ? node_text(*site) : std::string()) + "' does not evaluate to a function.");
+    if ((*f)->is_set()) return (*f)->call(*this, a, self);
+    FnList one{*f};
+    return dispatch(one, a, site, (*f)->name, self);
+}
+
+BoxRef Interp::call_named(uint32_t name, Args a, const Node* site) {
+    const FnList* fl = functions(name);
+    if (!fl) fail(site, "Can not find object: " + name_of(name));
+    return dispatch(*fl, a, site, name_of(name));
+}
+
+BoxRef OverloadSet::call(Interp& in, Args a, const BoxRef* self) const {
+    return in.dispatch(fns, a, nullptr, name, self);
+}
+
+BoxRef BoundFn::call(Interp& in, Args a, const BoxRef* self) const {
+    std::vector<BoxRef> full;
+    size_t next = 0;
+    for (const BoxRef& f : fixed) {
+        if (f) full.push_back(f);
+        else if (next < a.size) full.push_back(a[next++]);
+    }
+    while (next < a.size) full.push_back(a[next++]);
+    return in.call_value(target, Args{full.data(), full.size()}, nullptr, self);
+}
+
+// ---- script functions ----
+
+void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) const {
+    size_t first = 0;
+    if (ctor) {
+        in.locals.emplace_back(id_this(), obj);
+    } else if (method) {
+        in.locals.emplace_back(id_this(), a[0]);
+        first = 1;
+    } else if (self) {
+        in.locals.emplace_back(id_this(), *self);
+    } else if (a.size > 0) {
+        in.locals.emplace_back(id_this(), a[0]);
+    }
+    for (const auto& c : captures) in.locals.push_back(c);
+    for (size_t i = 0; i < names.size() && first + i < a.size; ++i) {
+        for (size_t j = 0; j < i; ++j)
+            if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
+        in.locals.emplace_back(names[i], a[first + i]);
+    }
+}
+
+bool ScriptFn::guard_ok(Interp& in, Args a, const BoxRef* self) const {
+    if (!guard) return true;
+    in.check_stack(guard);
+    FrameGuard fg(in);
+    BoxRef obj;
+    bind(in, a, self, obj);
+    BoxRef r = in.eval(guard);
+    const bool* b = std::get_if<bool>(&r->v);
+    return b && *b;
+}
+
+BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
+    in.check_stack(body);
+    FrameGuard fg(in);
+    BoxRef obj;
+    if (ctor) obj = in.new_object(cls);
+    bind(in, a, self, obj);
+    BoxRef r = in.eval(body);
+    if (in.ctl == Ctl::Return) {
+        in.ctl = Ctl::None;
+        r = std::move(in.ret);
+    }
+    if (ctor) return obj;
+    return r;
+}
+
+// ---- errors and limits ----
+
+exception::AST_Node_Trace Interp::trace(const Node* n) const {
+    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_text(*n));
+}
+
+void Interp::fail(const Node* n, const std::string& reason, const std::string& params, const std::string& detail) {
+    std::vector<exception::AST_Node_Trace> stack;
+    if (n) stack.push_back(trace(n));
+    throw exception::eval_error(reason, params, std::move(stack), detail);
+}
+
+void Interp::check_stack(const Node* site) {
+    char probe = 0;
+    const char* here = &probe;
+    if (stack_base && static_cast<size_t>(stack_base > here ? stack_base - here : here - stack_base) > stack_budget)
+        fail(site, "Call stack depth exceeded");
+    count_step(site);
+}
+
+}  // namespace chai

@@ -1,0 +1,102 @@
+// Exceptions that leave the engine. Public: the host catches these.
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace chai {
+
+struct File_Position {
+    int line = 0;
+    int column = 0;
+};
+
+namespace exception {
+
+// One entry of an eval_error's call stack: an evaluated piece of script.
+// Usable as a value (`e.call_stack[0].filename()`) or like a node pointer
+// (`e.call_stack[0]->filename()`).
+class AST_Node_Trace {
+public:
+    AST_Node_Trace() = default;
+    AST_Node_Trace(std::string file, File_Position start, File_Position end, std::string text)
+        : m_filename(std::move(file)), m_start(start), m_end(end), m_text(std::move(text)) {}
+    const std::string& filename() const { return m_filename; }
+    const File_Position& start() const { return m_start; }
+    const File_Position& end() const { return m_end; }
+    const std::string& text() const { return m_text; }
+    const AST_Node_Trace* operator->() const { return this; }
+
+private:
+    std::string m_filename;
+    File_Position m_start, m_end;
+    std::string m_text;
+};
+
+// Syntax and evaluation errors of a script.
+class eval_error : public std::runtime_error {
+public:
+    std::string reason;
+    File_Position start_position;
+    std::string filename;
+    std::string detail;
+    std::vector<AST_Node_Trace> call_stack;
+
+    // Syntax error: located at a parse position.
+    eval_error(const std::string& why, File_Position where, const std::string& fname);
+    // Run-time error: located through the call stack.
+    eval_error(const std::string& why, const std::string& params, std::vector<AST_Node_Trace> stack,
+               std::string detail_text = {});
+
+    std::string pretty_print() const;
+};
+
+// Integer division by zero.
+class arithmetic_error : public std::runtime_error {
+public:
+    explicit arithmetic_error(const std::string& why) : std::runtime_error("Arithmetic error: " + why) {}
+};
+
+class file_not_found_error : public std::runtime_error {
+public:
+    explicit file_not_found_error(const std::string& path)
+        : std::runtime_error("File Not Found: " + path), filename(path) {}
+    std::string filename;
+};
+
+// A method call on a script object that nothing could serve.
+class bad_boxed_cast : public std::bad_cast {
+public:
+    explicit bad_boxed_cast(std::string what) : m_what(std::move(what)) {}
+    const char* what() const noexcept override { return m_what.c_str(); }
+
+private:
+    std::string m_what;
+};
+
+// A value thrown by a script with throw() that no catch block took. Deliberately not a
+// std::exception: the thrown value need not be an error at all.
+class uncaught_throw {
+public:
+    uncaught_throw(std::string type, std::string description)
+        : m_type(std::move(type)), m_description(std::move(description)) {}
+    // Type name of the thrown value (e.g. "string", "runtime_error", "int").
+    const std::string& type_name() const { return m_type; }
+    // Readable form: a string as is, an error's what(), otherwise "<type>: <text>".
+    const std::string& what() const { return m_description; }
+
+private:
+    std::string m_type;
+    std::string m_description;
+};
+
+// Internal: a numeric failure detected below the evaluator, re-raised by it as eval_error.
+class detail_numeric_error {
+public:
+    explicit detail_numeric_error(std::string r) : reason(std::move(r)) {}
+    std::string reason;
+};
+
+}  // namespace exception
+}  // namespace chai

@@ -1,0 +1,177 @@
+// Calls, method calls, function definitions and classes.
+#include "chai/interp.hpp"
+
+namespace chai {
+
+namespace {
+// Evaluates call arguments into a small buffer.
+struct ArgBuf {
+    BoxRef small[6];
+    std::vector<BoxRef> big;
+    size_t n = 0;
+    void reserve(size_t k) {
+        if (k > 6) big.resize(k);
+    }
+    BoxRef* data() { return big.empty() ? small : big.data(); }
+    void push(BoxRef b) { data()[n++] = std::move(b); }
+    Args args() { return Args{data(), n}; }
+};
+
+void add_trace(Interp& in, exception::eval_error& e, const Node* n) { e.call_stack.push_back(in.trace(n)); }
+}  // namespace
+
+BoxRef Interp::eval_call(const Node* n) {
+    ArgBuf buf;
+    buf.reserve(n->kids.size() - 1);
+    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
+    const Node* callee = n->kid(0);
+    try {
+        if (callee->kind == NK::Id) {
+            if (BoxRef* v = find_var(callee->name)) {
+                BoxRef fn = *v;
+                if (fn->idx() != V_Func) fail(n, "'" + name_of(callee->name) + "' does not evaluate to a function.");
+                return call_value(fn, buf.args(), n);
+            }
+            const FnList* fl = functions(callee->name);
+            if (!fl) fail(callee, "Can not find object: " + name_of(callee->name));
+            return dispatch(*fl, buf.args(), n, name_of(callee->name));
+        }
+        BoxRef fn = eval(callee);
+        if (fn->idx() != V_Func) fail(n, "'" + node_text(*callee) + "' does not evaluate to a function.");
+        return call_value(fn, buf.args(), n);
+    } catch (exception::eval_error& e) {
+        if (e.call_stack.empty() || e.call_stack.back().start().line != n->start.line ||
+            e.call_stack.back().start().column != n->start.column || e.call_stack.back().filename() != *n->file)
+            add_trace(*this, e, n);
+        throw;
+    }
+}
+
+BoxRef Interp::eval_dot(const Node* n) {
+    BoxRef obj = eval(n->kid(0));
+    ArgBuf buf;
+    buf.reserve(n->kids.size());
+    buf.push(obj);
+    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
+    const std::string& name = name_of(n->name);
+    ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
+    try {
+        if (dyn) {
+            auto it = (*dyn)->attrs.find(name);
+            if (it != (*dyn)->attrs.end()) {
+                if (!n->flag) return it->second;
+                if (it->second->idx() == V_Func) {
+                    BoxRef fn = it->second;
+                    Args a = buf.args();
+                    return call_value(fn, Args{a.data + 1, a.size - 1}, n, &obj);
+                }
+            }
+        }
+        const FnList* fl = functions(n->name);
+        if (fl) {
+            bool matched = false;
+            BoxRef r;
+            try {
+                r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
+            } catch (const ConversionFailed&) {
+                r = dispatch(*fl, buf.args(), n, name);
+            } catch (const exception::detail_numeric_error& e) {
+                fail(n, e.reason);
+            }
+            if (matched) return r;
+        }
+        if (dyn) {
+            // Unknown member of a script object: attributes come into being on first use.
+            if (!n->flag) {
+                if ((*dyn)->is_explicit) fail(n, "'" + name + "' is not a function.");
+                BoxRef& slot = (*dyn)->attrs[name];
+                if (!slot) slot = make_undef();
+                return slot;
+            }
+            static const uint32_t mm = intern("method_missing");
+            if (const FnList* mfl = functions(mm)) {
+                BoxRef margs[3] = {obj, make_str(name), BoxRef()};
+                Vector rest(buf.data() + 1, buf.data() + buf.n);
+                margs[2] = make_box(Value(std::move(rest)));
+                bool matched = false;
+                BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
+                if (matched) return r;
+            }
+            if (buf.n == 1) return make_undef();
+            throw exception::bad_boxed_cast("No known conversion");
+        }
+        if (!fl) fail(n, "'" + name + "' is not a function.");
+        dispatch_failed(*fl, buf.args(), n, name, true);
+    } catch (exception::eval_error& e) {
+        add_trace(*this, e, n);
+        throw;
+    }
+}
+
+BoxRef Interp::eval_lambda(const Node* n) {
+    auto f = std::make_shared<ScriptFn>();
+    f->name = "anonymous";
+    f->host = false;
+    f->keep = current_program;
+    f->body = n->kid(0);
+    f->def = n;
+    f->arity = static_cast<int>(n->params.size());
+    for (const ParamDecl& p : n->params) {
+        f->names.push_back(p.name);
+        f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    }
+    for (uint32_t c : n->captures) {
+        BoxRef* v = find_var(c);
+        if (!v) fail(n, "Can not find object: " + name_of(c));
+        f->captures.emplace_back(c, *v);
+    }
+    return func_box(f);
+}
+
+BoxRef Interp::eval_def(const Node* n) {
+    auto f = std::make_shared<ScriptFn>();
+    f->name = name_of(n->name);
+    f->host = false;
+    f->keep = current_program;
+    f->body = n->kid(0);
+    f->def = n;
+    f->annotation = n->text;
+    f->seq = ++fn_seq;
+    if (n->flag) {
+        f->guard = n->kid(1);
+        f->guarded = true;
+    }
+    if (n->name2) {
+        const std::string& cls = name_of(n->name2);
+        if (n->name == n->name2) {
+            f->ctor = true;
+            f->cls = cls;
+        } else {
+            f->method = true;
+            f->params.push_back(resolve_type(cls));
+        }
+    }
+    for (const ParamDecl& p : n->params) {
+        f->names.push_back(p.name);
+        f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    }
+    f->arity = static_cast<int>(f->params.size());
+    add_function(n->name, f, n);
+    return make_undef();
+}
+
+BoxRef Interp::eval_class(const Node* n) {
+    ClassInfo& ci = classes[n->name];
+    for (const auto& k : n->kids) {
+        if (k->kind == NK::AttrDecl) {
+            for (uint32_t a : ci.attrs)
+                if (a == k->name) fail(k.get(), "Attribute redefined '" + name_of(k->name) + "'");
+            ci.attrs.push_back(k->name);
+        } else {
+            eval_def(k.get());
+        }
+    }
+    return make_undef();
+}
+
+}  // namespace chai

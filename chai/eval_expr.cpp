@@ -1,0 +1,379 @@
+// Expressions: names, operators, assignment, literals.
+#include <cstring>
+
+#include "chai/interp.hpp"
+
+namespace chai {
+
+BoxRef Interp::eval(const Node* n) {
+    switch (n->kind) {
+    case NK::Const: return n->value;
+    case NK::Id: return eval_id(n);
+    case NK::Assign: return eval_assign(n);
+    case NK::Binary: return eval_binary(n);
+    case NK::And:
+    case NK::Or: {
+        bool l = truth(eval(n->kid(0)), n->kid(0));
+        if (n->kind == NK::And ? !l : l) return bool_box(l);
+        return bool_box(truth(eval(n->kid(1)), n->kid(1)));
+    }
+    case NK::Ternary: return truth(eval(n->kid(0)), n->kid(0)) ? eval(n->kid(1)) : eval(n->kid(2));
+    case NK::Prefix: return eval_prefix(n);
+    case NK::Call: return eval_call(n);
+    case NK::Dot: return eval_dot(n);
+    case NK::Index: return eval_index(n);
+    case NK::VectorLit:
+    case NK::MapLit:
+    case NK::RangeLit: return eval_container(n);
+    case NK::InterpStr: return eval_interp(n);
+    case NK::Lambda: return eval_lambda(n);
+    case NK::VarDecl:
+    case NK::RefDecl:
+    case NK::GlobalDecl:
+    case NK::AttrDecl: return eval_decl(n);
+    case NK::Block: return eval_block(n, true);
+    case NK::File: return eval_block(n, false);
+    case NK::Def: return eval_def(n);
+    case NK::Class: return eval_class(n);
+    case NK::If: return eval_if(n);
+    case NK::While: return eval_while(n);
+    case NK::For: return eval_for(n);
+    case NK::Switch: return eval_switch(n);
+    case NK::Try: return eval_try(n);
+    case NK::Return:
+        ret = n->kids.empty() ? make_undef() : eval(n->kid(0));
+        ctl = Ctl::Return;
+        return ret;
+    case NK::Break: ctl = Ctl::Break; return make_undef();
+    case NK::Continue: ctl = Ctl::Continue; return make_undef();
+    default: return make_undef();
+    }
+}
+
+BoxRef* Interp::find_var(uint32_t id) {
+    for (size_t i = locals.size(); i > frame_base; --i)
+        if (locals[i - 1].first == id) return &locals[i - 1].second;
+    auto g = globals.find(id);
+    return g == globals.end() ? nullptr : &g->second;
+}
+
+BoxRef& Interp::declare(uint32_t id, BoxRef b, const Node* site) {
+    for (size_t i = scope_base; i < locals.size(); ++i)
+        if (locals[i].first == id) fail(site, "Variable redefined '" + name_of(id) + "'");
+    locals.emplace_back(id, std::move(b));
+    return locals.back().second;
+}
+
+BoxRef Interp::lookup(uint32_t id, const Node* site) {
+    if (BoxRef* v = find_var(id)) return *v;
+    if (const FnList* fl = functions(id)) {
+        if (fl->size() == 1) return func_box(fl->front());
+        auto set = std::make_shared<OverloadSet>();
+        set->name = name_of(id);
+        set->arity = -1;
+        set->fns = *fl;
+        return func_box(set);
+    }
+    fail(site, "Can not find object: " + name_of(id));
+}
+
+BoxRef Interp::eval_id(const Node* n) { return lookup(n->name, n); }
+
+bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
+    if (const bool* v = std::get_if<bool>(&b->v)) return *v;
+    fail(site, why);
+}
+
+BoxRef Interp::eval_decl(const Node* n) {
+    switch (n->kind) {
+    case NK::VarDecl:
+    case NK::RefDecl: return declare(n->name, make_undef(), n);
+    case NK::GlobalDecl: {
+        BoxRef& g = globals[n->name];
+        if (!g) g = make_undef();
+        return g;
+    }
+    default: {  // attr Class::name outside a class body
+        auto& attrs = classes[n->name2].attrs;
+        for (uint32_t a : attrs)
+            if (a == n->name) fail(n, "Attribute redefined '" + name_of(n->name) + "'");
+        attrs.push_back(n->name);
+        return make_undef();
+    }
+    }
+}
+
+void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
+    Box& d = *dst;
+    if (dst.get() == src.get()) return;
+    if (d.undef()) {
+        if (src->is_temp && src->refs == 1) {
+            d.v = std::move(src->v);
+        } else if (!clone_value(src->v, d.v)) {
+            fail(site, "Missing clone or copy constructor for right hand side of equation");
+        }
+        return;
+    }
+    if (d.is_num() && src->is_num()) {
+        if (d.is_const) fail(site, "Error with unsupported arithmetic assignment operation");
+        d.num() = num_convert(src->num(), d.num().kind);
+        return;
+    }
+    if (d.idx() == src->idx() && d.idx() != V_Object && d.idx() != V_Number) {
+        if (d.is_const) fail(site, "Error, cannot assign to temporary value.");
+        if (d.idx() == V_Host) {
+            if (std::get<HostObj>(d.v).type != std::get<HostObj>(src->v).type) goto user;
+            if (!clone_value(src->v, d.v)) fail(site, "Missing clone or copy constructor for right hand side of equation");
+            return;
+        }
+        d.v = src->v;
+        return;
+    }
+user:
+    static const uint32_t assign_id = intern("=");
+    if (const FnList* fl = functions(assign_id)) {
+        BoxRef args[2] = {dst, src};
+        bool matched = false;
+        BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, site, matched);
+        if (matched) return;
+    }
+    fail(site, "Unable to find appropriate'=' operator.", "(" + type_desc(d) + ", " + type_desc(*src) + ")");
+}
+
+void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src) {
+    Box& d = *dst;
+    OpCode op = n->op;
+    if (d.is_num() && src->is_num()) {
+        if (op == OpCode::Div) {
+            // Division goes through the plain operator, so dividing by zero reports as such.
+            d.num() = num_convert(num_binary(NumOp::Div, d.num(), src->num()), d.num().kind);
+            return;
+        }
+        bool int_only = op == OpCode::Mod || op == OpCode::Shl || op == OpCode::Shr || op == OpCode::BitAnd ||
+                        op == OpCode::BitOr || op == OpCode::BitXor;
+        if (d.is_const || (int_only && (d.num().is_floating() || src->num().is_floating())))
+            fail(n, "Error with unsupported arithmetic assignment operation");
+        try {
+            d.num() = num_convert(num_binary(static_cast<NumOp>(op), d.num(), src->num()), d.num().kind);
+        } catch (const exception::arithmetic_error&) {
+            fail(n, "Error with unsupported arithmetic assignment operation");
+        }
+        return;
+    }
+    if (op == OpCode::Add && d.idx() == V_String && src->idx() == V_String) {
+        if (d.is_const) fail(n, "Error, cannot assign to temporary value.");
+        std::get<std::string>(d.v) += std::get<std::string>(src->v);
+        return;
+    }
+    std::string opname = n->text;
+    if (const FnList* fl = functions(n->name)) {
+        BoxRef args[2] = {dst, src};
+        bool matched = false;
+        try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
+        if (matched) return;
+    }
+    // a op= b falls back to a = a op b for script-defined operators.
+    if (const FnList* fl = functions(n->name2)) {
+        BoxRef args[2] = {dst, src};
+        bool matched = false;
+        BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
+        if (matched) {
+            assign(dst, r, n);
+            return;
+        }
+    }
+    fail(n, "Unable to find appropriate'" + opname + "' operator.", "(" + type_desc(d) + ", " + type_desc(*src) + ")");
+}
+
+BoxRef Interp::eval_assign(const Node* n) {
+    BoxRef rhs = eval(n->kid(1));
+    const Node* l = n->kid(0);
+    if (n->op == OpCode::Bind || l->kind == NK::RefDecl) {
+        BoxRef* slot = nullptr;
+        if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
+            rhs->is_temp = false;
+            declare(l->name, rhs, l);
+            return rhs;
+        }
+        if (l->kind == NK::Id) slot = find_var(l->name);
+        if (l->kind == NK::GlobalDecl) slot = &globals[l->name];
+        if (l->kind == NK::Dot && !l->flag) {
+            BoxRef obj = eval(l->kid(0));
+            if (auto* o = std::get_if<ObjRef>(&obj->v)) slot = &(*o)->attrs[name_of(l->name)];
+        }
+        if (!slot) {
+            if (l->kind == NK::Id) fail(l, "Can not find object: " + name_of(l->name));
+            fail(n, "Error, cannot assign to temporary value.");
+        }
+        if (*slot && !(*slot)->undef() && (*slot)->idx() != rhs->idx())
+            fail(n, "Mismatched types in equation");
+        rhs->is_temp = false;
+        *slot = rhs;
+        return rhs;
+    }
+    BoxRef lhs = eval(l);
+    if (n->op == OpCode::Assign) {
+        assign(lhs, rhs, n);
+    } else {
+        compound_assign(n, lhs, rhs);
+    }
+    return lhs;
+}
+
+BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r,
+                             const Node* site) {
+    if (l->is_num() && r->is_num()) {
+        NumOp nop = static_cast<NumOp>(op);
+        if (op >= OpCode::Lt && op <= OpCode::Ne) return bool_box(num_compare(nop, l->num(), r->num()));
+        try {
+            return make_num(num_binary(nop, l->num(), r->num()));
+        } catch (const exception::detail_numeric_error& e) {
+            fail(site, e.reason);
+        }
+    }
+    BoxRef args[2] = {l, r};
+    if (const FnList* fl = functions(fn)) {
+        bool matched = false;
+        BoxRef res = try_dispatch(*fl, Args{args, 2}, nullptr, site, matched);
+        if (matched) return res;
+    }
+    fail(site, "Can not find appropriate '" + text + "' operator.", "(" + type_desc(*l) + ", " + type_desc(*r) + ")");
+}
+
+BoxRef Interp::eval_binary(const Node* n) {
+    BoxRef l = eval(n->kid(0));
+    BoxRef r = eval(n->kid(1));
+    return binary_values(n->op, n->name, n->text, l, r, n);
+}
+
+BoxRef Interp::eval_prefix(const Node* n) {
+    BoxRef v = eval(n->kid(0));
+    Box& b = *v;
+    switch (n->op) {
+    case OpCode::Not:
+        if (const bool* x = std::get_if<bool>(&b.v)) return bool_box(!*x);
+        break;
+    case OpCode::Neg:
+        if (b.is_num()) return make_num(num_neg(b.num()));
+        break;
+    case OpCode::Plus:
+        if (b.is_num()) return make_num(num_plus(b.num()));
+        break;
+    case OpCode::Compl:
+        if (b.is_num() && !b.num().is_floating()) return make_num(num_compl(b.num()));
+        break;
+    case OpCode::Incr:
+    case OpCode::Decr:
+        if (b.is_num() && !b.is_const) {
+            num_incr(b.num(), n->op == OpCode::Incr ? 1 : -1);
+            return v;
+        }
+        break;
+    default: break;
+    }
+    if (const FnList* fl = functions(n->name)) {
+        bool matched = false;
+        BoxRef args[1] = {v};
+        BoxRef r = try_dispatch(*fl, Args{args, 1}, nullptr, n, matched);
+        if (matched) return r;
+    }
+    fail(n, "Error with prefix operator evaluation: '" + n->text + "'", "(" + type_desc(b) + ")");
+}
+
+BoxRef Interp::eval_index(const Node* n) {
+    BoxRef c = eval(n->kid(0));
+    BoxRef i = eval(n->kid(1));
+    if (auto* v = std::get_if<Vector>(&c->v)) {
+        if (i->is_num()) {
+            uint64_t k = i->num().as<uint64_t>();
+            if (k >= v->size())
+                throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(k) +
+                                        ") >= this->size() (which is " + std::to_string(v->size()) + ")");
+            return (*v)[k];
+        }
+    } else if (auto* m = std::get_if<Map>(&c->v)) {
+        if (auto* key = std::get_if<std::string>(&i->v)) {
+            BoxRef& slot = (*m)[*key];
+            if (!slot) slot = make_undef();
+            return slot;
+        }
+    } else if (auto* s = std::get_if<std::string>(&c->v)) {
+        if (i->is_num()) {
+            uint64_t k = i->num().as<uint64_t>();
+            if (k >= s->size())
+                throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(k) +
+                                        ") >= this->size() (which is " + std::to_string(s->size()) + ")");
+            return num_box((*s)[k]);
+        }
+    } else if (auto* o = std::get_if<ObjRef>(&c->v)) {
+        if (auto* key = std::get_if<std::string>(&i->v)) {
+            BoxRef& slot = (*o)->attrs[*key];
+            if (!slot) slot = make_undef();
+            return slot;
+        }
+    }
+    BoxRef args[2] = {c, i};
+    static const uint32_t index_id = intern("[]");
+    if (const FnList* fl = functions(index_id)) {
+        bool matched = false;
+        BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
+        if (matched) return r;
+    }
+    fail(n, "Can not find appropriate array lookup operator '[]'.", "(" + type_desc(*c) + ", " + type_desc(*i) + ")");
+}
+
+BoxRef Interp::eval_container(const Node* n) {
+    if (n->kind == NK::RangeLit) {
+        BoxRef args[2] = {eval(n->kid(0)), eval(n->kid(1))};
+        static const uint32_t range_id = intern("generate_range");
+        return call_named(range_id, Args{args, 2}, n);
+    }
+    if (n->kind == NK::MapLit) {
+        Map m;
+        for (const auto& p : n->kids) {
+            BoxRef k = eval(p->kid(0));
+            BoxRef v = eval(p->kid(1));
+            auto* key = std::get_if<std::string>(&k->v);
+            if (!key) fail(p.get(), "Map keys must be strings", "(" + type_desc(*k) + ")");
+            m[*key] = clone_box(v);
+        }
+        return make_box(Value(std::move(m)));
+    }
+    Vector v;
+    v.reserve(n->kids.size());
+    for (const auto& k : n->kids) v.push_back(clone_box(eval(k.get())));
+    return make_box(Value(std::move(v)));
+}
+
+BoxRef Interp::eval_interp(const Node* n) {
+    std::string out;
+    for (const auto& k : n->kids) {
+        if (k->kind == NK::Const) {
+            out += std::get<std::string>(k->value->v);
+        } else {
+            BoxRef v = eval(k.get());
+            out += to_text(v, k.get());
+        }
+    }
+    return make_str(std::move(out));
+}
+
+std::string Interp::to_text(const BoxRef& b, const Node* site) {
+    if (auto* s = std::get_if<std::string>(&b->v)) return *s;
+    BoxRef args[1] = {b};
+    static const uint32_t to_string_id = intern("to_string");
+    BoxRef r = call_named(to_string_id, Args{args, 1}, site);
+    if (auto* s = std::get_if<std::string>(&r->v)) return *s;
+    return "";
+}
+
+BoxRef Interp::new_object(const std::string& cls) {
+    auto o = std::make_shared<DynObject>();
+    o->cls = cls;
+    auto it = classes.find(intern(cls));
+    if (it != classes.end())
+        for (uint32_t a : it->second.attrs) o->attrs[name_of(a)] = make_undef();
+    return make_box(Value(std::move(o)));
+}
+
+}  // namespace chai

@@ -1,0 +1,176 @@
+// Blocks, control flow and exceptions.
+#include "chai/interp.hpp"
+
+namespace chai {
+
+BoxRef Interp::eval_block(const Node* n, bool new_scope) {
+    if (n->kids.empty()) return bool_box(true);
+    if (new_scope) {
+        ScopeGuard g(*this);
+        return eval_block(n, false);
+    }
+    BoxRef last;
+    for (const auto& s : n->kids) {
+        last = eval(s.get());
+        if (ctl != Ctl::None) break;
+    }
+    return last;
+}
+
+BoxRef Interp::eval_if(const Node* n) {
+    size_t i = 0;
+    for (; i + 1 < n->kids.size(); i += 2)
+        if (truth(eval(n->kid(i)), n->kid(i))) return eval(n->kid(i + 1));
+    if (i < n->kids.size()) return eval(n->kid(i));
+    return make_undef();
+}
+
+namespace {
+// Handles the loop's view of break/continue; returns true when the loop must stop.
+bool loop_exit(Interp& in) {
+    switch (in.ctl) {
+    case Ctl::Break: in.ctl = Ctl::None; return true;
+    case Ctl::Continue: in.ctl = Ctl::None; return false;
+    case Ctl::Return: return true;
+    default: return false;
+    }
+}
+}  // namespace
+
+BoxRef Interp::eval_while(const Node* n) {
+    while (truth(eval(n->kid(0)), n->kid(0))) {
+        count_step(n);
+        eval(n->kid(1));
+        if (ctl != Ctl::None && loop_exit(*this)) break;
+    }
+    return make_undef();
+}
+
+BoxRef Interp::eval_for(const Node* n) {
+    ScopeGuard g(*this);
+    eval(n->kid(0));
+    for (;;) {
+        if (n->kid(1) && !truth(eval(n->kid(1)), n->kid(1))) break;
+        count_step(n);
+        eval(n->kid(3));
+        if (ctl != Ctl::None && loop_exit(*this)) break;
+        eval(n->kid(2));
+    }
+    return make_undef();
+}
+
+BoxRef Interp::eval_switch(const Node* n) {
+    ScopeGuard g(*this);
+    BoxRef v = eval(n->kid(0));
+    bool matched = false;
+    for (size_t i = 1; i < n->kids.size(); ++i) {
+        const Node* c = n->kid(i);
+        if (c->kind == NK::Case && !matched) {
+            BoxRef cv = eval(c->kid(0));
+            static const uint32_t eq = intern("==");
+            BoxRef r = binary_values(OpCode::Eq, eq, "==", v, cv, c);
+            matched = truth(r, c);
+        } else if (c->kind == NK::Default) {
+            matched = true;
+        }
+        if (matched) {
+            eval(c->kids.back().get());
+            if (ctl == Ctl::Break) {
+                ctl = Ctl::None;
+                break;
+            }
+            if (ctl != Ctl::None) break;
+        }
+    }
+    return make_undef();
+}
+
+namespace {
+BoxRef error_value(const std::exception& e) {
+    ErrorV ev;
+    ev.what = e.what();
+    if (dynamic_cast<const std::out_of_range*>(&e)) ev.type_name = "out_of_range";
+    else if (dynamic_cast<const std::runtime_error*>(&e)) ev.type_name = "runtime_error";
+    else ev.type_name = "exception";
+    return make_box(Value(std::move(ev)));
+}
+}  // namespace
+
+bool Interp::catch_matches(const Node* c, const BoxRef& v) {
+    if (!c->params.empty() && !c->params[0].type.empty()) {
+        TypeKey t = resolve_type(c->params[0].type);
+        if (match(t, *v) != 0) return false;
+    }
+    if (!c->flag) return true;
+    ScopeGuard g(*this);
+    if (!c->params.empty()) declare(c->params[0].name, v, c);
+    return truth(eval(c->kid(1)), c->kid(1), "Guard condition not boolean");
+}
+
+BoxRef Interp::eval_try(const Node* n) {
+    const Node* fin = n->kids.back()->kind == NK::Finally ? n->kids.back().get() : nullptr;
+    auto run_finally = [&]() {
+        if (!fin) return BoxRef();
+        Ctl saved = ctl;
+        BoxRef saved_ret = ret;
+        ctl = Ctl::None;
+        BoxRef r = eval(fin->kid(0));
+        if (ctl == Ctl::None) {
+            ctl = saved;
+            ret = saved_ret;
+        }
+        return r;
+    };
+    BoxRef result;
+    BoxRef thrown;
+    try {
+        ScopeGuard g(*this);
+        result = eval(n->kid(0));
+    } catch (ScriptThrow& t) {
+        thrown = t.value;
+    } catch (const exception::eval_error&) {
+        run_finally();
+        throw;
+    } catch (const std::exception& e) {
+        thrown = error_value(e);
+        thrown->is_temp = false;
+        // Keep the original for rethrow when no catch takes it.
+        bool any = false;
+        for (size_t i = 1; i < n->kids.size(); ++i)
+            if (n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown)) any = true;
+        if (!any) {
+            run_finally();
+            throw;
+        }
+    } catch (...) {
+        run_finally();
+        throw;
+    }
+    if (thrown) {
+        bool handled = false;
+        try {
+            for (size_t i = 1; i < n->kids.size() && !handled; ++i) {
+                const Node* c = n->kid(i);
+                if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
+                handled = true;
+                ScopeGuard g(*this);
+                if (!c->params.empty()) declare(c->params[0].name, thrown, c);
+                result = eval(c->kid(0));
+            }
+        } catch (...) {
+            run_finally();
+            throw;
+        }
+        if (!handled) {
+            run_finally();
+            throw ScriptThrow{thrown};
+        }
+    }
+    if (fin) {
+        BoxRef f = run_finally();
+        if (f) result = f;
+    }
+    return result ? result : make_undef();
+}
+
+}  // namespace chai

@@ -1,0 +1,60 @@
+#include "chai/interp.hpp"
+
+#include <fstream>
+#include <sstream>
+
+#include "chai/parser.hpp"
+#include "chai/stdlib.hpp"
+
+namespace chai {
+
+namespace {
+#ifdef _WIN32
+constexpr size_t kStackBudget = 512 * 1024;
+#else
+constexpr size_t kStackBudget = 3 * 1024 * 1024;
+#endif
+}  // namespace
+
+Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {}
+
+Interp::~Interp() {
+    // Objects can refer to each other through functions; drop values before functions.
+    locals.clear();
+    globals.clear();
+    ret = BoxRef();
+}
+
+BoxRef Interp::run(const ProgramRef& prog) {
+    char probe = 0;
+    bool outer = stack_base == nullptr;
+    if (outer) stack_base = &probe;
+    ProgramRef saved = current_program;
+    current_program = prog;
+    struct Restore {
+        Interp& in;
+        ProgramRef saved;
+        bool outer;
+        ~Restore() {
+            in.current_program = saved;
+            if (outer) in.stack_base = nullptr;
+        }
+    } restore{*this, saved, outer};
+    BoxRef r = eval(prog->root.get());
+    if (ctl == Ctl::Return) {
+        ctl = Ctl::None;
+        r = std::move(ret);
+    } else if (ctl == Ctl::Break || ctl == Ctl::Continue) {
+        bool brk = ctl == Ctl::Break;
+        ctl = Ctl::None;
+        fail(nullptr, brk ? "Unexpected `break` statement outside of a loop"
+                          : "Unexpected `continue` statement outside of a loop");
+    }
+    return r ? r : make_undef();
+}
+
+BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
+    return run(parse_program(text, filename));
+}
+
+}  // namespace chai

@@ -1,0 +1,249 @@
+// The evaluator: walks the syntax tree with an explicit scope stack.
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <typeindex>
+#include <unordered_map>
+#include <vector>
+
+#include "chai/ast.hpp"
+#include "chai/errors.hpp"
+#include "chai/value.hpp"
+
+namespace chai {
+
+// Arguments of a call: a view over boxes owned by the caller.
+struct Args {
+    BoxRef* data = nullptr;
+    size_t size = 0;
+    BoxRef& operator[](size_t i) const { return data[i]; }
+};
+
+// Parameter type of a function, as far as dispatch is concerned.
+struct TypeKey {
+    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
+    Kind kind = Any;
+    NumKind nk = NumKind::Int;
+    uint32_t cls = 0;                        // Class: interned class name
+    const std::type_info* host = nullptr;    // Host
+    std::string name;                        // Error: error type name; others: display name
+    bool operator==(const TypeKey& o) const {
+        return kind == o.kind && (kind != Num || nk == o.nk) && (kind != Class || cls == o.cls) &&
+               (kind != Host || *host == *o.host) && (kind != Error || name == o.name);
+    }
+};
+
+struct Callable {
+    std::string name;
+    int arity = 0;  // -1: any number of arguments
+    std::vector<TypeKey> params;
+    bool guarded = false;
+    bool host = true;  // host/library functions come before script functions in a set
+    uint64_t seq = 0;  // definition order
+    virtual ~Callable() = default;
+    // self: explicit `this` for functions stored in an object's attribute.
+    virtual BoxRef call(Interp& in, Args a, const BoxRef* self) const = 0;
+    virtual bool guard_ok(Interp&, Args, const BoxRef*) const { return true; }
+    // Overload sets and bound functions dispatch themselves.
+    virtual bool is_set() const { return false; }
+    virtual std::string signature() const;
+};
+
+using FnList = std::vector<FuncRef>;
+using FnTable = std::unordered_map<uint32_t, std::shared_ptr<FnList>>;
+
+// Thrown by host-argument conversion when a value cannot become the C++ parameter type.
+struct ConversionFailed {};
+
+// A value thrown by throw(); leaves the engine as exception::uncaught_throw.
+struct ScriptThrow {
+    BoxRef value;
+};
+
+enum class Ctl : uint8_t { None, Break, Continue, Return };
+
+struct ClassInfo {
+    std::vector<uint32_t> attrs;
+};
+
+// Registry shared by the engine and the binding templates.
+struct HostRegistry {
+    std::map<std::string, TypeKey> type_names;  // user_type names
+    // Vector -> host container conversions (vector_conversion).
+    std::unordered_map<std::type_index, std::function<std::shared_ptr<void>(const Vector&)>> vector_conv;
+    // (derived, base) -> pointer adjustment
+    std::map<std::pair<std::type_index, std::type_index>, void* (*)(void*)> bases;
+};
+
+class Interp {
+public:
+    Interp();
+    ~Interp();
+    Interp(const Interp&) = delete;
+    Interp& operator=(const Interp&) = delete;
+
+    // Runs a parsed program at top level; returns its value.
+    BoxRef run(const ProgramRef& prog);
+    BoxRef eval_text(const std::string& text, const std::string& filename);
+    BoxRef eval(const Node* n);
+
+    // ---- functions ----
+    void add_function(uint32_t name, FuncRef f, const Node* site = nullptr);
+    const FnList* functions(uint32_t name) const;
+    // Calls a function value with arguments.
+    BoxRef call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self = nullptr);
+    BoxRef call_named(uint32_t name, Args a, const Node* site);
+    // Selects and runs an overload; returns null when nothing matched (reports nothing).
+    BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
+    BoxRef dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self = nullptr);
+    [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
+                                      bool dot_form);
+    int match(const TypeKey& t, const Box& b) const;
+    TypeKey resolve_type(const std::string& name) const;
+
+    // ---- variables ----
+    BoxRef* find_var(uint32_t id);
+    BoxRef& declare(uint32_t id, BoxRef b, const Node* site);
+    BoxRef lookup(uint32_t id, const Node* site);
+
+    // ---- values ----
+    bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
+    std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
+    BoxRef bool_box(bool v) { return make_bool(v); }
+    void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
+    BoxRef new_object(const std::string& cls);
+
+    [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
+                           const std::string& detail = {});
+    exception::AST_Node_Trace trace(const Node* n) const;
+    void check_stack(const Node* site);
+    void count_step(const Node* site) {
+        if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
+    }
+
+    // ---- state (public for the library and binding code) ----
+    std::vector<std::pair<uint32_t, BoxRef>> locals;
+    size_t frame_base = 0;
+    size_t scope_base = 0;
+    std::unordered_map<uint32_t, BoxRef> globals;
+    FnTable funcs;
+    std::unordered_map<uint32_t, ClassInfo> classes;
+    HostRegistry reg;
+    Ctl ctl = Ctl::None;
+    BoxRef ret;
+    uint64_t fn_seq = 1000000;
+    uint64_t step_limit_ = 0, steps_ = 0;
+    const char* stack_base = nullptr;
+    size_t stack_budget = 0;
+    std::vector<std::string> used_files;
+
+private:
+    BoxRef eval_block(const Node* n, bool new_scope);
+    BoxRef eval_id(const Node* n);
+    BoxRef eval_assign(const Node* n);
+    BoxRef eval_binary(const Node* n);
+    BoxRef eval_prefix(const Node* n);
+    BoxRef eval_call(const Node* n);
+    BoxRef eval_dot(const Node* n);
+    BoxRef eval_index(const Node* n);
+    BoxRef eval_container(const Node* n);
+    BoxRef eval_interp(const Node* n);
+    BoxRef eval_lambda(const Node* n);
+    BoxRef eval_def(const Node* n);
+    BoxRef eval_class(const Node* n);
+    BoxRef eval_if(const Node* n);
+    BoxRef eval_while(const Node* n);
+    BoxRef eval_for(const Node* n);
+    BoxRef eval_switch(const Node* n);
+    BoxRef eval_try(const Node* n);
+    BoxRef eval_decl(const Node* n);
+    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
+    void compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src);
+    bool catch_matches(const Node* c, const BoxRef& v);
+
+public:
+    ProgramRef current_program;
+};
+
+// Restores the locals stack on scope exit.
+struct ScopeGuard {
+    explicit ScopeGuard(Interp& i) : in(i), mark(i.locals.size()), saved_scope(i.scope_base) { i.scope_base = mark; }
+    ~ScopeGuard() {
+        in.locals.resize(mark);
+        in.scope_base = saved_scope;
+    }
+    Interp& in;
+    size_t mark, saved_scope;
+};
+
+// A fresh stack for a function call: callers' locals become invisible.
+struct FrameGuard {
+    explicit FrameGuard(Interp& i) : in(i), mark(i.locals.size()), saved_frame(i.frame_base), saved_scope(i.scope_base) {
+        i.frame_base = mark;
+        i.scope_base = mark;
+    }
+    ~FrameGuard() {
+        in.locals.resize(mark);
+        in.frame_base = saved_frame;
+        in.scope_base = saved_scope;
+    }
+    Interp& in;
+    size_t mark, saved_frame, saved_scope;
+};
+
+// Function defined in script (def, lambda, method, constructor).
+struct ScriptFn : Callable {
+    ProgramRef keep;
+    const Node* body = nullptr;
+    const Node* guard = nullptr;
+    const Node* def = nullptr;
+    std::vector<uint32_t> names;  // parameter names, without the implicit object of methods
+    bool method = false;          // first argument is `this` only
+    bool ctor = false;            // constructs an object of class `cls`
+    std::string cls;
+    std::vector<std::pair<uint32_t, BoxRef>> captures;
+    std::string annotation;
+
+    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
+    bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
+    std::string signature() const override;
+
+private:
+    void bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) const;
+};
+
+// Library/host function implemented in C++.
+struct NativeFn : Callable {
+    std::function<BoxRef(Interp&, Args)> fn;
+    BoxRef call(Interp& in, Args a, const BoxRef*) const override { return fn(in, a); }
+};
+
+// A function name used as a value: the whole overload set.
+struct OverloadSet : Callable {
+    FnList fns;
+    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
+    bool is_set() const override { return true; }
+};
+
+// bind(f, a, _, c): fixed arguments with placeholders.
+struct BoundFn : Callable {
+    BoxRef target;
+    std::vector<BoxRef> fixed;  // null entries are placeholders
+    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
+    bool is_set() const override { return true; }
+};
+
+TypeKey key_any();
+const TypeKey* builtin_type_key(const std::string& name);
+TypeKey key_num(NumKind k);
+TypeKey key_of(TypeKey::Kind k, const char* name);
+std::string key_name(const TypeKey& k);
+FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
+                    int arity = -2);
+BoxRef func_box(FuncRef f);
+uint32_t id_this();
+
+}  // namespace chai

@@ -1,0 +1,53 @@
+// Turns script text into tokens. Knows characters and token shapes, no grammar.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/errors.hpp"
+
+namespace chai {
+
+enum class Tok : uint8_t { Ident, Integer, Float, String, Char, Op, Newline, Semi, Annotation, End };
+
+// A piece of a string literal: literal text, or the source of an ${...} snippet.
+struct StrPiece {
+    bool is_code = false;
+    std::string text;
+    File_Position pos;  // snippet start
+};
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string text;            // identifier, operator, number spelling, decoded char/annotation
+    std::vector<StrPiece> parts; // string literals
+    File_Position start, end;
+    bool quoted_ident = false;   // `name` form
+};
+
+class Lexer {
+public:
+    Lexer(const std::string& src, std::shared_ptr<const std::string> file);
+    // Whole input at once; throws eval_error (syntax) on bad characters or literals.
+    std::vector<Token> run();
+
+private:
+    [[noreturn]] void fail(const std::string& why, File_Position at) const;
+    char peek(size_t k = 0) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
+    File_Position here() const { return {line_, col_}; }
+    void advance(size_t n = 1);
+    void skip_space_and_comments();
+    void lex_number(Token& t);
+    void lex_string(Token& t);
+    void lex_char(Token& t);
+    void lex_operator(Token& t);
+    // Reads one escape after a backslash, appending the decoded bytes.
+    void escape(std::string& out);
+
+    const std::string& src_;
+    std::shared_ptr<const std::string> file_;
+    size_t pos_ = 0;
+    int line_ = 1, col_ = 1;
+};
+
+}  // namespace chai

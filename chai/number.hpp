@@ -1,0 +1,112 @@
+// Script numbers: every C++ arithmetic type the language knows, with C++ promotion rules.
+#pragma once
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <type_traits>
+
+namespace chai {
+
+enum class NumKind : uint8_t {
+    Int8, UInt8, Int16, UInt16, Int, UInt, Long, ULong, LongLong, ULongLong,
+    Char, WChar, Char16, Char32, Float, Double, LongDouble
+};
+
+enum class NumOp : uint8_t { Add, Sub, Mul, Div, Mod, Shl, Shr, And, Or, Xor, Lt, Le, Gt, Ge, Eq, Ne };
+
+struct Number {
+    NumKind kind = NumKind::Int;
+    union {
+        int64_t i;
+        uint64_t u;
+        float f;
+        double d;
+        long double ld;
+    };
+    Number() : i(0) {}
+
+    bool is_floating() const { return kind >= NumKind::Float; }
+    bool is_signed_int() const;
+
+    template <class T> static Number make(T v);
+    template <class T> T as() const;
+};
+
+NumKind kind_of_int(int64_t);
+bool kind_is_signed(NumKind k);
+const char* kind_name(NumKind k);
+
+// C++ common type after integer promotion (long long folds into long).
+NumKind common_kind(NumKind a, NumKind b);
+
+// Arithmetic/bitwise/compare; throws on integer division by zero and on bit ops with floats.
+Number num_binary(NumOp op, const Number& a, const Number& b);
+// Unary minus, plus, complement, increment, decrement.
+Number num_neg(const Number& a);
+Number num_compl(const Number& a);
+Number num_plus(const Number& a);
+void num_incr(Number& a, int delta);
+bool num_compare(NumOp op, const Number& a, const Number& b);
+// Converts v to kind k (C++ static_cast semantics, saturating float->int).
+Number num_convert(const Number& v, NumKind k);
+std::string num_to_string(const Number& n);
+
+// ---- implementation of the templates ----
+template <class T> constexpr NumKind kind_for() {
+    using U = std::remove_cv_t<T>;
+    if constexpr (std::is_same_v<U, char>) return NumKind::Char;
+    else if constexpr (std::is_same_v<U, wchar_t>) return NumKind::WChar;
+    else if constexpr (std::is_same_v<U, char16_t>) return NumKind::Char16;
+    else if constexpr (std::is_same_v<U, char32_t>) return NumKind::Char32;
+    else if constexpr (std::is_same_v<U, float>) return NumKind::Float;
+    else if constexpr (std::is_same_v<U, double>) return NumKind::Double;
+    else if constexpr (std::is_same_v<U, long double>) return NumKind::LongDouble;
+    else if constexpr (std::is_same_v<U, long long>) return NumKind::LongLong;
+    else if constexpr (std::is_same_v<U, unsigned long long>) return NumKind::ULongLong;
+    else if constexpr (std::is_signed_v<U>) {
+        if constexpr (sizeof(U) == 1) return NumKind::Int8;
+        else if constexpr (sizeof(U) == 2) return NumKind::Int16;
+        else if constexpr (sizeof(U) == 4) return NumKind::Int;
+        else return NumKind::Long;
+    } else {
+        if constexpr (sizeof(U) == 1) return NumKind::UInt8;
+        else if constexpr (sizeof(U) == 2) return NumKind::UInt16;
+        else if constexpr (sizeof(U) == 4) return NumKind::UInt;
+        else return NumKind::ULong;
+    }
+}
+
+template <class T> Number Number::make(T v) {
+    Number n;
+    n.kind = kind_for<T>();
+    if constexpr (std::is_same_v<T, float>) n.f = v;
+    else if constexpr (std::is_same_v<T, double>) n.d = v;
+    else if constexpr (std::is_same_v<T, long double>) n.ld = v;
+    else if constexpr (std::is_signed_v<T>) n.i = static_cast<int64_t>(v);
+    else n.u = static_cast<uint64_t>(v);
+    return n;
+}
+
+template <class To, class From> To saturating_cast(From v) {
+    if constexpr (std::is_floating_point_v<From> && std::is_integral_v<To>) {
+        if (!(v == v)) return To(0);
+        if (v <= static_cast<From>(std::numeric_limits<To>::min())) return std::numeric_limits<To>::min();
+        if (v >= static_cast<From>(std::numeric_limits<To>::max())) return std::numeric_limits<To>::max();
+        return static_cast<To>(v);
+    } else {
+        return static_cast<To>(v);
+    }
+}
+
+template <class T> T Number::as() const {
+    switch (kind) {
+    case NumKind::Float: return saturating_cast<T>(f);
+    case NumKind::Double: return saturating_cast<T>(d);
+    case NumKind::LongDouble: return saturating_cast<T>(ld);
+    default: break;
+    }
+    if (kind_is_signed(kind)) return static_cast<T>(i);
+    return static_cast<T>(u);
+}
+
+}  // namespace chai

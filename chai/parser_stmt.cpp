@@ -1,0 +1,380 @@
+// Statement-level grammar.
+#include <cstring>
+
+#include "chai/parser.hpp"
+
+namespace chai {
+
+namespace {
+const char* const kBlockKeywords[] = {"def", "class", "if", "while", "for", "switch", "try"};
+const char* const kReserved[] = {"def", "fun", "while", "for", "if", "else", "&&", "||", ",", "auto", "return",
+                                 "break", "true", "false", "class", "attr", "var", "global", "GLOBAL", "_"};
+}  // namespace
+
+Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
+    : toks_(std::move(toks)), file_(std::move(file)) {}
+
+Parser::DepthGuard::DepthGuard(Parser& parser) : p(parser) {
+    if (++p.depth_ > kMaxNesting) p.fail("Nesting too deep");
+}
+
+bool Parser::is_op(const char* s) const { return cur().kind == Tok::Op && cur().text == s; }
+bool Parser::accept_op(const char* s) {
+    if (!is_op(s)) return false;
+    ++pos_;
+    return true;
+}
+bool Parser::is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && cur().text == s; }
+bool Parser::accept_kw(const char* s) {
+    if (!is_kw(s)) return false;
+    ++pos_;
+    return true;
+}
+bool Parser::at_sep() const {
+    Tok k = cur().kind;
+    return k == Tok::Newline || k == Tok::Semi || k == Tok::End || is_op("}");
+}
+void Parser::skip_nl() {
+    while (cur().kind == Tok::Newline) ++pos_;
+}
+void Parser::skip_seps() {
+    while (cur().kind == Tok::Newline || cur().kind == Tok::Semi) ++pos_;
+}
+void Parser::fail(const std::string& why) const { fail_at(why, cur().start); }
+void Parser::fail_at(const std::string& why, File_Position at) const { throw exception::eval_error(why, at, *file_); }
+
+NodePtr Parser::make(NK k, File_Position start) {
+    auto n = std::make_unique<Node>();
+    n->kind = k;
+    n->start = start;
+    n->end = start;
+    n->file = file_;
+    return n;
+}
+
+NodePtr Parser::finish(NodePtr n) {
+    int h = 0;
+    for (auto& k : n->kids)
+        if (k) h = std::max(h, k->height);
+    n->height = h + 1;
+    if (n->height > kMaxHeight) fail_at("Nesting too deep", n->start);
+    if (pos_ > 0) {
+        const Token& last = toks_[pos_ - 1];
+        if (last.end.line > n->start.line || (last.end.line == n->start.line && last.end.column > n->start.column))
+            n->end = last.end;
+    }
+    return n;
+}
+
+void Parser::check_reserved(const std::string& name, const char* what) const {
+    for (const char* r : kReserved)
+        if (name == r) fail(std::string("Reserved word used as ") + what + " name '" + name + "'");
+}
+
+NodePtr Parser::program() {
+    auto file = make(NK::File, {1, 1});
+    statements(*file, false);
+    if (cur().kind != Tok::End) throw exception::eval_error("Unparsed input", cur().start, "");
+    // A file's statements are siblings, so its height is not limited like nested code.
+    file->height = 1;
+    return file;
+}
+
+void Parser::statements(Node& into, bool in_block) {
+    for (;;) {
+        skip_seps();
+        std::string annotation;
+        while (cur().kind == Tok::Annotation) {
+            annotation += cur().text;
+            ++pos_;
+            skip_seps();
+        }
+        if (cur().kind == Tok::End || (in_block && is_op("}"))) return;
+        bool was_block = false;
+        NodePtr s;
+        if (is_kw("def")) {
+            ++pos_;
+            s = def(0, annotation);
+            was_block = true;
+        } else {
+            s = statement(was_block);
+        }
+        if (!s) return;
+        into.kids.push_back(std::move(s));
+        if (!was_block && !at_sep()) {
+            if (cur().kind == Tok::Ident && !cur().quoted_ident)
+                for (const char* k : kBlockKeywords)
+                    if (cur().text == k) fail("Two function definitions missing line separator");
+            fail("Two expressions missing line separator");
+        }
+    }
+}
+
+NodePtr Parser::statement(bool& was_block) {
+    was_block = true;
+    File_Position at = cur().start;
+    if (accept_kw("def")) return def(0, {});
+    if (accept_kw("class")) return class_def();
+    if (accept_kw("if")) return if_stmt();
+    if (accept_kw("while")) return while_stmt();
+    if (accept_kw("for")) return for_stmt();
+    if (accept_kw("switch")) return switch_stmt();
+    if (accept_kw("try")) return try_stmt();
+    if (is_op("{")) return block("block");
+    was_block = false;
+    if (accept_kw("return")) {
+        auto n = make(NK::Return, cur().start);
+        if (auto e = expr()) n->kids.push_back(std::move(e));
+        return finish(std::move(n));
+    }
+    if (accept_kw("break")) return finish(make(NK::Break, cur().start));
+    if (accept_kw("continue")) return finish(make(NK::Continue, cur().start));
+    (void)at;
+    return equation();
+}
+
+NodePtr Parser::block(const char* what) {
+    DepthGuard g(*this);
+    if (!is_op("{")) fail(std::string("Incomplete '") + what + "' block");
+    auto n = make(NK::Block, cur().start);
+    ++pos_;
+    statements(*n, true);
+    if (!accept_op("}")) fail("Incomplete block");
+    return finish(std::move(n));
+}
+
+void Parser::params(Node& n) {
+    skip_nl();
+    if (is_op(")")) return;
+    for (;;) {
+        if (cur().kind != Tok::Ident) fail("Unexpected value in parameter list");
+        ParamDecl p;
+        std::string first = cur().text;
+        ++pos_;
+        if (cur().kind == Tok::Ident) {
+            p.type = first;
+            p.name = intern(cur().text);
+            ++pos_;
+        } else {
+            p.name = intern(first);
+        }
+        n.params.push_back(std::move(p));
+        skip_nl();
+        if (!accept_op(",")) break;
+        skip_nl();
+    }
+}
+
+NodePtr Parser::def(uint32_t class_name, std::string annotation) {
+    if (cur().kind != Tok::Ident) fail("Missing function name in definition");
+    auto n = make(NK::Def, cur().start);
+    n->text = std::move(annotation);
+    std::string name = cur().text;
+    ++pos_;
+    if (accept_op("::")) {
+        if (cur().kind != Tok::Ident) fail("Missing method name in definition");
+        class_name = intern(name);
+        name = cur().text;
+        ++pos_;
+    }
+    check_reserved(name, class_name ? "method" : "function");
+    n->name = intern(name);
+    n->name2 = class_name;
+    if (accept_op("(")) {
+        params(*n);
+        if (!accept_op(")")) fail("Incomplete function definition");
+    }
+    skip_nl();
+    if (accept_op(":")) {
+        auto g = expr();
+        if (!g) fail("Missing guard expression for function");
+        n->flag = true;
+        n->kids.push_back(std::move(g));
+        skip_nl();
+    }
+    if (!is_op("{")) fail("Incomplete function definition");
+    n->kids.insert(n->kids.begin(), block("def"));
+    return finish(std::move(n));
+}
+
+NodePtr Parser::class_def() {
+    if (cur().kind != Tok::Ident) fail("Missing class name in definition");
+    auto n = make(NK::Class, cur().start);
+    n->name = intern(cur().text);
+    ++pos_;
+    skip_nl();
+    if (!accept_op("{")) fail("Incomplete 'class' block");
+    for (;;) {
+        skip_seps();
+        std::string annotation;
+        while (cur().kind == Tok::Annotation) {
+            annotation += cur().text;
+            ++pos_;
+            skip_seps();
+        }
+        if (accept_op("}")) break;
+        if (accept_kw("def")) {
+            n->kids.push_back(def(n->name, annotation));
+        } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
+            if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
+            auto a = make(NK::AttrDecl, cur().start);
+            check_reserved(cur().text, "attribute");
+            a->name = intern(cur().text);
+            a->name2 = n->name;
+            ++pos_;
+            n->kids.push_back(finish(std::move(a)));
+            if (!at_sep()) fail("Incomplete class block");
+        } else {
+            fail("Incomplete class block");
+        }
+    }
+    return finish(std::move(n));
+}
+
+NodePtr Parser::if_stmt() {
+    auto n = make(NK::If, cur().start);
+    if (!accept_op("(")) fail("Incomplete 'if' expression");
+    n->start = cur().start;
+    auto c = expr();
+    if (!c || !accept_op(")")) fail("Incomplete 'if' expression");
+    n->kids.push_back(std::move(c));
+    skip_nl();
+    n->kids.push_back(block("if"));
+    for (;;) {
+        size_t save = pos_;
+        skip_nl();
+        if (!accept_kw("else")) {
+            pos_ = save;
+            break;
+        }
+        skip_nl();
+        if (accept_kw("if")) {
+            if (!accept_op("(")) fail("Incomplete 'else if' expression");
+            auto c2 = expr();
+            if (!c2 || !accept_op(")")) fail("Incomplete 'else if' expression");
+            n->kids.push_back(std::move(c2));
+            skip_nl();
+            n->kids.push_back(block("else if"));
+        } else {
+            n->kids.push_back(block("else"));
+            break;
+        }
+    }
+    return finish(std::move(n));
+}
+
+NodePtr Parser::while_stmt() {
+    auto n = make(NK::While, cur().start);
+    if (!accept_op("(")) fail("Incomplete 'while' expression");
+    n->start = cur().start;
+    auto c = expr();
+    if (!c || !accept_op(")")) fail("Incomplete 'while' expression");
+    n->kids.push_back(std::move(c));
+    skip_nl();
+    n->kids.push_back(block("while"));
+    return finish(std::move(n));
+}
+
+NodePtr Parser::for_stmt() {
+    auto n = make(NK::For, cur().start);
+    if (!accept_op("(")) fail("Incomplete 'for' expression");
+    n->start = cur().start;
+    auto part = [&]() -> NodePtr {
+        auto e = equation();
+        return e ? std::move(e) : make(NK::Noop, cur().start);
+    };
+    n->kids.push_back(part());
+    if (cur().kind != Tok::Semi) fail("'for' loop initial statment missing");
+    ++pos_;
+    auto cond = equation();
+    n->kids.push_back(cond ? std::move(cond) : nullptr);
+    if (cur().kind != Tok::Semi) fail("'for' loop condition missing");
+    ++pos_;
+    n->kids.push_back(part());
+    if (!accept_op(")")) fail("Incomplete 'for' expression");
+    skip_nl();
+    n->kids.push_back(block("for"));
+    return finish(std::move(n));
+}
+
+NodePtr Parser::switch_stmt() {
+    auto n = make(NK::Switch, cur().start);
+    if (!accept_op("(")) fail("Incomplete 'switch' expression");
+    n->start = cur().start;
+    auto c = expr();
+    if (!c || !accept_op(")")) fail("Incomplete 'switch' expression");
+    n->kids.push_back(std::move(c));
+    skip_nl();
+    if (!accept_op("{")) fail("Incomplete 'switch' block");
+    for (;;) {
+        skip_seps();
+        if (accept_op("}")) break;
+        if (accept_kw("case")) {
+            auto k = make(NK::Case, cur().start);
+            if (!accept_op("(")) fail("Incomplete 'case' expression");
+            auto v = expr();
+            if (!v || !accept_op(")")) fail("Incomplete 'case' expression");
+            k->kids.push_back(std::move(v));
+            skip_nl();
+            k->kids.push_back(block("case"));
+            n->kids.push_back(finish(std::move(k)));
+        } else if (accept_kw("default")) {
+            auto k = make(NK::Default, cur().start);
+            skip_nl();
+            k->kids.push_back(block("default"));
+            n->kids.push_back(finish(std::move(k)));
+        } else {
+            fail("Incomplete 'switch' block");
+        }
+    }
+    return finish(std::move(n));
+}
+
+NodePtr Parser::try_stmt() {
+    auto n = make(NK::Try, cur().start);
+    skip_nl();
+    n->kids.push_back(block("try"));
+    for (;;) {
+        size_t save = pos_;
+        skip_nl();
+        if (accept_kw("catch")) {
+            auto c = make(NK::Catch, cur().start);
+            if (accept_op("(")) {
+                params(*c);
+                if (c->params.size() > 1 || !accept_op(")")) fail("Incomplete 'catch' expression");
+                skip_nl();
+                if (accept_op(":")) {
+                    auto g = expr();
+                    if (!g) fail("Missing guard expression for catch");
+                    c->flag = true;
+                    c->kids.push_back(std::move(g));
+                }
+            }
+            skip_nl();
+            c->kids.insert(c->kids.begin(), block("catch"));
+            n->kids.push_back(finish(std::move(c)));
+        } else if (accept_kw("finally")) {
+            auto f = make(NK::Finally, cur().start);
+            skip_nl();
+            f->kids.push_back(block("finally"));
+            n->kids.push_back(finish(std::move(f)));
+            break;
+        } else {
+            pos_ = save;
+            break;
+        }
+    }
+    return finish(std::move(n));
+}
+
+ProgramRef parse_program(std::string source, const std::string& filename) {
+    auto prog = std::make_shared<Program>();
+    prog->source = std::move(source);
+    auto file = std::make_shared<const std::string>(filename);
+    Lexer lex(prog->source, file);
+    Parser p(lex.run(), file);
+    prog->root = p.program();
+    return prog;
+}
+
+}  // namespace chai

@@ -1,0 +1,52 @@
+#include "chai/stdlib.hpp"
+
+namespace chai {
+
+void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
+                     int arity) {
+    auto f = make_native(name, std::move(params), std::move(fn), arity);
+    auto& slot = table_[intern(name)];
+    if (!slot) slot = std::make_shared<FnList>();
+    slot->push_back(std::move(f));
+}
+
+void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn) {
+    auto f = std::make_shared<NativeFn>();
+    f->name = name;
+    f->arity = arity;
+    f->params.assign(static_cast<size_t>(arity < 0 ? 0 : arity), key_any());
+    f->fn = std::move(fn);
+    f->host = false;
+    auto& slot = table_[intern(name)];
+    if (!slot) slot = std::make_shared<FnList>();
+    slot->push_back(std::move(f));
+}
+
+TypeKey K(const char* name) {
+    if (!*name) return key_any();
+    if (std::string(name) == "Number") {
+        TypeKey t;
+        t.kind = TypeKey::Arith;
+        t.name = "Number";
+        return t;
+    }
+    const TypeKey* k = builtin_type_key(name);
+    return k ? *k : key_any();
+}
+
+BoxRef undef() { return make_undef(); }
+
+const FnTable& stdlib_functions() {
+    static const FnTable table = [] {
+        FnTable t;
+        LibBuilder b(t);
+        add_core_lib(b);
+        add_string_lib(b);
+        add_container_lib(b);
+        add_functional_lib(b);
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace chai

@@ -1,0 +1,357 @@
+// Printing, conversions, types, errors, objects, function values, evaluation.
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "chai/parser.hpp"
+#include "chai/stdlib.hpp"
+
+namespace chai {
+
+namespace {
+
+const std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
+
+template <class T> BoxRef parse_as(const std::string& s) {
+    std::istringstream is(s);
+    if constexpr (std::is_floating_point_v<T>) {
+        T v = 0;
+        is >> v;
+        return num_box(is.fail() ? T(0) : v);
+    } else if constexpr (sizeof(T) == 1) {
+        char c = 0;
+        is >> c;
+        return num_box(static_cast<T>(c));
+    } else if constexpr (std::is_signed_v<T>) {
+        long long v = 0;
+        is >> v;
+        return num_box(static_cast<T>(v));
+    } else {
+        unsigned long long v = 0;
+        is >> v;
+        return num_box(static_cast<T>(v));
+    }
+}
+
+template <class T> void add_numeric_type(LibBuilder& b, const char* name) {
+    b.add(name, {}, [](Interp&, Args) { return num_box(T(0)); });
+    b.add(name, {K("Number")}, [](Interp&, Args a) { return make_num(num_convert(a[0]->num(), kind_for<T>())); });
+    b.add(std::string("to_") + name, {K("string")}, [](Interp&, Args a) { return parse_as<T>(str(a[0])); });
+}
+
+std::string pair_text(Interp& in, const PairV& p) {
+    return "<" + in.to_text(p.first) + ", " + in.to_text(p.second) + ">";
+}
+
+[[noreturn]] void not_convertible() { throw ConversionFailed{}; }
+
+BoxRef read_file_and_run(Interp& in, const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw exception::file_not_found_error(path);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return in.eval_text(ss.str(), path);
+}
+
+}  // namespace
+
+std::string value_text(Interp& in, const BoxRef& b) {
+    switch (b->idx()) {
+    case V_Undef: return "";
+    case V_Bool: return std::get<bool>(b->v) ? "true" : "false";
+    case V_Number:
+        if (b->num().kind == NumKind::Char) return std::string(1, static_cast<char>(b->num().i));
+        return num_to_string(b->num());
+    case V_String: return str(b);
+    case V_Vector: {
+        std::string s = "[";
+        const Vector& v = std::get<Vector>(b->v);
+        for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + in.to_text(v[i]);
+        return s + "]";
+    }
+    case V_Map: {
+        std::string s = "[";
+        bool first = true;
+        for (const auto& [k, v] : std::get<Map>(b->v)) {
+            s += (first ? "<" : ", <") + k + ", " + in.to_text(v) + ">";
+            first = false;
+        }
+        return s + "]";
+    }
+    case V_Pair: return pair_text(in, std::get<PairV>(b->v));
+    case V_Error: return std::get<ErrorV>(b->v).what;
+    case V_TypeInfo: return std::get<TypeInfoV>(b->v).name;
+    default: not_convertible();
+    }
+}
+
+bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
+    if (a->is_num() && b->is_num()) return num_compare(NumOp::Eq, a->num(), b->num());
+    if (a->idx() != b->idx()) return false;
+    switch (a->idx()) {
+    case V_Undef: return true;
+    case V_Bool: return std::get<bool>(a->v) == std::get<bool>(b->v);
+    case V_String: return str(a) == str(b);
+    case V_Vector: {
+        const Vector& x = std::get<Vector>(a->v);
+        const Vector& y = std::get<Vector>(b->v);
+        if (x.size() != y.size()) return false;
+        for (size_t i = 0; i < x.size(); ++i)
+            if (!values_equal(in, x[i], y[i])) return false;
+        return true;
+    }
+    case V_Map: {
+        const Map& x = std::get<Map>(a->v);
+        const Map& y = std::get<Map>(b->v);
+        if (x.size() != y.size()) return false;
+        for (auto i = x.begin(), j = y.begin(); i != x.end(); ++i, ++j)
+            if (i->first != j->first || !values_equal(in, i->second, j->second)) return false;
+        return true;
+    }
+    case V_Pair: {
+        const PairV& x = std::get<PairV>(a->v);
+        const PairV& y = std::get<PairV>(b->v);
+        return values_equal(in, x.first, y.first) && values_equal(in, x.second, y.second);
+    }
+    case V_Func: return std::get<FuncRef>(a->v) == std::get<FuncRef>(b->v);
+    default: {
+        static const uint32_t eq = intern("==");
+        BoxRef args[2] = {a, b};
+        BoxRef r = in.call_named(eq, Args{args, 2}, nullptr);
+        const bool* v = std::get_if<bool>(&r->v);
+        return v && *v;
+    }
+    }
+}
+
+void add_core_lib(LibBuilder& b) {
+    // ---- output and text ----
+    b.add_untyped("print", 1, [](Interp& in, Args a) {
+        std::cout << in.to_text(a[0]) << '\n';
+        return undef();
+    });
+    b.add_untyped("puts", 1, [](Interp& in, Args a) {
+        std::cout << in.to_text(a[0]);
+        return undef();
+    });
+    b.add("print_string", {K("string")}, [](Interp&, Args a) {
+        std::cout << str(a[0]);
+        return undef();
+    });
+    b.add("println_string", {K("string")}, [](Interp&, Args a) {
+        std::cout << str(a[0]) << '\n';
+        return undef();
+    });
+    b.add("to_string", {K("")}, [](Interp& in, Args a) { return make_str(value_text(in, a[0])); });
+
+    // ---- numbers ----
+    add_numeric_type<int>(b, "int");
+    add_numeric_type<double>(b, "double");
+    add_numeric_type<float>(b, "float");
+    add_numeric_type<int64_t>(b, "long");
+    add_numeric_type<long long>(b, "long_long");
+    add_numeric_type<unsigned>(b, "unsigned_int");
+    add_numeric_type<uint64_t>(b, "unsigned_long");
+    add_numeric_type<unsigned long long>(b, "unsigned_long_long");
+    add_numeric_type<uint64_t>(b, "size_t");
+    add_numeric_type<char>(b, "char");
+    add_numeric_type<long double>(b, "long_double");
+    add_numeric_type<int8_t>(b, "int8_t");
+    add_numeric_type<int16_t>(b, "int16_t");
+    add_numeric_type<int32_t>(b, "int32_t");
+    add_numeric_type<int64_t>(b, "int64_t");
+    add_numeric_type<uint8_t>(b, "uint8_t");
+    add_numeric_type<uint16_t>(b, "uint16_t");
+    add_numeric_type<uint32_t>(b, "uint32_t");
+    add_numeric_type<uint64_t>(b, "uint64_t");
+    add_numeric_type<wchar_t>(b, "wchar_t");
+    add_numeric_type<char16_t>(b, "char16_t");
+    add_numeric_type<char32_t>(b, "char32_t");
+    b.add("bool", {}, [](Interp&, Args) { return make_bool(false); });
+    b.add("bool", {K("bool")}, [](Interp&, Args a) { return make_bool(std::get<bool>(a[0]->v)); });
+    b.add("string", {}, [](Interp&, Args) { return make_str(""); });
+    b.add("string", {K("string")}, [](Interp&, Args a) { return make_str(str(a[0])); });
+    b.add_untyped("max", 2, [](Interp& in, Args a) {
+        static const uint32_t gt = intern(">");
+        BoxRef args[2] = {a[0], a[1]};
+        return in.truth(in.call_named(gt, Args{args, 2}, nullptr), nullptr) ? a[0] : a[1];
+    });
+    b.add_untyped("min", 2, [](Interp& in, Args a) {
+        static const uint32_t lt = intern("<");
+        BoxRef args[2] = {a[0], a[1]};
+        return in.truth(in.call_named(lt, Args{args, 2}, nullptr), nullptr) ? a[0] : a[1];
+    });
+    auto parity = [](bool want_even) {
+        return [want_even](Interp&, Args a) {
+            if (!a[0]->is_num() || a[0]->num().is_floating()) throw ConversionFailed{};
+            Number r = num_binary(NumOp::Mod, a[0]->num(), Number::make(2));
+            bool even = r.as<int64_t>() == 0;
+            return make_bool(even == want_even);
+        };
+    };
+    b.add_untyped("even", 1, parity(true));
+    b.add_untyped("odd", 1, parity(false));
+
+    // ---- operators as functions (`+`(1, 2), foldl(v, `+`, 0)) ----
+    {
+        static const char* ops[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
+        for (int i = 0; i < 16; ++i) {
+            NumOp op = static_cast<NumOp>(i);
+            b.add(ops[i], {K("Number"), K("Number")}, [op](Interp&, Args a) {
+                if (op >= NumOp::Lt) return make_bool(num_compare(op, a[0]->num(), a[1]->num()));
+                return make_num(num_binary(op, a[0]->num(), a[1]->num()));
+            });
+        }
+        b.add("-", {K("Number")}, [](Interp&, Args a) { return make_num(num_neg(a[0]->num())); });
+        b.add("!", {K("bool")}, [](Interp&, Args a) { return make_bool(!std::get<bool>(a[0]->v)); });
+    }
+
+    // ---- comparison and joining of non-numbers ----
+    for (const char* op : {"==", "!="}) {
+        bool eq = op[0] == '=';
+        for (const char* t : {"string", "bool", "Vector", "Map", "Pair", "Function"})
+            b.add(op, {K(t), K(t)}, [eq](Interp& in, Args a) { return make_bool(values_equal(in, a[0], a[1]) == eq); });
+    }
+    b.add("<", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) < str(a[1])); });
+    b.add("<=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) <= str(a[1])); });
+    b.add(">", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) > str(a[1])); });
+    b.add(">=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) >= str(a[1])); });
+    b.add("+", {K("string"), K("string")}, [](Interp&, Args a) { return make_str(str(a[0]) + str(a[1])); });
+    b.add_untyped("eq", 2, [](Interp& in, Args a) { return make_bool(values_equal(in, a[0], a[1])); });
+
+    // ---- types ----
+    b.add("type_name", {K("")}, [](Interp&, Args a) { return make_str(type_name_of(*a[0])); });
+    b.add("is_type", {K(""), K("string")}, [](Interp& in, Args a) {
+        const std::string& n = str(a[1]);
+        if (auto* o = std::get_if<ObjRef>(&a[0]->v))
+            if ((*o)->cls == n) return make_bool(true);
+        if (type_name_of(*a[0]) == n) return make_bool(true);
+        TypeKey k = in.resolve_type(n);
+        if (k.kind == TypeKey::Class) return make_bool(false);
+        return make_bool(in.match(k, *a[0]) == 0);
+    });
+    b.add("is_var_undef", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->undef()); });
+    b.add("is_var_const", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->is_const); });
+    b.add("is_var_null", {K("")}, [](Interp&, Args) { return make_bool(false); });
+    b.add("type_match", {K(""), K("")}, [](Interp&, Args a) { return make_bool(type_name_of(*a[0]) == type_name_of(*a[1])); });
+    b.add("get_type_info", {K("")}, [](Interp&, Args a) {
+        return make_box(Value(TypeInfoV{type_name_of(*a[0]), a[0]->is_num(), a[0]->undef()}));
+    });
+    b.add("name", {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
+    b.add("is_type_arithmetic", {K("Type_Info")},
+          [](Interp&, Args a) { return make_bool(std::get<TypeInfoV>(a[0]->v).arithmetic); });
+    b.add("is_type_undef", {K("Type_Info")}, [](Interp&, Args a) { return make_bool(std::get<TypeInfoV>(a[0]->v).undef); });
+    b.add("clone", {K("")}, [](Interp&, Args a) {
+        BoxRef c = clone_box(a[0]);
+        c->is_temp = true;
+        return c;
+    });
+    b.add("version", {}, [](Interp&, Args) { return make_str("5.8.5"); });
+    b.add("version_major", {}, [](Interp&, Args) { return num_box(5); });
+    b.add("version_minor", {}, [](Interp&, Args) { return num_box(8); });
+    b.add("version_patch", {}, [](Interp&, Args) { return num_box(5); });
+
+    // ---- exceptions ----
+    b.add("throw", {K("")}, [](Interp&, Args a) -> BoxRef {
+        BoxRef v = a[0];
+        throw ScriptThrow{v};
+    });
+    b.add("runtime_error", {K("string")}, [](Interp&, Args a) {
+        return make_box(Value(ErrorV{"runtime_error", str(a[0]), {}}));
+    });
+    b.add("what", {K("")}, [](Interp&, Args a) {
+        if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what);
+        throw ConversionFailed{};
+    });
+    b.add("reason", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).reason); });
+    b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).what + "\n"); });
+
+    // ---- script objects ----
+    b.add("Dynamic_Object", {}, [](Interp& in, Args) { return in.new_object("Dynamic_Object"); });
+    b.add("Dynamic_Object", {K("string")}, [](Interp& in, Args a) { return in.new_object(str(a[0])); });
+    b.add("get_type_name", {K("Dynamic_Object")}, [](Interp&, Args a) { return make_str(std::get<ObjRef>(a[0]->v)->cls); });
+    b.add("get_attrs", {K("Dynamic_Object")}, [](Interp&, Args a) {
+        Map m;
+        for (const auto& [k, v] : std::get<ObjRef>(a[0]->v)->attrs) m[k] = v;
+        return make_box(Value(std::move(m)));
+    });
+    b.add("get_attr", {K("Dynamic_Object"), K("string")}, [](Interp&, Args a) {
+        BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[str(a[1])];
+        if (!slot) slot = make_undef();
+        return slot;
+    });
+    b.add("set_explicit", {K("Dynamic_Object"), K("bool")}, [](Interp&, Args a) {
+        std::get<ObjRef>(a[0]->v)->is_explicit = std::get<bool>(a[1]->v);
+        return undef();
+    });
+    b.add("is_explicit", {K("Dynamic_Object")}, [](Interp&, Args a) { return make_bool(std::get<ObjRef>(a[0]->v)->is_explicit); });
+
+    // ---- function values ----
+    b.add("get_arity", {K("Function")}, [](Interp&, Args a) { return num_box(std::get<FuncRef>(a[0]->v)->arity); });
+    b.add("has_guard", {K("Function")}, [](Interp&, Args a) { return make_bool(std::get<FuncRef>(a[0]->v)->guarded); });
+    b.add("get_annotation", {K("Function")}, [](Interp&, Args a) {
+        auto* s = dynamic_cast<const ScriptFn*>(std::get<FuncRef>(a[0]->v).get());
+        return make_str(s ? s->annotation : std::string());
+    });
+    b.add("call", {K("Function"), K("Vector")}, [](Interp& in, Args a) {
+        Vector args = std::get<Vector>(a[1]->v);
+        return in.call_value(a[0], Args{args.data(), args.size()}, nullptr);
+    });
+    b.add("bind", {}, [](Interp&, Args a) -> BoxRef {
+        if (a.size == 0 || a[0]->idx() != V_Func) throw ConversionFailed{};
+        auto f = std::make_shared<BoundFn>();
+        f->name = std::get<FuncRef>(a[0]->v)->name;
+        f->target = a[0];
+        f->arity = -1;
+        static const uint32_t placeholder = intern("_");
+        (void)placeholder;
+        for (size_t i = 1; i < a.size; ++i) {
+            auto* t = std::get_if<TypeInfoV>(&a[i]->v);
+            f->fixed.push_back(t && t->name == "_" ? BoxRef() : a[i]);
+        }
+        return func_box(f);
+    }, -1);
+    b.add("function_exists", {K("string")}, [](Interp& in, Args a) { return make_bool(in.functions(intern(str(a[0]))) != nullptr); });
+    b.add("call_exists", {}, [](Interp& in, Args a) -> BoxRef {
+        if (a.size == 0 || a[0]->idx() != V_Func) throw ConversionFailed{};
+        const Callable& f = *std::get<FuncRef>(a[0]->v);
+        const FnList one{std::get<FuncRef>(a[0]->v)};
+        const FnList& fl = f.is_set() && dynamic_cast<const OverloadSet*>(&f) ? static_cast<const OverloadSet&>(f).fns : one;
+        for (const FuncRef& c : fl) {
+            if (c->arity >= 0 && static_cast<size_t>(c->arity) != a.size - 1) continue;
+            bool ok = true;
+            for (size_t i = 1; i < a.size && ok; ++i)
+                ok = i - 1 >= c->params.size() || in.match(c->params[i - 1], *a[i]) >= 0;
+            if (ok) return make_bool(true);
+        }
+        return make_bool(false);
+    }, -1);
+
+    // ---- evaluation ----
+    b.add("eval", {K("string")}, [](Interp& in, Args a) {
+        try {
+            return in.run(parse_program(str(a[0]), "__EVAL__"));
+        } catch (const exception::eval_error& e) {
+            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
+        }
+    });
+    b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
+        try {
+            return read_file_and_run(in, str(a[0]));
+        } catch (const exception::eval_error& e) {
+            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
+        }
+    });
+    b.add("use", {K("string")}, [](Interp& in, Args a) {
+        for (const std::string& f : in.used_files)
+            if (f == str(a[0])) return undef();
+        in.used_files.push_back(str(a[0]));
+        try {
+            return read_file_and_run(in, str(a[0]));
+        } catch (const exception::eval_error& e) {
+            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
+        }
+    });
+}
+
+}  // namespace chai

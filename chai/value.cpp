@@ -1,0 +1,203 @@
+#include <deque>
+#include <mutex>
+#include <typeindex>
+#include <unordered_map>
+
+#include "chai/ast.hpp"
+#include "chai/interp.hpp"
+#include "chai/value.hpp"
+
+namespace chai {
+
+// ---- box allocation: a per-thread free list, boxes are created and dropped constantly ----
+namespace {
+struct FreeList {
+    std::vector<void*> items;
+    ~FreeList() {
+        for (void* p : items) ::operator delete(p);
+    }
+};
+thread_local FreeList t_free;
+}  // namespace
+
+void* Box::operator new(size_t n) {
+    if (n == sizeof(Box) && !t_free.items.empty()) {
+        void* p = t_free.items.back();
+        t_free.items.pop_back();
+        return p;
+    }
+    return ::operator new(n);
+}
+
+void Box::operator delete(void* p) noexcept {
+    if (t_free.items.size() < 4096) {
+        try {
+            t_free.items.push_back(p);
+            return;
+        } catch (...) {
+        }
+    }
+    ::operator delete(p);
+}
+
+BoxRef make_box(Value v, bool temp) {
+    BoxRef b(new Box(std::move(v)));
+    b->is_temp = temp;
+    return b;
+}
+
+bool clone_value(const Value& from, Value& to) {
+    switch (from.index()) {
+    case V_Object: {
+        const ObjRef& o = std::get<ObjRef>(from);
+        auto c = std::make_shared<DynObject>();
+        c->cls = o->cls;
+        c->is_explicit = o->is_explicit;
+        for (const auto& [k, v] : o->attrs) c->attrs[k] = clone_box(v);
+        to = Value(std::move(c));
+        return true;
+    }
+    case V_Host: {
+        const HostObj& h = std::get<HostObj>(from);
+        const HostType* t = find_host_type(*h.type);
+        if (!t || !t->copy) return false;
+        to = Value(HostObj{h.type, t->copy(h.ptr.get())});
+        return true;
+    }
+    default: to = from; return true;
+    }
+}
+
+BoxRef clone_box(const BoxRef& b) {
+    Value v;
+    if (!clone_value(b->v, v)) v = b->v;  // uncopyable host objects are shared
+    return make_box(std::move(v), false);
+}
+
+// ---- host type names, shared by the process ----
+namespace {
+struct HostTypes {
+    std::mutex mu;
+    std::unordered_map<std::type_index, std::unique_ptr<HostType>> types;
+};
+HostTypes& host_types() {
+    static HostTypes t;
+    return t;
+}
+}  // namespace
+
+const HostType* find_host_type(const std::type_info& t) {
+    auto& h = host_types();
+    std::lock_guard<std::mutex> lock(h.mu);
+    auto it = h.types.find(std::type_index(t));
+    return it == h.types.end() ? nullptr : it->second.get();
+}
+
+const HostType* register_host_type(const std::type_info& t, const std::string& name,
+                                   std::shared_ptr<void> (*copy)(const void*)) {
+    auto& h = host_types();
+    std::lock_guard<std::mutex> lock(h.mu);
+    auto& slot = h.types[std::type_index(t)];
+    if (!slot) slot = std::make_unique<HostType>();
+    slot->type = &t;
+    if (!name.empty()) slot->name = name;
+    if (copy) slot->copy = copy;
+    return slot.get();
+}
+
+std::string type_name_of(const Box& b) {
+    switch (b.idx()) {
+    case V_Undef: return "";
+    case V_Bool: return "bool";
+    case V_Number: return kind_name(b.num().kind);
+    case V_String: return "string";
+    case V_Vector: return "Vector";
+    case V_Map: return "Map";
+    case V_Pair: return std::get<PairV>(b.v).map_pair ? "Map_Pair" : "Pair";
+    case V_Func: return "Function";
+    case V_Object: return "Dynamic_Object";
+    case V_Host: {
+        const HostType* t = find_host_type(*std::get<HostObj>(b.v).type);
+        if (t && !t->name.empty()) return t->name;
+        return std::get<HostObj>(b.v).type->name();
+    }
+    case V_Error: return std::get<ErrorV>(b.v).type_name;
+    case V_Range: return "Range";
+    case V_TypeInfo: return "Type_Info";
+    }
+    return "";
+}
+
+std::string type_desc(const Box& b) { return (b.is_const ? "const " : "") + type_name_of(b); }
+
+// ---- interned names ----
+namespace {
+struct Names {
+    std::mutex mu;
+    std::unordered_map<std::string, uint32_t> ids;
+    std::deque<std::string> names;
+};
+Names& names() {
+    static Names n;
+    return n;
+}
+}  // namespace
+
+uint32_t intern(const std::string& s) {
+    auto& n = names();
+    std::lock_guard<std::mutex> lock(n.mu);
+    auto it = n.ids.find(s);
+    if (it != n.ids.end()) return it->second;
+    n.names.push_back(s);
+    uint32_t id = static_cast<uint32_t>(n.names.size());
+    n.ids.emplace(s, id);
+    return id;
+}
+
+const std::string& name_of(uint32_t id) {
+    auto& n = names();
+    std::lock_guard<std::mutex> lock(n.mu);
+    static const std::string none;
+    return id == 0 || id > n.names.size() ? none : n.names[id - 1];
+}
+
+std::string node_text(const Node& n) {
+    switch (n.kind) {
+    case NK::Const:
+        if (n.value && n.value->idx() == V_String) return "\"" + n.text + "\"";
+        return n.text;
+    case NK::Id: return n.text;
+    case NK::VarDecl: return "var " + name_of(n.name);
+    case NK::Binary: case NK::And: case NK::Or:
+        return "(" + node_text(*n.kid(0)) + " " + n.text + " " + node_text(*n.kid(1)) + ")";
+    case NK::Call: {
+        std::string s = node_text(*n.kid(0)) + "(";
+        for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + node_text(*n.kid(i));
+        return s + ")";
+    }
+    case NK::Dot: {
+        std::string s = node_text(*n.kid(0)) + "." + n.text;
+        if (!n.flag) return s;
+        s += "(";
+        for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + node_text(*n.kid(i));
+        return s + ")";
+    }
+    case NK::Index: return node_text(*n.kid(0)) + "[" + node_text(*n.kid(1)) + "]";
+    case NK::VectorLit: {
+        std::string s = "[";
+        for (size_t i = 0; i < n.kids.size(); ++i) s += (i ? ", " : "") + node_text(*n.kid(i));
+        return s + "]";
+    }
+    case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
+    case NK::Prefix: return n.text + node_text(*n.kid(0));
+    default: {
+        std::string s;
+        if (n.kind != NK::Block && n.kind != NK::File)
+            for (const auto& k : n.kids)
+                if (k) s += node_text(*k);
+        return s;
+    }
+    }
+}
+
+}  // namespace chai

@@ -1,0 +1,162 @@
+// Boxed script values. Variables, elements, attributes and parameters hold references to
+// boxes and may share one; that sharing is what gives the language its reference semantics.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "chai/number.hpp"
+
+namespace chai {
+
+struct Box;
+class Interp;
+struct Callable;
+
+// Intrusive, single-threaded reference to a box: boxes never leave their engine.
+class BoxRef {
+public:
+    BoxRef() = default;
+    explicit BoxRef(Box* b);
+    BoxRef(const BoxRef& o);
+    BoxRef(BoxRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+    BoxRef& operator=(const BoxRef& o);
+    BoxRef& operator=(BoxRef&& o) noexcept;
+    ~BoxRef();
+
+    Box* get() const { return p_; }
+    Box* operator->() const { return p_; }
+    Box& operator*() const { return *p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    bool operator==(const BoxRef& o) const { return p_ == o.p_; }
+
+private:
+    Box* p_ = nullptr;
+};
+
+using Vector = std::vector<BoxRef>;
+using Map = std::map<std::string, BoxRef>;
+
+struct PairV {
+    BoxRef first, second;
+    bool map_pair = false;
+};
+
+struct DynObject {
+    std::string cls;
+    std::map<std::string, BoxRef> attrs;
+    bool is_explicit = false;
+};
+
+// Registered host type description (shared, immutable after registration).
+struct HostType {
+    const std::type_info* type = nullptr;
+    std::string name;
+    // Copies the object for clones; null when the type cannot be copied.
+    std::shared_ptr<void> (*copy)(const void*) = nullptr;
+};
+
+struct HostObj {
+    const std::type_info* type = nullptr;
+    std::shared_ptr<void> ptr;
+};
+
+// An exception value seen by scripts (host/library errors, eval errors from eval()).
+struct ErrorV {
+    std::string type_name;  // runtime_error, out_of_range, exception, eval_error
+    std::string what;
+    std::string reason;     // eval_error only
+};
+
+// A view over a snapshot of a container's element boxes.
+struct RangeV {
+    std::shared_ptr<Vector> items;
+    size_t begin = 0, end = 0;
+};
+
+struct TypeInfoV {
+    std::string name;
+    bool arithmetic = false;
+    bool undef = false;
+};
+
+using FuncRef = std::shared_ptr<const Callable>;
+using ObjRef = std::shared_ptr<DynObject>;
+
+using Value = std::variant<std::monostate, bool, Number, std::string, Vector, Map, PairV, FuncRef, ObjRef,
+                           HostObj, ErrorV, RangeV, TypeInfoV>;
+
+enum VIdx : uint8_t { V_Undef, V_Bool, V_Number, V_String, V_Vector, V_Map, V_Pair, V_Func, V_Object, V_Host,
+                      V_Error, V_Range, V_TypeInfo };
+
+struct Box {
+    uint32_t refs = 0;
+    bool is_const = false;
+    bool is_temp = false;  // fresh result: may be adopted instead of cloned
+    Value v;
+
+    Box() = default;
+    explicit Box(Value val) : v(std::move(val)) {}
+
+    VIdx idx() const { return static_cast<VIdx>(v.index()); }
+    bool undef() const { return v.index() == V_Undef; }
+    bool is_num() const { return v.index() == V_Number; }
+    Number& num() { return *std::get_if<Number>(&v); }
+    const Number& num() const { return *std::get_if<Number>(&v); }
+
+    static void* operator new(size_t n);
+    static void operator delete(void* p) noexcept;
+};
+
+inline BoxRef::BoxRef(Box* b) : p_(b) { if (p_) ++p_->refs; }
+inline BoxRef::BoxRef(const BoxRef& o) : p_(o.p_) { if (p_) ++p_->refs; }
+inline BoxRef& BoxRef::operator=(const BoxRef& o) {
+    if (o.p_) ++o.p_->refs;
+    Box* old = p_;
+    p_ = o.p_;
+    if (old && --old->refs == 0) delete old;
+    return *this;
+}
+inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
+    if (this != &o) {
+        Box* old = p_;
+        p_ = o.p_;
+        o.p_ = nullptr;
+        if (old && --old->refs == 0) delete old;
+    }
+    return *this;
+}
+inline BoxRef::~BoxRef() {
+    if (p_ && --p_->refs == 0) delete p_;
+}
+
+// Fresh boxes.
+BoxRef make_box(Value v, bool temp = true);
+inline BoxRef make_num(Number n) { return make_box(Value(n)); }
+template <class T> BoxRef num_box(T v) { return make_box(Value(Number::make(v))); }
+inline BoxRef make_bool(bool b) { return make_box(Value(b)); }
+inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
+inline BoxRef make_undef() { return make_box(Value(), false); }
+
+// Shallow copy of a value (containers keep the same element boxes; objects copy attributes).
+// Returns false when the value cannot be copied (host type without copy constructor).
+bool clone_value(const Value& from, Value& to);
+BoxRef clone_box(const BoxRef& b);
+
+// Name used by type_name() and in error messages.
+std::string type_name_of(const Box& b);
+// "const int" style description for error messages.
+std::string type_desc(const Box& b);
+
+// Host type registry lookups (names given with user_type<T>()).
+const HostType* find_host_type(const std::type_info& t);
+const HostType* register_host_type(const std::type_info& t, const std::string& name,
+                                   std::shared_ptr<void> (*copy)(const void*));
+
+}  // namespace chai
