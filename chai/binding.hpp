@@ -139,6 +139,7 @@ template <class R, class... A, class F, size_t... I>
 BoxRef call_with(Interp& in, Args a, F& f, std::index_sequence<I...>) {
     std::tuple<ArgHolder<A>...> holders{ArgHolder<A>(in, a[I])...};
     (void)holders;
+    (void)a;  // unused for functions without parameters
     if constexpr (std::is_void_v<R>) {
         f(std::get<I>(holders).get()...);
         return make_undef();

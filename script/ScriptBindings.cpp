@@ -1,0 +1,77 @@
+#include "script/ScriptBindings.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "chai/chaiscript.hpp"
+#include "engine/Gen3LightEngine.h"
+
+namespace orvapi {
+
+namespace {
+
+// Registers the operations both modes share, in their fixed order. `bind` turns a member
+// pointer into a script function: bound to one engine, or taking the engine as its object.
+// The state getter is spelt differently in the two modes; scripts written for either rely on it.
+template <class Bind>
+void addOperations(chai::ChaiScript& script, Bind bind, const char* multipleChannelsGetterName) {
+    script.add(bind(&LightEngine::executeCommand), "executeCommand");
+    script.add(bind(&LightEngine::connectCOM), "connectCOM");
+    script.add(bind(&LightEngine::connectTCP), "connectTCP");
+    script.add(bind(&LightEngine::disconnect), "disconnect");
+    script.add(bind(&LightEngine::getVersion), "getVersion");
+    script.add(bind(&LightEngine::getModel), "getModel");
+    script.add(bind(&LightEngine::getSerialNumber), "getSerialNumber");
+    script.add(bind(&LightEngine::getIP), "getIP");
+    script.add(bind(&LightEngine::setIP), "setIP");
+    script.add(bind(&LightEngine::getTemperature), "getTemperature");
+    script.add(bind(&LightEngine::getStatusCode), "getStatusCode");
+    script.add(bind(&LightEngine::getNumberOfChannels), "getNumberOfChannels");
+    script.add(bind(&LightEngine::getChannelName), "getChannelName");
+    script.add(bind(&LightEngine::setChannel), "setChannel");
+    script.add(bind(&LightEngine::getChannel), "getChannel");
+    script.add(bind(&LightEngine::setIntensity), "setIntensity");
+    script.add(bind(&LightEngine::getIntensity), "getIntensity");
+    script.add(bind(&LightEngine::setMultipleChannels), "setMultipleChannels");
+    script.add(bind(&LightEngine::getMultipleChannels), multipleChannelsGetterName);
+    script.add(bind(&LightEngine::setMultipleIntensities), "setMultipleIntensities");
+    script.add(bind(&LightEngine::getMultipleIntensities), "getMultipleIntensities");
+}
+
+template <class List>
+auto elementAt(const List& list, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= list.size())
+        throw std::out_of_range("get: index " + std::to_string(index) + " is outside the list of " +
+                                std::to_string(list.size()) + " elements");
+    return list[static_cast<size_t>(index)];
+}
+
+}  // namespace
+
+void addHandleBindings(chai::ChaiScript& script, LightEngine& engine) {
+    const auto bound = [&engine](auto member) { return chai::fun(member, &engine); };
+    addOperations(script, bound, "getMutipleChannels");
+    script.add(bound(&LightEngine::getNumber), "getNumber");
+    script.add(bound(&LightEngine::getString), "getString");
+    script.add(bound(&LightEngine::throwLeException), "throwLeException");
+}
+
+void addConstructingBindings(chai::ChaiScript& script) {
+    const auto unbound = [](auto member) { return chai::fun(member); };
+    script.add(chai::user_type<Gen3LightEngine>(), "Gen3LightEngine");
+    script.add(chai::constructor<Gen3LightEngine()>(), "Gen3LightEngine");
+    // The operations are members of the interface; a constructed engine is usable through them.
+    script.add(chai::base_class<LightEngine, Gen3LightEngine>());
+    addOperations(script, unbound, "getMultipleChannels");
+    script.add(chai::vector_conversion<std::vector<int>>());
+    script.add(chai::fun([](const std::vector<int>& list) { return static_cast<uint64_t>(list.size()); }), "size");
+    script.add(chai::fun([](const std::vector<bool>& list) { return static_cast<uint64_t>(list.size()); }), "size");
+    script.add(chai::fun([](const std::vector<int>& list, int index) { return elementAt(list, index); }), "get");
+    script.add(chai::fun([](const std::vector<bool>& list, int index) -> bool { return elementAt(list, index); }),
+               "get");
+    script.add(unbound(&LightEngine::getNumber), "getNumber");
+    script.add(unbound(&LightEngine::getString), "getString");
+    script.add(unbound(&LightEngine::throwLeException), "throwLeException");
+}
+
+}  // namespace orvapi

@@ -1,0 +1,51 @@
+#include "script/ScriptHost.h"
+
+#include <exception>
+#include <memory>
+
+#include "chai/chaiscript.hpp"
+#include "link/LeException.h"
+#include "script/ScriptBindings.h"
+
+namespace orvapi {
+
+namespace {
+
+// "file#line#column#" before the error's own text, when the error knows where it happened.
+std::string describe(const chai::exception::eval_error& error) {
+    if (error.call_stack.empty()) return error.what();
+    const auto& where = error.call_stack.front();
+    return where.filename() + "#" + std::to_string(where.start().line) + "#" +
+           std::to_string(where.start().column) + "#" + error.what();
+}
+
+void evaluate(chai::ChaiScript& script, const std::string& path) {
+    try {
+        script.eval_file(path);
+    } catch (const chai::exception::eval_error& error) {
+        throw leFailure(describe(error));
+    } catch (const LeException&) {
+        throw;  // a light-engine operation's own failure, with its own code
+    } catch (const std::exception& error) {
+        throw leFailure(std::string("Script exception: ") + error.what());
+    } catch (const chai::exception::uncaught_throw& thrown) {
+        // A value the script threw itself and never caught must not leave the export either.
+        throw leFailure("Script exception: uncaught throw of " + thrown.type_name() + ": " + thrown.what());
+    } catch (...) {
+        throw leFailure("Script exception: unknown exception");
+    }
+}
+
+}  // namespace
+
+void runScript(LightEngine* engine, const std::string& path) {
+    // Destroyed on every path, which also releases the engines a script constructed.
+    const auto script = std::make_unique<chai::ChaiScript>();
+    if (engine != nullptr)
+        addHandleBindings(*script, *engine);
+    else
+        addConstructingBindings(*script);
+    evaluate(*script, path);
+}
+
+}  // namespace orvapi
