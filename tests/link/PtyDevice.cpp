@@ -47,6 +47,13 @@ PtyResponder::PtyResponder(PtyDevice& device, std::function<std::string(const st
           device.write(reply(command));
       }) {}
 
-PtyResponder::~PtyResponder() { worker.join(); }
+PtyResponder::~PtyResponder() {
+    if (worker.joinable()) worker.join();
+}
+
+const std::string& PtyResponder::received() {
+    if (worker.joinable()) worker.join();
+    return command;
+}
 
 }  // namespace photarc::testing

@@ -34,8 +34,8 @@ public:
     ~PtyResponder();
     PtyResponder(const PtyResponder&) = delete;
     PtyResponder& operator=(const PtyResponder&) = delete;
-    // What the library sent (valid once the exchange has finished).
-    const std::string& received() const { return command; }
+    // What the library sent; waits for the responder to finish.
+    const std::string& received();
 
 private:
     std::string command;
