@@ -150,3 +150,20 @@ TEST(ConnectFailures, UnopenableSerialPortStoresAndReturns11004) {
     orv_getConnected(engine.handle(), &connected);
     EXPECT_EQ(connected, 0);
 }
+
+TEST(ShutDownAndRestart, SucceedWhateverTheDeviceAnswersButNotWithoutAnAnswer) {
+    Simulator simulator;
+    SimulatedEngine engine(simulator, Transport::Tcp, kShortTimeout);
+    Faults garbage;
+    garbage.garbage = true;
+    simulator.setFaults(garbage);
+    EXPECT_EQ(orv_shutDown(engine.handle()), PHOTARC_OK);
+    EXPECT_EQ(orv_restart(engine.handle()), PHOTARC_OK);
+    EXPECT_EQ(orv_wakeUp(engine.handle()), PHOTARC_DEVICE_FAILURE);  // a setting does read its reply
+
+    Faults silence;
+    silence.silentAfter = 0;
+    simulator.setFaults(silence);
+    EXPECT_EQ(orv_shutDown(engine.handle()), PHOTARC_DEVICE_FAILURE);
+    EXPECT_EQ(engine.lastErrorText(), "TCP receive failed: " + std::to_string(EAGAIN));
+}
