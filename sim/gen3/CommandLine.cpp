@@ -14,7 +14,7 @@ const char* const kUsage =
     "\n"
     "Device:\n"
     "  --port N              TCP port (default 8095; 0 picks a free port)\n"
-    "  --model TEXT          model name (default \"Nova Prism 5\")\n"
+    "  --model TEXT          model name (default \"PHOTARC SIM 5\")\n"
     "  --serial-number TEXT  serial number\n"
     "  --firmware TEXT       firmware version\n"
     "  --ip A.B.C.D          IP address the device reports\n"

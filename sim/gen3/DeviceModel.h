@@ -11,8 +11,8 @@
 namespace photarc::sim {
 
 struct DeviceConfig {
-    std::string model = "Nova Prism 5";
-    std::string serialNumber = "NP5-000123";
+    std::string model = "PHOTARC SIM 5";
+    std::string serialNumber = "PS5-000123";
     std::string firmware = "3.4.1";
     std::string ipAddress = "192.168.10.20";
     std::vector<std::string> channels = {"VIOLET", "BLUE", "CYAN", "GREEN", "RED"};

@@ -113,7 +113,7 @@ TEST_F(CommandSet, ListsTakeEveryTokenFromTheThird) {
 }
 
 TEST_F(CommandSet, ModelJoinsItsWordsWithSingleSpaces) {
-    EXPECT_EQ(run("A MODEL Nova   Prism\t8\r\n", "GET MODEL", [](auto& e) { return e.getModel(); }), "Nova Prism 8");
+    EXPECT_EQ(run("A MODEL Lumen   Bench\t8\r\n", "GET MODEL", [](auto& e) { return e.getModel(); }), "Lumen Bench 8");
     EXPECT_EQ(run("A MODEL", "GET MODEL", [](auto& e) { return e.getModel(); }), "");
     expectFailure(failure("E MODEL 53", [](auto& e) { e.getModel(); }), -1, "GET MODEL failed : E MODEL 53");
     expectFailure(failure("", [](auto& e) { e.getModel(); }), -1, "GET MODEL failed : ");

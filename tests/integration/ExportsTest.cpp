@@ -54,8 +54,8 @@ protected:
 
 TEST_P(Exports, IdentityAndReadings) {
     EXPECT_EQ(query(orv_getConnected), 1);
-    EXPECT_EQ(text(orv_getModel), "Nova Prism 5");
-    EXPECT_EQ(text(orv_getSerialNumber), "NP5-000123");
+    EXPECT_EQ(text(orv_getModel), "PHOTARC SIM 5");
+    EXPECT_EQ(text(orv_getSerialNumber), "PS5-000123");
     EXPECT_EQ(text(orv_getVersion), "3.4.1");
     EXPECT_EQ(text(orv_getIP), "192.168.10.20");
     ok(orv_setIP(h, "10.1.2.3"));

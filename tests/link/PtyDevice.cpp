@@ -1,6 +1,8 @@
 #include "tests/link/PtyDevice.h"
 
 #include <poll.h>
+
+#include <algorithm>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -25,6 +27,21 @@ std::string PtyDevice::readSome(std::chrono::milliseconds limit) {
     char buffer[1024];
     const ssize_t n = ::read(pty.masterFd(), buffer, sizeof buffer);
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+}
+
+std::string PtyDevice::readBytes(size_t count, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string received;
+    while (received.size() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !waitReadable(pty.masterFd(), left)) break;
+        char chunk[64];
+        const ssize_t n = ::read(pty.masterFd(), chunk, std::min(sizeof chunk, count - received.size()));
+        if (n <= 0) break;
+        received.append(chunk, static_cast<size_t>(n));
+    }
+    return received;
 }
 
 std::string PtyDevice::readLine(std::chrono::milliseconds limit) {

@@ -18,6 +18,8 @@ public:
     std::string readLine(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // One read of what is there (waits up to the limit for the first byte).
     std::string readSome(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Exactly count bytes, or fewer when the limit passes first.
+    std::string readBytes(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Waits until bytes written to the master side can be read on the slave side (the pty
     // hands them over asynchronously).
     bool waitUntilSlaveReadable(std::chrono::milliseconds limit = std::chrono::seconds(5));
