@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/gen3/Simulator.h"
+#include "tests/console/ConsoleDevice.h"
 
 using photarc::sim::Simulator;
 using photarc::sim::SimulatorOptions;
@@ -39,41 +40,17 @@ ConsoleRun runConsole(const std::string& arguments) {
     return run;
 }
 
-// One white channel whose maximum intensity is 3: the step of a tenth is 0, so one per step.
-// The supply carries the ramp but not the channel at full intensity (42 W): error 63.
-SimulatorOptions whiteChannel(uint16_t tcpPort) {
+SimulatorOptions consoleDevice(uint16_t tcpPort) {
+    namespace device = photarc::testing::console;
     SimulatorOptions options;
-    options.device.model = "Sim LE1";
-    options.device.serialNumber = "SN-7";
-    options.device.firmware = "2.0.1";
-    options.device.channels = {"WHITE"};
-    options.device.maxIntensity = 3;
-    options.device.supplyLimitWatts = 41;
+    options.device.model = device::kModel;
+    options.device.serialNumber = device::kSerialNumber;
+    options.device.firmware = device::kFirmware;
+    options.device.channels = {device::kChannel};
+    options.device.maxIntensity = device::kMaxIntensity;
+    options.device.supplyLimitWatts = device::kSupplyLimitWatts;
     options.tcpPort = tcpPort;
     return options;
-}
-
-std::vector<std::string> expectedWhiteRun(const std::string& address) {
-    return {
-        "Photarc version 1.1.14, part number 48-20731-Rev-C",
-        "Connecting to light engine on: " + address + "...",
-        "Model: Sim LE1",
-        "Firmware version: 2.0.1",
-        "Serial number: SN-7",
-        "Channels: WHITE ",
-        "Testing channel: WHITE",
-        "   I=0, P=0 mW",
-        "   I=1, P=83.333 mW",
-        "   I=2, P=166.667 mW",
-        "WHITE=2, ON",
-        "Test error reporting...",
-        "orv_setMultipleChannels returned: 11001",
-        "Error code: 63",
-        "Error description: ",
-        "\tError : Command is ignored because it would overload the power supply",
-        "Disconnecting from light engine on: " + address + "...",
-        "Test completed.",
-    };
 }
 
 }  // namespace
@@ -85,17 +62,17 @@ TEST(Console, WithoutAddressItStops) {
 }
 
 TEST(Console, WholeRunOverTcp) {
-    Simulator simulator(whiteChannel(8095));
+    Simulator simulator(consoleDevice(8095));
     const ConsoleRun run = runConsole("127.0.0.1");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.lines, expectedWhiteRun("127.0.0.1"));
+    EXPECT_EQ(run.lines, photarc::testing::console::expectedRun("127.0.0.1"));
 }
 
 TEST(Console, WholeRunOverASerialDevicePath) {
-    Simulator simulator(whiteChannel(0));
+    Simulator simulator(consoleDevice(0));
     const ConsoleRun run = runConsole(simulator.serialPath());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.lines, expectedWhiteRun(simulator.serialPath()));
+    EXPECT_EQ(run.lines, photarc::testing::console::expectedRun(simulator.serialPath()));
 }
 
 TEST(Console, RefusedConnectionEndsThroughTheErrorPath) {
@@ -112,7 +89,7 @@ TEST(Console, RefusedConnectionEndsThroughTheErrorPath) {
 }
 
 TEST(Console, DeviceThatAcceptsEverythingIsReported) {
-    SimulatorOptions options = whiteChannel(8095);
+    SimulatorOptions options = consoleDevice(8095);
     options.device.maxIntensity = 1;
     options.device.supplyLimitWatts = 1000;
     Simulator simulator(options);
