@@ -87,7 +87,7 @@ TEST_P(HostSimulator, DrivesTheDeviceThroughTheExports) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, HostSimulator, ::testing::Values("tcp", "com"),
-                         [](const auto& info) { return std::string(info.param); });
+                         [](const auto& parameter) { return std::string(parameter.param); });
 
 TEST(Winsock, RefusedConnectCarriesWinsocksNumber) {
     OrvHandle handle = nullptr;
