@@ -13,17 +13,18 @@ int32_t orv_setChannel(OrvHandle handle, int32_t channel, int32_t on) {
 
 int32_t orv_getChannel(OrvHandle handle, int32_t channel, int32_t* on) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(on);
-        *on = flagOut(engine.getChannel(channel));
+        valueOut(on, [&] { return flagOut(engine.getChannel(channel)); });
     });
 }
 
 int32_t orv_setMultipleChannels(OrvHandle handle, const int32_t* on, int32_t count) {
-    return deviceFrame(handle, [&](LightEngine& engine) { engine.setMultipleChannels(flagArrayIn(on, count)); });
+    return deviceFrame(handle,
+                       [&](LightEngine& engine) { engine.setMultipleChannels(flagArrayIn(on, count)); });
 }
 
 int32_t orv_getMultipleChannels(OrvHandle handle, int32_t* on, int32_t count) {
-    return deviceFrame(handle, [&](LightEngine& engine) { flagArrayOut(engine.getMultipleChannels(), on, count); });
+    return deviceFrame(handle,
+                       [&](LightEngine& engine) { flagArrayOut(engine.getMultipleChannels(), on, count); });
 }
 
 int32_t orv_setIntensity(OrvHandle handle, int32_t channel, int32_t intensity) {
@@ -32,19 +33,19 @@ int32_t orv_setIntensity(OrvHandle handle, int32_t channel, int32_t intensity) {
 
 int32_t orv_getIntensity(OrvHandle handle, int32_t channel, int32_t* intensity) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(intensity);
-        *intensity = engine.getIntensity(channel);
+        valueOut(intensity, [&] { return engine.getIntensity(channel); });
     });
 }
 
 int32_t orv_setMultipleIntensities(OrvHandle handle, const int32_t* intensities, int32_t count) {
-    return deviceFrame(handle,
-                       [&](LightEngine& engine) { engine.setMultipleIntensities(intArrayIn(intensities, count)); });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { engine.setMultipleIntensities(intArrayIn(intensities, count)); });
 }
 
 int32_t orv_getMultipleIntensities(OrvHandle handle, int32_t* intensities, int32_t count) {
-    return deviceFrame(handle,
-                       [&](LightEngine& engine) { intArrayOut(engine.getMultipleIntensities(), intensities, count); });
+    return deviceFrame(handle, [&](LightEngine& engine) {
+        intArrayOut(engine.getMultipleIntensities(), intensities, count);
+    });
 }
 
 }  // extern "C"

@@ -22,8 +22,7 @@ int32_t orv_disconnect(OrvHandle handle) {
 int32_t orv_getConnected(OrvHandle handle, int32_t* connected) {
     // Same crash-proof shell as the device family; the query itself cannot fail.
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(connected);
-        *connected = flagOut(engine.getConnected());
+        valueOut(connected, [&] { return flagOut(engine.getConnected()); });
     });
 }
 
@@ -41,7 +40,8 @@ int32_t orv_wakeUp(OrvHandle handle) {
 }
 
 int32_t orv_executeCommand(OrvHandle handle, const char* command, char* reply, int32_t size) {
-    return deviceFrame(handle, [&](LightEngine& engine) { textOut(engine.executeCommand(textIn(command)), reply, size); });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { textOut(engine.executeCommand(textIn(command)), reply, size); });
 }
 
 }  // extern "C"

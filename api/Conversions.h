@@ -9,13 +9,23 @@ namespace orvapi::api {
 // Throws LeException("Invalid argument: null pointer", 22) for a null pointer.
 void requireArgument(const void* pointer);
 
+// Stores what get() returns through a checked out-pointer; get() runs only for a valid pointer.
+template <class T, class Get>
+void valueOut(T* out, Get get) {
+    requireArgument(out);
+    *out = static_cast<T>(get());
+}
 
 // A NUL-terminated text argument.
 std::string textIn(const char* text);
 
 // Flags at the boundary: true only for exactly 1; out as 1 or 0.
-inline bool flagIn(int32_t value) { return value == 1; }
-inline int32_t flagOut(bool value) { return value ? 1 : 0; }
+inline bool flagIn(int32_t value) {
+    return value == 1;
+}
+inline int32_t flagOut(bool value) {
+    return value ? 1 : 0;
+}
 
 // Copies text and NUL into a caller's buffer. Returns 0, kErrorRange or kErrorInvalid; on
 // failure only the first byte is cleared (when there is one).

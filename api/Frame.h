@@ -3,6 +3,7 @@
 // turn whatever it throws into a stored last error and a result code. No exception leaves.
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "api/ResultCodes.h"
 #include "api/photarc.h"
@@ -11,7 +12,9 @@
 
 namespace orvapi::api {
 
-inline LightEngine* engineOf(OrvHandle handle) { return static_cast<LightEngine*>(handle); }
+inline LightEngine* engineOf(OrvHandle handle) {
+    return static_cast<LightEngine*>(handle);
+}
 
 // Stores a last error without letting a failure of the store itself escape.
 inline void storeLastError(LightEngine& engine, int code, const std::string& text) noexcept {
@@ -21,42 +24,38 @@ inline void storeLastError(LightEngine& engine, int code, const std::string& tex
     }
 }
 
-// Device family: the exception's own code and text; 11001.
-template <class Body>
-int32_t deviceFrame(OrvHandle handle, Body&& body) noexcept {
+// The one frame: clears the last error, runs the body, and on failure stores
+// storedCode(the failure's own code, -1 when it has none) with the failure's text.
+template <class StoredCode, class Body>
+int32_t framedCall(OrvHandle handle, int32_t failureResult, StoredCode storedCode, Body&& body) noexcept {
     LightEngine* engine = engineOf(handle);
-    if (engine == nullptr) return kDeviceFailure;
+    if (engine == nullptr) return failureResult;
     storeLastError(*engine, 0, std::string());
     try {
         body(*engine);
         return kSuccess;
     } catch (const LeException& failure) {
-        storeLastError(*engine, failure.code, failure.description);
+        storeLastError(*engine, storedCode(failure.code), failure.description);
     } catch (const std::exception& failure) {
-        storeLastError(*engine, -1, failure.what());
+        storeLastError(*engine, storedCode(-1), failure.what());
     } catch (...) {
-        storeLastError(*engine, -1, "Unknown error occurred.");
+        storeLastError(*engine, storedCode(-1), "Unknown error occurred.");
     }
-    return kDeviceFailure;
+    return failureResult;
+}
+
+// Device family: the failure's own code and text; 11001.
+template <class Body>
+int32_t deviceFrame(OrvHandle handle, Body&& body) noexcept {
+    return framedCall(
+        handle, kDeviceFailure, [](int code) { return code; }, std::forward<Body>(body));
 }
 
 // Connection family: whatever failed, the stored code equals the result, 11004.
 template <class Body>
 int32_t connectionFrame(OrvHandle handle, Body&& body) noexcept {
-    LightEngine* engine = engineOf(handle);
-    if (engine == nullptr) return kConnectionFailure;
-    storeLastError(*engine, 0, std::string());
-    try {
-        body(*engine);
-        return kSuccess;
-    } catch (const LeException& failure) {
-        storeLastError(*engine, kConnectionFailure, failure.description);
-    } catch (const std::exception& failure) {
-        storeLastError(*engine, kConnectionFailure, failure.what());
-    } catch (...) {
-        storeLastError(*engine, kConnectionFailure, "Unknown error occurred.");
-    }
-    return kConnectionFailure;
+    return framedCall(
+        handle, kConnectionFailure, [](int) { return kConnectionFailure; }, std::forward<Body>(body));
 }
 
 // No frame: no last error is touched; only a crash-proof shell with the given failure result.

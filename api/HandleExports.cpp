@@ -45,7 +45,8 @@ int32_t orv_getLastErrorCode(OrvHandle handle, int32_t* code) {
 int32_t orv_getLastErrorText(OrvHandle handle, char* buffer, int32_t size) {
     if (handle == nullptr) return kDeviceFailure;
     return plainCall(kDeviceFailure, [&] {
-        return copyTextOut(engineOf(handle)->getLastErrorText(), buffer, size) == 0 ? kSuccess : kTextDoesNotFit;
+        return copyTextOut(engineOf(handle)->getLastErrorText(), buffer, size) == 0 ? kSuccess
+                                                                                    : kTextDoesNotFit;
     });
 }
 

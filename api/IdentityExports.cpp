@@ -28,35 +28,29 @@ int32_t orv_setIP(OrvHandle handle, const char* address) {
 }
 
 int32_t orv_getTemperature(OrvHandle handle, double* temperature) {
-    return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(temperature);
-        *temperature = engine.getTemperature();
-    });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { valueOut(temperature, [&] { return engine.getTemperature(); }); });
 }
 
 int32_t orv_getStatusCode(OrvHandle handle, int32_t* status) {
-    return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(status);
-        *status = engine.getStatusCode();
-    });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { valueOut(status, [&] { return engine.getStatusCode(); }); });
 }
 
 int32_t orv_getMaximumIntensity(OrvHandle handle, int32_t* maximum) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(maximum);
-        *maximum = engine.getMaximumIntensity();
+        valueOut(maximum, [&] { return engine.getMaximumIntensity(); });
     });
 }
 
 int32_t orv_getNumberOfChannels(OrvHandle handle, int32_t* count) {
-    return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(count);
-        *count = engine.getNumberOfChannels();
-    });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { valueOut(count, [&] { return engine.getNumberOfChannels(); }); });
 }
 
 int32_t orv_getChannelName(OrvHandle handle, int32_t channel, char* buffer, int32_t size) {
-    return deviceFrame(handle, [&](LightEngine& engine) { textOut(engine.getChannelName(channel), buffer, size); });
+    return deviceFrame(handle,
+                       [&](LightEngine& engine) { textOut(engine.getChannelName(channel), buffer, size); });
 }
 
 int32_t orv_getChannelIndex(OrvHandle handle, const char* name, int32_t* channel) {

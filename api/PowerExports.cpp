@@ -11,8 +11,7 @@ extern "C" {
 
 int32_t orv_getPowerLock(OrvHandle handle, int32_t* locked) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(locked);
-        *locked = flagOut(engine.getPowerLock());
+        valueOut(locked, [&] { return flagOut(engine.getPowerLock()); });
     });
 }
 
@@ -22,20 +21,19 @@ int32_t orv_setPowerLock(OrvHandle handle, int32_t lock) {
 
 int32_t orv_getChannelPowerCount(OrvHandle handle, int32_t channel, int32_t* counts) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(counts);
-        *counts = engine.getChannelPowerCount(channel);
+        valueOut(counts, [&] { return engine.getChannelPowerCount(channel); });
     });
 }
 
 int32_t orv_getChannelPowerMW(OrvHandle handle, int32_t channel, double* milliwatts) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(milliwatts);
-        *milliwatts = engine.getChannelPowerMW(channel);
+        valueOut(milliwatts, [&] { return engine.getChannelPowerMW(channel); });
     });
 }
 
 int32_t orv_setPowerReference(OrvHandle handle, const int32_t* reference, int32_t count) {
-    return deviceFrame(handle, [&](LightEngine& engine) { engine.setPowerReference(intArrayIn(reference, count)); });
+    return deviceFrame(handle,
+                       [&](LightEngine& engine) { engine.setPowerReference(intArrayIn(reference, count)); });
 }
 
 int32_t orv_getPowerReference(OrvHandle handle, int32_t** reference, int32_t* count) {
@@ -49,10 +47,8 @@ int32_t orv_getPowerReference(OrvHandle handle, int32_t** reference, int32_t* co
 }
 
 int32_t orv_getSupplyPowerW(OrvHandle handle, double* watts) {
-    return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(watts);
-        *watts = engine.getSupplyPowerW();
-    });
+    return deviceFrame(
+        handle, [&](LightEngine& engine) { valueOut(watts, [&] { return engine.getSupplyPowerW(); }); });
 }
 
 int32_t orv_setTTLEnable(OrvHandle handle, int32_t enable) {
@@ -61,8 +57,7 @@ int32_t orv_setTTLEnable(OrvHandle handle, int32_t enable) {
 
 int32_t orv_getTTLEnable(OrvHandle handle, int32_t* enabled) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(enabled);
-        *enabled = flagOut(engine.getTTLEnable());
+        valueOut(enabled, [&] { return flagOut(engine.getTTLEnable()); });
     });
 }
 
@@ -72,8 +67,7 @@ int32_t orv_setTTLPolarity(OrvHandle handle, int32_t positive) {
 
 int32_t orv_getTTLPolarity(OrvHandle handle, int32_t* positive) {
     return deviceFrame(handle, [&](LightEngine& engine) {
-        requireArgument(positive);
-        *positive = flagOut(engine.getTTLPolarity());
+        valueOut(positive, [&] { return flagOut(engine.getTTLPolarity()); });
     });
 }
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "Failure.h"
-#include "PseudoTerminal.h"
+#include "tests/link/PtyDevice.h"
 #include "engine/Tovra3LightEngine.h"
 
 using namespace std::chrono_literals;
@@ -38,13 +38,13 @@ const std::string kOff = "4F 7F 50";
 class Tovra3Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine.connectCOM(device.slavePath(), 9600);
-        connectBytes = hex(device.read(18));
+        engine.connectCOM(device.path(), 9600);
+        connectBytes = hex(device.readBytes(18));
     }
     // What the device received next, expecting the given bytes.
-    std::string sent(const std::string& expected) { return hex(device.read(byteCount(expected))); }
+    std::string sent(const std::string& expected) { return hex(device.readBytes(byteCount(expected))); }
 
-    PseudoTerminal device;
+    photarc::testing::PtyDevice device;
     Tovra3LightEngine engine;
     std::string connectBytes;
 };
@@ -119,8 +119,8 @@ TEST_F(Tovra3Test, QueriesAnswerFromRecordsAfterDisconnect) {
     EXPECT_THROW(engine.setChannel(0, false), std::runtime_error);
     EXPECT_TRUE(engine.getChannel(0));
 
-    engine.connectCOM(device.slavePath(), 9600);
-    EXPECT_EQ(hex(device.read(18)), connectBytes);
+    engine.connectCOM(device.path(), 9600);
+    EXPECT_EQ(hex(device.readBytes(18)), connectBytes);
     EXPECT_FALSE(engine.getChannel(0));
 }
 
@@ -129,7 +129,7 @@ TEST_F(Tovra3Test, EveryCommandIsFollowedByAPause) {
     const auto single = timed([&] { engine.setChannel(0, true); });
     const auto twice = timed([&] { engine.setMultipleChannels({false}); });
     Tovra3LightEngine fresh;
-    const auto connect = timed([&] { fresh.connectCOM(device.slavePath(), 9600); });
+    const auto connect = timed([&] { fresh.connectCOM(device.path(), 9600); });
     EXPECT_GE(single, 5ms);
     EXPECT_GE(twice, 10ms);
     EXPECT_GE(connect, 15ms);
