@@ -53,7 +53,7 @@ BoxRef Interp::eval_dot(const Node* n) {
     buf.reserve(n->kids.size());
     buf.push(obj);
     for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
-    const std::string& name = name_of(n->name);
+    const std::string& name = n->text;
     ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
     try {
         if (dyn) {

@@ -45,6 +45,7 @@ BoxRef const_box(Value v) {
 }  // namespace
 
 NodePtr Parser::equation() {
+    DepthGuard g(*this);
     auto lhs = expr();
     if (!lhs) return nullptr;
     if (cur().kind == Tok::Op)

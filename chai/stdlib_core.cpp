@@ -64,12 +64,14 @@ std::string value_text(Interp& in, const BoxRef& b) {
         return num_to_string(b->num());
     case V_String: return str(b);
     case V_Vector: {
+        in.check_stack(nullptr);
         std::string s = "[";
         const Vector& v = std::get<Vector>(b->v);
         for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + in.to_text(v[i]);
         return s + "]";
     }
     case V_Map: {
+        in.check_stack(nullptr);
         std::string s = "[";
         bool first = true;
         for (const auto& [k, v] : std::get<Map>(b->v)) {
@@ -88,6 +90,7 @@ std::string value_text(Interp& in, const BoxRef& b) {
 bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     if (a->is_num() && b->is_num()) return num_compare(NumOp::Eq, a->num(), b->num());
     if (a->idx() != b->idx()) return false;
+    in.check_stack(nullptr);
     switch (a->idx()) {
     case V_Undef: return true;
     case V_Bool: return std::get<bool>(a->v) == std::get<bool>(b->v);

@@ -40,6 +40,28 @@ void Box::operator delete(void* p) noexcept {
     ::operator delete(p);
 }
 
+void destroy_box(Box* b) noexcept {
+    thread_local bool active = false;
+    thread_local std::vector<Box*> pending;
+    if (active) {
+        try {
+            pending.push_back(b);
+            return;
+        } catch (...) {
+        }
+    }
+    bool outer = !active;
+    active = true;
+    delete b;
+    if (!outer) return;
+    while (!pending.empty()) {
+        Box* next = pending.back();
+        pending.pop_back();
+        delete next;
+    }
+    active = false;
+}
+
 BoxRef make_box(Value v, bool temp) {
     BoxRef b(new Box(std::move(v)));
     b->is_temp = temp;

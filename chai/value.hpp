@@ -17,6 +17,8 @@ namespace chai {
 
 struct Box;
 class Interp;
+// Frees a box without recursing through nested containers (deep structures cannot overflow).
+void destroy_box(Box* b) noexcept;
 struct Callable;
 
 // Intrusive, single-threaded reference to a box: boxes never leave their engine.
@@ -120,7 +122,7 @@ inline BoxRef& BoxRef::operator=(const BoxRef& o) {
     if (o.p_) ++o.p_->refs;
     Box* old = p_;
     p_ = o.p_;
-    if (old && --old->refs == 0) delete old;
+    if (old && --old->refs == 0) destroy_box(old);
     return *this;
 }
 inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
@@ -128,12 +130,12 @@ inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
         Box* old = p_;
         p_ = o.p_;
         o.p_ = nullptr;
-        if (old && --old->refs == 0) delete old;
+        if (old && --old->refs == 0) destroy_box(old);
     }
     return *this;
 }
 inline BoxRef::~BoxRef() {
-    if (p_ && --p_->refs == 0) delete p_;
+    if (p_ && --p_->refs == 0) destroy_box(p_);
 }
 
 // Fresh boxes.
