@@ -136,7 +136,7 @@ template <class R> BoxRef wrap_result(R&& r) {
 }
 
 template <class R, class... A, class F, size_t... I>
-BoxRef call_with(Interp& in, Args a, F& f, std::index_sequence<I...>) {
+BoxRef call_with([[maybe_unused]] Interp& in, [[maybe_unused]] Args a, F& f, std::index_sequence<I...>) {
     std::tuple<ArgHolder<A>...> holders{ArgHolder<A>(in, a[I])...};
     (void)holders;
     if constexpr (std::is_void_v<R>) {

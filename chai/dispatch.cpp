@@ -212,6 +212,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         return false;
     };
     BoxRef result;
+    bool conversion_failed = false;
     // Exact-type candidates by number of untyped parameters, in set order.
     int max_inexact = static_cast<int>(a.size);
     for (int k = 0; k <= max_inexact && !matched; ++k) {
@@ -226,8 +227,18 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
                 return true;
             }
             if (c.fn->guarded && !c.fn->guard_ok(*this, a, self)) return false;
+            if (n + more.size() > 1 && !dynamic_cast<const ScriptFn*>(c.fn)) {
+                // A library function that cannot take these values lets the next candidate try.
+                try {
+                    result = c.fn->call(*this, a, self);
+                } catch (const ConversionFailed&) {
+                    conversion_failed = true;
+                    return false;
+                }
+            } else {
+                result = c.fn->call(*this, a, self);
+            }
             matched = true;
-            result = c.fn->call(*this, a, self);
             return true;
         });
     }
@@ -253,6 +264,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         return pick->call(*this, ca, self);
     }
     if (count > 1) fail(site, "Ambiguous function call", "");
+    if (conversion_failed) throw ConversionFailed{};
     return result;
 }
 

@@ -16,7 +16,12 @@ constexpr size_t kStackBudget = 3 * 1024 * 1024;
 #endif
 }  // namespace
 
-Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {}
+Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {
+    // `_` marks an open argument for bind().
+    BoxRef placeholder = make_box(Value(TypeInfoV{"_", false, false}), false);
+    placeholder->is_const = true;
+    globals.emplace(intern("_"), std::move(placeholder));
+}
 
 Interp::~Interp() {
     // Objects can refer to each other through functions; drop values before functions.
