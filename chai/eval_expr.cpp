@@ -211,6 +211,24 @@ BoxRef Interp::eval_assign(const Node* n) {
         *slot = rhs;
         return rhs;
     }
+    if (l->kind == NK::Index) {
+        // Characters of a string are written in place: s[i] = 'x'.
+        BoxRef container = eval(l->kid(0));
+        if (auto* str = std::get_if<std::string>(&container->v)) {
+            BoxRef idx = eval(l->kid(1));
+            if (idx->is_num() && rhs->is_num()) {
+                uint64_t k = idx->num().as<uint64_t>();
+                if (k >= str->size())
+                    throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(k) +
+                                            ") >= this->size() (which is " + std::to_string(str->size()) + ")");
+                BoxRef ch = num_box((*str)[k]);
+                if (n->op == OpCode::Assign) assign(ch, rhs, n);
+                else compound_assign(n, ch, rhs);
+                (*str)[k] = ch->num().as<char>();
+                return ch;
+            }
+        }
+    }
     BoxRef lhs = eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
