@@ -160,16 +160,24 @@ BoxRef Interp::eval_def(const Node* n) {
     return make_undef();
 }
 
+void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
+    ClassInfo& ci = classes[cls];
+    for (uint32_t a : ci.attrs)
+        if (a == attr) fail(site, "Attribute redefined '" + name_of(attr) + "'");
+    ci.attrs.push_back(attr);
+    // The attribute's name also works as a getter function: level(lamp).
+    std::string name = name_of(attr);
+    add_function(attr, make_native(name, {resolve_type(name_of(cls))}, [name](Interp&, Args a) {
+                     BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[name];
+                     if (!slot) slot = make_undef();
+                     return slot;
+                 }));
+}
+
 BoxRef Interp::eval_class(const Node* n) {
-    ClassInfo& ci = classes[n->name];
     for (const auto& k : n->kids) {
-        if (k->kind == NK::AttrDecl) {
-            for (uint32_t a : ci.attrs)
-                if (a == k->name) fail(k.get(), "Attribute redefined '" + name_of(k->name) + "'");
-            ci.attrs.push_back(k->name);
-        } else {
-            eval_def(k.get());
-        }
+        if (k->kind == NK::AttrDecl) add_attribute(n->name, k->name, k.get());
+        else eval_def(k.get());
     }
     return make_undef();
 }

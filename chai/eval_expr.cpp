@@ -93,13 +93,9 @@ BoxRef Interp::eval_decl(const Node* n) {
         if (!g) g = make_undef();
         return g;
     }
-    default: {  // attr Class::name outside a class body
-        auto& attrs = classes[n->name2].attrs;
-        for (uint32_t a : attrs)
-            if (a == n->name) fail(n, "Attribute redefined '" + name_of(n->name) + "'");
-        attrs.push_back(n->name);
+    default:  // attr Class::name outside a class body
+        add_attribute(n->name2, n->name, n);
         return make_undef();
-    }
     }
 }
 

@@ -115,6 +115,7 @@ public:
     BoxRef bool_box(bool v) { return make_bool(v); }
     void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
     BoxRef new_object(const std::string& cls);
+    void add_attribute(uint32_t cls, uint32_t attr, const Node* site);
 
     [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
                            const std::string& detail = {});
