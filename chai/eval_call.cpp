@@ -1,4 +1,6 @@
 // Calls, method calls, function definitions and classes.
+#include <algorithm>
+
 #include "chai/interp.hpp"
 
 namespace chai {
@@ -124,6 +126,12 @@ BoxRef Interp::eval_lambda(const Node* n) {
         BoxRef* v = find_var(c);
         if (!v) fail(n, "Can not find object: " + name_of(c));
         f->captures.emplace_back(c, *v);
+    }
+    if (!f->captures.empty()) {
+        if (closures.size() > 64 && closures.size() % 64 == 0)  // forget closures already gone
+            closures.erase(std::remove_if(closures.begin(), closures.end(), [](const auto& w) { return w.expired(); }),
+                           closures.end());
+        closures.push_back(f);
     }
     return func_box(f);
 }

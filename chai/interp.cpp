@@ -28,6 +28,8 @@ Interp::~Interp() {
     locals.clear();
     globals.clear();
     ret = BoxRef();
+    for (auto& weak : closures)
+        if (auto f = weak.lock()) f->captures.clear();
 }
 
 BoxRef Interp::run(const ProgramRef& prog) {

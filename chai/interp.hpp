@@ -140,6 +140,8 @@ public:
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
     std::vector<std::string> used_files;
+    // Closures may capture themselves; their captures are dropped with the engine.
+    std::vector<std::weak_ptr<struct ScriptFn>> closures;
 
 private:
     BoxRef eval_block(const Node* n, bool new_scope);
@@ -205,7 +207,7 @@ struct ScriptFn : Callable {
     bool method = false;          // first argument is `this` only
     bool ctor = false;            // constructs an object of class `cls`
     std::string cls;
-    std::vector<std::pair<uint32_t, BoxRef>> captures;
+    mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
     std::string annotation;
 
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
