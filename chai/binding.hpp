@@ -162,8 +162,9 @@ template <class M> struct call_sig;
 template <class C, class R, class... A> struct call_sig<R (C::*)(A...)> {
     template <class F> static FuncRef make(F f) { return make_host_fn<R, A...>(std::move(f)); }
 };
-template <class C, class R, class... A> struct call_sig<R (C::*)(A...) const> {
-    template <class F> static FuncRef make(F f) { return make_host_fn<R, A...>(std::move(f)); }
-};
+template <class C, class R, class... A> struct call_sig<R (C::*)(A...) const> : call_sig<R (C::*)(A...)> {};
+template <class C, class R, class... A> struct call_sig<R (C::*)(A...) noexcept> : call_sig<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct call_sig<R (C::*)(A...) const noexcept> : call_sig<R (C::*)(A...)> {};
 
 }  // namespace chai::detail

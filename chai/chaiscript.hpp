@@ -51,26 +51,46 @@ struct Type_Conversion {
 };
 
 // ---- fun ----
-template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
+namespace detail {
+// Class, result and parameters of a member function pointer (const and noexcept forms alike).
+template <class M> struct member_traits;
+template <class C, class R, class... A> struct member_traits<R (C::*)(A...)> {
+    using Class = C;
+    using Object = C;
+    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, C&, A...>(std::move(f)); }
+    template <class F> static FuncRef bound(F f) { return make_host_fn<R, A...>(std::move(f)); }
+};
+template <class C, class R, class... A> struct member_traits<R (C::*)(A...) const> : member_traits<R (C::*)(A...)> {
+    using Object = const C;
+    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, const C&, A...>(std::move(f)); }
+};
+template <class C, class R, class... A>
+struct member_traits<R (C::*)(A...) noexcept> : member_traits<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct member_traits<R (C::*)(A...) const noexcept> : member_traits<R (C::*)(A...) const> {};
 
-template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...)) {
-    return {detail::make_host_fn<R, C&, A...>([m](C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
+}  // namespace detail
+
+template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
+template <class R, class... A> Proxy_Function fun(R (*f)(A...) noexcept) { return {detail::make_host_fn<R, A...>(f)}; }
+
+// Member function, object as first argument: obj.name(args) or name(obj, args).
+template <class M, std::enable_if_t<std::is_member_function_pointer_v<M>, int> = 0> Proxy_Function fun(M m) {
+    using T = detail::member_traits<M>;
+    return {T::unbound([m](typename T::Object& o, auto&&... a) -> decltype(auto) {
+        return (o.*m)(std::forward<decltype(a)>(a)...);
+    })};
 }
-template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...) const) {
-    return {detail::make_host_fn<R, const C&, A...>(
-        [m](const C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), O* obj) {
-    C* o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...) const, O* obj) {
-    const C* o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), const std::shared_ptr<O>& obj) {
-    std::shared_ptr<C> o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return ((*o).*m)(std::forward<A>(a)...); })};
+// Member function bound to one object (pointer or shared_ptr): name(args).
+template <class M, class P, std::enable_if_t<std::is_member_function_pointer_v<M>, int> = 0>
+Proxy_Function fun(M m, P obj) {
+    using T = detail::member_traits<M>;
+    typename T::Object* o = &*obj;
+    P keep = obj;  // shared_ptr owners stay alive with the function
+    return {T::bound([m, o, keep](auto&&... a) -> decltype(auto) {
+        (void)keep;
+        return (o->*m)(std::forward<decltype(a)>(a)...);
+    })};
 }
 // Data member: read access, obj.name.
 template <class C, class T, std::enable_if_t<!std::is_function_v<T>, int> = 0> Proxy_Function fun(T C::*m) {

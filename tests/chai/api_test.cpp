@@ -20,7 +20,7 @@ public:
         last_channel = channel;
         last_level = level;
     }
-    int level() const { return static_cast<int>(last_level); }
+    int level() const noexcept { return static_cast<int>(last_level); }
     std::vector<bool> states() const { return {true, false, true}; }
     std::vector<int> levels() const { return {1, 2, 3}; }
     int countTrue(const std::vector<bool>& v) const {
@@ -105,6 +105,12 @@ TEST(chai_api, MembersUnboundAndBound) {
     e.eval("setLevel(2, 300)");
     EXPECT_EQ(2u, lamp.last_channel);
     EXPECT_EQ(300, e.eval<int>("level()"));
+
+    auto shared = std::make_shared<Lamp>();
+    chai::ChaiScript e1;
+    e1.add(chai::fun(&Device::setLevel, shared), "setLevel");
+    e1.eval("setLevel(1, 9)");
+    EXPECT_EQ(9, shared->level());
 
     chai::ChaiScript e2;
     register_device(e2);
