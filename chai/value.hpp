@@ -105,6 +105,7 @@ struct Box {
 
     Box() = default;
     explicit Box(Value val) : v(std::move(val)) {}
+    template <size_t I, class T> Box(std::in_place_index_t<I> i, T&& t) : v(i, std::forward<T>(t)) {}
 
     VIdx idx() const { return static_cast<VIdx>(v.index()); }
     bool undef() const { return v.index() == V_Undef; }
@@ -140,9 +141,17 @@ inline BoxRef::~BoxRef() {
 
 // Fresh boxes.
 BoxRef make_box(Value v, bool temp = true);
-inline BoxRef make_num(Number n) { return make_box(Value(n)); }
-template <class T> BoxRef num_box(T v) { return make_box(Value(Number::make(v))); }
-inline BoxRef make_bool(bool b) { return make_box(Value(b)); }
+inline BoxRef make_num(Number n) {
+    BoxRef b(new Box(std::in_place_index<V_Number>, n));
+    b->is_temp = true;
+    return b;
+}
+template <class T> BoxRef num_box(T v) { return make_num(Number::make(v)); }
+inline BoxRef make_bool(bool v) {
+    BoxRef b(new Box(std::in_place_index<V_Bool>, v));
+    b->is_temp = true;
+    return b;
+}
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
 inline BoxRef make_undef() { return make_box(Value(), false); }
 
