@@ -82,6 +82,25 @@ BoxRef Interp::eval_dot(const Node* n) {
             }
             if (matched) return r;
         }
+        static const uint32_t mm = intern("method_missing");
+        if (const FnList* mfl = functions(mm)) {
+            // Script-defined fallbacks: (obj, name, [args]) first, then (obj, name) whose
+            // result is called with the arguments when it is a function.
+            BoxRef margs[3] = {obj, make_str(name), BoxRef()};
+            Vector rest(buf.data() + 1, buf.data() + buf.n);
+            margs[2] = make_box(Value(std::move(rest)));
+            bool matched = false;
+            BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
+            if (matched) return r;
+            r = try_dispatch(*mfl, Args{margs, 2}, nullptr, n, matched);
+            if (matched) {
+                if (r->idx() == V_Func && n->flag) {
+                    Args a = buf.args();
+                    return call_value(r, Args{a.data + 1, a.size - 1}, n, &obj);
+                }
+                return r;
+            }
+        }
         if (dyn) {
             // Unknown member of a script object: attributes come into being on first use.
             if (!n->flag) {
@@ -89,15 +108,6 @@ BoxRef Interp::eval_dot(const Node* n) {
                 BoxRef& slot = (*dyn)->attrs[name];
                 if (!slot) slot = make_undef();
                 return slot;
-            }
-            static const uint32_t mm = intern("method_missing");
-            if (const FnList* mfl = functions(mm)) {
-                BoxRef margs[3] = {obj, make_str(name), BoxRef()};
-                Vector rest(buf.data() + 1, buf.data() + buf.n);
-                margs[2] = make_box(Value(std::move(rest)));
-                bool matched = false;
-                BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
-                if (matched) return r;
             }
             if (buf.n == 1) return make_undef();
             throw exception::bad_boxed_cast("No known conversion");

@@ -74,7 +74,15 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
         set->fns = *fl;
         return func_box(set);
     }
-    fail(site, "Can not find object: " + name_of(id));
+    // Every type name T also answers to T_type, a Type_Info value.
+    const std::string& name = name_of(id);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
+        std::string base = name.substr(0, name.size() - 5);
+        const TypeKey* k = builtin_type_key(base);
+        if (k || reg.type_names.count(base) || classes.count(intern(base)))
+            return make_box(Value(TypeInfoV{base, k && k->kind == TypeKey::Num, false}));
+    }
+    fail(site, "Can not find object: " + name);
 }
 
 BoxRef Interp::eval_id(const Node* n) { return lookup(n->name, n); }
