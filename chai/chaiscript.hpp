@@ -9,6 +9,7 @@
 //   engine.add(chai::constructor<Lamp()>(), "Lamp");  // Lamp() in scripts, held by shared_ptr
 //   engine.add(chai::base_class<Device, Lamp>());  // Device members callable on Lamp objects
 //   engine.add(chai::vector_conversion<std::vector<int>>());  // script Vector of ints -> vector<int>
+//   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
 //   engine.eval("print(1)");  engine.eval_file("run.chai");
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
@@ -150,6 +151,18 @@ template <class V> Type_Conversion vector_conversion() {
     }};
 }
 
+// A script value holding a copy of x (numbers, bool, string, or an opaque host object).
+template <class T> Boxed_Value var(T x) {
+    Boxed_Value b = detail::wrap_result<T>(std::move(x));
+    b->is_temp = false;
+    return b;
+}
+template <class T> Boxed_Value const_var(T x) {
+    Boxed_Value b = var(std::move(x));
+    b->is_const = true;
+    return b;
+}
+
 // Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
 template <class T> T boxed_cast(const Boxed_Value& b);
 
@@ -163,10 +176,11 @@ public:
     ChaiScript& add(const Proxy_Function& f, const std::string& name);
     ChaiScript& add(const Type_Registration& t, const std::string& name);
     ChaiScript& add(const Type_Conversion& c);
-    // A global variable visible everywhere (copy of the value).
-    template <class T> ChaiScript& add_global(const T& value, const std::string& name) {
-        return set_global_box(detail::wrap_result<const T&>(value), name);
-    }
+    // A top-level variable of scripts (like `var name` at file level; invisible inside functions).
+    ChaiScript& add(const Boxed_Value& value, const std::string& name);
+    // A global visible everywhere; add_global_const makes it read-only.
+    ChaiScript& add_global(const Boxed_Value& value, const std::string& name);
+    ChaiScript& add_global_const(const Boxed_Value& value, const std::string& name);
 
     Boxed_Value eval(const std::string& text, const std::string& filename = "__EVAL__");
     Boxed_Value eval_file(const std::string& path);
@@ -176,7 +190,6 @@ public:
     void set_step_limit(uint64_t steps);
 
 private:
-    ChaiScript& set_global_box(Boxed_Value v, const std::string& name);
     Boxed_Value guarded(const std::function<Boxed_Value()>& run);
     std::unique_ptr<Interp> in_;
 };

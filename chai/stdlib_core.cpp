@@ -249,6 +249,36 @@ void add_core_lib(LibBuilder& b) {
         c->is_temp = true;
         return c;
     });
+    b.add("new", {K("")}, [](Interp& in, Args a) -> BoxRef {
+        const Box& x = *a[0];
+        switch (x.idx()) {
+        case V_Number: return make_num(num_convert(Number::make(0), x.num().kind));
+        case V_Bool: return make_bool(false);
+        case V_String: return make_str("");
+        case V_Vector: return make_box(Value(Vector{}));
+        case V_Map: return make_box(Value(Map{}));
+        case V_Object: return in.new_object(std::get<ObjRef>(x.v)->cls);
+        default: throw ConversionFailed{};
+        }
+    });
+    b.add("dump_object", {K("")}, [](Interp& in, Args a) {
+        std::cout << "Object: " << type_name_of(*a[0]);
+        try {
+            std::cout << " " << value_text(in, a[0]);
+        } catch (const ConversionFailed&) {
+        }
+        std::cout << '\n';
+        return undef();
+    });
+    b.add("compiler_name", {}, [](Interp&, Args) { return make_str("chai"); });
+    b.add("compiler_version", {}, [](Interp&, Args) { return make_str("1"); });
+    b.add("debug_build", {}, [](Interp&, Args) {
+#ifdef NDEBUG
+        return make_bool(false);
+#else
+        return make_bool(true);
+#endif
+    });
     b.add("version", {}, [](Interp&, Args) { return make_str("5.8.5"); });
     b.add("version_major", {}, [](Interp&, Args) { return num_box(5); });
     b.add("version_minor", {}, [](Interp&, Args) { return num_box(8); });

@@ -267,3 +267,17 @@ TEST(chai_api, HostileInputEndsInErrors) {
     e.set_step_limit(1000);
     EXPECT_THROW(e.eval("while (true) { }"), chai::exception::eval_error);
 }
+
+TEST(chai_api, HostValues) {
+    chai::ChaiScript e;
+    e.add(chai::var(5), "local_five");
+    e.add_global_const(chai::const_var(std::string("abc")), "NAME");
+    e.add_global(chai::var(2.5), "ratio");
+    EXPECT_EQ(5, e.eval<int>("local_five"));
+    EXPECT_EQ("abc", e.eval<std::string>("def name_of_global() { NAME } name_of_global()"));
+    EXPECT_THROW(e.eval("def five() { local_five } five()"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("NAME = \"x\""), chai::exception::eval_error);
+    EXPECT_EQ(5.0, e.eval<double>("ratio = 5; ratio"));
+    EXPECT_THROW(e.add_global_const(chai::var(1), "k"), chai::exception::global_non_const);
+    EXPECT_THROW(e.add_global_const(chai::const_var(1), "NAME"), chai::exception::name_conflict_error);
+}
