@@ -166,6 +166,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
     }
     if (op == OpCode::Add && d.idx() == V_String && src->idx() == V_String) {
         if (d.is_const) fail(n, "Error, cannot assign to temporary value.");
+        check_string_size(std::get<std::string>(d.v).size() + std::get<std::string>(src->v).size());
         std::get<std::string>(d.v) += std::get<std::string>(src->v);
         return;
     }

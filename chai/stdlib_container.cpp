@@ -186,7 +186,7 @@ void add_container_lib(LibBuilder& b) {
         const Number& last = a[1]->num();
         while (num_compare(NumOp::Le, cur, last)) {
             in.count_step(nullptr);
-            if (out.size() >= 50'000'000) throw std::length_error("Range too large");
+            if (out.size() >= 16'000'000) throw std::length_error("Range too large");
             out.push_back(make_box(Value(cur), false));
             Number next = num_convert(num_binary(NumOp::Add, cur, Number::make(1)), cur.kind);
             if (!num_compare(NumOp::Gt, next, cur)) break;  // wrapped around

@@ -219,7 +219,10 @@ void add_core_lib(LibBuilder& b) {
     b.add("<=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) <= str(a[1])); });
     b.add(">", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) > str(a[1])); });
     b.add(">=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) >= str(a[1])); });
-    b.add("+", {K("string"), K("string")}, [](Interp&, Args a) { return make_str(str(a[0]) + str(a[1])); });
+    b.add("+", {K("string"), K("string")}, [](Interp&, Args a) {
+        check_string_size(str(a[0]).size() + str(a[1]).size());
+        return make_str(str(a[0]) + str(a[1]));
+    });
     b.add_untyped("eq", 2, [](Interp& in, Args a) { return make_bool(values_equal(in, a[0], a[1])); });
 
     // ---- types ----

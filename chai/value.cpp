@@ -1,4 +1,5 @@
 #include <deque>
+#include <stdexcept>
 #include <mutex>
 #include <typeindex>
 #include <unordered_map>
@@ -62,6 +63,10 @@ void destroy_box(Box* b) noexcept {
     active = false;
 }
 
+void check_string_size(size_t n) {
+    if (n > kMaxStringSize) throw std::length_error("String too long");
+}
+
 BoxRef make_box(Value v, bool temp) {
     BoxRef b(new Box(std::move(v)));
     b->is_temp = temp;
@@ -71,7 +76,17 @@ BoxRef make_box(Value v, bool temp) {
 bool clone_value(const Value& from, Value& to) {
     switch (from.index()) {
     case V_Object: {
+        // Objects nested (or looped) through attributes are shared below a fixed depth.
+        thread_local int depth = 0;
         const ObjRef& o = std::get<ObjRef>(from);
+        if (depth > 64) {
+            to = from;
+            return true;
+        }
+        struct Depth {
+            Depth() { ++depth; }
+            ~Depth() { --depth; }
+        } guard;
         auto c = std::make_shared<DynObject>();
         c->cls = o->cls;
         c->is_explicit = o->is_explicit;

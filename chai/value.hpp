@@ -139,6 +139,10 @@ inline BoxRef::~BoxRef() {
     if (p_ && --p_->refs == 0) destroy_box(p_);
 }
 
+// Longest string scripts may build; longer results raise std::length_error.
+constexpr size_t kMaxStringSize = size_t(1) << 28;
+void check_string_size(size_t n);
+
 // Fresh boxes.
 BoxRef make_box(Value v, bool temp = true);
 inline BoxRef make_num(Number n) {
