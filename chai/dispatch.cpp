@@ -156,7 +156,7 @@ struct Cand {
 };
 }  // namespace
 
-BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched) {
+BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node*, bool& matched) {
     matched = false;
     // Fast path: one untyped, unguarded candidate.
     if (fns.size() == 1) {
@@ -203,7 +203,6 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         if (n < 16) cands[n++] = c;
         else more.push_back(c);
     }
-    for (const Cand& c : more) (void)c;
     auto all = [&](auto&& fn) {
         for (size_t i = 0; i < n; ++i)
             if (fn(cands[i])) return true;
@@ -219,10 +218,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         all([&](const Cand& c) {
             if (c.conv || c.inexact != k) return false;
             if (c.fn->is_set()) {
-                bool sub = false;
-                BoxRef r = c.fn->call(*this, a, self);
-                (void)sub;
-                result = r;
+                result = c.fn->call(*this, a, self);
                 matched = true;
                 return true;
             }
@@ -247,7 +243,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
     const Callable* pick = nullptr;
     int count = 0;
     all([&](const Cand& c) {
-        if (c.conv && (!c.fn->guarded || true)) {
+        if (c.conv) {
             pick = c.fn;
             ++count;
         }
@@ -263,7 +259,6 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         matched = true;
         return pick->call(*this, ca, self);
     }
-    if (count > 1) fail(site, "Ambiguous function call", "");
     if (conversion_failed) throw ConversionFailed{};
     return result;
 }
