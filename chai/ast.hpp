@@ -40,9 +40,9 @@ struct Node {
     std::vector<uint32_t> captures;
     std::vector<std::unique_ptr<Node>> kids;
     int height = 1;           // tree height, bounded so evaluation and destruction stay shallow
-    // Per call-site dispatch cache.
-    mutable const void* cache_key = nullptr;
-    mutable FuncRef cache_fn;
+    // Variables: frame-relative slot found last time, valid while no variable was shadowed.
+    mutable uint32_t slot = 0;
+    mutable uint32_t slot_epoch = 0;
 
     Node* kid(size_t i) const { return kids[i].get(); }
 };

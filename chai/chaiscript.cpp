@@ -44,6 +44,7 @@ ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
             return *this;
         }
     in_->locals.emplace_back(id, value);
+    ++in_->shadow_epoch;
     return *this;
 }
 

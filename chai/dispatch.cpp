@@ -354,6 +354,9 @@ void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) c
     for (size_t i = 0; i < names.size() && first + i < a.size; ++i) {
         for (size_t j = 0; j < i; ++j)
             if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
+        bool hides = names[i] == id_this();
+        for (const auto& c : captures) hides |= c.first == names[i];
+        if (hides) ++in.shadow_epoch;
         in.locals.emplace_back(names[i], a[first + i]);
     }
 }

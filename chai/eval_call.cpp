@@ -29,7 +29,7 @@ BoxRef Interp::eval_call(const Node* n) {
     const Node* callee = n->kid(0);
     try {
         if (callee->kind == NK::Id) {
-            if (BoxRef* v = find_var(callee->name)) {
+            if (BoxRef* v = var_slot(callee)) {
                 BoxRef fn = *v;
                 if (fn->idx() != V_Func) fail(n, "'" + name_of(callee->name) + "' does not evaluate to a function.");
                 return call_value(fn, buf.args(), n);
@@ -175,7 +175,7 @@ BoxRef Interp::eval_def(const Node* n) {
     }
     f->arity = static_cast<int>(f->params.size());
     add_function(n->name, f, n);
-    return make_undef();
+    return no_value();
 }
 
 void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
@@ -197,7 +197,7 @@ BoxRef Interp::eval_class(const Node* n) {
         if (k->kind == NK::AttrDecl) add_attribute(n->name, k->name, k.get());
         else eval_def(k.get());
     }
-    return make_undef();
+    return no_value();
 }
 
 }  // namespace chai

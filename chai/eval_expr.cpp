@@ -12,12 +12,8 @@ BoxRef Interp::eval(const Node* n) {
     case NK::Assign: return eval_assign(n);
     case NK::Binary: return eval_binary(n);
     case NK::And:
-    case NK::Or: {
-        bool l = truth(eval(n->kid(0)), n->kid(0));
-        if (n->kind == NK::And ? !l : l) return bool_box(l);
-        return bool_box(truth(eval(n->kid(1)), n->kid(1)));
-    }
-    case NK::Ternary: return truth(eval(n->kid(0)), n->kid(0)) ? eval(n->kid(1)) : eval(n->kid(2));
+    case NK::Or: return bool_box(condition(n));
+    case NK::Ternary: return condition(n->kid(0)) ? eval(n->kid(1)) : eval(n->kid(2));
     case NK::Prefix: return eval_prefix(n);
     case NK::Call: return eval_call(n);
     case NK::Dot: return eval_dot(n);
@@ -44,15 +40,13 @@ BoxRef Interp::eval(const Node* n) {
         ret = n->kids.empty() ? make_undef() : eval(n->kid(0));
         ctl = Ctl::Return;
         return ret;
-    case NK::Break: ctl = Ctl::Break; return make_undef();
-    case NK::Continue: ctl = Ctl::Continue; return make_undef();
-    default: return make_undef();
+    case NK::Break: ctl = Ctl::Break; return no_value();
+    case NK::Continue: ctl = Ctl::Continue; return no_value();
+    default: return no_value();
     }
 }
 
-BoxRef* Interp::find_var(uint32_t id) {
-    for (size_t i = locals.size(); i > frame_base; --i)
-        if (locals[i - 1].first == id) return &locals[i - 1].second;
+BoxRef* Interp::find_global(uint32_t id) {
     auto g = globals.find(id);
     return g == globals.end() ? nullptr : &g->second;
 }
@@ -60,6 +54,11 @@ BoxRef* Interp::find_var(uint32_t id) {
 BoxRef& Interp::declare(uint32_t id, BoxRef b, const Node* site) {
     for (size_t i = scope_base; i < locals.size(); ++i)
         if (locals[i].first == id) fail(site, "Variable redefined '" + name_of(id) + "'");
+    for (size_t i = frame_base; i < scope_base; ++i)
+        if (locals[i].first == id) {
+            ++shadow_epoch;
+            break;
+        }
     locals.emplace_back(id, std::move(b));
     return locals.back().second;
 }
@@ -85,7 +84,10 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
     fail(site, "Can not find object: " + name);
 }
 
-BoxRef Interp::eval_id(const Node* n) { return lookup(n->name, n); }
+BoxRef Interp::eval_id(const Node* n) {
+    if (BoxRef* v = var_slot(n)) return *v;
+    return lookup(n->name, n);
+}
 
 bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
     if (const bool* v = std::get_if<bool>(&b->v)) return *v;
@@ -103,7 +105,7 @@ BoxRef Interp::eval_decl(const Node* n) {
     }
     default:  // attr Class::name outside a class body
         add_attribute(n->name2, n->name, n);
-        return make_undef();
+        return no_value();
     }
 }
 
@@ -111,6 +113,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
     Box& d = *dst;
     if (dst.get() == src.get()) return;
     if (d.undef()) {
+        if (d.is_const) fail(site, "Error, cannot assign to temporary value.");
         if (src->is_temp && src->refs == 1) {
             d.v = std::move(src->v);
         } else if (!clone_value(src->v, d.v)) {
@@ -263,7 +266,52 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
     fail(site, "Can not find appropriate '" + text + "' operator.", "(" + type_desc(*l) + ", " + type_desc(*r) + ")");
 }
 
+bool Interp::fast_num(const Node* n, Number& out) {
+    switch (n->kind) {
+    case NK::Const:
+        if (!n->value->is_num()) return false;
+        out = n->value->num();
+        return true;
+    case NK::Id: {
+        BoxRef* v = var_slot(n);
+        if (!v || !(*v)->is_num()) return false;
+        out = (*v)->num();
+        return true;
+    }
+    case NK::Binary: {
+        if (n->op > OpCode::BitXor) return false;
+        Number a, b;
+        if (!fast_num(n->kid(0), a) || !fast_num(n->kid(1), b)) return false;
+        try {
+            out = num_binary(static_cast<NumOp>(n->op), a, b);
+        } catch (const exception::detail_numeric_error& e) {
+            fail(n, e.reason);
+        }
+        return true;
+    }
+    default: return false;
+    }
+}
+
+bool Interp::condition(const Node* n) {
+    switch (n->kind) {
+    case NK::Binary:
+        if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+            Number a, b;
+            if (fast_num(n->kid(0), a) && fast_num(n->kid(1), b))
+                return num_compare(static_cast<NumOp>(n->op), a, b);
+        }
+        break;
+    case NK::And: return condition(n->kid(0)) && condition(n->kid(1));
+    case NK::Or: return condition(n->kid(0)) || condition(n->kid(1));
+    default: break;
+    }
+    return truth(eval(n), n);
+}
+
 BoxRef Interp::eval_binary(const Node* n) {
+    Number fast;
+    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num(fast);
     BoxRef l = eval(n->kid(0));
     BoxRef r = eval(n->kid(1));
     return binary_values(n->op, n->name, n->text, l, r, n);

@@ -21,6 +21,8 @@ Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {
     BoxRef placeholder = make_box(Value(TypeInfoV{"_", false, false}), false);
     placeholder->is_const = true;
     globals.emplace(intern("_"), std::move(placeholder));
+    no_value_ = make_undef();
+    no_value_->is_const = true;
 }
 
 Interp::~Interp() {

@@ -42,6 +42,10 @@ void Box::operator delete(void* p) noexcept {
 }
 
 void destroy_box(Box* b) noexcept {
+    if (b->v.index() <= V_Number) {  // nothing nested to release
+        delete b;
+        return;
+    }
     thread_local bool active = false;
     thread_local std::vector<Box*> pending;
     if (active) {

@@ -7,13 +7,12 @@
 
 namespace {
 
+// Trial division by every smaller number: the plain nested-loop form.
 const char* const kPrimes = R"(
 def is_prime(n) {
   if (n < 2) { return false }
-  var d = 2
-  while (d * d <= n) {
+  for (var d = 2; d < n; ++d) {
     if (n % d == 0) { return false }
-    ++d
   }
   return true
 }
