@@ -267,39 +267,30 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
 }
 
 bool Interp::fast_num(const Node* n, Number& out) {
-    switch (n->kind) {
-    case NK::Const:
-        if (!n->value->is_num()) return false;
-        out = n->value->num();
-        return true;
-    case NK::Id: {
-        BoxRef* v = var_slot(n);
-        if (!v || !(*v)->is_num()) return false;
-        out = (*v)->num();
-        return true;
-    }
-    case NK::Binary: {
-        if (n->op > OpCode::BitXor) return false;
-        Number a, b;
-        if (!fast_num(n->kid(0), a) || !fast_num(n->kid(1), b)) return false;
+    if (n->kind == NK::Binary && n->op <= OpCode::BitXor) {
+        const Number *a, *b;
+        Number ta, tb;
+        if (!fast_operands(n, a, b, ta, tb)) return false;
         try {
-            out = num_binary(static_cast<NumOp>(n->op), a, b);
+            out = num_binary(static_cast<NumOp>(n->op), *a, *b);
         } catch (const exception::detail_numeric_error& e) {
             fail(n, e.reason);
         }
         return true;
     }
-    default: return false;
-    }
+    const Number* v = num_leaf(n);
+    if (!v) return false;
+    out = *v;
+    return true;
 }
 
 bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
-            Number a, b;
-            if (fast_num(n->kid(0), a) && fast_num(n->kid(1), b))
-                return num_compare(static_cast<NumOp>(n->op), a, b);
+            const Number *a, *b;
+            Number ta, tb;
+            if (fast_operands(n, a, b, ta, tb)) return num_compare(static_cast<NumOp>(n->op), *a, *b);
         }
         break;
     case NK::And: return condition(n->kid(0)) && condition(n->kid(1));

@@ -139,6 +139,29 @@ public:
     // Side-effect-free numeric expressions (constants, variables, arithmetic) computed without
     // boxes; false when n is not of that shape or a value is not a number.
     bool fast_num(const Node* n, Number& out);
+    // A number constant or number variable, else null.
+    const Number* num_leaf(const Node* n) {
+        if (n->kind == NK::Const) return n->value->is_num() ? &n->value->num() : nullptr;
+        if (n->kind == NK::Id) {
+            BoxRef* v = var_slot(n);
+            return v && (*v)->is_num() ? &(*v)->num() : nullptr;
+        }
+        return nullptr;
+    }
+    // Both operands of a binary node as numbers, computed without boxes.
+    bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
+        a = num_leaf(n->first);
+        if (!a) {
+            if (!fast_num(n->first, ta)) return false;
+            a = &ta;
+        }
+        b = num_leaf(n->second);
+        if (!b) {
+            if (!fast_num(n->second, tb)) return false;
+            b = &tb;
+        }
+        return true;
+    }
     std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
     BoxRef bool_box(bool v) { return make_bool(v); }
     // The undefined result of statements (read-only, shared).

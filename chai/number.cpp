@@ -210,7 +210,7 @@ std::string num_to_string(const Number& n) {
         std::ostringstream os;
         if (n.kind == NumKind::Float) os << n.f;
         else if (n.kind == NumKind::Double) os << n.d;
-        else os << n.ld;
+        else os << static_cast<long double>(n.d);
         return os.str();
     }
     if (kind_is_signed(n.kind)) return std::to_string(n.i);

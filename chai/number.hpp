@@ -16,12 +16,13 @@ enum class NumOp : uint8_t { Add, Sub, Mul, Div, Mod, Shl, Shr, And, Or, Xor, Lt
 
 struct Number {
     NumKind kind = NumKind::Int;
+    // long double values are kept as double: the type survives, the extra precision does not,
+    // which keeps every number (and so every copy of one) at 16 bytes.
     union {
         int64_t i;
         uint64_t u;
         float f;
         double d;
-        long double ld;
     };
     Number() : i(0) {}
 
@@ -81,7 +82,7 @@ template <class T> Number Number::make(T v) {
     n.kind = kind_for<T>();
     if constexpr (std::is_same_v<T, float>) n.f = v;
     else if constexpr (std::is_same_v<T, double>) n.d = v;
-    else if constexpr (std::is_same_v<T, long double>) n.ld = v;
+    else if constexpr (std::is_same_v<T, long double>) n.d = static_cast<double>(v);
     else if constexpr (std::is_signed_v<T>) n.i = static_cast<int64_t>(v);
     else n.u = static_cast<uint64_t>(v);
     return n;
@@ -102,7 +103,7 @@ template <class T> T Number::as() const {
     switch (kind) {
     case NumKind::Float: return saturating_cast<T>(f);
     case NumKind::Double: return saturating_cast<T>(d);
-    case NumKind::LongDouble: return saturating_cast<T>(ld);
+    case NumKind::LongDouble: return saturating_cast<T>(d);
     default: break;
     }
     if (kind_is_signed(kind)) return static_cast<T>(i);

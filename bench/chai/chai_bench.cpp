@@ -7,8 +7,24 @@
 
 namespace {
 
-// Trial division by every smaller number: the plain nested-loop form.
+// Trial division up to the square root, with a helper function.
 const char* const kPrimes = R"(
+def is_prime(n) {
+  if (n < 2) { return false }
+  for (var d = 2; d * d <= n; ++d) {
+    if (n % d == 0) { return false }
+  }
+  return true
+}
+var count = 0
+for (var i = 0; i < 5000; ++i) {
+  if (is_prime(i)) { ++count }
+}
+to_string(count)
+)";
+
+// The same count dividing by every smaller number: about 1.6 million inner iterations.
+const char* const kPrimesNaive = R"(
 def is_prime(n) {
   if (n < 2) { return false }
   for (var d = 2; d < n; ++d) {
@@ -66,6 +82,7 @@ int main() {
     }
     std::printf("%-28s %9.4f ms\n", "engine construction", ms_since(t0) / kEngines);
     workload("prime count below 5000", kPrimes);
+    workload("  same, naive trial division", kPrimesNaive);
     workload("mixed int/double loop 100k", kMixed);
     workload("vector build+sum 100k", kVector);
     return 0;
