@@ -272,7 +272,7 @@ bool Interp::fast_num(const Node* n, Number& out) {
         Number ta, tb;
         if (!fast_operands(n, a, b, ta, tb)) return false;
         try {
-            out = num_binary(static_cast<NumOp>(n->op), *a, *b);
+            out = num_binary_quick(static_cast<NumOp>(n->op), *a, *b);
         } catch (const exception::detail_numeric_error& e) {
             fail(n, e.reason);
         }
@@ -290,7 +290,7 @@ bool Interp::condition(const Node* n) {
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
             const Number *a, *b;
             Number ta, tb;
-            if (fast_operands(n, a, b, ta, tb)) return num_compare(static_cast<NumOp>(n->op), *a, *b);
+            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
         }
         break;
     case NK::And: return condition(n->kid(0)) && condition(n->kid(1));

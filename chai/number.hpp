@@ -52,6 +52,33 @@ bool num_compare(NumOp op, const Number& a, const Number& b);
 Number num_convert(const Number& v, NumKind k);
 std::string num_to_string(const Number& n);
 
+// Inline shortcuts for the most common case, int with int.
+inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
+        switch (op) {
+        case NumOp::Lt: return a.i < b.i;
+        case NumOp::Le: return a.i <= b.i;
+        case NumOp::Gt: return a.i > b.i;
+        case NumOp::Ge: return a.i >= b.i;
+        case NumOp::Eq: return a.i == b.i;
+        case NumOp::Ne: return a.i != b.i;
+        default: break;
+        }
+    }
+    return num_compare(op, a, b);
+}
+inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int && op <= NumOp::Mul) {
+        uint32_t x = static_cast<uint32_t>(a.i), y = static_cast<uint32_t>(b.i);
+        uint32_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+        Number n;
+        n.kind = NumKind::Int;
+        n.i = static_cast<int32_t>(r);
+        return n;
+    }
+    return num_binary(op, a, b);
+}
+
 // ---- implementation of the templates ----
 template <class T> constexpr NumKind kind_for() {
     using U = std::remove_cv_t<T>;
