@@ -35,6 +35,11 @@ struct Node {
     // Variables: frame-relative slot found last time, valid while no variable was shadowed.
     mutable uint32_t slot = 0;
     mutable uint32_t slot_epoch = 0;
+    // Calls: the overload chosen last time for the same argument types (see try_dispatch).
+    mutable uint32_t cache_gen = 0;
+    mutable uint64_t cache_sig = 0;
+    mutable const void* cache_list = nullptr;
+    mutable const struct Callable* cache_fn = nullptr;
     uint32_t name2 = 0;       // class name for methods/attributes
     const Node* first = nullptr;   // kids[0] and kids[1], for quick access
     const Node* second = nullptr;
