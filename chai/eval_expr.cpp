@@ -291,6 +291,10 @@ bool Interp::condition(const Node* n) {
             const Number *a, *b;
             Number ta, tb;
             if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
+            BoxRef l = eval(n->first);
+            BoxRef r = eval(n->second);
+            if (l->is_num() && r->is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l->num(), r->num());
+            return truth(binary_values(n->op, n->name, n->text, l, r, n), n);
         }
         break;
     case NK::And: return condition(n->kid(0)) && condition(n->kid(1));
