@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
@@ -280,4 +281,86 @@ TEST(chai_api, HostValues) {
     EXPECT_EQ(5.0, e.eval<double>("ratio = 5; ratio"));
     EXPECT_THROW(e.add_global_const(chai::var(1), "k"), chai::exception::global_non_const);
     EXPECT_THROW(e.add_global_const(chai::const_var(1), "NAME"), chai::exception::name_conflict_error);
+}
+
+namespace {
+struct Settings {
+    int gain = 3;
+    std::string label = "main";
+};
+}  // namespace
+
+TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Settings>(), "Settings");
+    e.add(chai::constructor<Settings()>(), "Settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::label), "label");
+    std::function<int(int, int)> mul = [](int a, int b) { return a * b; };
+    e.add(chai::fun(mul), "mul");
+    e.add(chai::fun([](const chai::Boxed_Value& v) { return chai::type_name_of(*v); }), "kind_of");
+    EXPECT_EQ(3, e.eval<int>("var s = Settings(); s.gain"));
+    EXPECT_EQ("main", e.eval<std::string>("s.label"));
+    EXPECT_EQ(42, e.eval<int>("mul(6, 7)"));
+    EXPECT_EQ("Vector", e.eval<std::string>("kind_of([1])"));
+    EXPECT_EQ("Settings", e.eval<std::string>("type_name(s)"));
+    EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
+}
+
+TEST(chai_api, EngineStaysUsableAfterErrors) {
+    chai::ChaiScript e;
+    e.eval("var keep = 5\ndef deep(n) { if (n == 0) { nosuch() } deep(n - 1) }");
+    EXPECT_THROW(e.eval("deep(20)"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("for (var i = 0; i < 3; ++i) { { var inner = i; throw(inner) } }"),
+                 chai::exception::uncaught_throw);
+    EXPECT_THROW(e.eval("while (true) { break"), chai::exception::eval_error);
+    EXPECT_EQ(5, e.eval<int>("keep"));
+    EXPECT_THROW(e.eval("inner"), chai::exception::eval_error);  // scopes were unwound
+    EXPECT_EQ(7, e.eval<int>("var later = 7; later"));
+}
+
+TEST(chai_api, EvalFileReportsItsName) {
+    const std::string path = ::testing::TempDir() + "chai_api_syntax.chai";
+    {
+        std::ofstream f(path);
+        f << "var a = 1\nvar b = (a\n";
+    }
+    chai::ChaiScript e;
+    try {
+        e.eval_file(path);
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ(path, err.filename);
+        EXPECT_EQ(2, err.start_position.line);
+        EXPECT_TRUE(err.call_stack.empty());
+    }
+    {
+        std::ofstream f(path);
+        f << "throw(\"stop\")\n";
+    }
+    try {
+        e.eval_file(path);
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_EQ("stop", t.what());
+    }
+    std::remove(path.c_str());
+}
+
+TEST(chai_api, EnginesRunConcurrently) {
+    auto work = [](int seed, int* out) {
+        chai::ChaiScript e;
+        e.add(chai::fun([seed](int x) { return x + seed; }), "shift");
+        *out = e.eval<int>(
+            "var t = 0; for (var i = 0; i < 2000; ++i) { t += shift(i % 3) }; "
+            "class K { var v; def K() { this.v = [1, 2] } }; t + K().v.size()");
+    };
+    int a = 0, b = 0;
+    std::thread t1(work, 1, &a);
+    std::thread t2(work, 2, &b);
+    t1.join();
+    t2.join();
+    // i % 3 sums to 1999 over the loop; each call adds the seed; the vector adds 2.
+    EXPECT_EQ(1999 + 1 * 2000 + 2, a);
+    EXPECT_EQ(1999 + 2 * 2000 + 2, b);
 }
