@@ -227,8 +227,7 @@ BoxRef Interp::eval_assign(const Node* n) {
             if (idx->is_num() && rhs->is_num()) {
                 uint64_t k = idx->num().as<uint64_t>();
                 if (k >= str->size())
-                    throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(k) +
-                                            ") >= this->size() (which is " + std::to_string(str->size()) + ")");
+                    throw_string_index(k, str->size());
                 BoxRef ch = num_box((*str)[k]);
                 if (n->op == OpCode::Assign) assign(ch, rhs, n);
                 else compound_assign(n, ch, rhs);
@@ -353,8 +352,7 @@ BoxRef Interp::eval_index(const Node* n) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();
             if (k >= v->size())
-                throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(k) +
-                                        ") >= this->size() (which is " + std::to_string(v->size()) + ")");
+                throw_vector_index(k, v->size());
             return (*v)[k];
         }
     } else if (auto* m = std::get_if<Map>(&c->v)) {
@@ -367,8 +365,7 @@ BoxRef Interp::eval_index(const Node* n) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();
             if (k >= s->size())
-                throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(k) +
-                                        ") >= this->size() (which is " + std::to_string(s->size()) + ")");
+                throw_string_index(k, s->size());
             return num_box((*s)[k]);
         }
     } else if (auto* o = std::get_if<ObjRef>(&c->v)) {

@@ -53,6 +53,15 @@ BoxRef read_file_and_run(Interp& in, const std::string& path) {
     return in.eval_text(ss.str(), path);
 }
 
+// Errors of code run by a script's own eval() become values that script can catch.
+template <class F> BoxRef errors_catchable(F run) {
+    try {
+        return run();
+    } catch (const exception::eval_error& e) {
+        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
+    }
+}
+
 }  // namespace
 
 std::string value_text(Interp& in, const BoxRef& b) {
@@ -365,28 +374,16 @@ void add_core_lib(LibBuilder& b) {
 
     // ---- evaluation ----
     b.add("eval", {K("string")}, [](Interp& in, Args a) {
-        try {
-            return in.run(parse_program(str(a[0]), "__EVAL__"));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return in.run(parse_program(str(a[0]), "__EVAL__")); });
     });
     b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
-        try {
-            return read_file_and_run(in, str(a[0]));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
     b.add("use", {K("string")}, [](Interp& in, Args a) {
         for (const std::string& f : in.used_files)
             if (f == str(a[0])) return undef();
         in.used_files.push_back(str(a[0]));
-        try {
-            return read_file_and_run(in, str(a[0]));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
 }
 

@@ -67,6 +67,16 @@ void destroy_box(Box* b) noexcept {
     active = false;
 }
 
+void throw_vector_index(size_t n, size_t size) {
+    throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
+void throw_string_index(size_t n, size_t size) {
+    throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
 void check_string_size(size_t n) {
     if (n > kMaxStringSize) throw std::length_error("String too long");
 }

@@ -143,6 +143,10 @@ inline BoxRef::~BoxRef() {
 constexpr size_t kMaxStringSize = size_t(1) << 28;
 void check_string_size(size_t n);
 
+// Index past the end of a Vector or string: the standard library's own out_of_range texts.
+[[noreturn]] void throw_vector_index(size_t n, size_t size);
+[[noreturn]] void throw_string_index(size_t n, size_t size);
+
 // Fresh boxes.
 BoxRef make_box(Value v, bool temp = true);
 inline BoxRef make_num(Number n) {
