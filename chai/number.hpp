@@ -89,6 +89,9 @@ template <class T> constexpr NumKind kind_for() {
     else if constexpr (std::is_same_v<U, float>) return NumKind::Float;
     else if constexpr (std::is_same_v<U, double>) return NumKind::Double;
     else if constexpr (std::is_same_v<U, long double>) return NumKind::LongDouble;
+    // The fixed 64-bit types first, so their names do not depend on the platform's long.
+    else if constexpr (std::is_same_v<U, int64_t>) return NumKind::Long;
+    else if constexpr (std::is_same_v<U, uint64_t>) return NumKind::ULong;
     else if constexpr (std::is_same_v<U, long long>) return NumKind::LongLong;
     else if constexpr (std::is_same_v<U, unsigned long long>) return NumKind::ULongLong;
     else if constexpr (std::is_signed_v<U>) {
