@@ -27,22 +27,30 @@ struct ParamDecl {
 };
 
 struct Node {
+    // Hot fields first: evaluation of small expressions touches only these.
     NK kind = NK::Noop;
     OpCode op = OpCode::None;
-    File_Position start, end;
-    std::shared_ptr<const std::string> file;
-    uint32_t name = 0;        // identifier (interned)
-    uint32_t name2 = 0;       // class name for methods/attributes
-    std::string text;         // operator text, annotation, type names
-    BoxRef value;             // constants
     bool flag = false;        // Dot: has parentheses; Def: has guard; Catch: has guard
-    std::vector<ParamDecl> params;
-    std::vector<uint32_t> captures;
+    uint32_t name = 0;        // identifier (interned)
+    // Variables: frame-relative slot found last time, valid while no variable was shadowed.
+    mutable uint32_t slot = 0;
+    mutable uint32_t slot_epoch = 0;
+    // Calls: the overload chosen last time for the same argument types (see try_dispatch).
+    mutable uint32_t cache_gen = 0;
+    mutable uint64_t cache_sig = 0;
+    mutable const void* cache_list = nullptr;
+    mutable const struct Callable* cache_fn = nullptr;
+    uint32_t name2 = 0;       // class name for methods/attributes
+    const Node* first = nullptr;   // kids[0] and kids[1], for quick access
+    const Node* second = nullptr;
+    BoxRef value;             // constants
     std::vector<std::unique_ptr<Node>> kids;
     int height = 1;           // tree height, bounded so evaluation and destruction stay shallow
-    // Per call-site dispatch cache.
-    mutable const void* cache_key = nullptr;
-    mutable FuncRef cache_fn;
+    File_Position start, end;
+    std::shared_ptr<const std::string> file;
+    std::string text;         // operator text, annotation, type names
+    std::vector<ParamDecl> params;
+    std::vector<uint32_t> captures;
 
     Node* kid(size_t i) const { return kids[i].get(); }
 };

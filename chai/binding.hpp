@@ -136,7 +136,7 @@ template <class R> BoxRef wrap_result(R&& r) {
 }
 
 template <class R, class... A, class F, size_t... I>
-BoxRef call_with(Interp& in, Args a, F& f, std::index_sequence<I...>) {
+BoxRef call_with([[maybe_unused]] Interp& in, [[maybe_unused]] Args a, F& f, std::index_sequence<I...>) {
     std::tuple<ArgHolder<A>...> holders{ArgHolder<A>(in, a[I])...};
     (void)holders;
     (void)a;  // unused for functions without parameters
@@ -163,8 +163,9 @@ template <class M> struct call_sig;
 template <class C, class R, class... A> struct call_sig<R (C::*)(A...)> {
     template <class F> static FuncRef make(F f) { return make_host_fn<R, A...>(std::move(f)); }
 };
-template <class C, class R, class... A> struct call_sig<R (C::*)(A...) const> {
-    template <class F> static FuncRef make(F f) { return make_host_fn<R, A...>(std::move(f)); }
-};
+template <class C, class R, class... A> struct call_sig<R (C::*)(A...) const> : call_sig<R (C::*)(A...)> {};
+template <class C, class R, class... A> struct call_sig<R (C::*)(A...) noexcept> : call_sig<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct call_sig<R (C::*)(A...) const noexcept> : call_sig<R (C::*)(A...)> {};
 
 }  // namespace chai::detail

@@ -36,9 +36,28 @@ ChaiScript& ChaiScript::add(const Type_Conversion& c) {
     return *this;
 }
 
-ChaiScript& ChaiScript::set_global_box(Boxed_Value v, const std::string& name) {
-    v->is_temp = false;
-    in_->globals[intern(name)] = std::move(v);
+ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
+    uint32_t id = intern(name);
+    for (auto& [k, v] : in_->locals)
+        if (k == id) {
+            v = value;
+            return *this;
+        }
+    in_->locals.emplace_back(id, value);
+    ++in_->shadow_epoch;
+    return *this;
+}
+
+ChaiScript& ChaiScript::add_global(const Boxed_Value& value, const std::string& name) {
+    in_->globals[intern(name)] = value;
+    return *this;
+}
+
+ChaiScript& ChaiScript::add_global_const(const Boxed_Value& value, const std::string& name) {
+    if (!value->is_const) throw exception::global_non_const(name);
+    BoxRef& slot = in_->globals[intern(name)];
+    if (slot) throw exception::name_conflict_error(name);
+    slot = value;
     return *this;
 }
 

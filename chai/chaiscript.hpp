@@ -9,6 +9,7 @@
 //   engine.add(chai::constructor<Lamp()>(), "Lamp");  // Lamp() in scripts, held by shared_ptr
 //   engine.add(chai::base_class<Device, Lamp>());  // Device members callable on Lamp objects
 //   engine.add(chai::vector_conversion<std::vector<int>>());  // script Vector of ints -> vector<int>
+//   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
 //   engine.eval("print(1)");  engine.eval_file("run.chai");
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
@@ -51,26 +52,46 @@ struct Type_Conversion {
 };
 
 // ---- fun ----
-template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
+namespace detail {
+// Class, result and parameters of a member function pointer (const and noexcept forms alike).
+template <class M> struct member_traits;
+template <class C, class R, class... A> struct member_traits<R (C::*)(A...)> {
+    using Class = C;
+    using Object = C;
+    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, C&, A...>(std::move(f)); }
+    template <class F> static FuncRef bound(F f) { return make_host_fn<R, A...>(std::move(f)); }
+};
+template <class C, class R, class... A> struct member_traits<R (C::*)(A...) const> : member_traits<R (C::*)(A...)> {
+    using Object = const C;
+    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, const C&, A...>(std::move(f)); }
+};
+template <class C, class R, class... A>
+struct member_traits<R (C::*)(A...) noexcept> : member_traits<R (C::*)(A...)> {};
+template <class C, class R, class... A>
+struct member_traits<R (C::*)(A...) const noexcept> : member_traits<R (C::*)(A...) const> {};
 
-template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...)) {
-    return {detail::make_host_fn<R, C&, A...>([m](C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
+}  // namespace detail
+
+template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
+template <class R, class... A> Proxy_Function fun(R (*f)(A...) noexcept) { return {detail::make_host_fn<R, A...>(f)}; }
+
+// Member function, object as first argument: obj.name(args) or name(obj, args).
+template <class M, std::enable_if_t<std::is_member_function_pointer_v<M>, int> = 0> Proxy_Function fun(M m) {
+    using T = detail::member_traits<M>;
+    return {T::unbound([m](typename T::Object& o, auto&&... a) -> decltype(auto) {
+        return (o.*m)(std::forward<decltype(a)>(a)...);
+    })};
 }
-template <class C, class R, class... A> Proxy_Function fun(R (C::*m)(A...) const) {
-    return {detail::make_host_fn<R, const C&, A...>(
-        [m](const C& o, A... a) -> R { return (o.*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), O* obj) {
-    C* o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...) const, O* obj) {
-    const C* o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return (o->*m)(std::forward<A>(a)...); })};
-}
-template <class C, class R, class... A, class O> Proxy_Function fun(R (C::*m)(A...), const std::shared_ptr<O>& obj) {
-    std::shared_ptr<C> o = obj;
-    return {detail::make_host_fn<R, A...>([m, o](A... a) -> R { return ((*o).*m)(std::forward<A>(a)...); })};
+// Member function bound to one object (pointer or shared_ptr): name(args).
+template <class M, class P, std::enable_if_t<std::is_member_function_pointer_v<M>, int> = 0>
+Proxy_Function fun(M m, P obj) {
+    using T = detail::member_traits<M>;
+    typename T::Object* o = &*obj;
+    P keep = obj;  // shared_ptr owners stay alive with the function
+    return {T::bound([m, o, keep](auto&&... a) -> decltype(auto) {
+        (void)keep;
+        return (o->*m)(std::forward<decltype(a)>(a)...);
+    })};
 }
 // Data member: read access, obj.name.
 template <class C, class T, std::enable_if_t<!std::is_function_v<T>, int> = 0> Proxy_Function fun(T C::*m) {
@@ -130,6 +151,18 @@ template <class V> Type_Conversion vector_conversion() {
     }};
 }
 
+// A script value holding a copy of x (numbers, bool, string, or an opaque host object).
+template <class T> Boxed_Value var(T x) {
+    Boxed_Value b = detail::wrap_result<T>(std::move(x));
+    b->is_temp = false;
+    return b;
+}
+template <class T> Boxed_Value const_var(T x) {
+    Boxed_Value b = var(std::move(x));
+    b->is_const = true;
+    return b;
+}
+
 // Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
 template <class T> T boxed_cast(const Boxed_Value& b);
 
@@ -143,10 +176,11 @@ public:
     ChaiScript& add(const Proxy_Function& f, const std::string& name);
     ChaiScript& add(const Type_Registration& t, const std::string& name);
     ChaiScript& add(const Type_Conversion& c);
-    // A global variable visible everywhere (copy of the value).
-    template <class T> ChaiScript& add_global(const T& value, const std::string& name) {
-        return set_global_box(detail::wrap_result<const T&>(value), name);
-    }
+    // A top-level variable of scripts (like `var name` at file level; invisible inside functions).
+    ChaiScript& add(const Boxed_Value& value, const std::string& name);
+    // A global visible everywhere; add_global_const makes it read-only.
+    ChaiScript& add_global(const Boxed_Value& value, const std::string& name);
+    ChaiScript& add_global_const(const Boxed_Value& value, const std::string& name);
 
     Boxed_Value eval(const std::string& text, const std::string& filename = "__EVAL__");
     Boxed_Value eval_file(const std::string& path);
@@ -156,7 +190,6 @@ public:
     void set_step_limit(uint64_t steps);
 
 private:
-    ChaiScript& set_global_box(Boxed_Value v, const std::string& name);
     Boxed_Value guarded(const std::function<Boxed_Value()>& run);
     std::unique_ptr<Interp> in_;
 };

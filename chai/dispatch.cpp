@@ -142,6 +142,7 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
                 bool method = dynamic_cast<const ScriptFn*>(f.get()) && static_cast<const ScriptFn*>(f.get())->method;
                 fail(site, std::string(method ? "Method" : "Function") + " redefined '" + name_of(name) + "'");
             }
+    ++fn_generation;
     // Host functions first, then guarded script functions, then the rest; each in definition order.
     auto rank = [](const Callable& c) { return c.host ? 0 : c.guarded ? 1 : 2; };
     auto pos = std::find_if(slot->begin(), slot->end(), [&](const FuncRef& o) { return rank(*o) > rank(*f); });
@@ -149,6 +150,20 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
 }
 
 namespace {
+// Argument types as one number, when they alone decide overload resolution.
+bool type_signature(Args a, uint64_t& sig) {
+    if (a.size > 4) return false;
+    sig = a.size;
+    for (size_t i = 0; i < a.size; ++i) {
+        const Box& b = *a[i];
+        VIdx k = b.idx();
+        if (k == V_Object || k == V_Host || k == V_Error || k == V_Pair) return false;
+        uint64_t part = static_cast<uint64_t>(k) << 8 | (k == V_Number ? static_cast<uint64_t>(b.num().kind) : 0);
+        sig |= part << (4 + 14 * i);
+    }
+    return true;
+}
+
 struct Cand {
     const Callable* fn;
     int inexact;
@@ -158,6 +173,16 @@ struct Cand {
 
 BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched) {
     matched = false;
+    uint64_t sig = 0;
+    bool cacheable = site && type_signature(a, sig);
+    if (cacheable && site->cache_list == &fns && site->cache_gen == fn_generation && site->cache_sig == sig) {
+        // The list must still hold the function (a list on the stack may reuse an address).
+        for (const FuncRef& f : fns)
+            if (f.get() == site->cache_fn) {
+                matched = true;
+                return f->call(*this, a, self);
+            }
+    }
     // Fast path: one untyped, unguarded candidate.
     if (fns.size() == 1) {
         const Callable& f = *fns[0];
@@ -177,6 +202,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
     Cand cands[16];
     std::vector<Cand> more;
     size_t n = 0;
+    bool any_guarded = false;
     for (const FuncRef& fr : fns) {
         const Callable& f = *fr;
         if (f.is_set()) {
@@ -199,11 +225,11 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
             }
         }
         if (!ok) continue;
+        any_guarded |= f.guarded;
         Cand c{&f, inexact, conv};
         if (n < 16) cands[n++] = c;
         else more.push_back(c);
     }
-    for (const Cand& c : more) (void)c;
     auto all = [&](auto&& fn) {
         for (size_t i = 0; i < n; ++i)
             if (fn(cands[i])) return true;
@@ -212,22 +238,38 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         return false;
     };
     BoxRef result;
+    bool conversion_failed = false;
     // Exact-type candidates by number of untyped parameters, in set order.
     int max_inexact = static_cast<int>(a.size);
     for (int k = 0; k <= max_inexact && !matched; ++k) {
         all([&](const Cand& c) {
             if (c.conv || c.inexact != k) return false;
             if (c.fn->is_set()) {
-                bool sub = false;
-                BoxRef r = c.fn->call(*this, a, self);
-                (void)sub;
-                result = r;
+                result = c.fn->call(*this, a, self);
                 matched = true;
                 return true;
             }
             if (c.fn->guarded && !c.fn->guard_ok(*this, a, self)) return false;
+            // Remember an unguarded choice that the argument types alone made.
+            if (cacheable && !any_guarded && !conversion_failed &&
+                (n + more.size() == 1 || dynamic_cast<const ScriptFn*>(c.fn))) {
+                site->cache_list = &fns;
+                site->cache_gen = fn_generation;
+                site->cache_sig = sig;
+                site->cache_fn = c.fn;
+            }
+            if (n + more.size() > 1 && !dynamic_cast<const ScriptFn*>(c.fn)) {
+                // A library function that cannot take these values lets the next candidate try.
+                try {
+                    result = c.fn->call(*this, a, self);
+                } catch (const ConversionFailed&) {
+                    conversion_failed = true;
+                    return false;
+                }
+            } else {
+                result = c.fn->call(*this, a, self);
+            }
             matched = true;
-            result = c.fn->call(*this, a, self);
             return true;
         });
     }
@@ -236,7 +278,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
     const Callable* pick = nullptr;
     int count = 0;
     all([&](const Cand& c) {
-        if (c.conv && (!c.fn->guarded || true)) {
+        if (c.conv) {
             pick = c.fn;
             ++count;
         }
@@ -252,7 +294,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
         matched = true;
         return pick->call(*this, ca, self);
     }
-    if (count > 1) fail(site, "Ambiguous function call", "");
+    if (conversion_failed) throw ConversionFailed{};
     return result;
 }
 
@@ -347,6 +389,9 @@ void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) c
     for (size_t i = 0; i < names.size() && first + i < a.size; ++i) {
         for (size_t j = 0; j < i; ++j)
             if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
+        bool hides = names[i] == id_this();
+        for (const auto& c : captures) hides |= c.first == names[i];
+        if (hides) ++in.shadow_epoch;
         in.locals.emplace_back(names[i], a[first + i]);
     }
 }

@@ -65,6 +65,19 @@ public:
     std::string filename;
 };
 
+// add_global_const with a value that is not const.
+class global_non_const : public std::runtime_error {
+public:
+    explicit global_non_const(const std::string& name)
+        : std::runtime_error("a global object must be const: " + name) {}
+};
+
+// add_global_const with a name that already exists.
+class name_conflict_error : public std::runtime_error {
+public:
+    explicit name_conflict_error(const std::string& name) : std::runtime_error("Name already exists: " + name) {}
+};
+
 // A method call on a script object that nothing could serve.
 class bad_boxed_cast : public std::bad_cast {
 public:

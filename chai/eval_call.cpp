@@ -1,4 +1,6 @@
 // Calls, method calls, function definitions and classes.
+#include <algorithm>
+
 #include "chai/interp.hpp"
 
 namespace chai {
@@ -27,7 +29,7 @@ BoxRef Interp::eval_call(const Node* n) {
     const Node* callee = n->kid(0);
     try {
         if (callee->kind == NK::Id) {
-            if (BoxRef* v = find_var(callee->name)) {
+            if (BoxRef* v = var_slot(callee)) {
                 BoxRef fn = *v;
                 if (fn->idx() != V_Func) fail(n, "'" + name_of(callee->name) + "' does not evaluate to a function.");
                 return call_value(fn, buf.args(), n);
@@ -53,7 +55,7 @@ BoxRef Interp::eval_dot(const Node* n) {
     buf.reserve(n->kids.size());
     buf.push(obj);
     for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
-    const std::string& name = name_of(n->name);
+    const std::string& name = n->text;
     ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
     try {
         if (dyn) {
@@ -80,6 +82,25 @@ BoxRef Interp::eval_dot(const Node* n) {
             }
             if (matched) return r;
         }
+        static const uint32_t mm = intern("method_missing");
+        if (const FnList* mfl = functions(mm)) {
+            // Script-defined fallbacks: (obj, name, [args]) first, then (obj, name) whose
+            // result is called with the arguments when it is a function.
+            BoxRef margs[3] = {obj, make_str(name), BoxRef()};
+            Vector rest(buf.data() + 1, buf.data() + buf.n);
+            margs[2] = make_box(Value(std::move(rest)));
+            bool matched = false;
+            BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
+            if (matched) return r;
+            r = try_dispatch(*mfl, Args{margs, 2}, nullptr, n, matched);
+            if (matched) {
+                if (r->idx() == V_Func && n->flag) {
+                    Args a = buf.args();
+                    return call_value(r, Args{a.data + 1, a.size - 1}, n, &obj);
+                }
+                return r;
+            }
+        }
         if (dyn) {
             // Unknown member of a script object: attributes come into being on first use.
             if (!n->flag) {
@@ -87,15 +108,6 @@ BoxRef Interp::eval_dot(const Node* n) {
                 BoxRef& slot = (*dyn)->attrs[name];
                 if (!slot) slot = make_undef();
                 return slot;
-            }
-            static const uint32_t mm = intern("method_missing");
-            if (const FnList* mfl = functions(mm)) {
-                BoxRef margs[3] = {obj, make_str(name), BoxRef()};
-                Vector rest(buf.data() + 1, buf.data() + buf.n);
-                margs[2] = make_box(Value(std::move(rest)));
-                bool matched = false;
-                BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
-                if (matched) return r;
             }
             if (buf.n == 1) return make_undef();
             throw exception::bad_boxed_cast("No known conversion");
@@ -124,6 +136,12 @@ BoxRef Interp::eval_lambda(const Node* n) {
         BoxRef* v = find_var(c);
         if (!v) fail(n, "Can not find object: " + name_of(c));
         f->captures.emplace_back(c, *v);
+    }
+    if (!f->captures.empty()) {
+        if (closures.size() > 64 && closures.size() % 64 == 0)  // forget closures already gone
+            closures.erase(std::remove_if(closures.begin(), closures.end(), [](const auto& w) { return w.expired(); }),
+                           closures.end());
+        closures.push_back(f);
     }
     return func_box(f);
 }
@@ -157,21 +175,29 @@ BoxRef Interp::eval_def(const Node* n) {
     }
     f->arity = static_cast<int>(f->params.size());
     add_function(n->name, f, n);
-    return make_undef();
+    return no_value();
+}
+
+void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
+    ClassInfo& ci = classes[cls];
+    for (uint32_t a : ci.attrs)
+        if (a == attr) fail(site, "Attribute redefined '" + name_of(attr) + "'");
+    ci.attrs.push_back(attr);
+    // The attribute's name also works as a getter function: level(lamp).
+    std::string name = name_of(attr);
+    add_function(attr, make_native(name, {resolve_type(name_of(cls))}, [name](Interp&, Args a) {
+                     BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[name];
+                     if (!slot) slot = make_undef();
+                     return slot;
+                 }));
 }
 
 BoxRef Interp::eval_class(const Node* n) {
-    ClassInfo& ci = classes[n->name];
     for (const auto& k : n->kids) {
-        if (k->kind == NK::AttrDecl) {
-            for (uint32_t a : ci.attrs)
-                if (a == k->name) fail(k.get(), "Attribute redefined '" + name_of(k->name) + "'");
-            ci.attrs.push_back(k->name);
-        } else {
-            eval_def(k.get());
-        }
+        if (k->kind == NK::AttrDecl) add_attribute(n->name, k->name, k.get());
+        else eval_def(k.get());
     }
-    return make_undef();
+    return no_value();
 }
 
 }  // namespace chai

@@ -12,12 +12,8 @@ BoxRef Interp::eval(const Node* n) {
     case NK::Assign: return eval_assign(n);
     case NK::Binary: return eval_binary(n);
     case NK::And:
-    case NK::Or: {
-        bool l = truth(eval(n->kid(0)), n->kid(0));
-        if (n->kind == NK::And ? !l : l) return bool_box(l);
-        return bool_box(truth(eval(n->kid(1)), n->kid(1)));
-    }
-    case NK::Ternary: return truth(eval(n->kid(0)), n->kid(0)) ? eval(n->kid(1)) : eval(n->kid(2));
+    case NK::Or: return bool_box(condition(n));
+    case NK::Ternary: return condition(n->kid(0)) ? eval(n->kid(1)) : eval(n->kid(2));
     case NK::Prefix: return eval_prefix(n);
     case NK::Call: return eval_call(n);
     case NK::Dot: return eval_dot(n);
@@ -44,15 +40,13 @@ BoxRef Interp::eval(const Node* n) {
         ret = n->kids.empty() ? make_undef() : eval(n->kid(0));
         ctl = Ctl::Return;
         return ret;
-    case NK::Break: ctl = Ctl::Break; return make_undef();
-    case NK::Continue: ctl = Ctl::Continue; return make_undef();
-    default: return make_undef();
+    case NK::Break: ctl = Ctl::Break; return no_value();
+    case NK::Continue: ctl = Ctl::Continue; return no_value();
+    default: return no_value();
     }
 }
 
-BoxRef* Interp::find_var(uint32_t id) {
-    for (size_t i = locals.size(); i > frame_base; --i)
-        if (locals[i - 1].first == id) return &locals[i - 1].second;
+BoxRef* Interp::find_global(uint32_t id) {
     auto g = globals.find(id);
     return g == globals.end() ? nullptr : &g->second;
 }
@@ -60,6 +54,11 @@ BoxRef* Interp::find_var(uint32_t id) {
 BoxRef& Interp::declare(uint32_t id, BoxRef b, const Node* site) {
     for (size_t i = scope_base; i < locals.size(); ++i)
         if (locals[i].first == id) fail(site, "Variable redefined '" + name_of(id) + "'");
+    for (size_t i = frame_base; i < scope_base; ++i)
+        if (locals[i].first == id) {
+            ++shadow_epoch;
+            break;
+        }
     locals.emplace_back(id, std::move(b));
     return locals.back().second;
 }
@@ -74,10 +73,21 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
         set->fns = *fl;
         return func_box(set);
     }
-    fail(site, "Can not find object: " + name_of(id));
+    // Every type name T also answers to T_type, a Type_Info value.
+    const std::string& name = name_of(id);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
+        std::string base = name.substr(0, name.size() - 5);
+        const TypeKey* k = builtin_type_key(base);
+        if (k || reg.type_names.count(base) || classes.count(intern(base)))
+            return make_box(Value(TypeInfoV{base, k && k->kind == TypeKey::Num, false}));
+    }
+    fail(site, "Can not find object: " + name);
 }
 
-BoxRef Interp::eval_id(const Node* n) { return lookup(n->name, n); }
+BoxRef Interp::eval_id(const Node* n) {
+    if (BoxRef* v = var_slot(n)) return *v;
+    return lookup(n->name, n);
+}
 
 bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
     if (const bool* v = std::get_if<bool>(&b->v)) return *v;
@@ -93,13 +103,9 @@ BoxRef Interp::eval_decl(const Node* n) {
         if (!g) g = make_undef();
         return g;
     }
-    default: {  // attr Class::name outside a class body
-        auto& attrs = classes[n->name2].attrs;
-        for (uint32_t a : attrs)
-            if (a == n->name) fail(n, "Attribute redefined '" + name_of(n->name) + "'");
-        attrs.push_back(n->name);
-        return make_undef();
-    }
+    default:  // attr Class::name outside a class body
+        add_attribute(n->name2, n->name, n);
+        return no_value();
     }
 }
 
@@ -107,6 +113,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
     Box& d = *dst;
     if (dst.get() == src.get()) return;
     if (d.undef()) {
+        if (d.is_const) fail(site, "Error, cannot assign to temporary value.");
         if (src->is_temp && src->refs == 1) {
             d.v = std::move(src->v);
         } else if (!clone_value(src->v, d.v)) {
@@ -162,6 +169,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
     }
     if (op == OpCode::Add && d.idx() == V_String && src->idx() == V_String) {
         if (d.is_const) fail(n, "Error, cannot assign to temporary value.");
+        check_string_size(std::get<std::string>(d.v).size() + std::get<std::string>(src->v).size());
         std::get<std::string>(d.v) += std::get<std::string>(src->v);
         return;
     }
@@ -211,6 +219,23 @@ BoxRef Interp::eval_assign(const Node* n) {
         *slot = rhs;
         return rhs;
     }
+    if (l->kind == NK::Index) {
+        // Characters of a string are written in place: s[i] = 'x'.
+        BoxRef container = eval(l->kid(0));
+        if (auto* str = std::get_if<std::string>(&container->v)) {
+            BoxRef idx = eval(l->kid(1));
+            if (idx->is_num() && rhs->is_num()) {
+                uint64_t k = idx->num().as<uint64_t>();
+                if (k >= str->size())
+                    throw_string_index(k, str->size());
+                BoxRef ch = num_box((*str)[k]);
+                if (n->op == OpCode::Assign) assign(ch, rhs, n);
+                else compound_assign(n, ch, rhs);
+                (*str)[k] = ch->num().as<char>();
+                return ch;
+            }
+        }
+    }
     BoxRef lhs = eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
@@ -240,7 +265,47 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
     fail(site, "Can not find appropriate '" + text + "' operator.", "(" + type_desc(*l) + ", " + type_desc(*r) + ")");
 }
 
+bool Interp::fast_num(const Node* n, Number& out) {
+    if (n->kind == NK::Binary && n->op <= OpCode::BitXor) {
+        const Number *a, *b;
+        Number ta, tb;
+        if (!fast_operands(n, a, b, ta, tb)) return false;
+        try {
+            out = num_binary_quick(static_cast<NumOp>(n->op), *a, *b);
+        } catch (const exception::detail_numeric_error& e) {
+            fail(n, e.reason);
+        }
+        return true;
+    }
+    const Number* v = num_leaf(n);
+    if (!v) return false;
+    out = *v;
+    return true;
+}
+
+bool Interp::condition(const Node* n) {
+    switch (n->kind) {
+    case NK::Binary:
+        if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+            const Number *a, *b;
+            Number ta, tb;
+            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
+            BoxRef l = eval(n->first);
+            BoxRef r = eval(n->second);
+            if (l->is_num() && r->is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l->num(), r->num());
+            return truth(binary_values(n->op, n->name, n->text, l, r, n), n);
+        }
+        break;
+    case NK::And: return condition(n->kid(0)) && condition(n->kid(1));
+    case NK::Or: return condition(n->kid(0)) || condition(n->kid(1));
+    default: break;
+    }
+    return truth(eval(n), n);
+}
+
 BoxRef Interp::eval_binary(const Node* n) {
+    Number fast;
+    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num(fast);
     BoxRef l = eval(n->kid(0));
     BoxRef r = eval(n->kid(1));
     return binary_values(n->op, n->name, n->text, l, r, n);
@@ -287,8 +352,7 @@ BoxRef Interp::eval_index(const Node* n) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();
             if (k >= v->size())
-                throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(k) +
-                                        ") >= this->size() (which is " + std::to_string(v->size()) + ")");
+                throw_vector_index(k, v->size());
             return (*v)[k];
         }
     } else if (auto* m = std::get_if<Map>(&c->v)) {
@@ -301,8 +365,7 @@ BoxRef Interp::eval_index(const Node* n) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();
             if (k >= s->size())
-                throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(k) +
-                                        ") >= this->size() (which is " + std::to_string(s->size()) + ")");
+                throw_string_index(k, s->size());
             return num_box((*s)[k]);
         }
     } else if (auto* o = std::get_if<ObjRef>(&c->v)) {

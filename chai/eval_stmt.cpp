@@ -9,20 +9,56 @@ BoxRef Interp::eval_block(const Node* n, bool new_scope) {
         ScopeGuard g(*this);
         return eval_block(n, false);
     }
-    BoxRef last;
+    const size_t last = n->kids.size() - 1;
+    for (size_t i = 0; i < last; ++i) {
+        exec(n->kid(i));
+        if (ctl != Ctl::None) return no_value();
+    }
+    return eval(n->kid(last));
+}
+
+void Interp::exec_block(const Node* n) {
+    ScopeGuard g(*this);
     for (const auto& s : n->kids) {
-        last = eval(s.get());
+        exec(s.get());
         if (ctl != Ctl::None) break;
     }
-    return last;
+}
+
+void Interp::exec(const Node* n) {
+    switch (n->kind) {
+    case NK::Block: exec_block(n); return;
+    case NK::If: {
+        size_t i = 0;
+        for (; i + 1 < n->kids.size(); i += 2)
+            if (condition(n->kid(i))) {
+                exec(n->kid(i + 1));
+                return;
+            }
+        if (i < n->kids.size()) exec(n->kid(i));
+        return;
+    }
+    case NK::Prefix:
+        // ++x / --x on a number variable: in place.
+        if ((n->op == OpCode::Incr || n->op == OpCode::Decr) && n->kid(0)->kind == NK::Id) {
+            BoxRef* v = var_slot(n->kid(0));
+            if (v && (*v)->is_num() && !(*v)->is_const) {
+                num_incr((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
+                return;
+            }
+        }
+        break;
+    default: break;
+    }
+    eval(n);
 }
 
 BoxRef Interp::eval_if(const Node* n) {
     size_t i = 0;
     for (; i + 1 < n->kids.size(); i += 2)
-        if (truth(eval(n->kid(i)), n->kid(i))) return eval(n->kid(i + 1));
+        if (condition(n->kid(i))) return eval(n->kid(i + 1));
     if (i < n->kids.size()) return eval(n->kid(i));
-    return make_undef();
+    return no_value();
 }
 
 namespace {
@@ -38,25 +74,25 @@ bool loop_exit(Interp& in) {
 }  // namespace
 
 BoxRef Interp::eval_while(const Node* n) {
-    while (truth(eval(n->kid(0)), n->kid(0))) {
+    while (condition(n->kid(0))) {
         count_step(n);
-        eval(n->kid(1));
+        exec(n->kid(1));
         if (ctl != Ctl::None && loop_exit(*this)) break;
     }
-    return make_undef();
+    return no_value();
 }
 
 BoxRef Interp::eval_for(const Node* n) {
     ScopeGuard g(*this);
-    eval(n->kid(0));
+    exec(n->kid(0));
     for (;;) {
-        if (n->kid(1) && !truth(eval(n->kid(1)), n->kid(1))) break;
+        if (n->kid(1) && !condition(n->kid(1))) break;
         count_step(n);
-        eval(n->kid(3));
+        exec(n->kid(3));
         if (ctl != Ctl::None && loop_exit(*this)) break;
-        eval(n->kid(2));
+        exec(n->kid(2));
     }
-    return make_undef();
+    return no_value();
 }
 
 BoxRef Interp::eval_switch(const Node* n) {
@@ -82,7 +118,7 @@ BoxRef Interp::eval_switch(const Node* n) {
             if (ctl != Ctl::None) break;
         }
     }
-    return make_undef();
+    return no_value();
 }
 
 namespace {
@@ -170,7 +206,7 @@ BoxRef Interp::eval_try(const Node* n) {
         BoxRef f = run_finally();
         if (f) result = f;
     }
-    return result ? result : make_undef();
+    return result ? result : no_value();
 }
 
 }  // namespace chai

@@ -16,13 +16,22 @@ constexpr size_t kStackBudget = 3 * 1024 * 1024;
 #endif
 }  // namespace
 
-Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {}
+Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {
+    // `_` marks an open argument for bind().
+    BoxRef placeholder = make_box(Value(TypeInfoV{"_", false, false}), false);
+    placeholder->is_const = true;
+    globals.emplace(intern("_"), std::move(placeholder));
+    no_value_ = make_undef();
+    no_value_->is_const = true;
+}
 
 Interp::~Interp() {
     // Objects can refer to each other through functions; drop values before functions.
     locals.clear();
     globals.clear();
     ret = BoxRef();
+    for (auto& weak : closures)
+        if (auto f = weak.lock()) f->captures.clear();
 }
 
 BoxRef Interp::run(const ProgramRef& prog) {

@@ -89,6 +89,8 @@ public:
     BoxRef run(const ProgramRef& prog);
     BoxRef eval_text(const std::string& text, const std::string& filename);
     BoxRef eval(const Node* n);
+    // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.
+    void exec(const Node* n);
 
     // ---- functions ----
     void add_function(uint32_t name, FuncRef f, const Node* site = nullptr);
@@ -105,16 +107,68 @@ public:
     TypeKey resolve_type(const std::string& name) const;
 
     // ---- variables ----
-    BoxRef* find_var(uint32_t id);
+    BoxRef* find_var(uint32_t id) {
+        for (size_t i = locals.size(); i > frame_base; --i)
+            if (locals[i - 1].first == id) return &locals[i - 1].second;
+        return find_global(id);
+    }
+    BoxRef* find_global(uint32_t id);
+    // find_var for an identifier node, remembering where the variable was found.
+    BoxRef* var_slot(const Node* id) {
+        if (id->slot_epoch == shadow_epoch) {
+            size_t i = frame_base + id->slot;
+            if (i < locals.size() && locals[i].first == id->name) return &locals[i].second;
+        }
+        for (size_t i = locals.size(); i > frame_base; --i)
+            if (locals[i - 1].first == id->name) {
+                id->slot = static_cast<uint32_t>(i - 1 - frame_base);
+                id->slot_epoch = shadow_epoch;
+                return &locals[i - 1].second;
+            }
+        return find_global(id->name);
+    }
+    // Bumped whenever a frame gets two variables of one name (invalidates slot caches).
+    uint32_t shadow_epoch = 1;
     BoxRef& declare(uint32_t id, BoxRef b, const Node* site);
     BoxRef lookup(uint32_t id, const Node* site);
 
     // ---- values ----
     bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
+    // Evaluates a condition; numeric comparisons of plain operands need no boxes.
+    bool condition(const Node* n);
+    // Side-effect-free numeric expressions (constants, variables, arithmetic) computed without
+    // boxes; false when n is not of that shape or a value is not a number.
+    bool fast_num(const Node* n, Number& out);
+    // A number constant or number variable, else null.
+    const Number* num_leaf(const Node* n) {
+        if (n->kind == NK::Const) return n->value->is_num() ? &n->value->num() : nullptr;
+        if (n->kind == NK::Id) {
+            BoxRef* v = var_slot(n);
+            return v && (*v)->is_num() ? &(*v)->num() : nullptr;
+        }
+        return nullptr;
+    }
+    // Both operands of a binary node as numbers, computed without boxes.
+    bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
+        a = num_leaf(n->first);
+        if (!a) {
+            if (!fast_num(n->first, ta)) return false;
+            a = &ta;
+        }
+        b = num_leaf(n->second);
+        if (!b) {
+            if (!fast_num(n->second, tb)) return false;
+            b = &tb;
+        }
+        return true;
+    }
     std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
     BoxRef bool_box(bool v) { return make_bool(v); }
+    // The undefined result of statements (read-only, shared).
+    const BoxRef& no_value() const { return no_value_; }
     void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
     BoxRef new_object(const std::string& cls);
+    void add_attribute(uint32_t cls, uint32_t attr, const Node* site);
 
     [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
                            const std::string& detail = {});
@@ -135,13 +189,17 @@ public:
     Ctl ctl = Ctl::None;
     BoxRef ret;
     uint64_t fn_seq = 1000000;
+    uint32_t fn_generation = 1;  // changes whenever a function is added (invalidates call caches)
     uint64_t step_limit_ = 0, steps_ = 0;
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
     std::vector<std::string> used_files;
+    // Closures may capture themselves; their captures are dropped with the engine.
+    std::vector<std::weak_ptr<struct ScriptFn>> closures;
 
 private:
     BoxRef eval_block(const Node* n, bool new_scope);
+    void exec_block(const Node* n);
     BoxRef eval_id(const Node* n);
     BoxRef eval_assign(const Node* n);
     BoxRef eval_binary(const Node* n);
@@ -163,6 +221,8 @@ private:
     BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
     void compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src);
     bool catch_matches(const Node* c, const BoxRef& v);
+
+    BoxRef no_value_;
 
 public:
     ProgramRef current_program;
@@ -204,7 +264,7 @@ struct ScriptFn : Callable {
     bool method = false;          // first argument is `this` only
     bool ctor = false;            // constructs an object of class `cls`
     std::string cls;
-    std::vector<std::pair<uint32_t, BoxRef>> captures;
+    mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
     std::string annotation;
 
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;

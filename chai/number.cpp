@@ -159,6 +159,8 @@ template <class T> bool cmp(NumOp op, T a, T b) {
 }  // namespace
 
 Number num_binary(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int)
+        return int_op(op, static_cast<int32_t>(a.i), static_cast<int32_t>(b.i));
     switch (common_kind(a.kind, b.kind)) {
     case NumKind::LongDouble: return float_op(op, a.as<long double>(), b.as<long double>());
     case NumKind::Double: return float_op(op, a.as<double>(), b.as<double>());
@@ -171,6 +173,7 @@ Number num_binary(NumOp op, const Number& a, const Number& b) {
 }
 
 bool num_compare(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return cmp(op, a.i, b.i);
     switch (common_kind(a.kind, b.kind)) {
     case NumKind::LongDouble: return cmp(op, a.as<long double>(), b.as<long double>());
     case NumKind::Double: return cmp(op, a.as<double>(), b.as<double>());
@@ -195,6 +198,10 @@ Number num_compl(const Number& a) {
 }
 
 void num_incr(Number& a, int delta) {
+    if (a.kind == NumKind::Int) {
+        a.i = static_cast<int32_t>(static_cast<uint32_t>(a.i) + static_cast<uint32_t>(delta));
+        return;
+    }
     a = num_convert(num_binary(NumOp::Add, a, Number::make(delta)), a.kind);
 }
 
@@ -203,7 +210,7 @@ std::string num_to_string(const Number& n) {
         std::ostringstream os;
         if (n.kind == NumKind::Float) os << n.f;
         else if (n.kind == NumKind::Double) os << n.d;
-        else os << n.ld;
+        else os << static_cast<long double>(n.d);
         return os.str();
     }
     if (kind_is_signed(n.kind)) return std::to_string(n.i);

@@ -16,12 +16,13 @@ enum class NumOp : uint8_t { Add, Sub, Mul, Div, Mod, Shl, Shr, And, Or, Xor, Lt
 
 struct Number {
     NumKind kind = NumKind::Int;
+    // long double values are kept as double: the type survives, the extra precision does not,
+    // which keeps every number (and so every copy of one) at 16 bytes.
     union {
         int64_t i;
         uint64_t u;
         float f;
         double d;
-        long double ld;
     };
     Number() : i(0) {}
 
@@ -51,6 +52,33 @@ bool num_compare(NumOp op, const Number& a, const Number& b);
 Number num_convert(const Number& v, NumKind k);
 std::string num_to_string(const Number& n);
 
+// Inline shortcuts for the most common case, int with int.
+inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
+        switch (op) {
+        case NumOp::Lt: return a.i < b.i;
+        case NumOp::Le: return a.i <= b.i;
+        case NumOp::Gt: return a.i > b.i;
+        case NumOp::Ge: return a.i >= b.i;
+        case NumOp::Eq: return a.i == b.i;
+        case NumOp::Ne: return a.i != b.i;
+        default: break;
+        }
+    }
+    return num_compare(op, a, b);
+}
+inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int && op <= NumOp::Mul) {
+        uint32_t x = static_cast<uint32_t>(a.i), y = static_cast<uint32_t>(b.i);
+        uint32_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+        Number n;
+        n.kind = NumKind::Int;
+        n.i = static_cast<int32_t>(r);
+        return n;
+    }
+    return num_binary(op, a, b);
+}
+
 // ---- implementation of the templates ----
 template <class T> constexpr NumKind kind_for() {
     using U = std::remove_cv_t<T>;
@@ -61,6 +89,9 @@ template <class T> constexpr NumKind kind_for() {
     else if constexpr (std::is_same_v<U, float>) return NumKind::Float;
     else if constexpr (std::is_same_v<U, double>) return NumKind::Double;
     else if constexpr (std::is_same_v<U, long double>) return NumKind::LongDouble;
+    // The fixed 64-bit types first, so their names do not depend on the platform's long.
+    else if constexpr (std::is_same_v<U, int64_t>) return NumKind::Long;
+    else if constexpr (std::is_same_v<U, uint64_t>) return NumKind::ULong;
     else if constexpr (std::is_same_v<U, long long>) return NumKind::LongLong;
     else if constexpr (std::is_same_v<U, unsigned long long>) return NumKind::ULongLong;
     else if constexpr (std::is_signed_v<U>) {
@@ -81,7 +112,7 @@ template <class T> Number Number::make(T v) {
     n.kind = kind_for<T>();
     if constexpr (std::is_same_v<T, float>) n.f = v;
     else if constexpr (std::is_same_v<T, double>) n.d = v;
-    else if constexpr (std::is_same_v<T, long double>) n.ld = v;
+    else if constexpr (std::is_same_v<T, long double>) n.d = static_cast<double>(v);
     else if constexpr (std::is_signed_v<T>) n.i = static_cast<int64_t>(v);
     else n.u = static_cast<uint64_t>(v);
     return n;
@@ -102,7 +133,7 @@ template <class T> T Number::as() const {
     switch (kind) {
     case NumKind::Float: return saturating_cast<T>(f);
     case NumKind::Double: return saturating_cast<T>(d);
-    case NumKind::LongDouble: return saturating_cast<T>(ld);
+    case NumKind::LongDouble: return saturating_cast<T>(d);
     default: break;
     }
     if (kind_is_signed(kind)) return static_cast<T>(i);

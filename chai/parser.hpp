@@ -14,7 +14,7 @@ namespace chai {
 ProgramRef parse_program(std::string source, const std::string& filename);
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
-constexpr int kMaxHeight = 320;    // height of any expression or statement tree
+constexpr int kMaxHeight = 640;    // height of any expression or statement tree
 
 class Parser {
 public:

@@ -22,6 +22,7 @@ const Level kLevels[] = {
     {"Addition", {"+", "-"}},         {"Multiplication", {"*", "/", "%"}},
 };
 constexpr int kLevelCount = 10;
+constexpr int kAdditionLevel = 8;
 
 OpCode binary_code(const std::string& s) {
     static const char* names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
@@ -45,6 +46,7 @@ BoxRef const_box(Value v) {
 }  // namespace
 
 NodePtr Parser::equation() {
+    DepthGuard g(*this);
     auto lhs = expr();
     if (!lhs) return nullptr;
     if (cur().kind == Tok::Op)
@@ -93,14 +95,23 @@ NodePtr Parser::binary(int min_level) {
     for (;;) {
         if (cur().kind != Tok::Op) return lhs;
         // "a++b" / "i++": a doubled +/- in operator position is a binary op then a prefix op.
-        if (cur().text == "++" || cur().text == "--") {
+        // The token's first character is the binary operator; the rest stays as the prefix.
+        if ((cur().text == "++" || cur().text == "--") && min_level <= kAdditionLevel) {
             Token& t = toks_[pos_];
-            Token first = t;
-            first.text = t.text.substr(0, 1);
-            first.end = {t.start.line, t.start.column + 1};
-            t.text = first.text;
-            t.start = first.end;
-            toks_.insert(toks_.begin() + static_cast<std::ptrdiff_t>(pos_), first);
+            std::string op = t.text.substr(0, 1);
+            t.text = op;
+            ++t.start.column;
+            skip_nl();
+            auto rhs = binary(kAdditionLevel + 1);
+            if (!rhs) fail("Incomplete Addition expression");
+            auto n = make(NK::Binary, lhs->start);
+            n->op = binary_code(op);
+            n->text = op;
+            n->name = intern(op);
+            n->kids.push_back(std::move(lhs));
+            n->kids.push_back(std::move(rhs));
+            lhs = finish(std::move(n));
+            continue;
         }
         int level = -1;
         for (int l = min_level; l < kLevelCount && level < 0; ++l)

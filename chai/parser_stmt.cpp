@@ -53,6 +53,8 @@ NodePtr Parser::make(NK k, File_Position start) {
 }
 
 NodePtr Parser::finish(NodePtr n) {
+    if (!n->kids.empty()) n->first = n->kids[0].get();
+    if (n->kids.size() > 1) n->second = n->kids[1].get();
     int h = 0;
     for (auto& k : n->kids)
         if (k) h = std::max(h, k->height);

@@ -44,6 +44,7 @@ const FnTable& stdlib_functions() {
         add_string_lib(b);
         add_container_lib(b);
         add_functional_lib(b);
+        add_reflect_lib(b);
         return t;
     }();
     return table;

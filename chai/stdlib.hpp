@@ -24,6 +24,7 @@ void add_core_lib(LibBuilder& b);
 void add_string_lib(LibBuilder& b);
 void add_container_lib(LibBuilder& b);
 void add_functional_lib(LibBuilder& b);
+void add_reflect_lib(LibBuilder& b);
 
 // Shared helpers.
 std::string value_text(Interp& in, const BoxRef& b);  // to_string of built-in values

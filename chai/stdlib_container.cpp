@@ -13,11 +13,6 @@ BoxRef size_box(size_t n) { return num_box(static_cast<uint64_t>(n)); }
 
 size_t index_arg(const BoxRef& b) { return b->num().as<size_t>(); }
 
-[[noreturn]] void range_check(size_t n, size_t size) {
-    throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(n) +
-                            ") >= this->size() (which is " + std::to_string(size) + ")");
-}
-
 void check_nonempty(const Vector& v) {
     if (v.empty()) throw std::out_of_range("Vector is empty");
 }
@@ -85,7 +80,7 @@ void add_container_lib(LibBuilder& b) {
     });
     b.add("at", {K("Vector"), K("Number")}, [](Interp&, Args a) {
         size_t i = index_arg(a[1]);
-        if (i >= vec(a[0]).size()) range_check(i, vec(a[0]).size());
+        if (i >= vec(a[0]).size()) throw_vector_index(i, vec(a[0]).size());
         return vec(a[0])[i];
     });
     auto insert = [](bool ref) {
@@ -186,7 +181,7 @@ void add_container_lib(LibBuilder& b) {
         const Number& last = a[1]->num();
         while (num_compare(NumOp::Le, cur, last)) {
             in.count_step(nullptr);
-            if (out.size() >= 50'000'000) throw std::length_error("Range too large");
+            if (out.size() >= 16'000'000) throw std::length_error("Range too large");
             out.push_back(make_box(Value(cur), false));
             Number next = num_convert(num_binary(NumOp::Add, cur, Number::make(1)), cur.kind);
             if (!num_compare(NumOp::Gt, next, cur)) break;  // wrapped around

@@ -53,6 +53,15 @@ BoxRef read_file_and_run(Interp& in, const std::string& path) {
     return in.eval_text(ss.str(), path);
 }
 
+// Errors of code run by a script's own eval() become values that script can catch.
+template <class F> BoxRef errors_catchable(F run) {
+    try {
+        return run();
+    } catch (const exception::eval_error& e) {
+        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
+    }
+}
+
 }  // namespace
 
 std::string value_text(Interp& in, const BoxRef& b) {
@@ -64,12 +73,14 @@ std::string value_text(Interp& in, const BoxRef& b) {
         return num_to_string(b->num());
     case V_String: return str(b);
     case V_Vector: {
+        in.check_stack(nullptr);
         std::string s = "[";
         const Vector& v = std::get<Vector>(b->v);
         for (size_t i = 0; i < v.size(); ++i) s += (i ? ", " : "") + in.to_text(v[i]);
         return s + "]";
     }
     case V_Map: {
+        in.check_stack(nullptr);
         std::string s = "[";
         bool first = true;
         for (const auto& [k, v] : std::get<Map>(b->v)) {
@@ -88,6 +99,7 @@ std::string value_text(Interp& in, const BoxRef& b) {
 bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     if (a->is_num() && b->is_num()) return num_compare(NumOp::Eq, a->num(), b->num());
     if (a->idx() != b->idx()) return false;
+    in.check_stack(nullptr);
     switch (a->idx()) {
     case V_Undef: return true;
     case V_Bool: return std::get<bool>(a->v) == std::get<bool>(b->v);
@@ -216,7 +228,10 @@ void add_core_lib(LibBuilder& b) {
     b.add("<=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) <= str(a[1])); });
     b.add(">", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) > str(a[1])); });
     b.add(">=", {K("string"), K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]) >= str(a[1])); });
-    b.add("+", {K("string"), K("string")}, [](Interp&, Args a) { return make_str(str(a[0]) + str(a[1])); });
+    b.add("+", {K("string"), K("string")}, [](Interp&, Args a) {
+        check_string_size(str(a[0]).size() + str(a[1]).size());
+        return make_str(str(a[0]) + str(a[1]));
+    });
     b.add_untyped("eq", 2, [](Interp& in, Args a) { return make_bool(values_equal(in, a[0], a[1])); });
 
     // ---- types ----
@@ -245,6 +260,36 @@ void add_core_lib(LibBuilder& b) {
         BoxRef c = clone_box(a[0]);
         c->is_temp = true;
         return c;
+    });
+    b.add("new", {K("")}, [](Interp& in, Args a) -> BoxRef {
+        const Box& x = *a[0];
+        switch (x.idx()) {
+        case V_Number: return make_num(num_convert(Number::make(0), x.num().kind));
+        case V_Bool: return make_bool(false);
+        case V_String: return make_str("");
+        case V_Vector: return make_box(Value(Vector{}));
+        case V_Map: return make_box(Value(Map{}));
+        case V_Object: return in.new_object(std::get<ObjRef>(x.v)->cls);
+        default: throw ConversionFailed{};
+        }
+    });
+    b.add("dump_object", {K("")}, [](Interp& in, Args a) {
+        std::cout << "Object: " << type_name_of(*a[0]);
+        try {
+            std::cout << " " << value_text(in, a[0]);
+        } catch (const ConversionFailed&) {
+        }
+        std::cout << '\n';
+        return undef();
+    });
+    b.add("compiler_name", {}, [](Interp&, Args) { return make_str("chai"); });
+    b.add("compiler_version", {}, [](Interp&, Args) { return make_str("1"); });
+    b.add("debug_build", {}, [](Interp&, Args) {
+#ifdef NDEBUG
+        return make_bool(false);
+#else
+        return make_bool(true);
+#endif
     });
     b.add("version", {}, [](Interp&, Args) { return make_str("5.8.5"); });
     b.add("version_major", {}, [](Interp&, Args) { return num_box(5); });
@@ -329,28 +374,16 @@ void add_core_lib(LibBuilder& b) {
 
     // ---- evaluation ----
     b.add("eval", {K("string")}, [](Interp& in, Args a) {
-        try {
-            return in.run(parse_program(str(a[0]), "__EVAL__"));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return in.run(parse_program(str(a[0]), "__EVAL__")); });
     });
     b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
-        try {
-            return read_file_and_run(in, str(a[0]));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
     b.add("use", {K("string")}, [](Interp& in, Args a) {
         for (const std::string& f : in.used_files)
             if (f == str(a[0])) return undef();
         in.used_files.push_back(str(a[0]));
-        try {
-            return read_file_and_run(in, str(a[0]));
-        } catch (const exception::eval_error& e) {
-            throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-        }
+        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
 }
 

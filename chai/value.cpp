@@ -1,4 +1,5 @@
 #include <deque>
+#include <stdexcept>
 #include <mutex>
 #include <typeindex>
 #include <unordered_map>
@@ -40,6 +41,46 @@ void Box::operator delete(void* p) noexcept {
     ::operator delete(p);
 }
 
+void destroy_box(Box* b) noexcept {
+    if (b->v.index() <= V_Number) {  // nothing nested to release
+        delete b;
+        return;
+    }
+    thread_local bool active = false;
+    thread_local std::vector<Box*> pending;
+    if (active) {
+        try {
+            pending.push_back(b);
+            return;
+        } catch (...) {
+        }
+    }
+    bool outer = !active;
+    active = true;
+    delete b;
+    if (!outer) return;
+    while (!pending.empty()) {
+        Box* next = pending.back();
+        pending.pop_back();
+        delete next;
+    }
+    active = false;
+}
+
+void throw_vector_index(size_t n, size_t size) {
+    throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
+void throw_string_index(size_t n, size_t size) {
+    throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
+void check_string_size(size_t n) {
+    if (n > kMaxStringSize) throw std::length_error("String too long");
+}
+
 BoxRef make_box(Value v, bool temp) {
     BoxRef b(new Box(std::move(v)));
     b->is_temp = temp;
@@ -49,7 +90,17 @@ BoxRef make_box(Value v, bool temp) {
 bool clone_value(const Value& from, Value& to) {
     switch (from.index()) {
     case V_Object: {
+        // Objects nested (or looped) through attributes are shared below a fixed depth.
+        thread_local int depth = 0;
         const ObjRef& o = std::get<ObjRef>(from);
+        if (depth > 64) {
+            to = from;
+            return true;
+        }
+        struct Depth {
+            Depth() { ++depth; }
+            ~Depth() { --depth; }
+        } guard;
         auto c = std::make_shared<DynObject>();
         c->cls = o->cls;
         c->is_explicit = o->is_explicit;

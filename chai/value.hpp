@@ -17,6 +17,8 @@ namespace chai {
 
 struct Box;
 class Interp;
+// Frees a box without recursing through nested containers (deep structures cannot overflow).
+void destroy_box(Box* b) noexcept;
 struct Callable;
 
 // Intrusive, single-threaded reference to a box: boxes never leave their engine.
@@ -103,6 +105,7 @@ struct Box {
 
     Box() = default;
     explicit Box(Value val) : v(std::move(val)) {}
+    template <size_t I, class T> Box(std::in_place_index_t<I> i, T&& t) : v(i, std::forward<T>(t)) {}
 
     VIdx idx() const { return static_cast<VIdx>(v.index()); }
     bool undef() const { return v.index() == V_Undef; }
@@ -120,7 +123,7 @@ inline BoxRef& BoxRef::operator=(const BoxRef& o) {
     if (o.p_) ++o.p_->refs;
     Box* old = p_;
     p_ = o.p_;
-    if (old && --old->refs == 0) delete old;
+    if (old && --old->refs == 0) destroy_box(old);
     return *this;
 }
 inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
@@ -128,19 +131,35 @@ inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
         Box* old = p_;
         p_ = o.p_;
         o.p_ = nullptr;
-        if (old && --old->refs == 0) delete old;
+        if (old && --old->refs == 0) destroy_box(old);
     }
     return *this;
 }
 inline BoxRef::~BoxRef() {
-    if (p_ && --p_->refs == 0) delete p_;
+    if (p_ && --p_->refs == 0) destroy_box(p_);
 }
+
+// Longest string scripts may build; longer results raise std::length_error.
+constexpr size_t kMaxStringSize = size_t(1) << 28;
+void check_string_size(size_t n);
+
+// Index past the end of a Vector or string: the standard library's own out_of_range texts.
+[[noreturn]] void throw_vector_index(size_t n, size_t size);
+[[noreturn]] void throw_string_index(size_t n, size_t size);
 
 // Fresh boxes.
 BoxRef make_box(Value v, bool temp = true);
-inline BoxRef make_num(Number n) { return make_box(Value(n)); }
-template <class T> BoxRef num_box(T v) { return make_box(Value(Number::make(v))); }
-inline BoxRef make_bool(bool b) { return make_box(Value(b)); }
+inline BoxRef make_num(Number n) {
+    BoxRef b(new Box(std::in_place_index<V_Number>, n));
+    b->is_temp = true;
+    return b;
+}
+template <class T> BoxRef num_box(T v) { return make_num(Number::make(v)); }
+inline BoxRef make_bool(bool v) {
+    BoxRef b(new Box(std::in_place_index<V_Bool>, v));
+    b->is_temp = true;
+    return b;
+}
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
 inline BoxRef make_undef() { return make_box(Value(), false); }
 

@@ -1,0 +1,366 @@
+// Embedding API: bindings, conversions, errors crossing between C++ and scripts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "chai/chaiscript.hpp"
+
+namespace {
+
+class Device {
+public:
+    virtual ~Device() = default;
+    virtual std::string model() const = 0;
+    void setLevel(uint32_t channel, uint16_t level) {
+        last_channel = channel;
+        last_level = level;
+    }
+    int level() const noexcept { return static_cast<int>(last_level); }
+    std::vector<bool> states() const { return {true, false, true}; }
+    std::vector<int> levels() const { return {1, 2, 3}; }
+    int countTrue(const std::vector<bool>& v) const {
+        int n = 0;
+        for (bool b : v) n += b ? 1 : 0;
+        return n;
+    }
+    int sum(const std::vector<int>& v) const {
+        int n = 0;
+        for (int x : v) n += x;
+        return n;
+    }
+    void fail(int kind) {
+        if (kind == 0) throw std::out_of_range("channel out of range");
+        throw 42;
+    }
+    uint32_t last_channel = 0;
+    uint16_t last_level = 0;
+};
+
+class Lamp : public Device {
+public:
+    std::string model() const override { return "lamp"; }
+};
+
+struct DeviceError : std::runtime_error {
+    explicit DeviceError(int c) : std::runtime_error("device error"), code(c) {}
+    int code;
+};
+
+void register_device(chai::ChaiScript& e) {
+    e.add(chai::user_type<Lamp>(), "Lamp");
+    e.add(chai::constructor<Lamp()>(), "Lamp");
+    e.add(chai::base_class<Device, Lamp>());
+    e.add(chai::fun(&Device::model), "model");
+    e.add(chai::fun(&Device::setLevel), "setLevel");
+    e.add(chai::fun(&Device::level), "level");
+    e.add(chai::fun(&Device::states), "states");
+    e.add(chai::fun(&Device::countTrue), "countTrue");
+    e.add(chai::fun(&Device::levels), "levels");
+    e.add(chai::fun(&Device::sum), "sum");
+    e.add(chai::fun(&Device::fail), "fail");
+}
+
+std::string eval_string(chai::ChaiScript& e, const std::string& code) { return e.eval<std::string>(code); }
+
+}  // namespace
+
+TEST(chai_api, FreeFunctionsAndLambdasConvertArguments) {
+    chai::ChaiScript e;
+    uint32_t got32 = 0;
+    uint16_t got16 = 0;
+    e.add(chai::fun([&](uint32_t a, uint16_t b) {
+              got32 = a;
+              got16 = b;
+          }),
+          "take_levels");
+    e.add(chai::fun([](const std::string& s, bool flag) { return flag ? s + "!" : s; }), "shout");
+    e.eval("take_levels(70000, 7)");
+    EXPECT_EQ(70000u, got32);
+    EXPECT_EQ(7u, got16);
+    EXPECT_EQ("hi!", eval_string(e, "shout(\"hi\", true)"));
+    EXPECT_TRUE(e.eval<bool>("is_var_undef(take_levels(1, 2))"));
+    // Strings and bools are never converted.
+    EXPECT_THROW(e.eval("shout(1, true)"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("shout(\"a\", 1)"), chai::exception::eval_error);
+}
+
+TEST(chai_api, ReAddingANameAddsAnOverload) {
+    chai::ChaiScript e;
+    e.add(chai::fun([](int x) { return x + 1; }), "f");
+    e.add(chai::fun([](const std::string& s) { return s + "1"; }), "f");
+    EXPECT_EQ(3, e.eval<int>("f(2)"));
+    EXPECT_EQ("a1", eval_string(e, "f(\"a\")"));
+}
+
+TEST(chai_api, MembersUnboundAndBound) {
+    chai::ChaiScript e;
+    Lamp lamp;
+    e.add(chai::fun(&Device::setLevel, &lamp), "setLevel");
+    e.add(chai::fun(&Device::level, &lamp), "level");
+    e.eval("setLevel(2, 300)");
+    EXPECT_EQ(2u, lamp.last_channel);
+    EXPECT_EQ(300, e.eval<int>("level()"));
+
+    auto shared = std::make_shared<Lamp>();
+    chai::ChaiScript e1;
+    e1.add(chai::fun(&Device::setLevel, shared), "setLevel");
+    e1.eval("setLevel(1, 9)");
+    EXPECT_EQ(9, shared->level());
+
+    chai::ChaiScript e2;
+    register_device(e2);
+    EXPECT_EQ(55, e2.eval<int>("var l = Lamp(); l.setLevel(1, 55); l.level()"));
+    EXPECT_EQ(55, e2.eval<int>("level(l)"));
+    EXPECT_EQ("lamp", eval_string(e2, "l.model()"));
+    EXPECT_EQ("Lamp", eval_string(e2, "type_name(l)"));
+}
+
+TEST(chai_api, OpaqueVectorsAndVectorConversion) {
+    chai::ChaiScript e;
+    register_device(e);
+    EXPECT_EQ(2, e.eval<int>("var l = Lamp(); l.countTrue(l.states())"));
+    EXPECT_EQ(6, e.eval<int>("l.sum(l.levels())"));
+    // Without the conversion a script Vector is not a std::vector<int>.
+    EXPECT_THROW(e.eval("l.sum([1, 2])"), chai::exception::eval_error);
+    e.add(chai::vector_conversion<std::vector<int>>());
+    EXPECT_EQ(3, e.eval<int>("l.sum([1, 2])"));
+    try {
+        e.eval("l.sum([1, 2.5])");
+        FAIL() << "mixed vector accepted";
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ("Error calling function 'sum'", err.reason);
+    }
+}
+
+TEST(chai_api, HostExceptionsLeaveAsThemselves) {
+    chai::ChaiScript e;
+    register_device(e);
+    e.add(chai::fun([](int c) -> int { throw DeviceError(c); }), "device_fail");
+    e.eval("var l = Lamp()");
+    EXPECT_THROW(e.eval("l.fail(0)"), std::out_of_range);
+    try {
+        e.eval("device_fail(7)");
+        FAIL() << "no exception";
+    } catch (const DeviceError& err) {
+        EXPECT_EQ(7, err.code);
+    }
+    // Scripts can catch std exceptions from the host.
+    EXPECT_EQ("out_of_range:channel out of range",
+              eval_string(e, "var r = \"\"; try { l.fail(0) } catch (e) { r = type_name(e) + \":\" + e.what() }; r"));
+    EXPECT_EQ("device error", eval_string(e, "var r2 = \"\"; try { device_fail(1) } catch (runtime_error x) { r2 = x.what() }; r2"));
+    // Non-std exceptions are not catchable but finally blocks run.
+    try {
+        e.eval("global fin = false; try { l.fail(1) } catch (e) { fin = 5 } finally { fin = true }");
+        FAIL() << "no exception";
+    } catch (int v) {
+        EXPECT_EQ(42, v);
+    }
+    EXPECT_TRUE(e.eval<bool>("fin"));
+}
+
+TEST(chai_api, ScriptThrowLeavesAsUncaughtThrow) {
+    chai::ChaiScript e;
+    try {
+        e.eval("throw(runtime_error(\"boom\"))");
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_EQ("boom", t.what());
+        EXPECT_EQ("runtime_error", t.type_name());
+    }
+    try {
+        e.eval("throw([1, 2])");
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_EQ("Vector: [1, 2]", t.what());
+    }
+}
+
+TEST(chai_api, EvalErrorCarriesLocation) {
+    chai::ChaiScript e;
+    try {
+        e.eval("var x = 1\nprint(1) print(2)", "t.chai");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Two expressions missing line separator\" in 't.chai'  at (2, 10)", err.what());
+        EXPECT_EQ("t.chai", err.filename);
+        EXPECT_EQ(2, err.start_position.line);
+        EXPECT_EQ(10, err.start_position.column);
+        EXPECT_TRUE(err.call_stack.empty());
+    }
+    try {
+        e.eval("def f() {\n  zz + 1\n}\nf()", "r.chai");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Can not find object: zz\" ", err.what());
+        EXPECT_EQ("Can not find object: zz", err.reason);
+        ASSERT_GE(err.call_stack.size(), 2u);
+        EXPECT_EQ("r.chai", err.call_stack[0].filename());
+        EXPECT_EQ(2, err.call_stack[0]->start().line);
+        EXPECT_EQ(3, err.call_stack[0].start().column);
+        EXPECT_EQ(4, err.call_stack.back().start().line);
+        EXPECT_NE(std::string::npos, err.pretty_print().find("during evaluation at (r.chai 2, 3)"));
+    }
+    try {
+        e.eval("1 +");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Incomplete Addition expression\" during evaluation  at (1, 4)", err.what());
+    }
+}
+
+TEST(chai_api, EvalFileAndMissingFile) {
+    chai::ChaiScript e;
+    EXPECT_THROW(e.eval_file("/nonexistent/x.chai"), chai::exception::file_not_found_error);
+    try {
+        e.eval_file("missing.chai");
+    } catch (const std::runtime_error& err) {
+        EXPECT_STREQ("File Not Found: missing.chai", err.what());
+    }
+    const std::string path = ::testing::TempDir() + "chai_api_test.chai";
+    {
+        std::ofstream f(path);
+        f << "var a = 2\n\nif (a) { }\n";
+    }
+    try {
+        e.eval_file(path);
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        ASSERT_FALSE(err.call_stack.empty());
+        EXPECT_EQ(path, err.call_stack[0].filename());
+        EXPECT_EQ(3, err.call_stack[0].start().line);
+        EXPECT_EQ(5, err.call_stack[0].start().column);
+    }
+    std::remove(path.c_str());
+    EXPECT_THROW(e.eval("1 / 0"), chai::exception::arithmetic_error);
+}
+
+TEST(chai_api, StatePersistsAcrossEvalCalls) {
+    chai::ChaiScript e;
+    e.eval("var counter = 1");
+    e.eval("counter += 2");
+    EXPECT_EQ(3, e.eval<int>("counter"));
+    chai::ChaiScript fresh;
+    EXPECT_THROW(fresh.eval("counter"), chai::exception::eval_error);
+}
+
+TEST(chai_api, HostileInputEndsInErrors) {
+    chai::ChaiScript e;
+    const int depth = 100000;
+    const std::vector<std::string> inputs = {
+        std::string(depth, '(') + "1" + std::string(depth, ')'),
+        std::string(depth, '{') + std::string(depth, '}'),
+        std::string(depth, '[') + std::string(depth, ']'),
+        std::string(depth, '-') + "1",
+        "var x = " + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "1+"; return s + "1"; }(),
+        "var y " + [] { std::string s; for (int i = 0; i < 100000; ++i) s += "= y "; return s; }(),
+        "def f(n) { f(n + 1) } f(0)",
+        "def g(n) { [g(n + 1)] } g(0)",
+    };
+    for (const std::string& in : inputs) EXPECT_THROW(e.eval(in), chai::exception::eval_error) << in.substr(0, 40);
+    EXPECT_EQ(3, e.eval<int>("1 + 2"));  // still usable
+    EXPECT_NO_THROW(e.eval("var big = 99999999999999999999999999; var s = \"" + std::string(100000, 'a') + "\""));
+    e.set_step_limit(1000);
+    EXPECT_THROW(e.eval("while (true) { }"), chai::exception::eval_error);
+}
+
+TEST(chai_api, HostValues) {
+    chai::ChaiScript e;
+    e.add(chai::var(5), "local_five");
+    e.add_global_const(chai::const_var(std::string("abc")), "NAME");
+    e.add_global(chai::var(2.5), "ratio");
+    EXPECT_EQ(5, e.eval<int>("local_five"));
+    EXPECT_EQ("abc", e.eval<std::string>("def name_of_global() { NAME } name_of_global()"));
+    EXPECT_THROW(e.eval("def five() { local_five } five()"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("NAME = \"x\""), chai::exception::eval_error);
+    EXPECT_EQ(5.0, e.eval<double>("ratio = 5; ratio"));
+    EXPECT_THROW(e.add_global_const(chai::var(1), "k"), chai::exception::global_non_const);
+    EXPECT_THROW(e.add_global_const(chai::const_var(1), "NAME"), chai::exception::name_conflict_error);
+}
+
+namespace {
+struct Settings {
+    int gain = 3;
+    std::string label = "main";
+};
+}  // namespace
+
+TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Settings>(), "Settings");
+    e.add(chai::constructor<Settings()>(), "Settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::label), "label");
+    std::function<int(int, int)> mul = [](int a, int b) { return a * b; };
+    e.add(chai::fun(mul), "mul");
+    e.add(chai::fun([](const chai::Boxed_Value& v) { return chai::type_name_of(*v); }), "kind_of");
+    EXPECT_EQ(3, e.eval<int>("var s = Settings(); s.gain"));
+    EXPECT_EQ("main", e.eval<std::string>("s.label"));
+    EXPECT_EQ(42, e.eval<int>("mul(6, 7)"));
+    EXPECT_EQ("Vector", e.eval<std::string>("kind_of([1])"));
+    EXPECT_EQ("Settings", e.eval<std::string>("type_name(s)"));
+    EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
+}
+
+TEST(chai_api, EngineStaysUsableAfterErrors) {
+    chai::ChaiScript e;
+    e.eval("var keep = 5\ndef deep(n) { if (n == 0) { nosuch() } deep(n - 1) }");
+    EXPECT_THROW(e.eval("deep(20)"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("for (var i = 0; i < 3; ++i) { { var inner = i; throw(inner) } }"),
+                 chai::exception::uncaught_throw);
+    EXPECT_THROW(e.eval("while (true) { break"), chai::exception::eval_error);
+    EXPECT_EQ(5, e.eval<int>("keep"));
+    EXPECT_THROW(e.eval("inner"), chai::exception::eval_error);  // scopes were unwound
+    EXPECT_EQ(7, e.eval<int>("var later = 7; later"));
+}
+
+TEST(chai_api, EvalFileReportsItsName) {
+    const std::string path = ::testing::TempDir() + "chai_api_syntax.chai";
+    {
+        std::ofstream f(path);
+        f << "var a = 1\nvar b = (a\n";
+    }
+    chai::ChaiScript e;
+    try {
+        e.eval_file(path);
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ(path, err.filename);
+        EXPECT_EQ(2, err.start_position.line);
+        EXPECT_TRUE(err.call_stack.empty());
+    }
+    {
+        std::ofstream f(path);
+        f << "throw(\"stop\")\n";
+    }
+    try {
+        e.eval_file(path);
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_EQ("stop", t.what());
+    }
+    std::remove(path.c_str());
+}
+
+TEST(chai_api, EnginesRunConcurrently) {
+    auto work = [](int seed, int* out) {
+        chai::ChaiScript e;
+        e.add(chai::fun([seed](int x) { return x + seed; }), "shift");
+        *out = e.eval<int>(
+            "var t = 0; for (var i = 0; i < 2000; ++i) { t += shift(i % 3) }; "
+            "class K { var v; def K() { this.v = [1, 2] } }; t + K().v.size()");
+    };
+    int a = 0, b = 0;
+    std::thread t1(work, 1, &a);
+    std::thread t2(work, 2, &b);
+    t1.join();
+    t2.join();
+    // i % 3 sums to 1999 over the loop; each call adds the seed; the vector adds 2.
+    EXPECT_EQ(1999 + 1 * 2000 + 2, a);
+    EXPECT_EQ(1999 + 2 * 2000 + 2, b);
+}
