@@ -8,9 +8,9 @@ namespace photarc::sim {
 
 const char* const kUsage =
     "Usage: photarc-sim [options]\n"
-    "Simulates a current-generation light engine on a pseudo-terminal and on TCP 127.0.0.1.\n"
-    "Prints the serial device path on the first line and the TCP port on the second,\n"
-    "then serves until Ctrl-C (SIGINT) or SIGTERM.\n"
+    "Simulates a current-generation light engine on a pseudo-terminal (where the system has\n"
+    "them) and on TCP 127.0.0.1. Prints the serial device path on the first line (empty\n"
+    "without one) and the TCP port on the second, then serves until Ctrl-C (SIGINT) or SIGTERM.\n"
     "\n"
     "Device:\n"
     "  --port N              TCP port (default 8095; 0 picks a free port)\n"

@@ -16,6 +16,12 @@ constexpr int kWriteWaitMs = 1000;
 
 }  // namespace
 
+bool serialFrontAvailable() { return true; }
+
+std::unique_ptr<SerialFront> makeSerialFront(DeviceHub& hub, const StopSignal& stop) {
+    return std::make_unique<PtyFront>(hub, stop);
+}
+
 PtyFront::PtyFront(DeviceHub& hub_, const StopSignal& stop_) : hub(hub_), stop(stop_) {
     ::fcntl(pty.masterFd(), F_SETFL, ::fcntl(pty.masterFd(), F_GETFL) | O_NONBLOCK);
 }
@@ -45,7 +51,7 @@ void PtyFront::serve() {
     FaultCounter counter;
     std::string pending;
     char buffer[4096];
-    pollfd entries[2] = {{pty.masterFd(), POLLIN, 0}, {stop.fd(), POLLIN, 0}};
+    pollfd entries[2] = {{pty.masterFd(), POLLIN, 0}, {static_cast<int>(stop.socket()), POLLIN, 0}};
     for (;;) {
         if (::poll(entries, 2, -1) < 0) {
             if (errno == EINTR) continue;

@@ -7,20 +7,21 @@
 
 #include "sim/gen3/DeviceHub.h"
 #include "sim/gen3/PseudoTerminal.h"
+#include "sim/gen3/SerialFront.h"
 #include "sim/gen3/StopSignal.h"
 
 namespace photarc::sim {
 
-class PtyFront {
+class PtyFront : public SerialFront {
 public:
     PtyFront(DeviceHub& hub, const StopSignal& stop);
     // The stop signal must have been raised.
-    ~PtyFront();
+    ~PtyFront() override;
     PtyFront(const PtyFront&) = delete;
     PtyFront& operator=(const PtyFront&) = delete;
 
-    const std::string& serialPath() const { return pty.slavePath(); }
-    void start();
+    const std::string& serialPath() const override { return pty.slavePath(); }
+    void start() override;
 
 private:
     void serve();

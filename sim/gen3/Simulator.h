@@ -1,12 +1,13 @@
 #pragma once
-// The simulated light engine with both fronts, ready to use once constructed (listening and
-// with its pseudo-terminal open); stops and joins its threads on destruction.
+// The simulated light engine with its fronts (TCP, and a pseudo-terminal where the platform has
+// them), ready to use once constructed: listening, its pseudo-terminal open. Stops and joins
+// its threads on destruction.
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "sim/gen3/DeviceHub.h"
-#include "sim/gen3/PtyFront.h"
+#include "sim/gen3/SerialFront.h"
 #include "sim/gen3/StopSignal.h"
 #include "sim/gen3/TcpFront.h"
 
@@ -26,7 +27,8 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     uint16_t tcpPort() const { return tcp.port(); }
-    const std::string& serialPath() const { return pty.serialPath(); }
+    // The serial device path; empty where the platform has no serial front.
+    const std::string& serialPath() const;
     // Takes effect from the next command; counts restart on every link.
     void setFaults(const Faults& faults) { hub.setFaults(faults); }
 
@@ -34,7 +36,7 @@ private:
     DeviceHub hub;
     StopSignal stop;
     TcpFront tcp;
-    PtyFront pty;
+    std::unique_ptr<SerialFront> serial;
 };
 
 }  // namespace photarc::sim

@@ -1,6 +1,9 @@
 #pragma once
-// A one-way "stop now" that threads blocked in poll() can wait on alongside their sockets.
+// A one-way "stop now" that threads waiting on their sockets (or, on POSIX, any descriptor)
+// can wait on alongside them.
 #include <chrono>
+
+#include "sim/gen3/platform/Sockets.h"
 
 namespace photarc::sim {
 
@@ -13,13 +16,14 @@ public:
 
     void raise();
     // Readable once raised (never drained, so every waiter sees it).
-    int fd() const { return readEnd; }
+    platform::Socket socket() const { return readEnd; }
     // Pauses for `duration`, ending early when raised; true when raised.
     bool waitFor(std::chrono::milliseconds duration) const;
 
 private:
-    int readEnd = -1;
-    int writeEnd = -1;
+    platform::SocketLibrary library;
+    platform::Socket readEnd = platform::kNoSocket;
+    platform::Socket writeEnd = platform::kNoSocket;
 };
 
 }  // namespace photarc::sim

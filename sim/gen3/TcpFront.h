@@ -10,6 +10,7 @@
 
 #include "sim/gen3/DeviceHub.h"
 #include "sim/gen3/StopSignal.h"
+#include "sim/gen3/platform/Sockets.h"
 
 namespace photarc::sim {
 
@@ -31,12 +32,13 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;
     };
     void acceptLoop();
-    void serve(int client);
+    void serve(platform::Socket client);
     void reapFinished();
 
     DeviceHub& hub;
     const StopSignal& stop;
-    int listener = -1;
+    platform::SocketLibrary library;
+    platform::Socket listener = platform::kNoSocket;
     uint16_t boundPort = 0;
     std::thread acceptor;
     std::vector<Connection> connections;  // touched by the acceptor only

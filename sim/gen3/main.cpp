@@ -1,9 +1,8 @@
 // photarc-sim: a simulated current-generation light engine for developing without hardware.
-#include <csignal>
 #include <iostream>
-#include <pthread.h>
 
 #include "sim/gen3/CommandLine.h"
+#include "sim/gen3/platform/StopRequest.h"
 
 int main(int argc, char** argv) {
     using namespace photarc::sim;
@@ -17,21 +16,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // Block the stop signals before any thread starts, so only sigwait below receives them.
-    // A shell starts background jobs with SIGINT ignored; an ignored signal never arrives.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+    platform::prepareForStopRequest();
     try {
         Simulator simulator(line.options);
         std::cout << simulator.serialPath() << '\n' << simulator.tcpPort() << std::endl;
-        int received = 0;
-        sigwait(&stopSignals, &received);
+        platform::waitForStopRequest();
     } catch (const std::exception& failure) {
         std::cerr << "photarc-sim: " << failure.what() << '\n';
         return 1;

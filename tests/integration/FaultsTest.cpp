@@ -1,17 +1,20 @@
 // Each injected fault gives its defined failure, and the handle works again after reconnecting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
 
 #include "tests/integration/SimulatedEngine.h"
 #include "tests/link/LoopbackPeer.h"
+#include "tests/link/PlatformExpectations.h"
 
 using namespace photarc::testing;
 using namespace std::chrono_literals;
 using photarc::sim::Faults;
 using photarc::sim::Simulator;
+namespace expected = photarc::testing::platform;
 
 namespace {
 
@@ -30,7 +33,8 @@ std::string serialTimeout(const Simulator& simulator) {
     return "Failed to read data from serial port " + simulator.serialPath() + " (" + std::strerror(ETIMEDOUT) + ")";
 }
 
-const auto tcpTimeout = [](const Simulator&) { return "TCP receive failed: " + std::to_string(EAGAIN); };
+const std::string kTcpTimeout = "TCP receive failed: " + std::to_string(expected::kReceiveTimedOut);
+const auto tcpTimeout = [](const Simulator&) { return kTcpTimeout; };
 const auto fixedText = [](std::string text) { return [text](const Simulator&) { return text; }; };
 const auto succeeds = [](const Simulator&) { return std::string(); };
 
@@ -45,7 +49,7 @@ std::vector<FaultCase> faultCases() {
     const auto nul = [](Faults& f) { f.nulBytes = true; };
     const auto slight = [](Faults& f) { f.delay = 50ms; };
     const auto late = [](Faults& f) { f.delay = 600ms; };
-    return {
+    std::vector<FaultCase> cases = {
         {"TcpSplitReply", Transport::Tcp, split, fixedText("Invalid response : A GET_CHI")},  // 9 of 19 bytes
         {"TcpDroppedConnection", Transport::Tcp, drop, fixedText("No tokens to parse")},
         {"TcpSilence", Transport::Tcp, silence, tcpTimeout},
@@ -62,6 +66,13 @@ std::vector<FaultCase> faultCases() {
         {"SerialOverlongLine", Transport::Serial, [](Faults& f) { f.overlong = true; }, succeeds},
         {"SerialSlightDelay", Transport::Serial, slight, succeeds},
     };
+    const auto transports = simulatedTransports();
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [&](const FaultCase& c) {
+                                   return std::find(transports.begin(), transports.end(), c.transport) == transports.end();
+                               }),
+                cases.end());
+    return cases;
 }
 
 void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
@@ -127,25 +138,26 @@ TEST(TcpFaults, TheTailOfAnOverlongReplyIsDiscardedBeforeTheNextCommand) {
 
 TEST(ConnectFailures, RefusedTcpConnectStoresAndReturns11004) {
     Simulator simulator;
-    SimulatedEngine engine(simulator, Transport::Serial);
+    // Serial where there is one: the failed connect closes the other transport's link too.
+    SimulatedEngine engine(simulator, simulatedTransports().back());
     RefusingPort nobody;
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(orv_connectTCP(engine.handle(), "127.0.0.1", nobody.port()), PHOTARC_CONNECTION_FAILURE);
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(engine.lastErrorCode(), PHOTARC_CONNECTION_FAILURE);
-    EXPECT_EQ(engine.lastErrorText(), "TCP connect to server failed: " + std::to_string(ECONNREFUSED));
+    EXPECT_EQ(engine.lastErrorText(), "TCP connect to server failed: " + std::to_string(expected::kConnectionRefused));
     int32_t connected = 1;
     orv_getConnected(engine.handle(), &connected);
-    EXPECT_EQ(connected, 0);  // the serial link that was open is closed too
+    EXPECT_EQ(connected, 0);  // the link that was open is closed too
 }
 
 TEST(ConnectFailures, UnopenableSerialPortStoresAndReturns11004) {
     Simulator simulator;
     SimulatedEngine engine(simulator, Transport::Tcp);
-    EXPECT_EQ(orv_connectCOM(engine.handle(), "/dev/photarc-no-such-port", 9600), PHOTARC_CONNECTION_FAILURE);
+    EXPECT_EQ(orv_connectCOM(engine.handle(), expected::kMissingSerialPort, 9600), PHOTARC_CONNECTION_FAILURE);
     EXPECT_EQ(engine.lastErrorCode(), PHOTARC_CONNECTION_FAILURE);
-    EXPECT_EQ(engine.lastErrorText(), std::string("Failed to open serial port /dev/photarc-no-such-port (") +
-                                          std::strerror(ENOENT) + "), baud rate: 9600");
+    EXPECT_EQ(engine.lastErrorText(), std::string("Failed to open serial port ") + expected::kMissingSerialPort + " (" +
+                                          expected::missingSerialPortReason() + "), baud rate: 9600");
     int32_t connected = 1;
     orv_getConnected(engine.handle(), &connected);
     EXPECT_EQ(connected, 0);
@@ -165,5 +177,5 @@ TEST(ShutDownAndRestart, SucceedWhateverTheDeviceAnswersButNotWithoutAnAnswer) {
     silence.silentAfter = 0;
     simulator.setFaults(silence);
     EXPECT_EQ(orv_shutDown(engine.handle()), PHOTARC_DEVICE_FAILURE);
-    EXPECT_EQ(engine.lastErrorText(), "TCP receive failed: " + std::to_string(EAGAIN));
+    EXPECT_EQ(engine.lastErrorText(), kTcpTimeout);
 }

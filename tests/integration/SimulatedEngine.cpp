@@ -9,6 +9,11 @@ namespace photarc::testing {
 
 std::string nameOf(Transport transport) { return transport == Transport::Tcp ? "Tcp" : "Serial"; }
 
+std::vector<Transport> simulatedTransports() {
+    if (sim::serialFrontAvailable()) return {Transport::Tcp, Transport::Serial};
+    return {Transport::Tcp};
+}
+
 SimulatedEngine::SimulatedEngine(const sim::Simulator& simulator_, Transport transport_,
                                  std::chrono::milliseconds replyTimeout)
     : simulator(simulator_), transport(transport_) {

@@ -1,9 +1,10 @@
 #pragma once
 // A handle, created and driven through the exports, connected to an in-process simulator over
-// TCP or over its pseudo-terminal.
+// TCP or over its pseudo-terminal (where the platform has them).
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "api/photarc.h"
 #include "link/Timeouts.h"
@@ -14,6 +15,8 @@ namespace photarc::testing {
 enum class Transport { Tcp, Serial };
 
 std::string nameOf(Transport transport);
+// The transports the in-process simulator serves here: TCP, and serial where it has a serial front.
+std::vector<Transport> simulatedTransports();
 // Names parameterised test cases after their transport.
 struct TransportName {
     template <class Info>

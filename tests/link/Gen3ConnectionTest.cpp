@@ -1,33 +1,31 @@
+// The connection life cycle without a link and over TCP.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <stdexcept>
-#include <system_error>
+#include <string>
 #include <thread>
 
 #include "engine/Gen3LightEngine.h"
 #include "link/LeException.h"
+#include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"
-#include "tests/link/PtyDevice.h"
 
 using namespace orvapi;
+using photarc::testing::leFailureOf;
 using photarc::testing::LoopbackPeer;
-using photarc::testing::PtyDevice;
-using photarc::testing::PtyResponder;
 using photarc::testing::RefusingPort;
 using namespace std::chrono_literals;
 
 namespace {
 
-template <class Call>
-std::string leFailureOf(Call call) {
-    try {
-        call();
-    } catch (const LeException& failure) {
-        return failure.description;
-    }
-    ADD_FAILURE() << "no LeException thrown";
-    return {};
+// One command over `engine`, answered by `peer`; returns the engine's reply.
+std::string answered(Gen3LightEngine& engine, LoopbackPeer& peer, const std::string& command, const std::string& reply) {
+    std::string received;
+    std::thread client([&] { received = engine.executeCommand(command); });
+    EXPECT_EQ(peer.receiveSome(), command);
+    peer.send(reply);
+    client.join();
+    return received;
 }
 
 }  // namespace
@@ -35,84 +33,39 @@ std::string leFailureOf(Call call) {
 TEST(Gen3Connection, CommandsNeedALink) {
     Gen3LightEngine engine;
     EXPECT_FALSE(engine.getConnected());
-    EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }), "Not connected");
+    EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }).description, "Not connected");
     engine.disconnect();  // nothing open: nothing to do
     EXPECT_FALSE(engine.getConnected());
 }
 
-TEST(Gen3Connection, SerialTransactionPurgesWritesLineAndReadsOneLine) {
-    PtyDevice device;
+TEST(Gen3Connection, ATcpConnectReplacesTheEarlierConnection) {
+    LoopbackPeer first, second;
     Gen3LightEngine engine(5s);
-    engine.connectCOM(device.path(), 9600);
-    EXPECT_TRUE(engine.getConnected());
+    engine.connectTCP("127.0.0.1", first.port());
+    first.accept();
+    EXPECT_EQ(answered(engine, first, "GET SN", "A SN 1\r\n"), "A SN 1\r\n");
 
-    device.write("stale reply\r\n");
-    ASSERT_TRUE(device.waitUntilSlaveReadable());
-    {
-        PtyResponder responder(device, [](const std::string&) { return std::string("A SN\r 12\r34\r\nnext\r\n"); });
-        EXPECT_EQ(engine.executeCommand("GET SN"), "A SN 1234");
-        EXPECT_EQ(responder.received(), "GET SN\n");
-    }
-    {
-        // A NUL ends the command, and the line end goes with the rest.
-        PtyResponder responder(device, [](const std::string&) { return std::string("A X\n"); });
-        EXPECT_EQ(engine.executeCommand(std::string("GET\0SN", 6)), "A X");
-        EXPECT_EQ(responder.received(), "GET");
-    }
+    engine.connectTCP("127.0.0.1", second.port());
+    second.accept();
+    EXPECT_EQ(first.receiveSome(), "");  // the first socket was closed
+    EXPECT_EQ(answered(engine, second, "GET VER", "A VER 2\r\n"), "A VER 2\r\n");
+
     engine.disconnect();
     EXPECT_FALSE(engine.getConnected());
-    EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }), "Not connected");
+    EXPECT_EQ(second.receiveSome(), "");
 }
 
-TEST(Gen3Connection, SerialReplyTimeOutLeavesTheLinkOpen) {
-    PtyDevice device;
-    Gen3LightEngine engine(200ms);
-    engine.connectCOM(device.path(), 9600);
-    EXPECT_THROW(engine.executeCommand("GET SN"), std::runtime_error);
-    EXPECT_TRUE(engine.getConnected());
-    EXPECT_EQ(device.readLine(), "GET SN\n");  // the unanswered command
-    PtyResponder responder(device, [](const std::string&) { return std::string("A SN 7\n"); });
-    EXPECT_EQ(engine.executeCommand("GET SN"), "A SN 7");
-}
-
-TEST(Gen3Connection, ConnectingOverOneTransportClosesTheOther) {
-    PtyDevice device;
+TEST(Gen3Connection, AFailedTcpConnectClosesTheOpenConnection) {
     LoopbackPeer peer;
+    RefusingPort nobody;
     Gen3LightEngine engine(5s);
-
-    engine.connectCOM(device.path(), 9600);
     engine.connectTCP("127.0.0.1", peer.port());
     peer.accept();
-    EXPECT_TRUE(engine.getConnected());
-    // Commands now go over TCP only.
-    {
-        std::string reply;
-        std::thread client([&] { reply = engine.executeCommand("GET SN"); });
-        EXPECT_EQ(peer.receiveSome(), "GET SN");
-        peer.send("A SN 1");
-        client.join();
-        EXPECT_EQ(reply, "A SN 1");
-    }
-    EXPECT_EQ(device.readSome(100ms), "");
 
-    engine.connectCOM(device.path(), 9600);
-    EXPECT_EQ(peer.receiveSome(), "");  // the socket was closed
-    EXPECT_TRUE(engine.getConnected());
-}
-
-TEST(Gen3Connection, FailedConnectsLeaveNoLinkOpen) {
-    PtyDevice device;
-    RefusingPort nobody;
-    Gen3LightEngine engine;
-
-    engine.connectCOM(device.path(), 9600);
     ::testing::internal::CaptureStdout();
     EXPECT_THROW(engine.connectTCP("127.0.0.1", nobody.port()), LeException);
     ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(engine.getConnected());
-
-    EXPECT_THROW(engine.connectCOM(device.path(), 12345), std::system_error);
-    EXPECT_FALSE(engine.getConnected());
-    EXPECT_THROW(engine.connectCOM("/dev/photarc-no-such-port", 9600), std::runtime_error);
-    EXPECT_FALSE(engine.getConnected());
+    EXPECT_EQ(peer.receiveSome(), "");
+    EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }).description, "Not connected");
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/gen3/platform/Sockets.h"
+
 namespace photarc::testing {
 
 class LoopbackPeer {
@@ -26,9 +28,10 @@ public:
     void closeClient();
 
 private:
-    int listener = -1;
-    int client = -1;
-    uint16_t listenPort = 0;
+    sim::platform::SocketLibrary library;
+    sim::platform::Socket listener;
+    sim::platform::Socket client = sim::platform::kNoSocket;
+    uint16_t listenPort;
 };
 
 // A port on 127.0.0.1 where nothing listens (bound, so no one else takes it meanwhile).
@@ -41,8 +44,9 @@ public:
     uint16_t port() const { return boundPort; }
 
 private:
-    int socket = -1;
-    uint16_t boundPort = 0;
+    sim::platform::SocketLibrary library;
+    sim::platform::Socket socket;
+    uint16_t boundPort;
 };
 
 }  // namespace photarc::testing

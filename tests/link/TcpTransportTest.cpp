@@ -1,32 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <future>
-#include <unistd.h>
 
 #include "link/LeException.h"
 #include "link/ReplyParsing.h"
 #include "link/TcpTransport.h"
+#include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"
+#include "tests/link/PlatformExpectations.h"
 
 using namespace orvapi;
+using photarc::testing::leFailureOf;
 using photarc::testing::LoopbackPeer;
 using photarc::testing::RefusingPort;
 using namespace std::chrono_literals;
+namespace expected = photarc::testing::platform;
 
 namespace {
-
-template <class Call>
-LeException failureOf(Call call) {
-    try {
-        call();
-    } catch (const LeException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no LeException thrown";
-    return LeException("none", 0);
-}
 
 // A connected client socket and the accepted peer; the socket is closed at the end.
 class TcpExchange : public ::testing::Test {
@@ -83,7 +74,7 @@ TEST_F(TcpExchange, CommandOf512BytesIsSentAnd513IsRefused) {
     peer.send("A X\r\n");
     EXPECT_EQ(reply.get(), "A X\r\n");
 
-    const auto refused = failureOf([&] { tcpSendReceive(socket, longest + "x"); });
+    const auto refused = leFailureOf([&] { tcpSendReceive(socket, longest + "x"); });
     EXPECT_EQ(refused.code, -1);
     EXPECT_EQ(refused.description, "Command length exceeds maximum size of 512");
     EXPECT_EQ(peer.receiveWaiting(), "");  // nothing went out
@@ -104,7 +95,7 @@ TEST_F(TcpExchange, PeerCloseGivesAnEmptyReplyThatTheParserRejects) {
     peer.closeClient();
     const std::string reply = tcpSendReceive(socket, "GET SN");
     EXPECT_EQ(reply, "");
-    EXPECT_EQ(failureOf([&] { parseResponse(reply); }).description, "No tokens to parse");
+    EXPECT_EQ(leFailureOf([&] { parseResponse(reply); }).description, "No tokens to parse");
 }
 
 TEST(TcpTransport, SilentPeerMakesTheReceiveTimeOut) {
@@ -112,9 +103,9 @@ TEST(TcpTransport, SilentPeerMakesTheReceiveTimeOut) {
     const int32_t socket = tcpConnect("127.0.0.1", peer.port(), 200ms);
     peer.accept();
     const auto started = std::chrono::steady_clock::now();
-    const auto failure = failureOf([&] { tcpSendReceive(socket, "GET SN"); });
+    const auto failure = leFailureOf([&] { tcpSendReceive(socket, "GET SN"); });
     EXPECT_EQ(failure.code, -1);
-    EXPECT_EQ(failure.description, "TCP receive failed: " + std::to_string(EAGAIN));
+    EXPECT_EQ(failure.description, "TCP receive failed: " + std::to_string(expected::kReceiveTimedOut));
     EXPECT_GE(std::chrono::steady_clock::now() - started, 150ms);
     EXPECT_EQ(peer.receiveSome(), "GET SN");
     tcpClose(socket);
@@ -123,23 +114,10 @@ TEST(TcpTransport, SilentPeerMakesTheReceiveTimeOut) {
 TEST(TcpTransport, RefusedConnectPrintsTwoLinesAndThrows) {
     RefusingPort nobody;
     ::testing::internal::CaptureStdout();
-    const auto failure = failureOf([&] { tcpConnect("127.0.0.1", nobody.port()); });
+    const auto failure = leFailureOf([&] { tcpConnect("127.0.0.1", nobody.port()); });
     const std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(failure.code, -1);
-    EXPECT_EQ(failure.description, "TCP connect to server failed: " + std::to_string(ECONNREFUSED));
-    EXPECT_EQ(printed, "TCP socket connect server failed with error code: " + std::to_string(ECONNREFUSED) +
+    EXPECT_EQ(failure.description, "TCP connect to server failed: " + std::to_string(expected::kConnectionRefused));
+    EXPECT_EQ(printed, "TCP socket connect server failed with error code: " + std::to_string(expected::kConnectionRefused) +
                            "\nExiting...\n");
-}
-
-TEST(TcpTransport, NeverHandsOutDescriptorZero) {
-    LoopbackPeer peer;
-    const int savedStdin = ::dup(0);
-    ASSERT_GE(savedStdin, 0);
-    ::close(0);  // the next descriptor the system hands out would be 0
-    int32_t socket = -1;
-    EXPECT_NO_THROW(socket = tcpConnect("127.0.0.1", peer.port()));
-    ::dup2(savedStdin, 0);
-    ::close(savedStdin);
-    EXPECT_GT(socket, 0);
-    if (socket > 0) tcpClose(socket);
 }

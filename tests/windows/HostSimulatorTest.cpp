@@ -12,6 +12,7 @@
 
 #include "api/photarc.h"
 #include "tests/console/ConsoleDevice.h"
+#include "tests/windows/Programs.h"
 
 namespace device = photarc::testing::console;
 
@@ -109,10 +110,7 @@ TEST(ComPorts, UnknownPortFailsToOpen) {
 namespace {
 
 std::vector<std::string> consoleRun(const std::string& arguments) {
-    char self[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string program(self, length);
-    program = program.substr(0, program.find_last_of("\\/") + 1) + "TestPhotarc.exe";
+    const std::string program = photarc::testing::besideThisProgram("TestPhotarc.exe");
     std::vector<std::string> lines;
     FILE* pipe = _popen(("\"" + program + "\" " + arguments).c_str(), "r");
     if (pipe == nullptr) return lines;
