@@ -7,6 +7,9 @@ if(NOT TARGET photarc_fuzzers)
 endif()
 
 function(photarc_add_fuzzer name)
+  if(MSVC)
+    return()  # the standalone driver relies on GCC/clang weak symbols
+  endif()
   cmake_parse_arguments(FZ "" "SMOKE_SECONDS" "SOURCES;LIBS" ${ARGN})
   if(NOT FZ_SMOKE_SECONDS)
     set(FZ_SMOKE_SECONDS 5)
