@@ -364,3 +364,30 @@ TEST(chai_api, EnginesRunConcurrently) {
     EXPECT_EQ(1999 + 1 * 2000 + 2, a);
     EXPECT_EQ(1999 + 2 * 2000 + 2, b);
 }
+
+TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
+    chai::ChaiScript e;
+    try {
+        e.eval("def f(int x) { x }\ndef f(string s, y) : y > 1 { s }\nf(1.5, 2, 3)", "d.chai");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Error with function dispatch with function 'f'\" With parameters: (const double, "
+                     "const int, const int) ",
+                     err.what());
+        const std::string pp = err.pretty_print();
+        EXPECT_NE(std::string::npos, pp.find("2 overloads available:")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("(int)")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("(string, Object) : (y > 1)")) << pp;
+        ASSERT_FALSE(err.call_stack.empty());
+        EXPECT_EQ(3, err.call_stack[0].start().line);
+        EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
+    }
+    try {
+        e.eval("\"a\".size(1)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Error with function dispatch for function 'size'\" With parameters: (const string)."
+                     "(const int) ",
+                     err.what());
+    }
+}
