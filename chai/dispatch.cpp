@@ -199,6 +199,12 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
             }
         }
     }
+    return resolve(fns, a, self, site, matched, cacheable, sig);
+}
+
+// Full overload resolution, kept apart so the quick paths above stay light on the stack.
+BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched,
+                       bool cacheable, uint64_t sig) {
     Cand cands[16];
     std::vector<Cand> more;
     size_t n = 0;
@@ -306,13 +312,17 @@ BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::
     } catch (const exception::detail_numeric_error& e) {
         fail(site, e.reason);
     } catch (const ConversionFailed&) {
-        std::string params = "(";
-        for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
-        fail(site, "Error calling function '" + name + "'", params + ")",
-             fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
+        conversion_failed(fns, a, site, name);
     }
     if (!matched) dispatch_failed(fns, a, site, name, false);
     return r;
+}
+
+void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name) {
+    std::string params = "(";
+    for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
+    fail(site, "Error calling function '" + name + "'", params + ")",
+         fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
@@ -344,10 +354,16 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
 
 BoxRef Interp::call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self) {
     auto* f = std::get_if<FuncRef>(&fn->v);
-    if (!f) fail(site, "'" + (site ? node_text(*site) : std::string()) + "' does not evaluate to a function.");
+    if (!f) not_a_function(site);
     if ((*f)->is_set()) return (*f)->call(*this, a, self);
     FnList one{*f};
     return dispatch(one, a, site, (*f)->name, self);
+}
+
+void Interp::not_a_function(const Node* site) {
+    // The call's callee is what did not evaluate to a function.
+    const Node* callee = site && site->kind == NK::Call ? site->first : site;
+    fail(site, "'" + (callee ? node_text(*callee) : std::string()) + "' does not evaluate to a function.");
 }
 
 BoxRef Interp::call_named(uint32_t name, Args a, const Node* site) {

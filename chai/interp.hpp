@@ -100,7 +100,11 @@ public:
     BoxRef call_named(uint32_t name, Args a, const Node* site);
     // Selects and runs an overload; returns null when nothing matched (reports nothing).
     BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
+    [[gnu::noinline]] BoxRef resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site,
+                                     bool& matched, bool cacheable, uint64_t sig);
     BoxRef dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self = nullptr);
+    [[noreturn]] void not_a_function(const Node* site);
+    [[noreturn]] void conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name);
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
     int match(const TypeKey& t, const Box& b) const;
@@ -173,6 +177,8 @@ public:
     [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
                            const std::string& detail = {});
     exception::AST_Node_Trace trace(const Node* n) const;
+    // Adds a call site to an error passing through it (once per site).
+    void add_call_trace(exception::eval_error& e, const Node* n) const;
     void check_stack(const Node* site);
     void count_step(const Node* site) {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
