@@ -133,9 +133,12 @@ const FnList* Interp::functions(uint32_t name) const {
 }
 
 void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
+    // Lists are replaced, never changed in place: a dispatch running further up the C++ stack
+    // may still be reading the old one, which stays alive until the outermost evaluation ends.
     auto& slot = funcs[name];
-    if (!slot) slot = std::make_shared<FnList>();
-    else if (slot.use_count() > 1) slot = std::make_shared<FnList>(*slot);  // copy on write
+    auto list = slot ? std::make_shared<FnList>(*slot) : std::make_shared<FnList>();
+    if (slot) retired_lists.push_back(std::move(slot));
+    slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
             if (!o->guarded && o->arity == f->arity && o->params == f->params) {

@@ -46,7 +46,10 @@ BoxRef Interp::run(const ProgramRef& prog) {
         bool outer;
         ~Restore() {
             in.current_program = saved;
-            if (outer) in.stack_base = nullptr;
+            if (outer) {
+                in.stack_base = nullptr;
+                in.retired_lists.clear();
+            }
         }
     } restore{*this, saved, outer};
     BoxRef r = eval(prog->root.get());
