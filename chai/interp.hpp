@@ -100,8 +100,8 @@ public:
     BoxRef call_named(uint32_t name, Args a, const Node* site);
     // Selects and runs an overload; returns null when nothing matched (reports nothing).
     BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
-    [[gnu::noinline]] BoxRef resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site,
-                                     bool& matched, bool cacheable, uint64_t sig);
+    BoxRef resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site,
+                   bool& matched, bool cacheable, uint64_t sig);
     BoxRef dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self = nullptr);
     [[noreturn]] void not_a_function(const Node* site);
     [[noreturn]] void conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name);
