@@ -65,6 +65,14 @@ BoxRef Interp::run(const ProgramRef& prog) {
     return r ? r : make_undef();
 }
 
+std::string read_script_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw exception::file_not_found_error(path);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
     return run(parse_program(text, filename));
 }

@@ -303,6 +303,9 @@ struct BoundFn : Callable {
     bool is_set() const override { return true; }
 };
 
+// Whole text of a script file; throws exception::file_not_found_error.
+std::string read_script_file(const std::string& path);
+
 TypeKey key_any();
 const TypeKey* builtin_type_key(const std::string& name);
 TypeKey key_num(NumKind k);

@@ -57,13 +57,12 @@ void add_functional_lib(LibBuilder& b) {
         for (size_t i = 2; i < items->size(); ++i) acc = call2(in, a[1], (*items)[i], acc);
         return acc;
     });
-    b.add_untyped("sum", 1, [](Interp& in, Args a) {
+    b.add_untyped("sum", 1, [](Interp&, Args a) {
         BoxRef acc = num_box(0.0);
         for (const BoxRef& e : items_of(a[0])) {
             if (!e->is_num()) throw ConversionFailed{};
             acc = make_num(num_binary(NumOp::Add, e->num(), acc->num()));
         }
-        (void)in;
         return acc;
     });
     b.add_untyped("product", 1, [](Interp&, Args a) {
