@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <iostream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -390,4 +392,33 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
                      "(const int) ",
                      err.what());
     }
+}
+
+TEST(chai_api, PrintWritesTextFormsToStdout) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cout.rdbuf(captured.rdbuf());
+    chai::ChaiScript e;
+    try {
+        e.eval("print(3.0); print(1e-5); print([1, \"a\", 'c', true]); print([\"k\": Pair(1, 2.5)]); "
+               "puts(\"no newline\"); print(\"\"); class P { def P() { } def to_string() { \"<P>\" } }; print(P())");
+    } catch (...) {
+        std::cout.rdbuf(old);
+        throw;
+    }
+    std::cout.rdbuf(old);
+    EXPECT_EQ("3\n1e-05\n[1, a, c, true]\n[<k, <1, 2.5>>]\nno newline\n<P>\n", captured.str());
+}
+
+TEST(chai_api, ScriptsLoadOtherFiles) {
+    const std::string path = ::testing::TempDir() + "chai_api_used.chai";
+    {
+        std::ofstream f(path);
+        f << "global loads = (is_var_undef(loads) ? 0 : loads) + 1\n";
+    }
+    chai::ChaiScript e;
+    e.eval("global loads; use(\"" + path + "\"); use(\"" + path + "\"); eval_file(\"" + path + "\")");
+    EXPECT_EQ(2, e.eval<int>("loads"));
+    EXPECT_EQ("File Not Found: nowhere.chai",
+              e.eval<std::string>("var m = \"\"; try { eval_file(\"nowhere.chai\") } catch (runtime_error x) { m = x.what() }; m"));
+    std::remove(path.c_str());
 }
