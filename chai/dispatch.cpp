@@ -137,7 +137,7 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
     // may still be reading the old one, which stays alive until the outermost evaluation ends.
     auto& slot = funcs[name];
     auto list = slot ? std::make_shared<FnList>(*slot) : std::make_shared<FnList>();
-    if (slot) retired_lists.push_back(std::move(slot));
+    if (slot && dispatch_depth > 0) retired_lists.push_back(std::move(slot));
     slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
@@ -171,6 +171,11 @@ bool type_signature(Args a, uint64_t& sig) {
 
 BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched) {
     matched = false;
+    struct Active {
+        explicit Active(int& d) : depth(d) { ++depth; }
+        ~Active() { --depth; }
+        int& depth;
+    } active(dispatch_depth);
     uint64_t sig = 0;
     bool cacheable = site && type_signature(a, sig);
     if (cacheable && site->cache_list == &fns && site->cache_gen == fn_generation && site->cache_sig == sig) {

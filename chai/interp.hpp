@@ -197,6 +197,7 @@ public:
     uint64_t fn_seq = 1000000;
     uint32_t fn_generation = 1;  // changes whenever a function is added (invalidates call caches)
     std::vector<std::shared_ptr<FnList>> retired_lists;
+    int dispatch_depth = 0;  // overload lists may be in use while this is positive
     uint64_t step_limit_ = 0, steps_ = 0;
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
