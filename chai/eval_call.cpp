@@ -77,7 +77,7 @@ BoxRef Interp::eval_dot(const Node* n) {
             try {
                 r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
             } catch (const ConversionFailed&) {
-                r = dispatch(*fl, buf.args(), n, name);
+                conversion_failed(*fl, buf.args(), n, name);
             } catch (const exception::detail_numeric_error& e) {
                 fail(n, e.reason);
             }
