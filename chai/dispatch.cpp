@@ -303,13 +303,27 @@ void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) c
         in.locals.emplace_back(id_this(), a[0]);
     }
     for (const auto& c : captures) in.locals.push_back(c);
-    for (size_t i = 0; i < names.size() && first + i < a.size; ++i) {
+    if (unusual_names) check_names(in);
+    for (size_t i = 0; i < names.size() && first + i < a.size; ++i) in.locals.emplace_back(names[i], a[first + i]);
+}
+
+void ScriptFn::check_names(Interp& in) const {
+    for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = 0; j < i; ++j)
             if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
         bool hides = names[i] == id_this();
         for (const auto& c : captures) hides |= c.first == names[i];
         if (hides) ++in.shadow_epoch;
-        in.locals.emplace_back(names[i], a[first + i]);
+    }
+}
+
+void ScriptFn::note_names() {
+    unusual_names = false;
+    for (size_t i = 0; i < names.size(); ++i) {
+        bool clash = names[i] == id_this();
+        for (size_t j = 0; j < i; ++j) clash |= names[j] == names[i];
+        for (const auto& c : captures) clash |= c.first == names[i];
+        unusual_names |= clash;
     }
 }
 

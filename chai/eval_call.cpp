@@ -138,6 +138,7 @@ BoxRef Interp::eval_lambda(const Node* n) {
         if (!v) fail(n, "Can not find object: " + name_of(c));
         f->captures.emplace_back(c, *v);
     }
+    f->note_names();
     if (!f->captures.empty()) {
         if (closures.size() > 64 && closures.size() % 64 == 0)  // forget closures already gone
             closures.erase(std::remove_if(closures.begin(), closures.end(), [](const auto& w) { return w.expired(); }),
@@ -175,6 +176,7 @@ BoxRef Interp::eval_def(const Node* n) {
         f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     }
     f->arity = static_cast<int>(f->params.size());
+    f->note_names();
     add_function(n->name, f, n);
     return no_value();
 }

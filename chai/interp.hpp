@@ -275,12 +275,17 @@ struct ScriptFn : Callable {
     mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
     std::string annotation;
 
+    bool unusual_names = false;   // parameters repeat or hide `this`/captures (see note_names)
+
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
     std::string signature() const override;
+    // Finds parameter names needing care on each call; run once the names and captures are set.
+    void note_names();
 
 private:
     void bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) const;
+    void check_names(Interp& in) const;
 };
 
 // Library/host function implemented in C++.
