@@ -99,11 +99,7 @@ Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filenam
 }
 
 Boxed_Value ChaiScript::eval_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw exception::file_not_found_error(path);
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    std::string text = ss.str();
+    std::string text = read_script_file(path);
     return guarded([&] { return in_->eval_text(text, path); });
 }
 

@@ -22,8 +22,15 @@
 //                                      (each entry: filename(), start().line, start().column)
 //   chai::exception::arithmetic_error  integer division by zero
 //   chai::exception::file_not_found_error  eval_file of a missing file
-//   chai::exception::uncaught_throw    a script throw() nothing caught (not a std::exception)
-//   anything a registered C++ function throws and the script does not catch, unchanged.
+//   chai::exception::uncaught_throw    a script throw() nothing caught (not a std::exception);
+//                                      type_name() and what() describe the thrown value
+//   chai::exception::bad_boxed_cast    eval<T> of another type; a method call on a script object
+//                                      that no method accepts ("No known conversion")
+//   anything a registered C++ function throws and the script does not catch, unchanged
+//   (scripts can catch std exceptions: runtime_error and subclasses, out_of_range, exception).
+//
+// An engine is used by one thread at a time; engines on different threads are independent.
+// Building one is cheap (the standard library is shared, read-only, by all engines).
 #pragma once
 #include <memory>
 #include <string>

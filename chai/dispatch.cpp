@@ -133,9 +133,12 @@ const FnList* Interp::functions(uint32_t name) const {
 }
 
 void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
+    // Lists are replaced, never changed in place: a dispatch running further up the C++ stack
+    // may still be reading the old one, which stays alive until the outermost evaluation ends.
     auto& slot = funcs[name];
-    if (!slot) slot = std::make_shared<FnList>();
-    else if (slot.use_count() > 1) slot = std::make_shared<FnList>(*slot);  // copy on write
+    auto list = slot ? std::make_shared<FnList>(*slot) : std::make_shared<FnList>();
+    if (slot && dispatch_depth > 0) retired_lists.push_back(std::move(slot));
+    slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
             if (!o->guarded && o->arity == f->arity && o->params == f->params) {
@@ -164,15 +167,15 @@ bool type_signature(Args a, uint64_t& sig) {
     return true;
 }
 
-struct Cand {
-    const Callable* fn;
-    int inexact;
-    bool conv;
-};
 }  // namespace
 
 BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched) {
     matched = false;
+    struct Active {
+        explicit Active(int& d) : depth(d) { ++depth; }
+        ~Active() { --depth; }
+        int& depth;
+    } active(dispatch_depth);
     uint64_t sig = 0;
     bool cacheable = site && type_signature(a, sig);
     if (cacheable && site->cache_list == &fns && site->cache_gen == fn_generation && site->cache_sig == sig) {
@@ -199,103 +202,7 @@ BoxRef Interp::try_dispatch(const FnList& fns, Args a, const BoxRef* self, const
             }
         }
     }
-    Cand cands[16];
-    std::vector<Cand> more;
-    size_t n = 0;
-    bool any_guarded = false;
-    for (const FuncRef& fr : fns) {
-        const Callable& f = *fr;
-        if (f.is_set()) {
-            Cand c{&f, 0, false};
-            if (n < 16) cands[n++] = c;
-            else more.push_back(c);
-            continue;
-        }
-        if (f.arity >= 0 && f.arity != static_cast<int>(a.size)) continue;
-        int inexact = 0;
-        bool conv = false, ok = true;
-        if (f.arity < 0) {
-            inexact = static_cast<int>(a.size);
-        } else {
-            for (size_t i = 0; i < a.size && ok; ++i) {
-                int m = i < f.params.size() ? match(f.params[i], *a[i]) : 2;
-                if (m < 0) ok = false;
-                else if (m == 1) conv = true, ++inexact;
-                else if (m == 2) ++inexact;
-            }
-        }
-        if (!ok) continue;
-        any_guarded |= f.guarded;
-        Cand c{&f, inexact, conv};
-        if (n < 16) cands[n++] = c;
-        else more.push_back(c);
-    }
-    auto all = [&](auto&& fn) {
-        for (size_t i = 0; i < n; ++i)
-            if (fn(cands[i])) return true;
-        for (const Cand& c : more)
-            if (fn(c)) return true;
-        return false;
-    };
-    BoxRef result;
-    bool conversion_failed = false;
-    // Exact-type candidates by number of untyped parameters, in set order.
-    int max_inexact = static_cast<int>(a.size);
-    for (int k = 0; k <= max_inexact && !matched; ++k) {
-        all([&](const Cand& c) {
-            if (c.conv || c.inexact != k) return false;
-            if (c.fn->is_set()) {
-                result = c.fn->call(*this, a, self);
-                matched = true;
-                return true;
-            }
-            if (c.fn->guarded && !c.fn->guard_ok(*this, a, self)) return false;
-            // Remember an unguarded choice that the argument types alone made.
-            if (cacheable && !any_guarded && !conversion_failed &&
-                (n + more.size() == 1 || dynamic_cast<const ScriptFn*>(c.fn))) {
-                site->cache_list = &fns;
-                site->cache_gen = fn_generation;
-                site->cache_sig = sig;
-                site->cache_fn = c.fn;
-            }
-            if (n + more.size() > 1 && !dynamic_cast<const ScriptFn*>(c.fn)) {
-                // A library function that cannot take these values lets the next candidate try.
-                try {
-                    result = c.fn->call(*this, a, self);
-                } catch (const ConversionFailed&) {
-                    conversion_failed = true;
-                    return false;
-                }
-            } else {
-                result = c.fn->call(*this, a, self);
-            }
-            matched = true;
-            return true;
-        });
-    }
-    if (matched) return result;
-    // Arithmetic fallback: exactly one candidate after casting numbers to its parameter types.
-    const Callable* pick = nullptr;
-    int count = 0;
-    all([&](const Cand& c) {
-        if (c.conv) {
-            pick = c.fn;
-            ++count;
-        }
-        return false;
-    });
-    if (count == 1) {
-        std::vector<BoxRef> conv(a.data, a.data + a.size);
-        for (size_t i = 0; i < a.size; ++i)
-            if (pick->params[i].kind == TypeKey::Num && conv[i]->is_num() && conv[i]->num().kind != pick->params[i].nk)
-                conv[i] = make_num(num_convert(conv[i]->num(), pick->params[i].nk));
-        Args ca{conv.data(), conv.size()};
-        if (pick->guarded && !pick->guard_ok(*this, ca, self)) return result;
-        matched = true;
-        return pick->call(*this, ca, self);
-    }
-    if (conversion_failed) throw ConversionFailed{};
-    return result;
+    return resolve(fns, a, self, site, matched, cacheable, sig);
 }
 
 BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self) {
@@ -306,13 +213,17 @@ BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::
     } catch (const exception::detail_numeric_error& e) {
         fail(site, e.reason);
     } catch (const ConversionFailed&) {
-        std::string params = "(";
-        for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
-        fail(site, "Error calling function '" + name + "'", params + ")",
-             fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
+        conversion_failed(fns, a, site, name);
     }
     if (!matched) dispatch_failed(fns, a, site, name, false);
     return r;
+}
+
+void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name) {
+    std::string params = "(";
+    for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
+    fail(site, "Error calling function '" + name + "'", params + ")",
+         fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
@@ -344,10 +255,16 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
 
 BoxRef Interp::call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self) {
     auto* f = std::get_if<FuncRef>(&fn->v);
-    if (!f) fail(site, "'" + (site ? node_text(*site) : std::string()) + "' does not evaluate to a function.");
+    if (!f) not_a_function(site);
     if ((*f)->is_set()) return (*f)->call(*this, a, self);
     FnList one{*f};
     return dispatch(one, a, site, (*f)->name, self);
+}
+
+void Interp::not_a_function(const Node* site) {
+    // The call's callee is what did not evaluate to a function.
+    const Node* callee = site && site->kind == NK::Call ? site->first : site;
+    fail(site, "'" + (callee ? node_text(*callee) : std::string()) + "' does not evaluate to a function.");
 }
 
 BoxRef Interp::call_named(uint32_t name, Args a, const Node* site) {
@@ -386,13 +303,27 @@ void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) c
         in.locals.emplace_back(id_this(), a[0]);
     }
     for (const auto& c : captures) in.locals.push_back(c);
-    for (size_t i = 0; i < names.size() && first + i < a.size; ++i) {
+    if (unusual_names) check_names(in);
+    for (size_t i = 0; i < names.size() && first + i < a.size; ++i) in.locals.emplace_back(names[i], a[first + i]);
+}
+
+void ScriptFn::check_names(Interp& in) const {
+    for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = 0; j < i; ++j)
             if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
         bool hides = names[i] == id_this();
         for (const auto& c : captures) hides |= c.first == names[i];
         if (hides) ++in.shadow_epoch;
-        in.locals.emplace_back(names[i], a[first + i]);
+    }
+}
+
+void ScriptFn::note_names() {
+    unusual_names = false;
+    for (size_t i = 0; i < names.size(); ++i) {
+        bool clash = names[i] == id_this();
+        for (size_t j = 0; j < i; ++j) clash |= names[j] == names[i];
+        for (const auto& c : captures) clash |= c.first == names[i];
+        unusual_names |= clash;
     }
 }
 

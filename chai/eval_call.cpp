@@ -19,7 +19,6 @@ struct ArgBuf {
     Args args() { return Args{data(), n}; }
 };
 
-void add_trace(Interp& in, exception::eval_error& e, const Node* n) { e.call_stack.push_back(in.trace(n)); }
 }  // namespace
 
 BoxRef Interp::eval_call(const Node* n) {
@@ -31,22 +30,24 @@ BoxRef Interp::eval_call(const Node* n) {
         if (callee->kind == NK::Id) {
             if (BoxRef* v = var_slot(callee)) {
                 BoxRef fn = *v;
-                if (fn->idx() != V_Func) fail(n, "'" + name_of(callee->name) + "' does not evaluate to a function.");
                 return call_value(fn, buf.args(), n);
             }
             const FnList* fl = functions(callee->name);
-            if (!fl) fail(callee, "Can not find object: " + name_of(callee->name));
-            return dispatch(*fl, buf.args(), n, name_of(callee->name));
+            if (!fl) return call_value(lookup(callee->name, callee), buf.args(), n);  // unknown name: reported
+            return dispatch(*fl, buf.args(), n, callee->text);
         }
         BoxRef fn = eval(callee);
-        if (fn->idx() != V_Func) fail(n, "'" + node_text(*callee) + "' does not evaluate to a function.");
         return call_value(fn, buf.args(), n);
     } catch (exception::eval_error& e) {
-        if (e.call_stack.empty() || e.call_stack.back().start().line != n->start.line ||
-            e.call_stack.back().start().column != n->start.column || e.call_stack.back().filename() != *n->file)
-            add_trace(*this, e, n);
+        add_call_trace(e, n);
         throw;
     }
+}
+
+void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
+    if (e.call_stack.empty() || e.call_stack.back().start().line != n->start.line ||
+        e.call_stack.back().start().column != n->start.column || e.call_stack.back().filename() != *n->file)
+        e.call_stack.push_back(trace(n));
 }
 
 BoxRef Interp::eval_dot(const Node* n) {
@@ -76,7 +77,7 @@ BoxRef Interp::eval_dot(const Node* n) {
             try {
                 r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
             } catch (const ConversionFailed&) {
-                r = dispatch(*fl, buf.args(), n, name);
+                conversion_failed(*fl, buf.args(), n, name);
             } catch (const exception::detail_numeric_error& e) {
                 fail(n, e.reason);
             }
@@ -115,7 +116,7 @@ BoxRef Interp::eval_dot(const Node* n) {
         if (!fl) fail(n, "'" + name + "' is not a function.");
         dispatch_failed(*fl, buf.args(), n, name, true);
     } catch (exception::eval_error& e) {
-        add_trace(*this, e, n);
+        e.call_stack.push_back(trace(n));
         throw;
     }
 }
@@ -137,6 +138,7 @@ BoxRef Interp::eval_lambda(const Node* n) {
         if (!v) fail(n, "Can not find object: " + name_of(c));
         f->captures.emplace_back(c, *v);
     }
+    f->note_names();
     if (!f->captures.empty()) {
         if (closures.size() > 64 && closures.size() % 64 == 0)  // forget closures already gone
             closures.erase(std::remove_if(closures.begin(), closures.end(), [](const auto& w) { return w.expired(); }),
@@ -174,6 +176,7 @@ BoxRef Interp::eval_def(const Node* n) {
         f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     }
     f->arity = static_cast<int>(f->params.size());
+    f->note_names();
     add_function(n->name, f, n);
     return no_value();
 }

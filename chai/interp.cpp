@@ -46,7 +46,10 @@ BoxRef Interp::run(const ProgramRef& prog) {
         bool outer;
         ~Restore() {
             in.current_program = saved;
-            if (outer) in.stack_base = nullptr;
+            if (outer) {
+                in.stack_base = nullptr;
+                in.retired_lists.clear();
+            }
         }
     } restore{*this, saved, outer};
     BoxRef r = eval(prog->root.get());
@@ -60,6 +63,14 @@ BoxRef Interp::run(const ProgramRef& prog) {
                           : "Unexpected `continue` statement outside of a loop");
     }
     return r ? r : make_undef();
+}
+
+std::string read_script_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw exception::file_not_found_error(path);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
 }
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {

@@ -100,7 +100,11 @@ public:
     BoxRef call_named(uint32_t name, Args a, const Node* site);
     // Selects and runs an overload; returns null when nothing matched (reports nothing).
     BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
+    BoxRef resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site,
+                   bool& matched, bool cacheable, uint64_t sig);
     BoxRef dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self = nullptr);
+    [[noreturn]] void not_a_function(const Node* site);
+    [[noreturn]] void conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name);
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
     int match(const TypeKey& t, const Box& b) const;
@@ -173,6 +177,8 @@ public:
     [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
                            const std::string& detail = {});
     exception::AST_Node_Trace trace(const Node* n) const;
+    // Adds a call site to an error passing through it (once per site).
+    void add_call_trace(exception::eval_error& e, const Node* n) const;
     void check_stack(const Node* site);
     void count_step(const Node* site) {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
@@ -190,6 +196,8 @@ public:
     BoxRef ret;
     uint64_t fn_seq = 1000000;
     uint32_t fn_generation = 1;  // changes whenever a function is added (invalidates call caches)
+    std::vector<std::shared_ptr<FnList>> retired_lists;
+    int dispatch_depth = 0;  // overload lists may be in use while this is positive
     uint64_t step_limit_ = 0, steps_ = 0;
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
@@ -267,12 +275,17 @@ struct ScriptFn : Callable {
     mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
     std::string annotation;
 
+    bool unusual_names = false;   // parameters repeat or hide `this`/captures (see note_names)
+
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
     std::string signature() const override;
+    // Finds parameter names needing care on each call; run once the names and captures are set.
+    void note_names();
 
 private:
     void bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) const;
+    void check_names(Interp& in) const;
 };
 
 // Library/host function implemented in C++.
@@ -295,6 +308,9 @@ struct BoundFn : Callable {
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool is_set() const override { return true; }
 };
+
+// Whole text of a script file; throws exception::file_not_found_error.
+std::string read_script_file(const std::string& path);
 
 TypeKey key_any();
 const TypeKey* builtin_type_key(const std::string& name);

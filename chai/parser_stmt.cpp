@@ -114,7 +114,6 @@ void Parser::statements(Node& into, bool in_block) {
 
 NodePtr Parser::statement(bool& was_block) {
     was_block = true;
-    File_Position at = cur().start;
     if (accept_kw("def")) return def(0, {});
     if (accept_kw("class")) return class_def();
     if (accept_kw("if")) return if_stmt();
@@ -131,7 +130,6 @@ NodePtr Parser::statement(bool& was_block) {
     }
     if (accept_kw("break")) return finish(make(NK::Break, cur().start));
     if (accept_kw("continue")) return finish(make(NK::Continue, cur().start));
-    (void)at;
     return equation();
 }
 

@@ -45,13 +45,7 @@ std::string pair_text(Interp& in, const PairV& p) {
 
 [[noreturn]] void not_convertible() { throw ConversionFailed{}; }
 
-BoxRef read_file_and_run(Interp& in, const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw exception::file_not_found_error(path);
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    return in.eval_text(ss.str(), path);
-}
+BoxRef read_file_and_run(Interp& in, const std::string& path) { return in.eval_text(read_script_file(path), path); }
 
 // Errors of code run by a script's own eval() become values that script can catch.
 template <class F> BoxRef errors_catchable(F run) {
@@ -348,8 +342,6 @@ void add_core_lib(LibBuilder& b) {
         f->name = std::get<FuncRef>(a[0]->v)->name;
         f->target = a[0];
         f->arity = -1;
-        static const uint32_t placeholder = intern("_");
-        (void)placeholder;
         for (size_t i = 1; i < a.size; ++i) {
             auto* t = std::get_if<TypeInfoV>(&a[i]->v);
             f->fixed.push_back(t && t->name == "_" ? BoxRef() : a[i]);

@@ -57,13 +57,12 @@ void add_functional_lib(LibBuilder& b) {
         for (size_t i = 2; i < items->size(); ++i) acc = call2(in, a[1], (*items)[i], acc);
         return acc;
     });
-    b.add_untyped("sum", 1, [](Interp& in, Args a) {
+    b.add_untyped("sum", 1, [](Interp&, Args a) {
         BoxRef acc = num_box(0.0);
         for (const BoxRef& e : items_of(a[0])) {
             if (!e->is_num()) throw ConversionFailed{};
             acc = make_num(num_binary(NumOp::Add, e->num(), acc->num()));
         }
-        (void)in;
         return acc;
     });
     b.add_untyped("product", 1, [](Interp&, Args a) {
@@ -151,6 +150,25 @@ void add_functional_lib(LibBuilder& b) {
         return vec_box(std::move(out));
     });
     b.add_untyped("collate", 2, [](Interp&, Args a) { return vec_box(Vector{clone_box(a[0]), clone_box(a[1])}); });
+
+    // back_inserter(c): a function appending its argument to c; the three-argument forms of the
+    // helpers hand each result element to such a function instead of building a container.
+    b.add_untyped("back_inserter", 1, [](Interp&, Args a) {
+        BoxRef target = a[0];
+        return func_box(make_native("back_inserter", {key_any()}, [target](Interp& in, Args x) {
+            static const uint32_t push = intern("push_back");
+            BoxRef args[2] = {target, x[0]};
+            return in.call_named(push, Args{args, 2}, nullptr);
+        }));
+    });
+    for (const char* name : {"map", "filter", "take", "drop", "take_while", "drop_while"}) {
+        uint32_t id = intern(name);
+        b.add_untyped(name, 3, [id](Interp& in, Args a) {
+            BoxRef result = in.call_named(id, Args{a.data, 2}, nullptr);
+            for (const BoxRef& e : items_of(result)) call1(in, a[2], e);
+            return undef();
+        });
+    }
 }
 
 }  // namespace chai

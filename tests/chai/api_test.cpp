@@ -6,6 +6,8 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <iostream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -363,4 +365,60 @@ TEST(chai_api, EnginesRunConcurrently) {
     // i % 3 sums to 1999 over the loop; each call adds the seed; the vector adds 2.
     EXPECT_EQ(1999 + 1 * 2000 + 2, a);
     EXPECT_EQ(1999 + 2 * 2000 + 2, b);
+}
+
+TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
+    chai::ChaiScript e;
+    try {
+        e.eval("def f(int x) { x }\ndef f(string s, y) : y > 1 { s }\nf(1.5, 2, 3)", "d.chai");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Error with function dispatch with function 'f'\" With parameters: (const double, "
+                     "const int, const int) ",
+                     err.what());
+        const std::string pp = err.pretty_print();
+        EXPECT_NE(std::string::npos, pp.find("2 overloads available:")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("(int)")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("(string, Object) : (y > 1)")) << pp;
+        ASSERT_FALSE(err.call_stack.empty());
+        EXPECT_EQ(3, err.call_stack[0].start().line);
+        EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
+    }
+    try {
+        e.eval("\"a\".size(1)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_STREQ("Error: \"Error with function dispatch for function 'size'\" With parameters: (const string)."
+                     "(const int) ",
+                     err.what());
+    }
+}
+
+TEST(chai_api, PrintWritesTextFormsToStdout) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cout.rdbuf(captured.rdbuf());
+    chai::ChaiScript e;
+    try {
+        e.eval("print(3.0); print(1e-5); print([1, \"a\", 'c', true]); print([\"k\": Pair(1, 2.5)]); "
+               "puts(\"no newline\"); print(\"\"); class P { def P() { } def to_string() { \"<P>\" } }; print(P())");
+    } catch (...) {
+        std::cout.rdbuf(old);
+        throw;
+    }
+    std::cout.rdbuf(old);
+    EXPECT_EQ("3\n1e-05\n[1, a, c, true]\n[<k, <1, 2.5>>]\nno newline\n<P>\n", captured.str());
+}
+
+TEST(chai_api, ScriptsLoadOtherFiles) {
+    const std::string path = ::testing::TempDir() + "chai_api_used.chai";
+    {
+        std::ofstream f(path);
+        f << "global loads = (is_var_undef(loads) ? 0 : loads) + 1\n";
+    }
+    chai::ChaiScript e;
+    e.eval("global loads; use(\"" + path + "\"); use(\"" + path + "\"); eval_file(\"" + path + "\")");
+    EXPECT_EQ(2, e.eval<int>("loads"));
+    EXPECT_EQ("File Not Found: nowhere.chai",
+              e.eval<std::string>("var m = \"\"; try { eval_file(\"nowhere.chai\") } catch (runtime_error x) { m = x.what() }; m"));
+    std::remove(path.c_str());
 }
