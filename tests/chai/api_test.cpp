@@ -1,6 +1,8 @@
 // Embedding API: bindings, conversions, errors crossing between C++ and scripts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -410,7 +412,9 @@ TEST(chai_api, PrintWritesTextFormsToStdout) {
 }
 
 TEST(chai_api, ScriptsLoadOtherFiles) {
-    const std::string path = ::testing::TempDir() + "chai_api_used.chai";
+    std::string path = ::testing::TempDir() + "chai_api_used.chai";
+    // Windows temporary paths have backslashes, which a script string would read as escapes.
+    std::replace(path.begin(), path.end(), '\\', '/');
     {
         std::ofstream f(path);
         f << "global loads = (is_var_undef(loads) ? 0 : loads) + 1\n";
