@@ -34,7 +34,7 @@ Interp::~Interp() {
         if (auto f = weak.lock()) f->captures.clear();
 }
 
-BoxRef Interp::run(const ProgramRef& prog) {
+BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
     char probe = 0;
     bool outer = stack_base == nullptr;
     if (outer) stack_base = &probe;
@@ -52,7 +52,7 @@ BoxRef Interp::run(const ProgramRef& prog) {
             }
         }
     } restore{*this, saved, outer};
-    BoxRef r = eval(prog->root.get());
+    BoxRef r = eval(node ? node : prog->root.get());
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;
         r = std::move(ret);

@@ -85,8 +85,8 @@ public:
     Interp(const Interp&) = delete;
     Interp& operator=(const Interp&) = delete;
 
-    // Runs a parsed program at top level; returns its value.
-    BoxRef run(const ProgramRef& prog);
+    // Runs a parsed program (or one node of it) in the current scope; returns its value.
+    BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
     BoxRef eval_text(const std::string& text, const std::string& filename);
     BoxRef eval(const Node* n);
     // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.

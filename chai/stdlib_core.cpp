@@ -47,15 +47,6 @@ std::string pair_text(Interp& in, const PairV& p) {
 
 BoxRef read_file_and_run(Interp& in, const std::string& path) { return in.eval_text(read_script_file(path), path); }
 
-// Errors of code run by a script's own eval() become values that script can catch.
-template <class F> BoxRef errors_catchable(F run) {
-    try {
-        return run();
-    } catch (const exception::eval_error& e) {
-        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-    }
-}
-
 }  // namespace
 
 std::string value_text(Interp& in, const BoxRef& b) {
