@@ -26,6 +26,7 @@ void add_container_lib(LibBuilder& b);
 void add_functional_lib(LibBuilder& b);
 void add_reflect_lib(LibBuilder& b);
 void add_ast_lib(LibBuilder& b);
+void add_async_lib(LibBuilder& b);
 
 // Shared helpers.
 std::string value_text(Interp& in, const BoxRef& b);  // to_string of built-in values
