@@ -55,6 +55,18 @@ BoxRef parse_text(const std::string& text, const std::string& file) {
     });
 }
 
+// A call-stack entry as a childless node.
+BoxRef trace_node(const exception::AST_Node_Trace& t) {
+    auto prog = std::make_shared<Program>();
+    prog->root = std::make_unique<Node>();
+    Node& n = *prog->root;
+    n.file = std::make_shared<const std::string>(t.filename());
+    n.start = t.start();
+    n.end = t.end();
+    n.text = t.text();
+    return lib_box(AstValue{prog, prog->root.get()});
+}
+
 }  // namespace
 
 void add_ast_lib(LibBuilder& b) {
@@ -89,6 +101,13 @@ void add_ast_lib(LibBuilder& b) {
         for (const auto& k : v.node->kids)
             if (k) kids.push_back(lib_box(AstValue{v.prog, k.get()}));
         return make_box(Value(std::move(kids)));
+    });
+    b.add("call_stack", {K("eval_error")}, [](Interp&, Args a) {
+        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+        Vector stack;
+        if (e.eval)
+            for (const auto& t : e.eval->call_stack) stack.push_back(trace_node(t));
+        return make_box(Value(std::move(stack)));
     });
     b.add("line", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).line); });
     b.add("column", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).column); });

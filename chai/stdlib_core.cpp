@@ -268,6 +268,7 @@ void add_core_lib(LibBuilder& b) {
         return undef();
     });
     b.add("compiler_name", {}, [](Interp&, Args) { return make_str("chai"); });
+    b.add("compiler_id", {}, [](Interp&, Args) { return make_str("chai"); });
     b.add("compiler_version", {}, [](Interp&, Args) { return make_str("1"); });
     b.add("debug_build", {}, [](Interp&, Args) {
 #ifdef NDEBUG
@@ -293,8 +294,14 @@ void add_core_lib(LibBuilder& b) {
         if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what);
         throw ConversionFailed{};
     });
-    b.add("reason", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).reason); });
-    b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).what + "\n"); });
+    b.add("reason", {K("eval_error")}, [](Interp&, Args a) {
+        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+        return make_str(e.eval ? e.eval->reason : std::string());
+    });
+    b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) {
+        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+        return make_str(e.eval ? e.eval->pretty_print() : e.what + "\n");
+    });
 
     // ---- script objects ----
     b.add("Dynamic_Object", {}, [](Interp& in, Args) { return in.new_object("Dynamic_Object"); });
