@@ -38,6 +38,7 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
     char probe = 0;
     bool outer = stack_base == nullptr;
     if (outer) stack_base = &probe;
+    else check_stack(nullptr);  // eval() nested in eval() recurses without any script call
     ProgramRef saved = current_program;
     current_program = prog;
     struct Restore {

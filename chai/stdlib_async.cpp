@@ -14,12 +14,25 @@ namespace {
 
 struct FutureValue {
     std::shared_ptr<std::future<BoxRef>> f;
+    std::shared_ptr<bool> running = std::make_shared<bool>(false);
 };
 
-std::future<BoxRef>& usable(const BoxRef& b) {
-    std::future<BoxRef>& f = *lib_obj<FutureValue>(b).f;
-    if (!f.valid()) throw std::future_error(std::future_errc::no_state);
-    return f;
+// Marks a future whose function is being run, for as long as it runs.
+struct Running {
+    explicit Running(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Running() { flag_ = false; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// The future, ready to be waited for; a function waiting for its own result would never end.
+std::future<BoxRef>& usable(const FutureValue& v) {
+    if (*v.running) throw std::runtime_error("A future cannot wait for its own result");
+    if (!v.f->valid()) throw std::future_error(std::future_errc::no_state);
+    return *v.f;
 }
 
 }  // namespace
@@ -35,9 +48,17 @@ void add_async_lib(LibBuilder& b) {
         }));
         return lib_box(FutureValue{std::move(f)});
     });
-    b.add("get", {future}, [](Interp&, Args a) { return usable(a[0]).get(); });
+    b.add("get", {future}, [](Interp&, Args a) {
+        const FutureValue& v = lib_obj<FutureValue>(a[0]);
+        std::future<BoxRef>& f = usable(v);
+        Running running(*v.running);
+        return f.get();
+    });
     b.add("wait", {future}, [](Interp&, Args a) {
-        usable(a[0]).wait();
+        const FutureValue& v = lib_obj<FutureValue>(a[0]);
+        std::future<BoxRef>& f = usable(v);
+        Running running(*v.running);
+        f.wait();
         return undef();
     });
     b.add("valid", {future}, [](Interp&, Args a) { return make_bool(lib_obj<FutureValue>(a[0]).f->valid()); });
