@@ -31,6 +31,8 @@
 //   (scripts can catch std exceptions: runtime_error and subclasses, out_of_range, exception).
 //
 // An engine is used by one thread at a time; engines on different threads are independent.
+// Scripts' async(f) futures keep that rule: f runs deferred, in the same engine, on the thread
+// that first calls get() or wait().
 // Building one is cheap (the standard library is shared, read-only, by all engines).
 #pragma once
 #include <memory>
