@@ -55,6 +55,68 @@ BoxRef parse_text(const std::string& text, const std::string& file) {
     });
 }
 
+// A deep copy of a subtree, with fresh evaluation caches.
+NodePtr copy_tree(const Node& n) {
+    auto c = std::make_unique<Node>();
+    c->kind = n.kind;
+    c->op = n.op;
+    c->flag = n.flag;
+    c->name = n.name;
+    c->name2 = n.name2;
+    c->value = n.value;
+    c->height = n.height;
+    c->start = n.start;
+    c->end = n.end;
+    c->file = n.file;
+    c->text = n.text;
+    c->params = n.params;
+    c->captures = n.captures;
+    for (const auto& k : n.kids) c->kids.push_back(k ? copy_tree(*k) : nullptr);
+    if (!n.kids.empty() && n.first == n.kids[0].get()) c->first = c->kids[0].get();
+    if (n.kids.size() > 1 && n.second == n.kids[1].get()) c->second = c->kids[1].get();
+    return c;
+}
+
+// The nodes from `from` down to `target`, both included; empty when target is not below.
+bool path_to(Node* from, const Node* target, std::vector<Node*>& path) {
+    path.push_back(from);
+    if (from == target) return true;
+    for (auto& k : from->kids)
+        if (k && path_to(k.get(), target, path)) return true;
+    path.pop_back();
+    return false;
+}
+
+int height_of(const Node& n) {
+    int h = 0;
+    for (const auto& k : n.kids)
+        if (k) h = std::max(h, k->height);
+    return h + 1;
+}
+
+// Replaces one child of a node by a copy of another tree. Only a node of the same kind may take
+// the place of a child, so the evaluator always meets the shapes the parser makes; the tree's
+// height stays within the parser's limit, so walking it stays within the stack.
+void replace_child(const AstValue& parent, const AstValue& old_child, const AstValue& new_child) {
+    Node& p = const_cast<Node&>(*parent.node);  // programs are built mutable, shared as const
+    size_t i = 0;
+    while (i < p.kids.size() && p.kids[i].get() != old_child.node) ++i;
+    if (i == p.kids.size()) throw std::runtime_error("replace_child: not a child of this node");
+    if (new_child.node->kind != old_child.node->kind)
+        throw std::runtime_error("replace_child: a child can only be replaced by a node of the same kind");
+    std::vector<Node*> path;
+    if (!path_to(parent.prog->root.get(), &p, path)) throw std::runtime_error("replace_child: node not in its tree");
+    int grown = new_child.node->height + static_cast<int>(path.size());
+    if (grown > kMaxHeight) throw std::runtime_error("replace_child: tree would nest too deep");
+
+    NodePtr fresh = copy_tree(*new_child.node);
+    if (p.first == old_child.node) p.first = fresh.get();
+    if (p.second == old_child.node) p.second = fresh.get();
+    parent.prog->retired.push_back(std::move(p.kids[i]));
+    p.kids[i] = std::move(fresh);
+    for (size_t k = path.size(); k-- > 0;) path[k]->height = height_of(*path[k]);
+}
+
 // A call-stack entry as a childless node.
 BoxRef trace_node(const exception::AST_Node_Trace& t) {
     auto prog = std::make_shared<Program>();
@@ -108,6 +170,10 @@ void add_ast_lib(LibBuilder& b) {
         if (e.eval)
             for (const auto& t : e.eval->call_stack) stack.push_back(trace_node(t));
         return make_box(Value(std::move(stack)));
+    });
+    b.add("replace_child", {node, node, node}, [](Interp&, Args a) {
+        replace_child(ast(a[0]), ast(a[1]), ast(a[2]));
+        return undef();
     });
     b.add("line", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).line); });
     b.add("column", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).column); });
