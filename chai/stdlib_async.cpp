@@ -12,9 +12,10 @@ namespace chai {
 
 namespace {
 
+// Copies of a future value share this one object (library types are never cloned).
 struct FutureValue {
-    std::shared_ptr<std::future<BoxRef>> f;
-    std::shared_ptr<bool> running = std::make_shared<bool>(false);
+    std::future<BoxRef> f;
+    bool running = false;
 };
 
 // Marks a future whose function is being run, for as long as it runs.
@@ -29,10 +30,10 @@ private:
 };
 
 // The future, ready to be waited for; a function waiting for its own result would never end.
-std::future<BoxRef>& usable(const FutureValue& v) {
-    if (*v.running) throw std::runtime_error("A future cannot wait for its own result");
-    if (!v.f->valid()) throw std::future_error(std::future_errc::no_state);
-    return *v.f;
+std::future<BoxRef>& usable(FutureValue& v) {
+    if (v.running) throw std::runtime_error("A future cannot wait for its own result");
+    if (!v.f.valid()) throw std::future_error(std::future_errc::no_state);
+    return v.f;
 }
 
 }  // namespace
@@ -43,25 +44,24 @@ void add_async_lib(LibBuilder& b) {
     b.add("async", {K("Function")}, [](Interp& in, Args a) {
         BoxRef fn = a[0];
         Interp* engine = &in;
-        auto f = std::make_shared<std::future<BoxRef>>(std::async(std::launch::deferred, [engine, fn] {
+        return lib_box(FutureValue{std::async(std::launch::deferred, [engine, fn] {
             return engine->call_value(fn, Args{}, nullptr);
-        }));
-        return lib_box(FutureValue{std::move(f)});
+        })});
     });
     b.add("get", {future}, [](Interp&, Args a) {
-        const FutureValue& v = lib_obj<FutureValue>(a[0]);
+        FutureValue& v = lib_obj<FutureValue>(a[0]);
         std::future<BoxRef>& f = usable(v);
-        Running running(*v.running);
+        Running running(v.running);
         return f.get();
     });
     b.add("wait", {future}, [](Interp&, Args a) {
-        const FutureValue& v = lib_obj<FutureValue>(a[0]);
+        FutureValue& v = lib_obj<FutureValue>(a[0]);
         std::future<BoxRef>& f = usable(v);
-        Running running(*v.running);
+        Running running(v.running);
         f.wait();
         return undef();
     });
-    b.add("valid", {future}, [](Interp&, Args a) { return make_bool(lib_obj<FutureValue>(a[0]).f->valid()); });
+    b.add("valid", {future}, [](Interp&, Args a) { return make_bool(lib_obj<FutureValue>(a[0]).f.valid()); });
 }
 
 }  // namespace chai
