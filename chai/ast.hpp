@@ -61,6 +61,8 @@ using NodePtr = std::unique_ptr<Node>;
 struct Program {
     NodePtr root;
     std::string source;
+    // Subtrees taken out by replace_child: functions or a running evaluation may still use them.
+    mutable std::vector<NodePtr> retired;
 };
 using ProgramRef = std::shared_ptr<const Program>;
 

@@ -60,12 +60,10 @@ template <class D> D* host_ptr(Interp& in, const BoxRef& b, std::shared_ptr<void
             keep = h->ptr;
             return static_cast<D*>(it->second(h->ptr.get()));
         }
-    } else if (auto* v = std::get_if<Vector>(&b->v)) {
-        auto it = in.reg.vector_conv.find(std::type_index(typeid(D)));
-        if (it != in.reg.vector_conv.end()) {
-            keep = it->second(*v);
-            return static_cast<D*>(keep.get());
-        }
+    }
+    if (const HostConversion* c = in.reg.conversion_to(typeid(D), *b)) {
+        keep = c->convert(in, b);
+        return static_cast<D*>(keep.get());
     }
     throw ConversionFailed{};
 }

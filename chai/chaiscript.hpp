@@ -9,6 +9,7 @@
 //   engine.add(chai::constructor<Lamp()>(), "Lamp");  // Lamp() in scripts, held by shared_ptr
 //   engine.add(chai::base_class<Device, Lamp>());  // Device members callable on Lamp objects
 //   engine.add(chai::vector_conversion<std::vector<int>>());  // script Vector of ints -> vector<int>
+//   engine.add(chai::map_conversion<std::map<std::string, int>>());  // and Maps (conversions.hpp)
 //   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
 //   engine.eval("print(1)");  engine.eval_file("run.chai");
 //
@@ -30,6 +31,8 @@
 //   (scripts can catch std exceptions: runtime_error and subclasses, out_of_range, exception).
 //
 // An engine is used by one thread at a time; engines on different threads are independent.
+// Scripts' async(f) futures keep that rule: f runs deferred, in the same engine, on the thread
+// that first calls get() or wait().
 // Building one is cheap (the standard library is shared, read-only, by all engines).
 #pragma once
 #include <memory>
@@ -37,6 +40,7 @@
 #include <vector>
 
 #include "chai/binding.hpp"
+#include "chai/conversions.hpp"
 #include "chai/errors.hpp"
 
 namespace chai {
@@ -51,11 +55,6 @@ struct Proxy_Function {
 struct Type_Registration {
     const std::type_info* type;
     std::shared_ptr<void> (*copy)(const void*);
-};
-
-// A conversion between script values and C++ types (base classes, vectors).
-struct Type_Conversion {
-    std::function<void(HostRegistry&)> install;
 };
 
 // ---- fun ----
@@ -126,34 +125,6 @@ template <class Base, class Derived> Type_Conversion base_class() {
     return {[](HostRegistry& r) {
         r.bases[{std::type_index(typeid(Derived)), std::type_index(typeid(Base))}] = [](void* p) -> void* {
             return static_cast<Base*>(static_cast<Derived*>(p));
-        };
-    }};
-}
-
-template <class V> Type_Conversion vector_conversion() {
-    return {[](HostRegistry& r) {
-        r.vector_conv[std::type_index(typeid(V))] = [](const Vector& v) -> std::shared_ptr<void> {
-            using E = typename V::value_type;
-            auto out = std::make_shared<V>();
-            for (const BoxRef& b : v) {
-                if constexpr (std::is_arithmetic_v<E> && !std::is_same_v<E, bool>) {
-                    if (!b->is_num() || b->num().kind != kind_for<E>()) throw ConversionFailed{};
-                    out->push_back(b->num().as<E>());
-                } else if constexpr (std::is_same_v<E, bool>) {
-                    auto* x = std::get_if<bool>(&b->v);
-                    if (!x) throw ConversionFailed{};
-                    out->push_back(*x);
-                } else if constexpr (std::is_same_v<E, std::string>) {
-                    auto* x = std::get_if<std::string>(&b->v);
-                    if (!x) throw ConversionFailed{};
-                    out->push_back(*x);
-                } else {
-                    auto* h = std::get_if<HostObj>(&b->v);
-                    if (!h || *h->type != typeid(E)) throw ConversionFailed{};
-                    out->push_back(*static_cast<E*>(h->ptr.get()));
-                }
-            }
-            return out;
         };
     }};
 }

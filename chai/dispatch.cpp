@@ -93,7 +93,7 @@ TypeKey Interp::resolve_type(const std::string& name) const {
     return t;
 }
 
-// 0: exact, 1: needs an arithmetic conversion, 2: accepted but not exact (untyped), -1: no.
+// 0: exact, 1: needs an arithmetic or registered conversion, 2: accepted but not exact (untyped), -1: no.
 int Interp::match(const TypeKey& t, const Box& b) const {
     switch (t.kind) {
     case TypeKey::Any: return 2;
@@ -119,10 +119,10 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     case TypeKey::Host:
         if (auto* h = std::get_if<HostObj>(&b.v)) {
             if (*h->type == *t.host) return 0;
-            return reg.bases.count({std::type_index(*h->type), std::type_index(*t.host)}) ? 0 : -1;
+            if (reg.bases.count({std::type_index(*h->type), std::type_index(*t.host)})) return 0;
         }
-        if (b.idx() == V_Vector && reg.vector_conv.count(std::type_index(*t.host))) return 0;
-        return -1;
+        // Converted arguments rank with numeric casts: an exact overload wins.
+        return reg.conversion_to(*t.host, b) ? 1 : -1;
     }
     return -1;
 }

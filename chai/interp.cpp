@@ -34,10 +34,11 @@ Interp::~Interp() {
         if (auto f = weak.lock()) f->captures.clear();
 }
 
-BoxRef Interp::run(const ProgramRef& prog) {
+BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
     char probe = 0;
     bool outer = stack_base == nullptr;
     if (outer) stack_base = &probe;
+    else check_stack(nullptr);  // eval() nested in eval() recurses without any script call
     ProgramRef saved = current_program;
     current_program = prog;
     struct Restore {
@@ -52,7 +53,7 @@ BoxRef Interp::run(const ProgramRef& prog) {
             }
         }
     } restore{*this, saved, outer};
-    BoxRef r = eval(prog->root.get());
+    BoxRef r = eval(node ? node : prog->root.get());
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;
         r = std::move(ret);

@@ -69,11 +69,24 @@ struct ClassInfo {
     std::vector<uint32_t> attrs;
 };
 
+// Turns a script value into a C++ object of one type (containers, user conversions).
+struct HostConversion {
+    bool (*accepts)(const Box&);  // cheap shape test, used by dispatch
+    std::function<std::shared_ptr<void>(Interp&, const BoxRef&)> convert;  // may throw ConversionFailed
+};
+
 // Registry shared by the engine and the binding templates.
 struct HostRegistry {
     std::map<std::string, TypeKey> type_names;  // user_type names
-    // Vector -> host container conversions (vector_conversion).
-    std::unordered_map<std::type_index, std::function<std::shared_ptr<void>(const Vector&)>> vector_conv;
+    // Conversions into host types, keyed by the target type.
+    std::unordered_multimap<std::type_index, HostConversion> conversions;
+    const HostConversion* conversion_to(const std::type_info& to, const Box& b) const {
+        if (conversions.empty()) return nullptr;
+        auto [it, end] = conversions.equal_range(std::type_index(to));
+        for (; it != end; ++it)
+            if (it->second.accepts(b)) return &it->second;
+        return nullptr;
+    }
     // (derived, base) -> pointer adjustment
     std::map<std::pair<std::type_index, std::type_index>, void* (*)(void*)> bases;
 };
@@ -85,8 +98,8 @@ public:
     Interp(const Interp&) = delete;
     Interp& operator=(const Interp&) = delete;
 
-    // Runs a parsed program at top level; returns its value.
-    BoxRef run(const ProgramRef& prog);
+    // Runs a parsed program (or one node of it) in the current scope; returns its value.
+    BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
     BoxRef eval_text(const std::string& text, const std::string& filename);
     BoxRef eval(const Node* n);
     // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.

@@ -25,11 +25,36 @@ void add_string_lib(LibBuilder& b);
 void add_container_lib(LibBuilder& b);
 void add_functional_lib(LibBuilder& b);
 void add_reflect_lib(LibBuilder& b);
+void add_ast_lib(LibBuilder& b);
+void add_async_lib(LibBuilder& b);
 
 // Shared helpers.
 std::string value_text(Interp& in, const BoxRef& b);  // to_string of built-in values
 TypeKey K(const char* name);                          // parameter type by name ("" = untyped)
 BoxRef undef();
 bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b);
+
+// Errors of code run by a script's own eval() become values that script can catch.
+template <class F> BoxRef errors_catchable(F run) {
+    try {
+        return run();
+    } catch (const exception::eval_error& e) {
+        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), std::make_shared<exception::eval_error>(e)}))};
+    }
+}
+
+// Library value types carried as host objects, named for type_name() and messages.
+template <class T> TypeKey lib_type(const char* name) {
+    register_host_type(typeid(T), name, nullptr);
+    TypeKey k;
+    k.kind = TypeKey::Host;
+    k.host = &typeid(T);
+    k.name = name;
+    return k;
+}
+template <class T> BoxRef lib_box(T v) {
+    return make_box(Value(HostObj{&typeid(T), std::make_shared<T>(std::move(v))}));
+}
+template <class T> T& lib_obj(const BoxRef& b) { return *static_cast<T*>(std::get<HostObj>(b->v).ptr.get()); }
 
 }  // namespace chai

@@ -47,15 +47,6 @@ std::string pair_text(Interp& in, const PairV& p) {
 
 BoxRef read_file_and_run(Interp& in, const std::string& path) { return in.eval_text(read_script_file(path), path); }
 
-// Errors of code run by a script's own eval() become values that script can catch.
-template <class F> BoxRef errors_catchable(F run) {
-    try {
-        return run();
-    } catch (const exception::eval_error& e) {
-        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), e.reason}))};
-    }
-}
-
 }  // namespace
 
 std::string value_text(Interp& in, const BoxRef& b) {
@@ -277,6 +268,7 @@ void add_core_lib(LibBuilder& b) {
         return undef();
     });
     b.add("compiler_name", {}, [](Interp&, Args) { return make_str("chai"); });
+    b.add("compiler_id", {}, [](Interp&, Args) { return make_str("chai"); });
     b.add("compiler_version", {}, [](Interp&, Args) { return make_str("1"); });
     b.add("debug_build", {}, [](Interp&, Args) {
 #ifdef NDEBUG
@@ -302,8 +294,14 @@ void add_core_lib(LibBuilder& b) {
         if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what);
         throw ConversionFailed{};
     });
-    b.add("reason", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).reason); });
-    b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) { return make_str(std::get<ErrorV>(a[0]->v).what + "\n"); });
+    b.add("reason", {K("eval_error")}, [](Interp&, Args a) {
+        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+        return make_str(e.eval ? e.eval->reason : std::string());
+    });
+    b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) {
+        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+        return make_str(e.eval ? e.eval->pretty_print() : e.what + "\n");
+    });
 
     // ---- script objects ----
     b.add("Dynamic_Object", {}, [](Interp& in, Args) { return in.new_object("Dynamic_Object"); });

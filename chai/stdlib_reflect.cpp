@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include <iostream>
+
 #include "chai/stdlib.hpp"
+#include "chai/var_attrs.hpp"
 
 namespace chai {
 
@@ -212,9 +215,91 @@ private:
     size_t p_ = 0;
 };
 
+// a < b where an operator accepts the pair, else an order of the type names.
+bool ordered_before(Interp& in, const BoxRef& a, const BoxRef& b) {
+    BoxRef pair[2] = {a, b};
+    if (const FnList* fl = in.functions(intern("<"))) {
+        bool matched = false;
+        BoxRef r = in.try_dispatch(*fl, Args{pair, 2}, nullptr, nullptr, matched);
+        if (matched && r && r->idx() == V_Bool) return std::get<bool>(r->v);
+    }
+    return type_name_of(*a) < type_name_of(*b);
+}
+
+void dump_system(Interp& in) {
+    std::map<std::string, const char*> types;
+    for (const auto& [n, k] : in.reg.type_names) types[n] = "host";
+    for (const auto& [id, c] : in.classes) types[name_of(id)] = "class";
+    std::cout << "Registered Types: \n";
+    for (const auto& [n, what] : types) std::cout << "  " << n << " (" << what << ")\n";
+    std::map<std::string, std::vector<std::string>> sigs;
+    for (const auto& [id, list] : in.funcs)
+        for (const FuncRef& f : *list) sigs[name_of(id)].push_back(f->signature());
+    std::cout << "\nFunctions: \n";
+    for (const auto& [n, list] : sigs)
+        for (const std::string& sig : list) std::cout << "  " << n << sig << "\n";
+    std::cout << std::flush;
+}
+
+const std::string& name_arg(const BoxRef& b) { return std::get<std::string>(b->v); }
+
+// add_global(value, name): a name may be taken only once.
+BoxRef add_new_global(Interp& in, Args a) {
+    BoxRef& slot = in.globals[intern(name_arg(a[1]))];
+    if (slot) throw exception::name_conflict_error(name_arg(a[1]));
+    slot = a[0];
+    return undef();
+}
+
+// A variable shares the caller's box; constants (literals) become a writable copy.
+BoxRef global_box(const BoxRef& v) { return v->is_const ? clone_box(v) : v; }
+
 }  // namespace
 
 void add_reflect_lib(LibBuilder& b) {
+    // ---- attributes of any value ----
+    b.add("get_var_attr", {K(""), K("string")}, [](Interp&, Args a) { return var_attr(*a[0], name_arg(a[1])); });
+    b.add("copy_var_attrs", {K(""), K("")}, [](Interp&, Args a) {
+        copy_var_attrs(*a[0], *a[1], false);
+        return a[0];
+    });
+    b.add("clone_var_attrs", {K(""), K("")}, [](Interp&, Args a) {
+        copy_var_attrs(*a[0], *a[1], true);
+        return a[0];
+    });
+    b.add("reset_var_return_value", {K("")}, [](Interp&, Args a) {
+        a[0]->is_temp = false;
+        return undef();
+    });
+    b.add_untyped("lt", 2, [](Interp& in, Args a) { return make_bool(ordered_before(in, a[0], a[1])); });
+    b.add_untyped("gt", 2, [](Interp& in, Args a) { return make_bool(ordered_before(in, a[1], a[0])); });
+    b.add("dump_system", {}, [](Interp& in, Args) {
+        dump_system(in);
+        return undef();
+    });
+
+    // ---- globals set from scripts ----
+    b.add("add_global", {K(""), K("string")}, [](Interp& in, Args a) {
+        BoxRef v[2] = {global_box(a[0]), a[1]};
+        return add_new_global(in, Args{v, 2});
+    });
+    b.add("add_global_const", {K(""), K("string")}, [](Interp& in, Args a) {
+        if (!a[0]->is_const) throw exception::global_non_const(name_arg(a[1]));
+        return add_new_global(in, a);
+    });
+    b.add("set_global", {K(""), K("string")}, [](Interp& in, Args a) {
+        BoxRef& slot = in.globals[intern(name_arg(a[1]))];
+        if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name_arg(a[1]));
+        slot = global_box(a[0]);
+        return undef();
+    });
+    // Native modules would let a script run arbitrary host code.
+    auto no_modules = [](Interp&, Args a) -> BoxRef {
+        throw std::runtime_error("Unable to load module: " + name_arg(a[0]) + " (loadable modules are not supported)");
+    };
+    b.add("load_module", {K("string")}, no_modules);
+    b.add("load_module", {K("string"), K("string")}, no_modules);
+
     b.add("get_param_types", {K("Function")}, [](Interp&, Args a) {
         Vector v;
         for (const TypeKey& k : fn(a[0])->params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));

@@ -7,6 +7,7 @@
 #include "chai/ast.hpp"
 #include "chai/interp.hpp"
 #include "chai/value.hpp"
+#include "chai/var_attrs.hpp"
 
 namespace chai {
 
@@ -42,7 +43,7 @@ void Box::operator delete(void* p) noexcept {
 }
 
 void destroy_box(Box* b) noexcept {
-    if (b->v.index() <= V_Number) {  // nothing nested to release
+    if (b->v.index() <= V_Number && !b->has_attrs) {  // nothing nested to release
         delete b;
         return;
     }
@@ -57,11 +58,14 @@ void destroy_box(Box* b) noexcept {
     }
     bool outer = !active;
     active = true;
+    // Attribute boxes released here are queued like nested elements.
+    if (b->has_attrs) drop_var_attrs(b);
     delete b;
     if (!outer) return;
     while (!pending.empty()) {
         Box* next = pending.back();
         pending.pop_back();
+        if (next->has_attrs) drop_var_attrs(next);
         delete next;
     }
     active = false;

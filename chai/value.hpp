@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "chai/errors.hpp"
 #include "chai/number.hpp"
 
 namespace chai {
@@ -73,7 +74,7 @@ struct HostObj {
 struct ErrorV {
     std::string type_name;  // runtime_error, out_of_range, exception, eval_error
     std::string what;
-    std::string reason;     // eval_error only
+    std::shared_ptr<const exception::eval_error> eval;  // eval_error only (reason, call stack)
 };
 
 // A view over a snapshot of a container's element boxes.
@@ -101,6 +102,7 @@ struct Box {
     uint32_t refs = 0;
     bool is_const = false;
     bool is_temp = false;  // fresh result: may be adopted instead of cloned
+    bool has_attrs = false;  // has attributes set through get_var_attr (see var_attrs.hpp)
     Value v;
 
     Box() = default;

@@ -41,6 +41,9 @@ extern "C" const char* const* photarcFuzzSeeds() {
         "var v = [1..10]; print(map(v, fun(x) { x * x })); print(foldl(v, `+`, 0))",
         "var o = Dynamic_Object(); o.f = fun(y) { y * 2 }; print(o.f(4)); print(0x1F + 010 + 0b11 + 1u + 2l)",
         "for (var i = 0; i < 10; ++i) { if (i % 2 == 0) { continue } print(i) }",
+        "var t = parse(\"var a = 2 * 3\"); print(t.to_string()); print(eval(t.children()[0])); print(a)",
+        "var f = async(fun() { 7 }); f.wait(); print(f.get()); print(f.valid())",
+        "var x = 1; get_var_attr(x, \"n\") = x; var y = 2; clone_var_attrs(y, x); print(lt(x, y))",
         nullptr};
     return seeds;
 }

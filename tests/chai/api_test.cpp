@@ -357,6 +357,9 @@ TEST(chai_api, EnginesRunConcurrently) {
         e.add(chai::fun([seed](int x) { return x + seed; }), "shift");
         *out = e.eval<int>(
             "var t = 0; for (var i = 0; i < 2000; ++i) { t += shift(i % 3) }; "
+            // Value attributes share one table between engines; futures stay in their engine.
+            "for (var j = 0; j < 500; ++j) { var n = j; get_var_attr(n, \"k\") = n; t += get_var_attr(n, \"k\") - j }; "
+            "t += async(fun() { 0 }).get(); "
             "class K { var v; def K() { this.v = [1, 2] } }; t + K().v.size()");
     };
     int a = 0, b = 0;
