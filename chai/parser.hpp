@@ -48,6 +48,7 @@ private:
     NodePtr block(const char* what);
     NodePtr def(uint32_t class_name, std::string annotation);
     NodePtr class_def();
+    NodePtr parenthesized(const char* keyword);
     NodePtr if_stmt();
     NodePtr while_stmt();
     NodePtr for_stmt();

@@ -231,12 +231,19 @@ NodePtr Parser::class_def() {
     return finish(std::move(n));
 }
 
+// "(" expression ")" after a keyword; a missing piece is "Incomplete '<keyword>' expression".
+NodePtr Parser::parenthesized(const char* keyword) {
+    const std::string why = std::string("Incomplete '") + keyword + "' expression";
+    if (!accept_op("(")) fail(why);
+    auto inner = expr();
+    if (!inner || !accept_op(")")) fail(why);
+    return inner;
+}
+
 NodePtr Parser::if_stmt() {
     auto n = make(NK::If, cur().start);
-    if (!accept_op("(")) fail("Incomplete 'if' expression");
-    n->start = cur().start;
-    auto c = expr();
-    if (!c || !accept_op(")")) fail("Incomplete 'if' expression");
+    auto c = parenthesized("if");
+    n->start = c->start;
     n->kids.push_back(std::move(c));
     skip_nl();
     n->kids.push_back(block("if"));
@@ -249,10 +256,7 @@ NodePtr Parser::if_stmt() {
         }
         skip_nl();
         if (accept_kw("if")) {
-            if (!accept_op("(")) fail("Incomplete 'else if' expression");
-            auto c2 = expr();
-            if (!c2 || !accept_op(")")) fail("Incomplete 'else if' expression");
-            n->kids.push_back(std::move(c2));
+            n->kids.push_back(parenthesized("else if"));
             skip_nl();
             n->kids.push_back(block("else if"));
         } else {
@@ -265,10 +269,8 @@ NodePtr Parser::if_stmt() {
 
 NodePtr Parser::while_stmt() {
     auto n = make(NK::While, cur().start);
-    if (!accept_op("(")) fail("Incomplete 'while' expression");
-    n->start = cur().start;
-    auto c = expr();
-    if (!c || !accept_op(")")) fail("Incomplete 'while' expression");
+    auto c = parenthesized("while");
+    n->start = c->start;
     n->kids.push_back(std::move(c));
     skip_nl();
     n->kids.push_back(block("while"));
@@ -299,10 +301,8 @@ NodePtr Parser::for_stmt() {
 
 NodePtr Parser::switch_stmt() {
     auto n = make(NK::Switch, cur().start);
-    if (!accept_op("(")) fail("Incomplete 'switch' expression");
-    n->start = cur().start;
-    auto c = expr();
-    if (!c || !accept_op(")")) fail("Incomplete 'switch' expression");
+    auto c = parenthesized("switch");
+    n->start = c->start;
     n->kids.push_back(std::move(c));
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'switch' block");
@@ -311,10 +311,7 @@ NodePtr Parser::switch_stmt() {
         if (accept_op("}")) break;
         if (accept_kw("case")) {
             auto k = make(NK::Case, cur().start);
-            if (!accept_op("(")) fail("Incomplete 'case' expression");
-            auto v = expr();
-            if (!v || !accept_op(")")) fail("Incomplete 'case' expression");
-            k->kids.push_back(std::move(v));
+            k->kids.push_back(parenthesized("case"));
             skip_nl();
             k->kids.push_back(block("case"));
             n->kids.push_back(finish(std::move(k)));
