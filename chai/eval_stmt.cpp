@@ -39,14 +39,7 @@ void Interp::exec(const Node* n) {
         return;
     }
     case NK::Prefix:
-        // ++x / --x on a number variable: in place.
-        if ((n->op == OpCode::Incr || n->op == OpCode::Decr) && n->kid(0)->kind == NK::Id) {
-            BoxRef* v = var_slot(n->kid(0));
-            if (v && (*v)->is_num() && !(*v)->is_const) {
-                num_incr((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
-                return;
-            }
-        }
+        if (step_in_place(n)) return;
         break;
     default: break;
     }
@@ -85,12 +78,18 @@ BoxRef Interp::eval_while(const Node* n) {
 BoxRef Interp::eval_for(const Node* n) {
     ScopeGuard g(*this);
     exec(n->kid(0));
+    // The children are read on every turn: a script may replace them while the loop runs.
+    // Dispatching on the body's and the step's kinds here, at the loop's own site, keeps the
+    // branches of the loop predictable.
     for (;;) {
         if (n->kid(1) && !condition(n->kid(1))) break;
         count_step(n);
-        exec(n->kid(3));
+        const Node* body = n->kid(3);
+        if (body->kind == NK::Block) exec_block(body);
+        else exec(body);
         if (ctl != Ctl::None && loop_exit(*this)) break;
-        exec(n->kid(2));
+        const Node* step = n->kid(2);
+        if (step->kind != NK::Prefix || !step_in_place(step)) exec(step);
     }
     return no_value();
 }

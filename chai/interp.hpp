@@ -165,18 +165,34 @@ public:
         }
         return nullptr;
     }
+    // One operand as a number: a leaf, or arithmetic on two leaves computed inline into tmp
+    // (the shape of `n % d`); anything deeper goes through fast_num.
+    const Number* fast_operand(const Node* x, Number& tmp) {
+        if (const Number* v = num_leaf(x)) return v;
+        if (x->kind == NK::Binary && x->op <= OpCode::BitXor) {
+            const Number* a = num_leaf(x->first);
+            const Number* b = a ? num_leaf(x->second) : nullptr;
+            if (b && a->kind == NumKind::Int && b->kind == NumKind::Int && x->op <= OpCode::Mod &&
+                (x->op <= OpCode::Mul || (b->i != 0 && b->i != -1))) {
+                tmp = num_binary_quick(static_cast<NumOp>(x->op), *a, *b);
+                return &tmp;
+            }
+        }
+        return fast_num(x, tmp) ? &tmp : nullptr;
+    }
     // Both operands of a binary node as numbers, computed without boxes.
     bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
-        a = num_leaf(n->first);
-        if (!a) {
-            if (!fast_num(n->first, ta)) return false;
-            a = &ta;
-        }
-        b = num_leaf(n->second);
-        if (!b) {
-            if (!fast_num(n->second, tb)) return false;
-            b = &tb;
-        }
+        a = fast_operand(n->first, ta);
+        if (!a) return false;
+        b = fast_operand(n->second, tb);
+        return b != nullptr;
+    }
+    // ++x / --x on a number variable, done in place; false when n is not of that shape.
+    bool step_in_place(const Node* n) {
+        if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
+        BoxRef* v = var_slot(n->first);
+        if (!v || !(*v)->is_num() || (*v)->is_const) return false;
+        num_incr_quick((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
         return true;
     }
     std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
@@ -253,7 +269,8 @@ public:
 struct ScopeGuard {
     explicit ScopeGuard(Interp& i) : in(i), mark(i.locals.size()), saved_scope(i.scope_base) { i.scope_base = mark; }
     ~ScopeGuard() {
-        in.locals.resize(mark);
+        // Most scopes declare nothing; skip the out-of-line resize for them.
+        if (in.locals.size() != mark) in.locals.resize(mark);
         in.scope_base = saved_scope;
     }
     Interp& in;
