@@ -151,8 +151,19 @@ public:
 
     // ---- values ----
     bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
-    // Evaluates a condition; numeric comparisons of plain operands need no boxes.
-    bool condition(const Node* n);
+    // Evaluates a condition; numeric comparisons of plain operands need no boxes. That case is
+    // inline: loops test it on every turn.
+    bool condition(const Node* n) {
+        if (n->kind == NK::Binary && n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+            const Number *a, *b;
+            Number ta, tb;
+            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
+            return boxed_comparison(n);
+        }
+        return other_condition(n);
+    }
+    bool boxed_comparison(const Node* n);
+    bool other_condition(const Node* n);
     // Side-effect-free numeric expressions (constants, variables, arithmetic) computed without
     // boxes; false when n is not of that shape or a value is not a number.
     bool fast_num(const Node* n, Number& out);
@@ -169,17 +180,9 @@ public:
     // (the shape of `n % d`); anything deeper goes through fast_num.
     const Number* fast_operand(const Node* x, Number& tmp) {
         if (const Number* v = num_leaf(x)) return v;
-        if (x->kind == NK::Binary && x->op <= OpCode::BitXor) {
-            const Number* a = num_leaf(x->first);
-            const Number* b = a ? num_leaf(x->second) : nullptr;
-            if (b && a->kind == NumKind::Int && b->kind == NumKind::Int && x->op <= OpCode::Mod &&
-                (x->op <= OpCode::Mul || (b->i != 0 && b->i != -1))) {
-                tmp = num_binary_quick(static_cast<NumOp>(x->op), *a, *b);
-                return &tmp;
-            }
-        }
-        return fast_num(x, tmp) ? &tmp : nullptr;
+        return arith_operand(x, tmp);
     }
+    const Number* arith_operand(const Node* x, Number& tmp);
     // Both operands of a binary node as numbers, computed without boxes.
     bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
         a = fast_operand(n->first, ta);

@@ -79,7 +79,9 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
         }
         // Division by 0 and by -1 (overflow of the minimum) take the careful path.
         if (op <= NumOp::Mod && b.i != 0 && b.i != -1) {
-            n.i = op == NumOp::Div ? a.i / b.i : a.i % b.i;
+            // In 32 bits: the values are ints, and the narrow division is much the cheaper.
+            int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
+            n.i = op == NumOp::Div ? x / y : x % y;
             return n;
         }
     }
