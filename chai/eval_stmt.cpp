@@ -20,24 +20,27 @@ BoxRef Interp::eval_block(const Node* n, bool new_scope) {
 void Interp::exec_block(const Node* n) {
     ScopeGuard g(*this);
     for (const auto& s : n->kids) {
-        exec(s.get());
+        // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
+        if (s->kind == NK::If) exec_if(s.get());
+        else exec(s.get());
         if (ctl != Ctl::None) break;
     }
+}
+
+void Interp::exec_if(const Node* n) {
+    size_t i = 0;
+    for (; i + 1 < n->kids.size(); i += 2)
+        if (condition(n->kid(i))) {
+            exec(n->kid(i + 1));
+            return;
+        }
+    if (i < n->kids.size()) exec(n->kid(i));
 }
 
 void Interp::exec(const Node* n) {
     switch (n->kind) {
     case NK::Block: exec_block(n); return;
-    case NK::If: {
-        size_t i = 0;
-        for (; i + 1 < n->kids.size(); i += 2)
-            if (condition(n->kid(i))) {
-                exec(n->kid(i + 1));
-                return;
-            }
-        if (i < n->kids.size()) exec(n->kid(i));
-        return;
-    }
+    case NK::If: exec_if(n); return;
     case NK::Prefix:
         if (step_in_place(n)) return;
         break;
@@ -69,7 +72,9 @@ bool loop_exit(Interp& in) {
 BoxRef Interp::eval_while(const Node* n) {
     while (condition(n->kid(0))) {
         count_step(n);
-        exec(n->kid(1));
+        const Node* body = n->kid(1);
+        if (body->kind == NK::Block) exec_block(body);
+        else exec(body);
         if (ctl != Ctl::None && loop_exit(*this)) break;
     }
     return no_value();

@@ -240,6 +240,7 @@ public:
 private:
     BoxRef eval_block(const Node* n, bool new_scope);
     void exec_block(const Node* n);
+    void exec_if(const Node* n);
     BoxRef eval_id(const Node* n);
     BoxRef eval_assign(const Node* n);
     BoxRef eval_binary(const Node* n);
