@@ -265,6 +265,19 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
     fail(site, "Can not find appropriate '" + text + "' operator.", "(" + type_desc(*l) + ", " + type_desc(*r) + ")");
 }
 
+const Number* Interp::arith_operand(const Node* x, Number& tmp) {
+    if (x->kind == NK::Binary && x->op <= OpCode::BitXor) {
+        const Number* a = num_leaf(x->first);
+        const Number* b = a ? num_leaf(x->second) : nullptr;
+        if (b && a->kind == NumKind::Int && b->kind == NumKind::Int && x->op <= OpCode::Mod &&
+            (x->op <= OpCode::Mul || (b->i != 0 && b->i != -1))) {
+            tmp = num_binary_quick(static_cast<NumOp>(x->op), *a, *b);
+            return &tmp;
+        }
+    }
+    return fast_num(x, tmp) ? &tmp : nullptr;
+}
+
 bool Interp::fast_num(const Node* n, Number& out) {
     if (n->kind == NK::Binary && n->op <= OpCode::BitXor) {
         const Number *a, *b;
@@ -283,19 +296,16 @@ bool Interp::fast_num(const Node* n, Number& out) {
     return true;
 }
 
-bool Interp::condition(const Node* n) {
+// A comparison whose operands are not both plain numbers.
+bool Interp::boxed_comparison(const Node* n) {
+    BoxRef l = eval(n->first);
+    BoxRef r = eval(n->second);
+    if (l->is_num() && r->is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l->num(), r->num());
+    return truth(binary_values(n->op, n->name, n->text, l, r, n), n);
+}
+
+bool Interp::other_condition(const Node* n) {
     switch (n->kind) {
-    case NK::Binary:
-        if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
-            const Number *a, *b;
-            Number ta, tb;
-            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
-            BoxRef l = eval(n->first);
-            BoxRef r = eval(n->second);
-            if (l->is_num() && r->is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l->num(), r->num());
-            return truth(binary_values(n->op, n->name, n->text, l, r, n), n);
-        }
-        break;
     case NK::And: return condition(n->kid(0)) && condition(n->kid(1));
     case NK::Or: return condition(n->kid(0)) || condition(n->kid(1));
     default: break;

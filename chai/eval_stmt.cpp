@@ -20,33 +20,29 @@ BoxRef Interp::eval_block(const Node* n, bool new_scope) {
 void Interp::exec_block(const Node* n) {
     ScopeGuard g(*this);
     for (const auto& s : n->kids) {
-        exec(s.get());
+        // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
+        if (s->kind == NK::If) exec_if(s.get());
+        else exec(s.get());
         if (ctl != Ctl::None) break;
     }
+}
+
+void Interp::exec_if(const Node* n) {
+    size_t i = 0;
+    for (; i + 1 < n->kids.size(); i += 2)
+        if (condition(n->kid(i))) {
+            exec(n->kid(i + 1));
+            return;
+        }
+    if (i < n->kids.size()) exec(n->kid(i));
 }
 
 void Interp::exec(const Node* n) {
     switch (n->kind) {
     case NK::Block: exec_block(n); return;
-    case NK::If: {
-        size_t i = 0;
-        for (; i + 1 < n->kids.size(); i += 2)
-            if (condition(n->kid(i))) {
-                exec(n->kid(i + 1));
-                return;
-            }
-        if (i < n->kids.size()) exec(n->kid(i));
-        return;
-    }
+    case NK::If: exec_if(n); return;
     case NK::Prefix:
-        // ++x / --x on a number variable: in place.
-        if ((n->op == OpCode::Incr || n->op == OpCode::Decr) && n->kid(0)->kind == NK::Id) {
-            BoxRef* v = var_slot(n->kid(0));
-            if (v && (*v)->is_num() && !(*v)->is_const) {
-                num_incr((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
-                return;
-            }
-        }
+        if (step_in_place(n)) return;
         break;
     default: break;
     }
@@ -76,7 +72,9 @@ bool loop_exit(Interp& in) {
 BoxRef Interp::eval_while(const Node* n) {
     while (condition(n->kid(0))) {
         count_step(n);
-        exec(n->kid(1));
+        const Node* body = n->kid(1);
+        if (body->kind == NK::Block) exec_block(body);
+        else exec(body);
         if (ctl != Ctl::None && loop_exit(*this)) break;
     }
     return no_value();
@@ -85,12 +83,18 @@ BoxRef Interp::eval_while(const Node* n) {
 BoxRef Interp::eval_for(const Node* n) {
     ScopeGuard g(*this);
     exec(n->kid(0));
+    // The children are read on every turn: a script may replace them while the loop runs.
+    // Dispatching on the body's and the step's kinds here, at the loop's own site, keeps the
+    // branches of the loop predictable.
     for (;;) {
         if (n->kid(1) && !condition(n->kid(1))) break;
         count_step(n);
-        exec(n->kid(3));
+        const Node* body = n->kid(3);
+        if (body->kind == NK::Block) exec_block(body);
+        else exec(body);
         if (ctl != Ctl::None && loop_exit(*this)) break;
-        exec(n->kid(2));
+        const Node* step = n->kid(2);
+        if (step->kind != NK::Prefix || !step_in_place(step)) exec(step);
     }
     return no_value();
 }

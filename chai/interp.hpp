@@ -151,8 +151,19 @@ public:
 
     // ---- values ----
     bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
-    // Evaluates a condition; numeric comparisons of plain operands need no boxes.
-    bool condition(const Node* n);
+    // Evaluates a condition; numeric comparisons of plain operands need no boxes. That case is
+    // inline: loops test it on every turn.
+    bool condition(const Node* n) {
+        if (n->kind == NK::Binary && n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+            const Number *a, *b;
+            Number ta, tb;
+            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
+            return boxed_comparison(n);
+        }
+        return other_condition(n);
+    }
+    bool boxed_comparison(const Node* n);
+    bool other_condition(const Node* n);
     // Side-effect-free numeric expressions (constants, variables, arithmetic) computed without
     // boxes; false when n is not of that shape or a value is not a number.
     bool fast_num(const Node* n, Number& out);
@@ -165,18 +176,26 @@ public:
         }
         return nullptr;
     }
+    // One operand as a number: a leaf, or arithmetic on two leaves computed inline into tmp
+    // (the shape of `n % d`); anything deeper goes through fast_num.
+    const Number* fast_operand(const Node* x, Number& tmp) {
+        if (const Number* v = num_leaf(x)) return v;
+        return arith_operand(x, tmp);
+    }
+    const Number* arith_operand(const Node* x, Number& tmp);
     // Both operands of a binary node as numbers, computed without boxes.
     bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
-        a = num_leaf(n->first);
-        if (!a) {
-            if (!fast_num(n->first, ta)) return false;
-            a = &ta;
-        }
-        b = num_leaf(n->second);
-        if (!b) {
-            if (!fast_num(n->second, tb)) return false;
-            b = &tb;
-        }
+        a = fast_operand(n->first, ta);
+        if (!a) return false;
+        b = fast_operand(n->second, tb);
+        return b != nullptr;
+    }
+    // ++x / --x on a number variable, done in place; false when n is not of that shape.
+    bool step_in_place(const Node* n) {
+        if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
+        BoxRef* v = var_slot(n->first);
+        if (!v || !(*v)->is_num() || (*v)->is_const) return false;
+        num_incr_quick((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
         return true;
     }
     std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
@@ -221,6 +240,7 @@ public:
 private:
     BoxRef eval_block(const Node* n, bool new_scope);
     void exec_block(const Node* n);
+    void exec_if(const Node* n);
     BoxRef eval_id(const Node* n);
     BoxRef eval_assign(const Node* n);
     BoxRef eval_binary(const Node* n);
@@ -253,7 +273,8 @@ public:
 struct ScopeGuard {
     explicit ScopeGuard(Interp& i) : in(i), mark(i.locals.size()), saved_scope(i.scope_base) { i.scope_base = mark; }
     ~ScopeGuard() {
-        in.locals.resize(mark);
+        // Most scopes declare nothing; skip the out-of-line resize for them.
+        if (in.locals.size() != mark) in.locals.resize(mark);
         in.scope_base = saved_scope;
     }
     Interp& in;

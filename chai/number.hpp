@@ -68,15 +68,28 @@ inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
     return num_compare(op, a, b);
 }
 inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
-    if (a.kind == NumKind::Int && b.kind == NumKind::Int && op <= NumOp::Mul) {
-        uint32_t x = static_cast<uint32_t>(a.i), y = static_cast<uint32_t>(b.i);
-        uint32_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
         Number n;
         n.kind = NumKind::Int;
-        n.i = static_cast<int32_t>(r);
-        return n;
+        if (op <= NumOp::Mul) {
+            uint32_t x = static_cast<uint32_t>(a.i), y = static_cast<uint32_t>(b.i);
+            uint32_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+            n.i = static_cast<int32_t>(r);
+            return n;
+        }
+        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
+        if (op <= NumOp::Mod && b.i != 0 && b.i != -1) {
+            // In 32 bits: the values are ints, and the narrow division is much the cheaper.
+            int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
+            n.i = op == NumOp::Div ? x / y : x % y;
+            return n;
+        }
     }
     return num_binary(op, a, b);
+}
+inline void num_incr_quick(Number& a, int delta) {
+    if (a.kind == NumKind::Int) a.i = static_cast<int32_t>(static_cast<uint32_t>(a.i) + static_cast<uint32_t>(delta));
+    else num_incr(a, delta);
 }
 
 // ---- implementation of the templates ----
