@@ -61,6 +61,7 @@ private:
     NodePtr equation();
     NodePtr expr();
     NodePtr binary(int min_level);
+    NodePtr binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr rhs);
     NodePtr unary();
     NodePtr decl();
     NodePtr postfix();

@@ -104,13 +104,7 @@ NodePtr Parser::binary(int min_level) {
             skip_nl();
             auto rhs = binary(kAdditionLevel + 1);
             if (!rhs) fail("Incomplete Addition expression");
-            auto n = make(NK::Binary, lhs->start);
-            n->op = binary_code(op);
-            n->text = op;
-            n->name = intern(op);
-            n->kids.push_back(std::move(lhs));
-            n->kids.push_back(std::move(rhs));
-            lhs = finish(std::move(n));
+            lhs = binary_node(NK::Binary, op, std::move(lhs), std::move(rhs));
             continue;
         }
         int level = -1;
@@ -127,14 +121,18 @@ NodePtr Parser::binary(int min_level) {
         auto rhs = binary(level + 1);
         if (!rhs) fail(std::string("Incomplete ") + kLevels[level].name + " expression");
         NK kind = op == "&&" ? NK::And : op == "||" ? NK::Or : NK::Binary;
-        auto n = make(kind, lhs->start);
-        n->op = binary_code(op);
-        n->text = op;
-        n->name = intern(op);
-        n->kids.push_back(std::move(lhs));
-        n->kids.push_back(std::move(rhs));
-        lhs = finish(std::move(n));
+        lhs = binary_node(kind, op, std::move(lhs), std::move(rhs));
     }
+}
+
+NodePtr Parser::binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr rhs) {
+    auto n = make(kind, lhs->start);
+    n->op = binary_code(op);
+    n->text = op;
+    n->name = intern(op);
+    n->kids.push_back(std::move(lhs));
+    n->kids.push_back(std::move(rhs));
+    return finish(std::move(n));
 }
 
 NodePtr Parser::unary() {
