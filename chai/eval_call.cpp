@@ -139,12 +139,6 @@ BoxRef Interp::eval_lambda(const Node* n) {
         f->captures.emplace_back(c, *v);
     }
     f->note_names();
-    if (!f->captures.empty()) {
-        if (closures.size() > 64 && closures.size() % 64 == 0)  // forget closures already gone
-            closures.erase(std::remove_if(closures.begin(), closures.end(), [](const auto& w) { return w.expired(); }),
-                           closures.end());
-        closures.push_back(f);
-    }
     return func_box(f);
 }
 

@@ -26,12 +26,14 @@ Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {
 }
 
 Interp::~Interp() {
-    // Objects can refer to each other through functions; drop values before functions.
+    // Drop everything the engine holds, then free the cycles left among the values it made.
     locals.clear();
     globals.clear();
     ret = BoxRef();
-    for (auto& weak : closures)
-        if (auto f = weak.lock()) f->captures.clear();
+    funcs.clear();
+    retired_lists.clear();
+    current_program.reset();
+    tracker.collect();
 }
 
 BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
@@ -39,6 +41,7 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
     bool outer = stack_base == nullptr;
     if (outer) stack_base = &probe;
     else check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    TrackingScope tracking(&tracker);
     ProgramRef saved = current_program;
     current_program = prog;
     struct Restore {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chai/ast.hpp"
+#include "chai/collect.hpp"
 #include "chai/errors.hpp"
 #include "chai/value.hpp"
 
@@ -93,6 +94,9 @@ struct HostRegistry {
 
 class Interp {
 public:
+    // Declared first so it outlives every value the engine holds.
+    BoxTracker tracker;
+
     Interp();
     ~Interp();
     Interp(const Interp&) = delete;
@@ -234,8 +238,6 @@ public:
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
     std::vector<std::string> used_files;
-    // Closures may capture themselves; their captures are dropped with the engine.
-    std::vector<std::weak_ptr<struct ScriptFn>> closures;
 
 private:
     BoxRef eval_block(const Node* n, bool new_scope);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "chai/ast.hpp"
+#include "chai/collect.hpp"
 #include "chai/interp.hpp"
 #include "chai/value.hpp"
 #include "chai/var_attrs.hpp"
@@ -43,6 +44,7 @@ void Box::operator delete(void* p) noexcept {
 }
 
 void destroy_box(Box* b) noexcept {
+    if (b->tracker) b->tracker->remove(b);
     if (b->v.index() <= V_Number && !b->has_attrs) {  // nothing nested to release
         delete b;
         return;
@@ -85,9 +87,25 @@ void check_string_size(size_t n) {
     if (n > kMaxStringSize) throw std::length_error("String too long");
 }
 
+namespace {
+thread_local BoxTracker* t_tracker = nullptr;
+
+// Values that can refer to other boxes; undefined boxes may still be assigned one.
+bool may_refer(size_t idx) {
+    return idx == V_Undef || (idx >= V_Vector && idx <= V_Object) || idx == V_Range;
+}
+}  // namespace
+
+BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
+
+void track_box(Box& b) {
+    if (!b.tracker && t_tracker) t_tracker->add(&b);
+}
+
 BoxRef make_box(Value v, bool temp) {
     BoxRef b(new Box(std::move(v)));
     b->is_temp = temp;
+    if (t_tracker && may_refer(b->v.index())) t_tracker->add(b.get());
     return b;
 }
 

@@ -18,6 +18,7 @@ namespace chai {
 
 struct Box;
 class Interp;
+class BoxTracker;
 // Frees a box without recursing through nested containers (deep structures cannot overflow).
 void destroy_box(Box* b) noexcept;
 struct Callable;
@@ -103,6 +104,10 @@ struct Box {
     bool is_const = false;
     bool is_temp = false;  // fresh result: may be adopted instead of cloned
     bool has_attrs = false;  // has attributes set through get_var_attr (see var_attrs.hpp)
+    uint32_t track_slot = 0;
+    // Engine that may have to break cycles through this box (see collect.hpp); null for plain
+    // values and boxes made outside an engine run.
+    BoxTracker* tracker = nullptr;
     Value v;
 
     Box() = default;
@@ -162,6 +167,12 @@ inline BoxRef make_bool(bool v) {
     b->is_temp = true;
     return b;
 }
+// Boxes made on this thread that can refer to others are tracked by the given engine tracker
+// (null: none); returns the previous one. See collect.hpp.
+BoxTracker* swap_box_tracker(BoxTracker* t);
+// Tracks an existing box too (it just gained a way to refer to other boxes).
+void track_box(Box& b);
+
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
 inline BoxRef make_undef() { return make_box(Value(), false); }
 

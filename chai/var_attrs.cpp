@@ -22,6 +22,7 @@ BoxRef var_attr(Box& b, const std::string& name) {
     std::lock_guard<std::mutex> lock(t.mu);
     BoxRef& slot = t.attrs[&b][name];
     b.has_attrs = true;
+    track_box(b);
     if (!slot) slot = make_undef();
     return slot;
 }
@@ -45,7 +46,17 @@ void copy_var_attrs(Box& to, const Box& from, bool clone) {
         dst.swap(copy);
     }
     to.has_attrs = true;
+    track_box(to);
     // `old` is released here, unlocked: its boxes may carry attributes of their own.
+}
+
+void for_each_var_attr(const Box& b, const std::function<void(const BoxRef&)>& f) {
+    AttrTable& t = table();
+    std::lock_guard<std::mutex> lock(t.mu);
+    auto it = t.attrs.find(&b);
+    if (it == t.attrs.end()) return;
+    for (const auto& kv : it->second)
+        if (kv.second) f(kv.second);
 }
 
 void drop_var_attrs(Box* b) noexcept {
