@@ -36,7 +36,14 @@ ChaiScript& ChaiScript::add(const Type_Conversion& c) {
     return *this;
 }
 
+// Values handed over by the host may end up in cycles with the engine's own values.
+void ChaiScript::adopt(const Boxed_Value& value) {
+    TrackingScope tracking(&in_->tracker);
+    track_box(*value);
+}
+
 ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
+    adopt(value);
     uint32_t id = intern(name);
     for (auto& [k, v] : in_->locals)
         if (k == id) {
@@ -49,6 +56,7 @@ ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
 }
 
 ChaiScript& ChaiScript::add_global(const Boxed_Value& value, const std::string& name) {
+    adopt(value);
     in_->globals[intern(name)] = value;
     return *this;
 }
@@ -57,6 +65,7 @@ ChaiScript& ChaiScript::add_global_const(const Boxed_Value& value, const std::st
     if (!value->is_const) throw exception::global_non_const(name);
     BoxRef& slot = in_->globals[intern(name)];
     if (slot) throw exception::name_conflict_error(name);
+    adopt(value);
     slot = value;
     return *this;
 }

@@ -169,6 +169,7 @@ public:
 
 private:
     Boxed_Value guarded(const std::function<Boxed_Value()>& run);
+    void adopt(const Boxed_Value& value);
     std::unique_ptr<Interp> in_;
 };
 

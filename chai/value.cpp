@@ -99,7 +99,7 @@ bool may_refer(size_t idx) {
 BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
 
 void track_box(Box& b) {
-    if (!b.tracker && t_tracker) t_tracker->add(&b);
+    if (!b.tracker && t_tracker && (b.has_attrs || may_refer(b.v.index()))) t_tracker->add(&b);
 }
 
 BoxRef make_box(Value v, bool temp) {

@@ -170,7 +170,8 @@ inline BoxRef make_bool(bool v) {
 // Boxes made on this thread that can refer to others are tracked by the given engine tracker
 // (null: none); returns the previous one. See collect.hpp.
 BoxTracker* swap_box_tracker(BoxTracker* t);
-// Tracks an existing box too (it just gained a way to refer to other boxes).
+// Tracks an existing box too (it gained attributes, or an engine was handed it), if it can
+// refer to other boxes and no engine tracks it yet.
 void track_box(Box& b);
 
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }

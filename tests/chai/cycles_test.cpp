@@ -1,0 +1,81 @@
+// Values in reference cycles: freed with the engine unless the host still holds them.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "chai/chaiscript.hpp"
+
+namespace {
+
+struct Gauge {
+    int reading = 7;
+};
+
+const chai::Vector& vec(const chai::Boxed_Value& b) { return std::get<chai::Vector>(b->v); }
+
+}  // namespace
+
+TEST(chai_cycles, CyclesHoldingAHostValueAreFreedWithTheEngine) {
+    chai::Boxed_Value gauge = chai::var(Gauge{});
+    {
+        chai::ChaiScript e;
+        e.add(chai::user_type<Gauge>(), "Gauge");
+        e.add_global(gauge, "gauge");
+        e.eval("var ring = [];  ring.push_back_ref(ring);  ring.push_back_ref(gauge)");
+        e.eval("var o = Dynamic_Object();  o.me = [];  o.me.push_back_ref(o);  o.me.push_back_ref(gauge)");
+        e.eval("var f;  f = fun[f, gauge](n) { if (n == 0) { gauge } else { f(n - 1) } }");
+        e.eval("var m = Map();  var entry = Map_Pair(\"k\", []);  entry.second.push_back_ref(m);"
+               "entry.second.push_back_ref(gauge);  m.insert_ref(entry)");
+        e.eval("def leave() { var v = [];  v.push_back_ref(v);  v.push_back_ref(gauge) }  leave()");
+        EXPECT_EQ(7, e.eval<Gauge>("f(3)").reading);
+        EXPECT_GE(gauge->refs, 7u);
+    }
+    // Only the host's own reference is left: every structure that held the value is gone.
+    EXPECT_EQ(1u, gauge->refs);
+    EXPECT_EQ(7, chai::boxed_cast<Gauge>(gauge).reading);
+}
+
+TEST(chai_cycles, ValuesTheHostHoldsStayIntact) {
+    chai::Boxed_Value ring, fn;
+    {
+        chai::ChaiScript e;
+        ring = e.eval("var a = [1];  var b = [2];  a.push_back_ref(b);  b.push_back_ref(a);  a");
+        fn = e.eval("var f;  f = fun[f, a](n) { if (n == 0) { a.size() } else { f(n - 1) } };  f");
+        e.eval("var lost = [];  lost.push_back_ref(lost)");
+    }
+    ASSERT_EQ(2u, vec(ring).size());
+    EXPECT_EQ(1, chai::boxed_cast<int>(vec(ring)[0]));
+    const chai::Boxed_Value& b = vec(ring)[1];
+    ASSERT_EQ(2u, vec(b).size());
+    EXPECT_EQ(2, chai::boxed_cast<int>(vec(b)[0]));
+    EXPECT_EQ(ring.get(), vec(b)[1].get());
+
+    auto* script_fn = dynamic_cast<const chai::ScriptFn*>(std::get<chai::FuncRef>(fn->v).get());
+    ASSERT_NE(nullptr, script_fn);
+    ASSERT_EQ(2u, script_fn->captures.size());
+    EXPECT_EQ(script_fn, std::get<chai::FuncRef>(script_fn->captures[0].second->v).get());
+    EXPECT_EQ(ring.get(), script_fn->captures[1].second.get());
+
+    // The host breaks the cycles it kept; nothing else is left over.
+    script_fn->captures.clear();
+    std::get<chai::Vector>(b->v).clear();
+}
+
+TEST(chai_cycles, AValueHandedToAnotherEngineIsFreedByIt) {
+    chai::Boxed_Value probe = chai::var(1);
+    chai::Boxed_Value kept;
+    {
+        chai::ChaiScript first;
+        first.add(probe, "probe");
+        kept = first.eval("var x = [];  x.push_back_ref(x);  x.push_back_ref(probe);  x");
+    }
+    auto second = std::make_unique<chai::ChaiScript>();
+    second->add(kept, "from_first");
+    kept = chai::Boxed_Value();
+    EXPECT_EQ(2, second->eval<int>("from_first[0][0].size()"));
+    EXPECT_EQ(1, second->eval<int>("from_first[1]"));
+    EXPECT_EQ(2u, probe->refs);
+    second.reset();
+    EXPECT_EQ(1u, probe->refs);
+}
