@@ -35,11 +35,21 @@ Ref ref_of(const ObjRef& o) { return {Kind::Object, o.get(), &o, o.use_count()};
 Ref ref_of(const FuncRef& f) { return {Kind::Function, f.get(), &f, f.use_count()}; }
 Ref ref_of(const Items& v) { return {Kind::Items, v.get(), &v, v.use_count()}; }
 
-// Calls visit(Ref) for every reference held directly by r.
+// Boxes holding a number, string or the like, without attributes, cannot be part of a cycle.
+bool leaf(const Box& b) {
+    switch (b.idx()) {
+    case V_Bool: case V_Number: case V_String: case V_Host: case V_Error: case V_TypeInfo: return !b.has_attrs;
+    default: return false;
+    }
+}
+
+// Calls visit(Ref) for every reference held directly by r (except leaf boxes).
 template <class F> void each_ref(const Ref& r, F&& visit) {
+    auto visit_box = [&](const BoxRef& b) {
+        if (b && !leaf(*b)) visit(ref_of(b));
+    };
     auto boxes = [&](const Vector& items) {
-        for (const BoxRef& e : items)
-            if (e) visit(ref_of(e));
+        for (const BoxRef& e : items) visit_box(e);
     };
     switch (r.kind) {
     case Kind::Box: {
@@ -47,13 +57,12 @@ template <class F> void each_ref(const Ref& r, F&& visit) {
         switch (b.idx()) {
         case V_Vector: boxes(std::get<Vector>(b.v)); break;
         case V_Map:
-            for (const auto& kv : std::get<Map>(b.v))
-                if (kv.second) visit(ref_of(kv.second));
+            for (const auto& kv : std::get<Map>(b.v)) visit_box(kv.second);
             break;
         case V_Pair: {
             const PairV& p = std::get<PairV>(b.v);
-            if (p.first) visit(ref_of(p.first));
-            if (p.second) visit(ref_of(p.second));
+            visit_box(p.first);
+            visit_box(p.second);
             break;
         }
         case V_Func:
@@ -67,22 +76,19 @@ template <class F> void each_ref(const Ref& r, F&& visit) {
             break;
         default: break;
         }
-        if (b.has_attrs) for_each_var_attr(b, [&](const BoxRef& a) { visit(ref_of(a)); });
+        if (b.has_attrs) for_each_var_attr(b, visit_box);
         break;
     }
     case Kind::Object:
-        for (const auto& kv : static_cast<const DynObject*>(r.ptr)->attrs)
-            if (kv.second) visit(ref_of(kv.second));
+        for (const auto& kv : static_cast<const DynObject*>(r.ptr)->attrs) visit_box(kv.second);
         break;
     case Kind::Function: {
         const auto* c = static_cast<const Callable*>(r.ptr);
         if (const auto* s = dynamic_cast<const ScriptFn*>(c)) {
-            for (const auto& cap : s->captures)
-                if (cap.second) visit(ref_of(cap.second));
+            for (const auto& cap : s->captures) visit_box(cap.second);
         } else if (const auto* bound = dynamic_cast<const BoundFn*>(c)) {
-            if (bound->target) visit(ref_of(bound->target));
-            for (const BoxRef& x : bound->fixed)
-                if (x) visit(ref_of(x));
+            visit_box(bound->target);
+            boxes(bound->fixed);
         } else if (const auto* set = dynamic_cast<const OverloadSet*>(c)) {
             for (const FuncRef& f : set->fns)
                 if (f) visit(ref_of(f));
@@ -103,8 +109,10 @@ struct Vertex {
 // Everything reachable from the tracked boxes, with the references each receives from the rest.
 class Graph {
 public:
-    explicit Graph(const std::vector<Box*>& tracked) {
-        for (Box* b : tracked) add({Kind::Box, b, nullptr, static_cast<long>(b->refs)});
+    // Tracked boxes come first, at their tracking slot, so finding them needs no lookup.
+    Graph(const BoxTracker* tracker, const std::vector<Box*>& tracked) : tracker_(tracker) {
+        vs_.reserve(tracked.size());
+        for (Box* b : tracked) vs_.push_back({{Kind::Box, b, nullptr, static_cast<long>(b->refs)}});
         for (size_t i = 0; i < vs_.size(); ++i) {
             Ref r = vs_[i].ref;  // vs_ grows while visiting
             each_ref(r, [&](const Ref& to) { ++vs_[add(to)].inner; });
@@ -123,7 +131,7 @@ public:
             Ref r = vs_[todo.back()].ref;
             todo.pop_back();
             each_ref(r, [&](const Ref& to) {
-                Vertex& v = vs_[at_.at(to.ptr)];
+                Vertex& v = vs_[add(to)];
                 if (!v.live) {
                     v.live = true;
                     todo.push_back(static_cast<size_t>(&v - vs_.data()));
@@ -135,12 +143,18 @@ public:
     const std::vector<Vertex>& vertices() const { return vs_; }
 
 private:
+    // The vertex of r, added if new.
     size_t add(const Ref& r) {
+        if (r.kind == Kind::Box) {
+            const Box* b = static_cast<const Box*>(r.ptr);
+            if (b->tracker == tracker_) return b->track_slot;
+        }
         auto [it, fresh] = at_.emplace(r.ptr, vs_.size());
         if (fresh) vs_.push_back({r});
         return it->second;
     }
 
+    const BoxTracker* tracker_;
     std::vector<Vertex> vs_;
     std::unordered_map<const void*, size_t> at_;
 };
@@ -202,7 +216,7 @@ struct Garbage {
 void BoxTracker::collect() noexcept {
     if (boxes_.empty()) return;
     try {
-        Graph g(boxes_);
+        Graph g(this, boxes_);
         g.mark_live();
         Garbage garbage(g.vertices());
         garbage.empty();
