@@ -88,7 +88,7 @@ Boxed_Value ChaiScript::guarded(const std::function<Boxed_Value()>& run) {
         if (auto* s = std::get_if<std::string>(&b.v)) {
             text = *s;
         } else if (auto* e = std::get_if<ErrorV>(&b.v)) {
-            text = e->what;
+            text = e->what();
         } else {
             try {
                 text = type + ": " + in_->to_text(t.value);

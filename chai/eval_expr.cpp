@@ -119,6 +119,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
         } else if (!clone_value(src->v, d.v)) {
             fail(site, "Missing clone or copy constructor for right hand side of equation");
         }
+        track_box(d);
         return;
     }
     if (d.is_num() && src->is_num()) {

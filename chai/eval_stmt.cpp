@@ -127,12 +127,10 @@ BoxRef Interp::eval_switch(const Node* n) {
 
 namespace {
 BoxRef error_value(const std::exception& e) {
-    ErrorV ev;
-    ev.what = e.what();
-    if (dynamic_cast<const std::out_of_range*>(&e)) ev.type_name = "out_of_range";
-    else if (dynamic_cast<const std::runtime_error*>(&e)) ev.type_name = "runtime_error";
-    else ev.type_name = "exception";
-    return make_box(Value(std::move(ev)));
+    const char* type = "exception";
+    if (dynamic_cast<const std::out_of_range*>(&e)) type = "out_of_range";
+    else if (dynamic_cast<const std::runtime_error*>(&e)) type = "runtime_error";
+    return make_box(Value(ErrorV(type, e.what())));
 }
 }  // namespace
 

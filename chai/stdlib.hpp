@@ -39,7 +39,7 @@ template <class F> BoxRef errors_catchable(F run) {
     try {
         return run();
     } catch (const exception::eval_error& e) {
-        throw ScriptThrow{make_box(Value(ErrorV{"eval_error", e.what(), std::make_shared<exception::eval_error>(e)}))};
+        throw ScriptThrow{make_box(Value(ErrorV("eval_error", e.what(), std::make_shared<exception::eval_error>(e))))};
     }
 }
 

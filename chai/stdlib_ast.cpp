@@ -167,8 +167,8 @@ void add_ast_lib(LibBuilder& b) {
     b.add("call_stack", {K("eval_error")}, [](Interp&, Args a) {
         const ErrorV& e = std::get<ErrorV>(a[0]->v);
         Vector stack;
-        if (e.eval)
-            for (const auto& t : e.eval->call_stack) stack.push_back(trace_node(t));
+        if (e.eval())
+            for (const auto& t : e.eval()->call_stack) stack.push_back(trace_node(t));
         return make_box(Value(std::move(stack)));
     });
     b.add("replace_child", {node, node, node}, [](Interp&, Args a) {

@@ -75,7 +75,7 @@ std::string value_text(Interp& in, const BoxRef& b) {
         return s + "]";
     }
     case V_Pair: return pair_text(in, std::get<PairV>(b->v));
-    case V_Error: return std::get<ErrorV>(b->v).what;
+    case V_Error: return std::get<ErrorV>(b->v).what();
     case V_TypeInfo: return std::get<TypeInfoV>(b->v).name;
     default: not_convertible();
     }
@@ -288,19 +288,19 @@ void add_core_lib(LibBuilder& b) {
         throw ScriptThrow{v};
     });
     b.add("runtime_error", {K("string")}, [](Interp&, Args a) {
-        return make_box(Value(ErrorV{"runtime_error", str(a[0]), {}}));
+        return make_box(Value(ErrorV("runtime_error", str(a[0]))));
     });
     b.add("what", {K("")}, [](Interp&, Args a) {
-        if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what);
+        if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what());
         throw ConversionFailed{};
     });
     b.add("reason", {K("eval_error")}, [](Interp&, Args a) {
         const ErrorV& e = std::get<ErrorV>(a[0]->v);
-        return make_str(e.eval ? e.eval->reason : std::string());
+        return make_str(e.eval() ? e.eval()->reason : std::string());
     });
     b.add("pretty_print", {K("eval_error")}, [](Interp&, Args a) {
         const ErrorV& e = std::get<ErrorV>(a[0]->v);
-        return make_str(e.eval ? e.eval->pretty_print() : e.what + "\n");
+        return make_str(e.eval() ? e.eval()->pretty_print() : e.what() + "\n");
     });
 
     // ---- script objects ----

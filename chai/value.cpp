@@ -90,10 +90,8 @@ void check_string_size(size_t n) {
 namespace {
 thread_local BoxTracker* t_tracker = nullptr;
 
-// Values that can refer to other boxes; undefined boxes may still be assigned one.
-bool may_refer(size_t idx) {
-    return idx == V_Undef || (idx >= V_Vector && idx <= V_Object) || idx == V_Range;
-}
+// Values that can refer to other boxes. Undefined boxes are tracked once assigned such a value.
+bool may_refer(size_t idx) { return (idx >= V_Vector && idx <= V_Object) || idx == V_Range; }
 }  // namespace
 
 BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
@@ -142,6 +140,7 @@ bool clone_value(const Value& from, Value& to) {
 }
 
 BoxRef clone_box(const BoxRef& b) {
+    if (b->is_num()) return BoxRef(new Box(std::in_place_index<V_Number>, b->num()));  // the common case
     Value v;
     if (!clone_value(b->v, v)) v = b->v;  // uncopyable host objects are shared
     return make_box(std::move(v), false);
@@ -194,7 +193,7 @@ std::string type_name_of(const Box& b) {
         if (t && !t->name.empty()) return t->name;
         return std::get<HostObj>(b.v).type->name();
     }
-    case V_Error: return std::get<ErrorV>(b.v).type_name;
+    case V_Error: return std::get<ErrorV>(b.v).type_name();
     case V_Range: return "Range";
     case V_TypeInfo: return "Type_Info";
     }

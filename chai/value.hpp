@@ -71,11 +71,24 @@ struct HostObj {
     std::shared_ptr<void> ptr;
 };
 
-// An exception value seen by scripts (host/library errors, eval errors from eval()).
-struct ErrorV {
-    std::string type_name;  // runtime_error, out_of_range, exception, eval_error
-    std::string what;
-    std::shared_ptr<const exception::eval_error> eval;  // eval_error only (reason, call stack)
+// An exception value seen by scripts (host/library errors, eval errors from eval()). Held through
+// a pointer: errors are rare, and every box is as large as the largest value kind.
+class ErrorV {
+public:
+    ErrorV(std::string type_name, std::string what, std::shared_ptr<const exception::eval_error> eval = {})
+        : info_(std::make_shared<const Info>(Info{std::move(type_name), std::move(what), std::move(eval)})) {}
+    // runtime_error, out_of_range, exception, eval_error
+    const std::string& type_name() const { return info_->type_name; }
+    const std::string& what() const { return info_->what; }
+    // eval_error only (reason, call stack)
+    const std::shared_ptr<const exception::eval_error>& eval() const { return info_->eval; }
+
+private:
+    struct Info {
+        std::string type_name, what;
+        std::shared_ptr<const exception::eval_error> eval;
+    };
+    std::shared_ptr<const Info> info_;
 };
 
 // A view over a snapshot of a container's element boxes.
@@ -170,8 +183,8 @@ inline BoxRef make_bool(bool v) {
 // Boxes made on this thread that can refer to others are tracked by the given engine tracker
 // (null: none); returns the previous one. See collect.hpp.
 BoxTracker* swap_box_tracker(BoxTracker* t);
-// Tracks an existing box too (it gained attributes, or an engine was handed it), if it can
-// refer to other boxes and no engine tracks it yet.
+// Tracks an existing box too (it was assigned a value, gained attributes, or an engine was
+// handed it), if it can refer to other boxes and no engine tracks it yet.
 void track_box(Box& b);
 
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
