@@ -127,9 +127,11 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     return -1;
 }
 
-const FnList* Interp::functions(uint32_t name) const {
+const FnList* Interp::find_functions(uint32_t name) const {
     auto it = funcs.find(name);
-    return it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
+    const FnList* list = it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
+    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list};
+    return list;
 }
 
 void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {

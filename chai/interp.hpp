@@ -111,7 +111,11 @@ public:
 
     // ---- functions ----
     void add_function(uint32_t name, FuncRef f, const Node* site = nullptr);
-    const FnList* functions(uint32_t name) const;
+    const FnList* functions(uint32_t name) const {
+        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
+        if (e.name == name && e.gen == fn_generation) return e.list;
+        return find_functions(name);
+    }
     // Calls a function value with arguments.
     BoxRef call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self = nullptr);
     BoxRef call_named(uint32_t name, Args a, const Node* site);
@@ -266,6 +270,16 @@ private:
     bool catch_matches(const Node* c, const BoxRef& v);
 
     BoxRef no_value_;
+
+    // Recently looked-up overload lists, valid while fn_generation is unchanged: calls find
+    // their functions without a hash lookup.
+    static constexpr size_t kFnCacheSize = 256;
+    struct FnCacheEntry {
+        uint32_t name = 0, gen = 0;
+        const FnList* list = nullptr;
+    };
+    mutable FnCacheEntry fn_cache_[kFnCacheSize];
+    const FnList* find_functions(uint32_t name) const;
 
 public:
     ProgramRef current_program;

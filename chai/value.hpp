@@ -188,7 +188,8 @@ BoxTracker* swap_box_tracker(BoxTracker* t);
 void track_box(Box& b);
 
 inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
-inline BoxRef make_undef() { return make_box(Value(), false); }
+// Not tracked: an undefined box is tracked once it is assigned a value (see track_box).
+inline BoxRef make_undef() { return BoxRef(new Box()); }
 
 // Shallow copy of a value (containers keep the same element boxes; objects copy attributes).
 // Returns false when the value cannot be copied (host type without copy constructor).
