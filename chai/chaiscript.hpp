@@ -30,6 +30,10 @@
 //   anything a registered C++ function throws and the script does not catch, unchanged
 //   (scripts can catch std exceptions: runtime_error and subclasses, out_of_range, exception).
 //
+// Destroying an engine frees what its scripts built, including values that refer to themselves
+// (a Vector holding itself, a lambda capturing its own variable). Values the host still holds
+// stay valid, with everything they reach; cycles among those are the host's to break.
+//
 // An engine is used by one thread at a time; engines on different threads are independent.
 // Scripts' async(f) futures keep that rule: f runs deferred, in the same engine, on the thread
 // that first calls get() or wait().
