@@ -38,6 +38,7 @@ ChaiScript& ChaiScript::add(const Type_Conversion& c) {
 
 // Values handed over by the host may end up in cycles with the engine's own values.
 void ChaiScript::adopt(const Boxed_Value& value) {
+    if (!value) return;
     TrackingScope tracking(&in_->tracker);
     track_box(*value);
 }
