@@ -162,7 +162,8 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         if (d.is_const || (int_only && (d.num().is_floating() || src->num().is_floating())))
             fail(n, "Error with unsupported arithmetic assignment operation");
         try {
-            d.num() = num_convert(num_binary(static_cast<NumOp>(op), d.num(), src->num()), d.num().kind);
+            Number r = num_binary_quick(static_cast<NumOp>(op), d.num(), src->num());
+            d.num() = r.kind == d.num().kind ? r : num_convert(r, d.num().kind);
         } catch (const exception::arithmetic_error&) {
             fail(n, "Error with unsupported arithmetic assignment operation");
         }
