@@ -1,5 +1,6 @@
 #include "chai/interp.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -39,8 +40,17 @@ Interp::~Interp() {
 BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
     char probe = 0;
     bool outer = stack_base == nullptr;
-    if (outer) stack_base = &probe;
-    else check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    if (outer) {
+        // Engines kept for many evaluations free their cycles as they go. Between top-level runs
+        // every value in use is held by a counted reference (variables, the host's values).
+        if (tracker.size() >= collect_at) {
+            tracker.collect();
+            collect_at = std::max<size_t>(4096, 2 * tracker.size());
+        }
+        stack_base = &probe;
+    } else {
+        check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    }
     TrackingScope tracking(&tracker);
     ProgramRef saved = current_program;
     current_program = prog;

@@ -241,6 +241,8 @@ public:
     uint64_t step_limit_ = 0, steps_ = 0;
     const char* stack_base = nullptr;
     size_t stack_budget = 0;
+    // Tracked boxes at which cycles are next collected before a top-level run (see run()).
+    size_t collect_at = 4096;
     std::vector<std::string> used_files;
 
 private:

@@ -79,3 +79,14 @@ TEST(chai_cycles, AValueHandedToAnotherEngineIsFreedByIt) {
     second.reset();
     EXPECT_EQ(1u, probe->refs);
 }
+
+TEST(chai_cycles, AnEngineKeptForManyRunsFreesCyclesAsItGoes) {
+    chai::Boxed_Value probe = chai::var(1);
+    chai::ChaiScript e;
+    e.add_global(probe, "probe");
+    e.eval("def churn() { var v = [];  v.push_back_ref(v);  v.push_back_ref(probe);  var o = Dynamic_Object();  o.v = v }");
+    for (int i = 0; i < 20000; ++i) e.eval("churn()");
+    // Each run left a cycle holding the probe; most of them must be gone already.
+    EXPECT_LT(probe->refs, 10000u);
+    EXPECT_EQ(1, e.eval<int>("probe"));
+}
