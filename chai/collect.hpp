@@ -1,8 +1,9 @@
 // Freeing reference cycles. Boxes are reference counted, so values that refer to themselves
 // (a Vector holding itself, a lambda capturing its own variable, an object whose attribute
 // holds the object) are never freed by counting alone. Every engine remembers the boxes made
-// while it runs that can hold other boxes; when the engine goes away, those that only keep
-// each other alive are emptied, which breaks the cycles and lets counting free them.
+// while it runs that can hold other boxes; when the engine goes away (and between runs of an
+// engine kept for long), those that only keep each other alive are emptied, which breaks the
+// cycles and lets counting free them.
 #pragma once
 #include <cstddef>
 #include <vector>
@@ -33,8 +34,10 @@ public:
     }
     size_t size() const { return boxes_.size(); }
 
-    // Empties the tracked boxes, objects and functions that nothing outside the tracked graph
-    // can reach. Only safe once the engine holds no values of its own (variables, functions).
+    // Empties the boxes, objects and functions reachable from the tracked boxes that nothing
+    // outside that graph can reach. Only safe while no evaluation runs in the engine: values in
+    // use must be held by counted references (variables, function tables, the host), not by
+    // plain pointers.
     void collect() noexcept;
 
 private:
