@@ -36,6 +36,15 @@ FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::f
     return f;
 }
 
+FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed) {
+    auto f = std::make_shared<BoundFn>();
+    f->name = std::get<FuncRef>(target->v)->name;
+    f->target = target;
+    f->arity = -1;
+    f->fixed = std::move(fixed);
+    return f;
+}
+
 BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
 
 std::string Callable::signature() const {

@@ -63,16 +63,20 @@ BoxRef& Interp::declare(uint32_t id, BoxRef b, const Node* site) {
     return locals.back().second;
 }
 
+BoxRef Interp::function_value(uint32_t id) {
+    const FnList* fl = functions(id);
+    if (!fl) return BoxRef();
+    if (fl->size() == 1) return func_box(fl->front());
+    auto set = std::make_shared<OverloadSet>();
+    set->name = name_of(id);
+    set->arity = -1;
+    set->fns = *fl;
+    return func_box(set);
+}
+
 BoxRef Interp::lookup(uint32_t id, const Node* site) {
     if (BoxRef* v = find_var(id)) return *v;
-    if (const FnList* fl = functions(id)) {
-        if (fl->size() == 1) return func_box(fl->front());
-        auto set = std::make_shared<OverloadSet>();
-        set->name = name_of(id);
-        set->arity = -1;
-        set->fns = *fl;
-        return func_box(set);
-    }
+    if (BoxRef f = function_value(id)) return f;
     // Every type name T also answers to T_type, a Type_Info value.
     const std::string& name = name_of(id);
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {

@@ -156,6 +156,8 @@ public:
     uint32_t shadow_epoch = 1;
     BoxRef& declare(uint32_t id, BoxRef b, const Node* site);
     BoxRef lookup(uint32_t id, const Node* site);
+    // The functions of a name as one value; null when there are none.
+    BoxRef function_value(uint32_t id);
 
     // ---- values ----
     bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
@@ -369,6 +371,8 @@ const TypeKey* builtin_type_key(const std::string& name);
 TypeKey key_num(NumKind k);
 TypeKey key_of(TypeKey::Kind k, const char* name);
 std::string key_name(const TypeKey& k);
+// bind(f, ...): `fixed` holds null entries where call arguments go.
+FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed);
 FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
                     int arity = -2);
 BoxRef func_box(FuncRef f);

@@ -336,15 +336,12 @@ void add_core_lib(LibBuilder& b) {
     });
     b.add("bind", {}, [](Interp&, Args a) -> BoxRef {
         if (a.size == 0 || a[0]->idx() != V_Func) throw ConversionFailed{};
-        auto f = std::make_shared<BoundFn>();
-        f->name = std::get<FuncRef>(a[0]->v)->name;
-        f->target = a[0];
-        f->arity = -1;
+        std::vector<BoxRef> fixed;
         for (size_t i = 1; i < a.size; ++i) {
             auto* t = std::get_if<TypeInfoV>(&a[i]->v);
-            f->fixed.push_back(t && t->name == "_" ? BoxRef() : a[i]);
+            fixed.push_back(t && t->name == "_" ? BoxRef() : a[i]);
         }
-        return func_box(f);
+        return func_box(make_bound(a[0], std::move(fixed)));
     }, -1);
     b.add("function_exists", {K("string")}, [](Interp& in, Args a) { return make_bool(in.functions(intern(str(a[0]))) != nullptr); });
     b.add("call_exists", {}, [](Interp& in, Args a) -> BoxRef {

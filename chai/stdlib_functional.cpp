@@ -151,15 +151,12 @@ void add_functional_lib(LibBuilder& b) {
     });
     b.add_untyped("collate", 2, [](Interp&, Args a) { return vec_box(Vector{clone_box(a[0]), clone_box(a[1])}); });
 
-    // back_inserter(c): a function appending its argument to c; the three-argument forms of the
-    // helpers hand each result element to such a function instead of building a container.
-    b.add_untyped("back_inserter", 1, [](Interp&, Args a) {
-        BoxRef target = a[0];
-        return func_box(make_native("back_inserter", {key_any()}, [target](Interp& in, Args x) {
-            static const uint32_t push = intern("push_back");
-            BoxRef args[2] = {target, x[0]};
-            return in.call_named(push, Args{args, 2}, nullptr);
-        }));
+    // back_inserter(c): push_back bound to c, a function appending its argument to c; the
+    // three-argument forms of the helpers hand each result element to such a function instead
+    // of building a container.
+    b.add_untyped("back_inserter", 1, [](Interp& in, Args a) {
+        static const uint32_t push = intern("push_back");
+        return func_box(make_bound(in.function_value(push), {a[0], BoxRef()}));
     });
     for (const char* name : {"map", "filter", "take", "drop", "take_while", "drop_while"}) {
         uint32_t id = intern(name);
