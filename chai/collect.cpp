@@ -36,12 +36,7 @@ Ref ref_of(const FuncRef& f) { return {Kind::Function, f.get(), &f, f.use_count(
 Ref ref_of(const Items& v) { return {Kind::Items, v.get(), &v, v.use_count()}; }
 
 // Boxes holding a number, string or the like, without attributes, cannot be part of a cycle.
-bool leaf(const Box& b) {
-    switch (b.idx()) {
-    case V_Bool: case V_Number: case V_String: case V_Host: case V_Error: case V_TypeInfo: return !b.has_attrs;
-    default: return false;
-    }
-}
+bool leaf(const Box& b) { return !b.has_attrs && !holds_boxes(b.v.index()); }
 
 // Calls visit(Ref) for every reference held directly by r (except leaf boxes).
 template <class F> void each_ref(const Ref& r, F&& visit) {

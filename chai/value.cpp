@@ -89,21 +89,19 @@ void check_string_size(size_t n) {
 
 namespace {
 thread_local BoxTracker* t_tracker = nullptr;
-
-// Values that can refer to other boxes. Undefined boxes are tracked once assigned such a value.
-bool may_refer(size_t idx) { return (idx >= V_Vector && idx <= V_Object) || idx == V_Range; }
 }  // namespace
 
 BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
 
 void track_box(Box& b) {
-    if (!b.tracker && t_tracker && (b.has_attrs || may_refer(b.v.index()))) t_tracker->add(&b);
+    if (!b.tracker && t_tracker && (b.has_attrs || holds_boxes(b.v.index()))) t_tracker->add(&b);
 }
 
 BoxRef make_box(Value v, bool temp) {
     BoxRef b(new Box(std::move(v)));
     b->is_temp = temp;
-    if (t_tracker && may_refer(b->v.index())) t_tracker->add(b.get());
+    // Undefined boxes are tracked once assigned such a value (see Interp::assign).
+    if (t_tracker && holds_boxes(b->v.index())) t_tracker->add(b.get());
     return b;
 }
 

@@ -137,6 +137,9 @@ struct Box {
     static void operator delete(void* p) noexcept;
 };
 
+// Values that hold other boxes (elements, attributes, captures), so can be part of a cycle.
+inline bool holds_boxes(size_t idx) { return (idx >= V_Vector && idx <= V_Object) || idx == V_Range; }
+
 inline BoxRef::BoxRef(Box* b) : p_(b) { if (p_) ++p_->refs; }
 inline BoxRef::BoxRef(const BoxRef& o) : p_(o.p_) { if (p_) ++p_->refs; }
 inline BoxRef& BoxRef::operator=(const BoxRef& o) {
