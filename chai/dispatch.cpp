@@ -114,7 +114,8 @@ int Interp::match(const TypeKey& t, const Box& b) const {
         if (auto* o = std::get_if<ObjRef>(&b.v)) return (*o)->cls == t.name ? 0 : -1;
         return -1;
     case TypeKey::Error:
-        if (auto* e = std::get_if<ErrorV>(&b.v)) return e->type_name == t.name ? 0 : -1;
+        if (auto* e = std::get_if<ErrorV>(&b.v))
+            return e->type_name == t.name || (e->range_error && t.name == "range_error") ? 0 : -1;
         return -1;
     case TypeKey::Host:
         if (auto* h = std::get_if<HostObj>(&b.v)) {

@@ -1,6 +1,7 @@
 // Expressions: names, operators, assignment, literals.
 #include <cstring>
 
+#include "chai/char_ref.hpp"
 #include "chai/interp.hpp"
 
 namespace chai {
@@ -124,6 +125,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
     if (d.is_num() && src->is_num()) {
         if (d.is_const) fail(site, "Error with unsupported arithmetic assignment operation");
         d.num() = num_convert(src->num(), d.num().kind);
+        if (d.char_ref) write_back_char(d);
         return;
     }
     if (d.idx() == src->idx() && d.idx() != V_Object && d.idx() != V_Number) {
@@ -154,6 +156,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         if (op == OpCode::Div) {
             // Division goes through the plain operator, so dividing by zero reports as such.
             d.num() = num_convert(num_binary(NumOp::Div, d.num(), src->num()), d.num().kind);
+            if (d.char_ref) write_back_char(d);
             return;
         }
         bool int_only = op == OpCode::Mod || op == OpCode::Shl || op == OpCode::Shr || op == OpCode::BitAnd ||
@@ -165,6 +168,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         } catch (const exception::arithmetic_error&) {
             fail(n, "Error with unsupported arithmetic assignment operation");
         }
+        if (d.char_ref) write_back_char(d);
         return;
     }
     if (op == OpCode::Add && d.idx() == V_String && src->idx() == V_String) {
@@ -194,9 +198,11 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
 }
 
 BoxRef Interp::eval_assign(const Node* n) {
-    BoxRef rhs = eval(n->kid(1));
     const Node* l = n->kid(0);
-    if (n->op == OpCode::Bind || l->kind == NK::RefDecl) {
+    const Node* r = n->kid(1);
+    bool binds = n->op == OpCode::Bind || l->kind == NK::RefDecl;
+    BoxRef rhs = binds && r->kind == NK::Index ? eval_index_ref(r) : eval(r);
+    if (binds) {
         BoxRef* slot = nullptr;
         if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
             rhs->is_temp = false;
@@ -219,24 +225,7 @@ BoxRef Interp::eval_assign(const Node* n) {
         *slot = rhs;
         return rhs;
     }
-    if (l->kind == NK::Index) {
-        // Characters of a string are written in place: s[i] = 'x'.
-        BoxRef container = eval(l->kid(0));
-        if (auto* str = std::get_if<std::string>(&container->v)) {
-            BoxRef idx = eval(l->kid(1));
-            if (idx->is_num() && rhs->is_num()) {
-                uint64_t k = idx->num().as<uint64_t>();
-                if (k >= str->size())
-                    throw_string_index(k, str->size());
-                BoxRef ch = num_box((*str)[k]);
-                if (n->op == OpCode::Assign) assign(ch, rhs, n);
-                else compound_assign(n, ch, rhs);
-                (*str)[k] = ch->num().as<char>();
-                return ch;
-            }
-        }
-    }
-    BoxRef lhs = eval(l);
+    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
     } else {
@@ -322,7 +311,8 @@ BoxRef Interp::eval_binary(const Node* n) {
 }
 
 BoxRef Interp::eval_prefix(const Node* n) {
-    BoxRef v = eval(n->kid(0));
+    bool step = n->op == OpCode::Incr || n->op == OpCode::Decr;
+    BoxRef v = step && n->first->kind == NK::Index ? eval_index_ref(n->first) : eval(n->first);
     Box& b = *v;
     switch (n->op) {
     case OpCode::Not:
@@ -341,6 +331,7 @@ BoxRef Interp::eval_prefix(const Node* n) {
     case OpCode::Decr:
         if (b.is_num() && !b.is_const) {
             num_incr(b.num(), n->op == OpCode::Incr ? 1 : -1);
+            if (b.char_ref) write_back_char(b);
             return v;
         }
         break;
@@ -358,6 +349,21 @@ BoxRef Interp::eval_prefix(const Node* n) {
 BoxRef Interp::eval_index(const Node* n) {
     BoxRef c = eval(n->kid(0));
     BoxRef i = eval(n->kid(1));
+    return index_values(c, i, n);
+}
+
+BoxRef Interp::eval_index_ref(const Node* n) {
+    BoxRef c = eval(n->kid(0));
+    BoxRef i = eval(n->kid(1));
+    if (auto* s = std::get_if<std::string>(&c->v); s && i->is_num()) {
+        uint64_t k = i->num().as<uint64_t>();
+        if (k >= s->size()) throw_string_index(k, s->size());
+        return make_char_ref(c, k);
+    }
+    return index_values(c, i, n);
+}
+
+BoxRef Interp::index_values(const BoxRef& c, const BoxRef& i, const Node* n) {
     if (auto* v = std::get_if<Vector>(&c->v)) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();

@@ -132,6 +132,7 @@ BoxRef error_value(const std::exception& e) {
     if (dynamic_cast<const std::out_of_range*>(&e)) ev.type_name = "out_of_range";
     else if (dynamic_cast<const std::runtime_error*>(&e)) ev.type_name = "runtime_error";
     else ev.type_name = "exception";
+    ev.range_error = dynamic_cast<const std::range_error*>(&e) != nullptr;
     return make_box(Value(std::move(ev)));
 }
 }  // namespace

@@ -194,7 +194,7 @@ public:
     bool step_in_place(const Node* n) {
         if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
         BoxRef* v = var_slot(n->first);
-        if (!v || !(*v)->is_num() || (*v)->is_const) return false;
+        if (!v || !(*v)->is_num() || (*v)->is_const || (*v)->char_ref) return false;
         num_incr_quick((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
         return true;
     }
@@ -248,6 +248,9 @@ private:
     BoxRef eval_call(const Node* n);
     BoxRef eval_dot(const Node* n);
     BoxRef eval_index(const Node* n);
+    // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
+    BoxRef eval_index_ref(const Node* n);
+    BoxRef index_values(const BoxRef& c, const BoxRef& i, const Node* site);
     BoxRef eval_container(const Node* n);
     BoxRef eval_interp(const Node* n);
     BoxRef eval_lambda(const Node* n);

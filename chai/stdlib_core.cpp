@@ -12,24 +12,33 @@ namespace {
 
 const std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
 
+// Stream extraction as the standard library does it: blanks skipped, reading stops at the first
+// unfit character, garbage gives 0 and an out-of-range value the nearest limit of T.
 template <class T> BoxRef parse_as(const std::string& s) {
     std::istringstream is(s);
-    if constexpr (std::is_floating_point_v<T>) {
+    if constexpr (std::is_floating_point_v<T> || sizeof(T) == 1 || sizeof(T) == 8) {
+        // One-byte types read a character; the 64-bit and floating ones are read directly.
         T v = 0;
-        is >> v;
-        return num_box(is.fail() ? T(0) : v);
-    } else if constexpr (sizeof(T) == 1) {
-        char c = 0;
-        is >> c;
-        return num_box(static_cast<T>(c));
-    } else if constexpr (std::is_signed_v<T>) {
+        if constexpr (sizeof(T) == 1) {
+            char c = 0;
+            is >> c;
+            v = static_cast<T>(c);
+        } else {
+            is >> v;
+        }
+        return num_box(v);
+    } else {
+        // Narrower integers: read wide, then clamp like the narrow extraction would. Unsigned
+        // types take negative input modulo 2^n, as long as its magnitude fits.
         long long v = 0;
         is >> v;
-        return num_box(static_cast<T>(v));
-    } else {
-        unsigned long long v = 0;
-        is >> v;
-        return num_box(static_cast<T>(v));
+        constexpr long long hi = static_cast<long long>(std::numeric_limits<T>::max());
+        if constexpr (std::is_signed_v<T>) {
+            constexpr long long lo = static_cast<long long>(std::numeric_limits<T>::min());
+            return num_box(v > hi ? T(hi) : v < lo ? T(lo) : static_cast<T>(v));
+        } else {
+            return num_box(v > hi || v < -hi ? T(hi) : static_cast<T>(v));
+        }
     }
 }
 
@@ -288,7 +297,10 @@ void add_core_lib(LibBuilder& b) {
         throw ScriptThrow{v};
     });
     b.add("runtime_error", {K("string")}, [](Interp&, Args a) {
-        return make_box(Value(ErrorV{"runtime_error", str(a[0]), {}}));
+        return make_box(Value(ErrorV{"runtime_error", str(a[0]), {}, false}));
+    });
+    b.add("range_error", {K("string")}, [](Interp&, Args a) {
+        return make_box(Value(ErrorV{"runtime_error", str(a[0]), {}, true}));
     });
     b.add("what", {K("")}, [](Interp&, Args a) {
         if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what);

@@ -23,7 +23,6 @@ const char* const kBlank = " \t\r\n";
 
 void add_string_lib(LibBuilder& b) {
     b.add("size", {K("string")}, [](Interp&, Args a) { return size_box(str(a[0]).size()); });
-    b.add("length", {K("string")}, [](Interp&, Args a) { return size_box(str(a[0]).size()); });
     b.add("empty", {K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]).empty()); });
     b.add("clear", {K("string")}, [](Interp&, Args a) {
         str(a[0]).clear();

@@ -75,6 +75,8 @@ struct ErrorV {
     std::string type_name;  // runtime_error, out_of_range, exception, eval_error
     std::string what;
     std::shared_ptr<const exception::eval_error> eval;  // eval_error only (reason, call stack)
+    // A std::range_error: named as the runtime_error it derives from, still caught as range_error.
+    bool range_error = false;
 };
 
 // A view over a snapshot of a container's element boxes.
@@ -103,6 +105,7 @@ struct Box {
     bool is_const = false;
     bool is_temp = false;  // fresh result: may be adopted instead of cloned
     bool has_attrs = false;  // has attributes set through get_var_attr (see var_attrs.hpp)
+    bool char_ref = false;   // a character of a string, written back on change (see char_ref.hpp)
     Value v;
 
     Box() = default;
