@@ -25,6 +25,7 @@ void add_string_lib(LibBuilder& b);
 void add_container_lib(LibBuilder& b);
 void add_functional_lib(LibBuilder& b);
 void add_reflect_lib(LibBuilder& b);
+void add_json_lib(LibBuilder& b);
 void add_ast_lib(LibBuilder& b);
 void add_async_lib(LibBuilder& b);
 
