@@ -262,7 +262,6 @@ private:
     BoxRef eval_switch(const Node* n);
     BoxRef eval_try(const Node* n);
     BoxRef eval_decl(const Node* n);
-    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
     void compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src);
     bool catch_matches(const Node* c, const BoxRef& v);
 
@@ -270,6 +269,8 @@ private:
 
 public:
     ProgramRef current_program;
+    // l op r as a script writes it: native for two numbers, else the operator's overloads.
+    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
 };
 
 // Restores the locals stack on scope exit.

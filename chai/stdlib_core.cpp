@@ -187,16 +187,18 @@ void add_core_lib(LibBuilder& b) {
         BoxRef args[2] = {a[0], a[1]};
         return in.truth(in.call_named(lt, Args{args, 2}, nullptr), nullptr) ? a[0] : a[1];
     });
-    auto parity = [](bool want_even) {
-        return [want_even](Interp&, Args a) {
-            if (!a[0]->is_num() || a[0]->num().is_floating()) throw ConversionFailed{};
-            Number r = num_binary(NumOp::Mod, a[0]->num(), Number::make(2));
-            bool even = r.as<int64_t>() == 0;
-            return make_bool(even == want_even);
+    // x % 2 == 0 and x % 2 == 1, exactly: odd() of a negative odd number is false.
+    auto parity = [](int rest) {
+        return [rest](Interp& in, Args a) {
+            static const uint32_t mod = intern("%"), eq = intern("==");
+            BoxRef two = num_box(2), want = num_box(rest);
+            two->is_const = want->is_const = true;  // literals in the written form
+            BoxRef r = in.binary_values(OpCode::Mod, mod, "%", a[0], two, nullptr);
+            return in.binary_values(OpCode::Eq, eq, "==", r, want, nullptr);
         };
     };
-    b.add_untyped("even", 1, parity(true));
-    b.add_untyped("odd", 1, parity(false));
+    b.add_untyped("even", 1, parity(0));
+    b.add_untyped("odd", 1, parity(1));
 
     // ---- operators as functions (`+`(1, 2), foldl(v, `+`, 0)) ----
     {
