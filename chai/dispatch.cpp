@@ -73,6 +73,9 @@ const TypeKey* builtin_type_key(const std::string& name) {
         m["Dynamic_Object"] = key_of(TypeKey::Obj, "Dynamic_Object");
         m["Range"] = key_of(TypeKey::RangeT, "Range");
         m["Type_Info"] = key_of(TypeKey::TypeInfoT, "Type_Info");
+        // Parameters typed Object take anything, Number any arithmetic value.
+        m["Object"] = key_any();
+        m["Number"] = key_of(TypeKey::Arith, "Number");
         for (const char* e : {"runtime_error", "out_of_range", "exception", "eval_error", "range_error",
                               "logic_error", "arithmetic_error"})
             m[e] = key_of(TypeKey::Error, e);
@@ -100,7 +103,8 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     case TypeKey::Num:
         if (!b.is_num()) return -1;
         return b.num().kind == t.nk ? 0 : 1;
-    case TypeKey::Arith: return b.is_num() ? 0 : -1;
+    // Any number is accepted, but no number is exactly of this type: int f(int) beats f(Number).
+    case TypeKey::Arith: return b.is_num() ? 2 : -1;
     case TypeKey::Bool: return b.idx() == V_Bool ? 0 : -1;
     case TypeKey::Str: return b.idx() == V_String ? 0 : -1;
     case TypeKey::Vec: return b.idx() == V_Vector ? 0 : -1;

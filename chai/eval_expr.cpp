@@ -79,8 +79,9 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
+        // Named as type_name() names values: long_type.name() is "int64_t".
         if (k || reg.type_names.count(base) || classes.count(intern(base)))
-            return make_box(Value(TypeInfoV{base, k && k->kind == TypeKey::Num, false}));
+            return make_box(Value(TypeInfoV{k ? key_name(*k) : base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);
 }

@@ -238,7 +238,8 @@ void add_core_lib(LibBuilder& b) {
             if ((*o)->cls == n) return make_bool(true);
         if (type_name_of(*a[0]) == n) return make_bool(true);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class) return make_bool(false);
+        // Object and Number are parameter types only, never the type of a value.
+        if (k.kind == TypeKey::Class || k.kind == TypeKey::Arith) return make_bool(false);
         return make_bool(in.match(k, *a[0]) == 0);
     });
     b.add("is_var_undef", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->undef()); });

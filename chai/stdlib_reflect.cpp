@@ -131,15 +131,20 @@ void add_reflect_lib(LibBuilder& b) {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
         if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) throw std::range_error("Type Not Known: " + n);
-        return make_box(Value(TypeInfoV{n, k.kind == TypeKey::Num, false}));
+        return make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}));
     });
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
     for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args) { return make_bool(false); });
-    b.add("bare_equal", {K("Type_Info"), K("Type_Info")}, [](Interp&, Args a) {
-        return make_bool(std::get<TypeInfoV>(a[0]->v).name == std::get<TypeInfoV>(a[1]->v).name);
-    });
+    auto same_type = [](const BoxRef& x, const BoxRef& y) {
+        const TypeInfoV& p = std::get<TypeInfoV>(x->v);
+        const TypeInfoV& q = std::get<TypeInfoV>(y->v);
+        return p.name == q.name && p.undef == q.undef;
+    };
+    b.add("bare_equal", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(same_type(a[0], a[1])); });
+    b.add("==", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(same_type(a[0], a[1])); });
+    b.add("!=", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(!same_type(a[0], a[1])); });
     b.add("Type_Info", {K("Type_Info")}, [](Interp&, Args a) { return make_box(Value(std::get<TypeInfoV>(a[0]->v))); });
     b.add("is_var_reference", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->refs > 2); });
     b.add("is_var_return_value", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->is_temp); });
