@@ -406,7 +406,13 @@ BoxRef Interp::eval_container(const Node* n) {
     if (n->kind == NK::RangeLit) {
         BoxRef args[2] = {eval(n->kid(0)), eval(n->kid(1))};
         static const uint32_t range_id = intern("generate_range");
-        return call_named(range_id, Args{args, 2}, n);
+        if (const FnList* fl = functions(range_id)) {
+            bool matched = false;
+            BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
+            if (matched) return r;
+        }
+        fail(n, "Unable to generate range vector, while calling 'generate_range'",
+             "(" + type_desc(*args[0]) + ", " + type_desc(*args[1]) + ")");
     }
     if (n->kind == NK::MapLit) {
         Map m;

@@ -17,6 +17,7 @@ void check_nonempty(const Vector& v) {
     if (v.empty()) throw std::out_of_range("Vector is empty");
 }
 
+// A map entry: its key cannot be assigned.
 BoxRef map_pair(const std::string& k, const BoxRef& v) {
     BoxRef key = make_str(k);
     key->is_const = true;
@@ -132,8 +133,11 @@ void add_container_lib(LibBuilder& b) {
     b.add("Pair", {}, [](Interp&, Args) { return make_box(Value(PairV{make_undef(), make_undef(), false})); });
     b.add("Pair", {K(""), K("")},
           [](Interp&, Args a) { return make_box(Value(PairV{clone_box(a[0]), clone_box(a[1]), false})); });
-    b.add("Map_Pair", {K("string"), K("")},
-          [](Interp&, Args a) { return make_box(Value(PairV{clone_box(a[0]), clone_box(a[1]), true})); });
+    b.add("Map_Pair", {K("string"), K("")}, [](Interp&, Args a) {
+        BoxRef p = map_pair(str(a[0]), clone_box(a[1]));
+        p->is_temp = true;
+        return p;
+    });
     b.add("first", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).first; });
     b.add("second", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).second; });
 
