@@ -144,13 +144,19 @@ BoxRef find_in(Interp& in, const BoxRef& c, const BoxRef& x, const BoxRef* cmp) 
     return make_box(Value(RangeV{std::move(items), i, n}));
 }
 
-BoxRef fold_numbers(Args a, NumOp op, double start) {
-    Number acc = Number::make(start);
+// foldl(c, op, start): numbers natively, anything else through the operator's overloads.
+BoxRef fold_operator(Interp& in, Args a, NumOp op, const char* name, double start) {
+    const uint32_t fn = intern(name);
+    BoxRef acc = num_box(start);
     for (const BoxRef& e : items_of(a[0])) {
-        if (!e->is_num()) throw ConversionFailed{};
-        acc = num_binary(op, e->num(), acc);
+        if (e->is_num() && acc->is_num()) {
+            acc = make_num(num_binary(op, e->num(), acc->num()));
+        } else {
+            BoxRef args[2] = {e, acc};
+            acc = in.call_named(fn, Args{args, 2}, nullptr);
+        }
     }
-    return make_num(acc);
+    return acc;
 }
 
 }  // namespace
@@ -191,8 +197,8 @@ void add_functional_lib(LibBuilder& b) {
         return acc;
     });
     // Both start from a double, so the result is always a double.
-    b.add_untyped("sum", 1, [](Interp&, Args a) { return fold_numbers(a, NumOp::Add, 0.0); });
-    b.add_untyped("product", 1, [](Interp&, Args a) { return fold_numbers(a, NumOp::Mul, 1.0); });
+    b.add_untyped("sum", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Add, "+", 0.0); });
+    b.add_untyped("product", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Mul, "*", 1.0); });
 
     // concat(x, y): a copy of x (same element boxes) with clones of y's elements appended.
     b.add_untyped("concat", 2, [](Interp& in, Args a) {
