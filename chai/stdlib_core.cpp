@@ -95,7 +95,7 @@ bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     if (a->idx() != b->idx()) return false;
     in.check_stack(nullptr);
     switch (a->idx()) {
-    case V_Undef: return true;
+    case V_Undef: return false;  // no == takes undefined values
     case V_Bool: return std::get<bool>(a->v) == std::get<bool>(b->v);
     case V_String: return str(a) == str(b);
     case V_Vector: {
@@ -121,10 +121,14 @@ bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     }
     case V_Func: return std::get<FuncRef>(a->v) == std::get<FuncRef>(b->v);
     default: {
+        // Values without an == overload are simply unequal.
         static const uint32_t eq = intern("==");
+        const FnList* fl = in.functions(eq);
+        if (!fl) return false;
         BoxRef args[2] = {a, b};
-        BoxRef r = in.call_named(eq, Args{args, 2}, nullptr);
-        const bool* v = std::get_if<bool>(&r->v);
+        bool matched = false;
+        BoxRef r = in.try_dispatch(*fl, Args{args, 2}, nullptr, nullptr, matched);
+        const bool* v = matched ? std::get_if<bool>(&r->v) : nullptr;
         return v && *v;
     }
     }
