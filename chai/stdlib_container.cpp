@@ -103,6 +103,25 @@ void add_container_lib(LibBuilder& b) {
         return undef();
     });
 
+    // resize(n[, value]): new elements are undefined, or each a copy of value.
+    auto resize = [](Interp&, Args a) {
+        Vector& v = vec(a[0]);
+        size_t n = index_arg(a[1]);
+        if (n > (size_t(1) << 26)) throw std::length_error("vector::_M_default_append");
+        while (v.size() > n) v.pop_back();
+        while (v.size() < n) v.push_back(a.size > 2 ? clone_box(a[2]) : make_undef());
+        return undef();
+    };
+    b.add("resize", {K("Vector"), K("Number")}, resize);
+    b.add("resize", {K("Vector"), K("Number"), K("")}, resize);
+    b.add("reserve", {K("Vector"), K("Number")}, [](Interp&, Args a) {
+        size_t n = index_arg(a[1]);
+        if (n > (size_t(1) << 26)) throw std::length_error("vector::reserve");
+        vec(a[0]).reserve(n);
+        return undef();
+    });
+    b.add("capacity", {K("Vector")}, [](Interp&, Args a) { return size_box(vec(a[0]).capacity()); });
+
     // ---- Map ----
     b.add("Map", {}, [](Interp&, Args) { return make_box(Value(Map{})); });
     b.add("Map", {K("Map")}, [](Interp&, Args a) { return make_box(Value(map(a[0]))); });
@@ -123,8 +142,16 @@ void add_container_lib(LibBuilder& b) {
         for (const auto& [k, v] : map(a[1])) map(a[0]).emplace(k, clone_box(v));
         return undef();
     });
+    // insert(entry) adds a copy of the entry's value unless the key is present.
+    b.add("insert", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
+        const PairV& p = pair(a[1]);
+        if (p.first->idx() != V_String) throw ConversionFailed{};
+        map(a[0]).emplace(str(p.first), clone_box(p.second));
+        return undef();
+    });
     b.add("insert_ref", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
         const PairV& p = pair(a[1]);
+        if (p.first->idx() != V_String) throw ConversionFailed{};
         map(a[0]).emplace(str(p.first), p.second);
         return undef();
     });
