@@ -189,11 +189,12 @@ void add_functional_lib(LibBuilder& b) {
         for (const BoxRef& e : items_of(a[0])) acc = call2(in, a[1], e, acc);
         return acc;
     });
+    // Unlike foldl, acc = f(acc, element), starting from the first element.
     b.add_untyped("reduce", 2, [](Interp& in, Args a) -> BoxRef {
         auto items = elements_of(a[0]);
         if (items->size() < 2) in.fail(nullptr, "Guard evaluation failed with function 'reduce'");
-        BoxRef acc = call2(in, a[1], (*items)[1], (*items)[0]);
-        for (size_t i = 2; i < items->size(); ++i) acc = call2(in, a[1], (*items)[i], acc);
+        BoxRef acc = clone_box((*items)[0]);
+        for (size_t i = 1; i < items->size(); ++i) acc = call2(in, a[1], acc, (*items)[i]);
         return acc;
     });
     // Both start from a double, so the result is always a double.
