@@ -360,7 +360,11 @@ BoxRef Interp::eval_index_ref(const Node* n) {
     if (auto* s = std::get_if<std::string>(&c->v); s && i->is_num()) {
         uint64_t k = i->num().as<uint64_t>();
         if (k >= s->size()) throw_string_index(k, s->size());
-        return make_char_ref(c, k);
+        if (!c->is_const) return make_char_ref(c, k);
+        // A char of a constant (a literal) cannot be changed.
+        BoxRef ch = num_box((*s)[k]);
+        ch->is_const = true;
+        return ch;
     }
     return index_values(c, i, n);
 }

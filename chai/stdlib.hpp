@@ -35,6 +35,13 @@ TypeKey K(const char* name);                          // parameter type by name 
 BoxRef undef();
 bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b);
 
+// The value of a box a library function changes in place. Constants (literals, host constants)
+// are refused like an argument of the wrong type: a literal must never change.
+template <class T> T& changeable(const BoxRef& b) {
+    if (b->is_const) throw ConversionFailed{};
+    return std::get<T>(b->v);
+}
+
 // Errors of code run by a script's own eval() become values that script can catch.
 template <class F> BoxRef errors_catchable(F run) {
     try {

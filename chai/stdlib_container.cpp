@@ -6,6 +6,8 @@ namespace chai {
 namespace {
 Vector& vec(const BoxRef& b) { return std::get<Vector>(b->v); }
 Map& map(const BoxRef& b) { return std::get<Map>(b->v); }
+Vector& changed_vec(const BoxRef& b) { return changeable<Vector>(b); }
+Map& changed_map(const BoxRef& b) { return changeable<Map>(b); }
 PairV& pair(const BoxRef& b) { return std::get<PairV>(b->v); }
 RangeV& range(const BoxRef& b) { return std::get<RangeV>(b->v); }
 const std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
@@ -55,19 +57,19 @@ void add_container_lib(LibBuilder& b) {
     b.add("size", {K("Vector")}, [](Interp&, Args a) { return size_box(vec(a[0]).size()); });
     b.add("empty", {K("Vector")}, [](Interp&, Args a) { return make_bool(vec(a[0]).empty()); });
     b.add("clear", {K("Vector")}, [](Interp&, Args a) {
-        vec(a[0]).clear();
+        changed_vec(a[0]).clear();
         return undef();
     });
     b.add("push_back", {K("Vector"), K("")}, [](Interp&, Args a) {
-        vec(a[0]).push_back(clone_box(a[1]));
+        changed_vec(a[0]).push_back(clone_box(a[1]));
         return undef();
     });
     b.add("push_back_ref", {K("Vector"), K("")}, [](Interp&, Args a) {
-        vec(a[0]).push_back(a[1]);
+        changed_vec(a[0]).push_back(a[1]);
         return undef();
     });
     b.add("pop_back", {K("Vector")}, [](Interp&, Args a) {
-        check_nonempty(vec(a[0]));
+        check_nonempty(changed_vec(a[0]));
         vec(a[0]).pop_back();
         return undef();
     });
@@ -86,7 +88,7 @@ void add_container_lib(LibBuilder& b) {
     });
     auto insert = [](bool ref) {
         return [ref](Interp&, Args a) {
-            Vector& v = vec(a[0]);
+            Vector& v = changed_vec(a[0]);
             size_t p = index_arg(a[1]);
             if (p > v.size()) throw std::range_error("Cannot insert past end of range");
             v.insert(v.begin() + static_cast<std::ptrdiff_t>(p), ref ? a[2] : clone_box(a[2]));
@@ -96,7 +98,7 @@ void add_container_lib(LibBuilder& b) {
     b.add("insert_at", {K("Vector"), K("Number"), K("")}, insert(false));
     b.add("insert_ref_at", {K("Vector"), K("Number"), K("")}, insert(true));
     b.add("erase_at", {K("Vector"), K("Number")}, [](Interp&, Args a) {
-        Vector& v = vec(a[0]);
+        Vector& v = changed_vec(a[0]);
         size_t p = index_arg(a[1]);
         if (p >= v.size()) throw std::range_error("Cannot erase past end of range");
         v.erase(v.begin() + static_cast<std::ptrdiff_t>(p));
@@ -105,7 +107,7 @@ void add_container_lib(LibBuilder& b) {
 
     // resize(n[, value]): new elements are undefined, or each a copy of value.
     auto resize = [](Interp&, Args a) {
-        Vector& v = vec(a[0]);
+        Vector& v = changed_vec(a[0]);
         size_t n = index_arg(a[1]);
         if (n > (size_t(1) << 26)) throw std::length_error("vector::_M_default_append");
         while (v.size() > n) v.pop_back();
@@ -117,7 +119,7 @@ void add_container_lib(LibBuilder& b) {
     b.add("reserve", {K("Vector"), K("Number")}, [](Interp&, Args a) {
         size_t n = index_arg(a[1]);
         if (n > (size_t(1) << 26)) throw std::length_error("vector::reserve");
-        vec(a[0]).reserve(n);
+        changed_vec(a[0]).reserve(n);
         return undef();
     });
     b.add("capacity", {K("Vector")}, [](Interp&, Args a) { return size_box(vec(a[0]).capacity()); });
@@ -128,31 +130,32 @@ void add_container_lib(LibBuilder& b) {
     b.add("size", {K("Map")}, [](Interp&, Args a) { return size_box(map(a[0]).size()); });
     b.add("empty", {K("Map")}, [](Interp&, Args a) { return make_bool(map(a[0]).empty()); });
     b.add("clear", {K("Map")}, [](Interp&, Args a) {
-        map(a[0]).clear();
+        changed_map(a[0]).clear();
         return undef();
     });
     b.add("count", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(map(a[0]).count(str(a[1]))); });
-    b.add("erase", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(map(a[0]).erase(str(a[1]))); });
+    b.add("erase", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(changed_map(a[0]).erase(str(a[1]))); });
     b.add("at", {K("Map"), K("string")}, [](Interp&, Args a) {
         auto it = map(a[0]).find(str(a[1]));
         if (it == map(a[0]).end()) throw std::out_of_range("map::at");
         return it->second;
     });
     b.add("insert", {K("Map"), K("Map")}, [](Interp&, Args a) {
-        for (const auto& [k, v] : map(a[1])) map(a[0]).emplace(k, clone_box(v));
+        Map& m = changed_map(a[0]);
+        for (const auto& [k, v] : map(a[1])) m.emplace(k, clone_box(v));
         return undef();
     });
     // insert(entry) adds a copy of the entry's value unless the key is present.
     b.add("insert", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
         const PairV& p = pair(a[1]);
         if (p.first->idx() != V_String) throw ConversionFailed{};
-        map(a[0]).emplace(str(p.first), clone_box(p.second));
+        changed_map(a[0]).emplace(str(p.first), clone_box(p.second));
         return undef();
     });
     b.add("insert_ref", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
         const PairV& p = pair(a[1]);
         if (p.first->idx() != V_String) throw ConversionFailed{};
-        map(a[0]).emplace(str(p.first), p.second);
+        changed_map(a[0]).emplace(str(p.first), p.second);
         return undef();
     });
 
