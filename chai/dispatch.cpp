@@ -68,7 +68,7 @@ const TypeKey* builtin_type_key(const std::string& name) {
         m["Vector"] = key_of(TypeKey::Vec, "Vector");
         m["Map"] = key_of(TypeKey::MapT, "Map");
         m["Pair"] = key_of(TypeKey::PairT, "Pair");
-        m["Map_Pair"] = key_of(TypeKey::PairT, "Map_Pair");
+        m["Map_Pair"] = key_of(TypeKey::MapPairT, "Map_Pair");
         m["Function"] = key_of(TypeKey::Func, "Function");
         m["Dynamic_Object"] = key_of(TypeKey::Obj, "Dynamic_Object");
         m["Range"] = key_of(TypeKey::RangeT, "Range");
@@ -109,7 +109,12 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     case TypeKey::Str: return b.idx() == V_String ? 0 : -1;
     case TypeKey::Vec: return b.idx() == V_Vector ? 0 : -1;
     case TypeKey::MapT: return b.idx() == V_Map ? 0 : -1;
-    case TypeKey::PairT: return b.idx() == V_Pair ? 0 : -1;
+    // A map entry (const string key) is not a Pair, nor the other way round.
+    case TypeKey::PairT:
+    case TypeKey::MapPairT: {
+        auto* p = std::get_if<PairV>(&b.v);
+        return p && p->map_pair == (t.kind == TypeKey::MapPairT) ? 0 : -1;
+    }
     case TypeKey::Func: return b.idx() == V_Func ? 0 : -1;
     case TypeKey::RangeT: return b.idx() == V_Range ? 0 : -1;
     case TypeKey::TypeInfoT: return b.idx() == V_TypeInfo ? 0 : -1;

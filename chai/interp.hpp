@@ -24,7 +24,7 @@ struct Args {
 
 // Parameter type of a function, as far as dispatch is concerned.
 struct TypeKey {
-    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
+    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
     Kind kind = Any;
     NumKind nk = NumKind::Int;
     uint32_t cls = 0;                        // Class: interned class name

@@ -168,8 +168,10 @@ void add_container_lib(LibBuilder& b) {
         p->is_temp = true;
         return p;
     });
-    b.add("first", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).first; });
-    b.add("second", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).second; });
+    for (const char* t : {"Pair", "Map_Pair"}) {
+        b.add("first", {K(t)}, [](Interp&, Args a) { return pair(a[0]).first; });
+        b.add("second", {K(t)}, [](Interp&, Args a) { return pair(a[0]).second; });
+    }
 
     // ---- ranges ----
     for (const char* t : {"Vector", "Map", "string"})
