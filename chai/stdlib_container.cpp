@@ -180,6 +180,8 @@ void add_container_lib(LibBuilder& b) {
             size_t n = items->size();
             return make_box(Value(RangeV{std::move(items), 0, n}));
         });
+    // A range of a range is a copy of it: popping one leaves the other alone.
+    b.add("range", {K("Range")}, [](Interp&, Args a) { return make_box(Value(range(a[0]))); });
     b.add("retro", {K("Range")}, [](Interp&, Args a) {
         const RangeV& r = range(a[0]);
         auto items = std::make_shared<Vector>(r.items->begin() + static_cast<std::ptrdiff_t>(r.begin),
