@@ -87,6 +87,7 @@ public:
     }
 
 private:
+    // Separator errors end in a newline, as the established texts do.
     [[noreturn]] static void fail(const char* where, const std::string& what) {
         throw std::runtime_error(std::string("JSON ERROR: ") + where + ": " + what);
     }
@@ -130,7 +131,7 @@ private:
             if (at() != '"') fail("Object", "Expected string key, found '" + shown() + "'");
             std::string key = string();
             skip();
-            if (at() != ':') fail("Object", "Expected colon, found '" + shown() + "'");
+            if (at() != ':') fail("Object", "Expected colon, found '" + shown() + "'\n");
             ++p_;
             m[key] = value(depth + 1);
             skip();
@@ -138,7 +139,7 @@ private:
                 ++p_;
                 continue;
             }
-            if (at() != '}') fail("Object", "Expected comma, found '" + shown() + "'");
+            if (at() != '}') fail("Object", "Expected comma, found '" + shown() + "'\n");
             ++p_;
             return make_box(Value(std::move(m)));
         }
@@ -159,7 +160,7 @@ private:
                 ++p_;
                 continue;
             }
-            if (at() != ']') fail("Array", "Expected ',' or ']', found '" + shown() + "'");
+            if (at() != ']') fail("Array", "Expected ',' or ']', found '" + shown() + "'\n");
             ++p_;
             return make_box(Value(std::move(v)));
         }
