@@ -251,6 +251,8 @@ private:
     // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
     BoxRef eval_index_ref(const Node* n);
     BoxRef index_values(const BoxRef& c, const BoxRef& i, const Node* site);
+    // Arguments pass by reference, a string's char included: swap(s[0], s[1]) works.
+    BoxRef eval_arg(const Node* a) { return a->kind == NK::Index ? eval_index_ref(a) : eval(a); }
     BoxRef eval_container(const Node* n);
     BoxRef eval_interp(const Node* n);
     BoxRef eval_lambda(const Node* n);
