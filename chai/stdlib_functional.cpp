@@ -1,6 +1,7 @@
 // Functional helpers over anything with a range.
 #include <cmath>
 
+#include "chai/char_ref.hpp"
 #include "chai/stdlib.hpp"
 
 namespace chai {
@@ -163,6 +164,12 @@ BoxRef fold_operator(Interp& in, Args a, NumOp op, const char* name, double star
 
 void add_functional_lib(LibBuilder& b) {
     b.add_untyped("for_each", 2, [](Interp& in, Args a) {
+        // A string's chars go by reference too, so f may change them.
+        if (a[0]->idx() == V_String && !a[0]->is_const) {
+            const std::string& text = std::get<std::string>(a[0]->v);
+            for (size_t i = 0, n = text.size(); i < n && i < text.size(); ++i) call1(in, a[1], make_char_ref(a[0], i));
+            return undef();
+        }
         auto items = elements_of(a[0]);
         for (const BoxRef& e : *items) call1(in, a[1], e);
         return undef();
