@@ -1,5 +1,5 @@
-// A character of a string held by reference (var &c = s[i], ++s[i]): a char box whose in-place
-// changes are written back to the string. Few boxes are such references, so the link lives in
+// A character of a string held by reference (var &c = s[i], ++s[i], f(s[i]), for_each over a
+// string): a char box whose in-place changes are written back to the string. Few boxes are such references, so the link lives in
 // a side table and the box only carries a flag.
 #pragma once
 #include "chai/value.hpp"
