@@ -13,7 +13,7 @@ struct Link {
 // Engines on different threads may both use the table; entries belong to one engine each.
 struct LinkTable {
     std::mutex mu;
-    std::unordered_map<const Box*, Link> links;
+    std::unordered_map<Box*, Link> links;
 };
 LinkTable& table() {
     static LinkTable t;
@@ -33,10 +33,16 @@ BoxRef make_char_ref(const BoxRef& str, size_t index) {
 void write_back_char(const Box& b) {
     LinkTable& t = table();
     std::lock_guard<std::mutex> lock(t.mu);
-    auto it = t.links.find(&b);
-    if (it == t.links.end()) return;
-    auto* s = std::get_if<std::string>(&it->second.str->v);
-    if (s && it->second.index < s->size() && b.is_num()) (*s)[it->second.index] = b.num().as<char>();
+    auto it = t.links.find(const_cast<Box*>(&b));
+    if (it == t.links.end() || !b.is_num()) return;
+    const Link& link = it->second;
+    auto* s = std::get_if<std::string>(&link.str->v);
+    if (!s || link.index >= s->size()) return;
+    char c = b.num().as<char>();
+    (*s)[link.index] = c;
+    // Other live references to the same char see the change (there are rarely more than a few).
+    for (auto& [other, l] : t.links)
+        if (other != &b && l.str == link.str && l.index == link.index && other->is_num()) other->num() = Number::make(c);
 }
 
 void drop_char_ref(Box* b) noexcept {
