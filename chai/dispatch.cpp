@@ -257,7 +257,8 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
         if (f.arity >= 0 && f.arity != static_cast<int>(a.size))
             fail(site, "Function dispatch arity mismatch with function '" + name + "'");
         bool numeric = false;
-        for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num;
+        // Library Number parameters stand for C++ arithmetic types; a script's Number does not.
+        for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num || (t.kind == TypeKey::Arith && f.host);
         if (!numeric) fail(site, "Guard evaluation failed with function '" + name + "'");
     }
     fail(site, "Error with function dispatch with function '" + name + "'", params, detail);
