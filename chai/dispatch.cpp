@@ -77,11 +77,14 @@ const TypeKey* builtin_type_key(const std::string& name) {
         m["Vector"] = key_of(TypeKey::Vec, "Vector");
         m["Map"] = key_of(TypeKey::MapT, "Map");
         m["Pair"] = key_of(TypeKey::PairT, "Pair");
-        m["Map_Pair"] = key_of(TypeKey::PairT, "Map_Pair");
+        m["Map_Pair"] = key_of(TypeKey::MapPairT, "Map_Pair");
         m["Function"] = key_of(TypeKey::Func, "Function");
         m["Dynamic_Object"] = key_of(TypeKey::Obj, "Dynamic_Object");
         m["Range"] = key_of(TypeKey::RangeT, "Range");
         m["Type_Info"] = key_of(TypeKey::TypeInfoT, "Type_Info");
+        // Parameters typed Object take anything, Number any arithmetic value.
+        m["Object"] = key_any();
+        m["Number"] = key_of(TypeKey::Arith, "Number");
         for (const char* e : {"runtime_error", "out_of_range", "exception", "eval_error", "range_error",
                               "logic_error", "arithmetic_error"})
             m[e] = key_of(TypeKey::Error, e);
@@ -109,12 +112,18 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     case TypeKey::Num:
         if (!b.is_num()) return -1;
         return b.num().kind == t.nk ? 0 : 1;
-    case TypeKey::Arith: return b.is_num() ? 0 : -1;
+    // Any number is accepted, but no number is exactly of this type: int f(int) beats f(Number).
+    case TypeKey::Arith: return b.is_num() ? 2 : -1;
     case TypeKey::Bool: return b.idx() == V_Bool ? 0 : -1;
     case TypeKey::Str: return b.idx() == V_String ? 0 : -1;
     case TypeKey::Vec: return b.idx() == V_Vector ? 0 : -1;
     case TypeKey::MapT: return b.idx() == V_Map ? 0 : -1;
-    case TypeKey::PairT: return b.idx() == V_Pair ? 0 : -1;
+    // A map entry (const string key) is not a Pair, nor the other way round.
+    case TypeKey::PairT:
+    case TypeKey::MapPairT: {
+        auto* p = std::get_if<PairV>(&b.v);
+        return p && p->map_pair == (t.kind == TypeKey::MapPairT) ? 0 : -1;
+    }
     case TypeKey::Func: return b.idx() == V_Func ? 0 : -1;
     case TypeKey::RangeT: return b.idx() == V_Range ? 0 : -1;
     case TypeKey::TypeInfoT: return b.idx() == V_TypeInfo ? 0 : -1;
@@ -123,7 +132,8 @@ int Interp::match(const TypeKey& t, const Box& b) const {
         if (auto* o = std::get_if<ObjRef>(&b.v)) return (*o)->cls == t.name ? 0 : -1;
         return -1;
     case TypeKey::Error:
-        if (auto* e = std::get_if<ErrorV>(&b.v)) return e->type_name() == t.name ? 0 : -1;
+        if (auto* e = std::get_if<ErrorV>(&b.v))
+            return e->type_name() == t.name || (e->range_error() && t.name == "range_error") ? 0 : -1;
         return -1;
     case TypeKey::Host:
         if (auto* h = std::get_if<HostObj>(&b.v)) {
@@ -258,7 +268,8 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
         if (f.arity >= 0 && f.arity != static_cast<int>(a.size))
             fail(site, "Function dispatch arity mismatch with function '" + name + "'");
         bool numeric = false;
-        for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num;
+        // Library Number parameters stand for C++ arithmetic types; a script's Number does not.
+        for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num || (t.kind == TypeKey::Arith && f.host);
         if (!numeric) fail(site, "Guard evaluation failed with function '" + name + "'");
     }
     fail(site, "Error with function dispatch with function '" + name + "'", params, detail);

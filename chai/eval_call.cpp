@@ -24,7 +24,7 @@ struct ArgBuf {
 BoxRef Interp::eval_call(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size() - 1);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
+    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
     const Node* callee = n->kid(0);
     try {
         if (callee->kind == NK::Id) {
@@ -55,7 +55,7 @@ BoxRef Interp::eval_dot(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size());
     buf.push(obj);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
+    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
     const std::string& name = n->text;
     ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
     try {

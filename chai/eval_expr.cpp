@@ -1,6 +1,7 @@
 // Expressions: names, operators, assignment, literals.
 #include <cstring>
 
+#include "chai/char_ref.hpp"
 #include "chai/interp.hpp"
 
 namespace chai {
@@ -82,8 +83,9 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
+        // Named as type_name() names values: long_type.name() is "int64_t".
         if (k || reg.type_names.count(base) || classes.count(intern(base)))
-            return make_box(Value(TypeInfoV{base, k && k->kind == TypeKey::Num, false}));
+            return make_box(Value(TypeInfoV{k ? key_name(*k) : base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);
 }
@@ -129,6 +131,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
     if (d.is_num() && src->is_num()) {
         if (d.is_const) fail(site, "Error with unsupported arithmetic assignment operation");
         d.num() = num_convert(src->num(), d.num().kind);
+        if (d.char_ref) write_back_char(d);
         return;
     }
     if (d.idx() == src->idx() && d.idx() != V_Object && d.idx() != V_Number) {
@@ -159,6 +162,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         if (op == OpCode::Div) {
             // Division goes through the plain operator, so dividing by zero reports as such.
             d.num() = num_convert(num_binary(NumOp::Div, d.num(), src->num()), d.num().kind);
+            if (d.char_ref) write_back_char(d);
             return;
         }
         bool int_only = op == OpCode::Mod || op == OpCode::Shl || op == OpCode::Shr || op == OpCode::BitAnd ||
@@ -171,6 +175,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         } catch (const exception::arithmetic_error&) {
             fail(n, "Error with unsupported arithmetic assignment operation");
         }
+        if (d.char_ref) write_back_char(d);
         return;
     }
     if (op == OpCode::Add && d.idx() == V_String && src->idx() == V_String) {
@@ -200,9 +205,11 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
 }
 
 BoxRef Interp::eval_assign(const Node* n) {
-    BoxRef rhs = eval(n->kid(1));
     const Node* l = n->kid(0);
-    if (n->op == OpCode::Bind || l->kind == NK::RefDecl) {
+    const Node* r = n->kid(1);
+    bool binds = n->op == OpCode::Bind || l->kind == NK::RefDecl;
+    BoxRef rhs = binds && r->kind == NK::Index ? eval_index_ref(r) : eval(r);
+    if (binds) {
         BoxRef* slot = nullptr;
         if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
             rhs->is_temp = false;
@@ -219,30 +226,14 @@ BoxRef Interp::eval_assign(const Node* n) {
             if (l->kind == NK::Id) fail(l, "Can not find object: " + name_of(l->name));
             fail(n, "Error, cannot assign to temporary value.");
         }
-        if (*slot && !(*slot)->undef() && (*slot)->idx() != rhs->idx())
+        // Rebinding needs the exact type: int := double does not pass either.
+        if (*slot && !(*slot)->undef() && ((*slot)->idx() != rhs->idx() || type_name_of(**slot) != type_name_of(*rhs)))
             fail(n, "Mismatched types in equation");
         rhs->is_temp = false;
         *slot = rhs;
         return rhs;
     }
-    if (l->kind == NK::Index) {
-        // Characters of a string are written in place: s[i] = 'x'.
-        BoxRef container = eval(l->kid(0));
-        if (auto* str = std::get_if<std::string>(&container->v)) {
-            BoxRef idx = eval(l->kid(1));
-            if (idx->is_num() && rhs->is_num()) {
-                uint64_t k = idx->num().as<uint64_t>();
-                if (k >= str->size())
-                    throw_string_index(k, str->size());
-                BoxRef ch = num_box((*str)[k]);
-                if (n->op == OpCode::Assign) assign(ch, rhs, n);
-                else compound_assign(n, ch, rhs);
-                (*str)[k] = ch->num().as<char>();
-                return ch;
-            }
-        }
-    }
-    BoxRef lhs = eval(l);
+    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
     } else {
@@ -328,7 +319,8 @@ BoxRef Interp::eval_binary(const Node* n) {
 }
 
 BoxRef Interp::eval_prefix(const Node* n) {
-    BoxRef v = eval(n->kid(0));
+    bool step = n->op == OpCode::Incr || n->op == OpCode::Decr;
+    BoxRef v = step && n->first->kind == NK::Index ? eval_index_ref(n->first) : eval(n->first);
     Box& b = *v;
     switch (n->op) {
     case OpCode::Not:
@@ -347,6 +339,7 @@ BoxRef Interp::eval_prefix(const Node* n) {
     case OpCode::Decr:
         if (b.is_num() && !b.is_const) {
             num_incr(b.num(), n->op == OpCode::Incr ? 1 : -1);
+            if (b.char_ref) write_back_char(b);
             return v;
         }
         break;
@@ -364,6 +357,25 @@ BoxRef Interp::eval_prefix(const Node* n) {
 BoxRef Interp::eval_index(const Node* n) {
     BoxRef c = eval(n->kid(0));
     BoxRef i = eval(n->kid(1));
+    return index_values(c, i, n);
+}
+
+BoxRef Interp::eval_index_ref(const Node* n) {
+    BoxRef c = eval(n->kid(0));
+    BoxRef i = eval(n->kid(1));
+    if (auto* s = std::get_if<std::string>(&c->v); s && i->is_num()) {
+        uint64_t k = i->num().as<uint64_t>();
+        if (k >= s->size()) throw_string_index(k, s->size());
+        if (!c->is_const) return make_char_ref(c, k);
+        // A char of a constant (a literal) cannot be changed.
+        BoxRef ch = num_box((*s)[k]);
+        ch->is_const = true;
+        return ch;
+    }
+    return index_values(c, i, n);
+}
+
+BoxRef Interp::index_values(const BoxRef& c, const BoxRef& i, const Node* n) {
     if (auto* v = std::get_if<Vector>(&c->v)) {
         if (i->is_num()) {
             uint64_t k = i->num().as<uint64_t>();
@@ -405,7 +417,13 @@ BoxRef Interp::eval_container(const Node* n) {
     if (n->kind == NK::RangeLit) {
         BoxRef args[2] = {eval(n->kid(0)), eval(n->kid(1))};
         static const uint32_t range_id = intern("generate_range");
-        return call_named(range_id, Args{args, 2}, n);
+        if (const FnList* fl = functions(range_id)) {
+            bool matched = false;
+            BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
+            if (matched) return r;
+        }
+        fail(n, "Unable to generate range vector, while calling 'generate_range'",
+             "(" + type_desc(*args[0]) + ", " + type_desc(*args[1]) + ")");
     }
     if (n->kind == NK::MapLit) {
         Map m;

@@ -130,7 +130,8 @@ BoxRef error_value(const std::exception& e) {
     const char* type = "exception";
     if (dynamic_cast<const std::out_of_range*>(&e)) type = "out_of_range";
     else if (dynamic_cast<const std::runtime_error*>(&e)) type = "runtime_error";
-    return make_box(Value(ErrorV(type, e.what())));
+    bool range_error = dynamic_cast<const std::range_error*>(&e) != nullptr;
+    return make_box(Value(ErrorV(type, e.what(), {}, range_error)));
 }
 }  // namespace
 

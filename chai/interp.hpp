@@ -25,7 +25,7 @@ struct Args {
 
 // Parameter type of a function, as far as dispatch is concerned.
 struct TypeKey {
-    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
+    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
     Kind kind = Any;
     NumKind nk = NumKind::Int;
     uint32_t cls = 0;                        // Class: interned class name
@@ -204,7 +204,7 @@ public:
     bool step_in_place(const Node* n) {
         if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
         BoxRef* v = var_slot(n->first);
-        if (!v || !(*v)->is_num() || (*v)->is_const) return false;
+        if (!v || !(*v)->is_num() || (*v)->is_const || (*v)->char_ref) return false;
         num_incr_quick((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
         return true;
     }
@@ -258,6 +258,11 @@ private:
     BoxRef eval_call(const Node* n);
     BoxRef eval_dot(const Node* n);
     BoxRef eval_index(const Node* n);
+    // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
+    BoxRef eval_index_ref(const Node* n);
+    BoxRef index_values(const BoxRef& c, const BoxRef& i, const Node* site);
+    // Arguments pass by reference, a string's char included: swap(s[0], s[1]) works.
+    BoxRef eval_arg(const Node* a) { return a->kind == NK::Index ? eval_index_ref(a) : eval(a); }
     BoxRef eval_container(const Node* n);
     BoxRef eval_interp(const Node* n);
     BoxRef eval_lambda(const Node* n);
@@ -269,7 +274,6 @@ private:
     BoxRef eval_switch(const Node* n);
     BoxRef eval_try(const Node* n);
     BoxRef eval_decl(const Node* n);
-    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
     void compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src);
     bool catch_matches(const Node* c, const BoxRef& v);
 
@@ -287,6 +291,8 @@ private:
 
 public:
     ProgramRef current_program;
+    // l op r as a script writes it: native for two numbers, else the operator's overloads.
+    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
 };
 
 // Restores the locals stack on scope exit.

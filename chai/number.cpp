@@ -186,11 +186,21 @@ bool num_compare(NumOp op, const Number& a, const Number& b) {
 }
 
 Number num_neg(const Number& a) {
+    // Floating values negate directly: 0 - x would lose the sign of zero and of NaN.
+    if (a.kind == NumKind::Float) return Number::make(-a.f);
+    if (a.is_floating()) {
+        Number r = a;
+        r.d = -a.d;
+        return r;
+    }
     Number zero = num_convert(Number::make(0), a.kind);
     return num_binary(NumOp::Sub, zero, a);
 }
 
-Number num_plus(const Number& a) { return num_binary(NumOp::Add, num_convert(Number::make(0), a.kind), a); }
+Number num_plus(const Number& a) {
+    if (a.is_floating()) return a;
+    return num_binary(NumOp::Add, num_convert(Number::make(0), a.kind), a);
+}
 
 Number num_compl(const Number& a) {
     if (a.is_floating()) throw exception::detail_numeric_error("Error with prefix operator evaluation: '~'");

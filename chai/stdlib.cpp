@@ -45,6 +45,7 @@ const FnTable& stdlib_functions() {
         add_container_lib(b);
         add_functional_lib(b);
         add_reflect_lib(b);
+        add_json_lib(b);
         add_ast_lib(b);
         add_async_lib(b);
         return t;

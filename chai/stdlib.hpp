@@ -25,6 +25,7 @@ void add_string_lib(LibBuilder& b);
 void add_container_lib(LibBuilder& b);
 void add_functional_lib(LibBuilder& b);
 void add_reflect_lib(LibBuilder& b);
+void add_json_lib(LibBuilder& b);
 void add_ast_lib(LibBuilder& b);
 void add_async_lib(LibBuilder& b);
 
@@ -33,6 +34,13 @@ std::string value_text(Interp& in, const BoxRef& b);  // to_string of built-in v
 TypeKey K(const char* name);                          // parameter type by name ("" = untyped)
 BoxRef undef();
 bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b);
+
+// The value of a box a library function changes in place. Constants (literals, host constants)
+// are refused like an argument of the wrong type: a literal must never change.
+template <class T> T& changeable(const BoxRef& b) {
+    if (b->is_const) throw ConversionFailed{};
+    return std::get<T>(b->v);
+}
 
 // Errors of code run by a script's own eval() become values that script can catch.
 template <class F> BoxRef errors_catchable(F run) {

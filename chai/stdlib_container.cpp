@@ -6,6 +6,8 @@ namespace chai {
 namespace {
 Vector& vec(const BoxRef& b) { return std::get<Vector>(b->v); }
 Map& map(const BoxRef& b) { return std::get<Map>(b->v); }
+Vector& changed_vec(const BoxRef& b) { return changeable<Vector>(b); }
+Map& changed_map(const BoxRef& b) { return changeable<Map>(b); }
 PairV& pair(const BoxRef& b) { return std::get<PairV>(b->v); }
 RangeV& range(const BoxRef& b) { return std::get<RangeV>(b->v); }
 const std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
@@ -17,6 +19,7 @@ void check_nonempty(const Vector& v) {
     if (v.empty()) throw std::out_of_range("Vector is empty");
 }
 
+// A map entry: its key cannot be assigned.
 BoxRef map_pair(const std::string& k, const BoxRef& v) {
     BoxRef key = make_str(k);
     key->is_const = true;
@@ -54,19 +57,19 @@ void add_container_lib(LibBuilder& b) {
     b.add("size", {K("Vector")}, [](Interp&, Args a) { return size_box(vec(a[0]).size()); });
     b.add("empty", {K("Vector")}, [](Interp&, Args a) { return make_bool(vec(a[0]).empty()); });
     b.add("clear", {K("Vector")}, [](Interp&, Args a) {
-        vec(a[0]).clear();
+        changed_vec(a[0]).clear();
         return undef();
     });
     b.add("push_back", {K("Vector"), K("")}, [](Interp&, Args a) {
-        vec(a[0]).push_back(clone_box(a[1]));
+        changed_vec(a[0]).push_back(clone_box(a[1]));
         return undef();
     });
     b.add("push_back_ref", {K("Vector"), K("")}, [](Interp&, Args a) {
-        vec(a[0]).push_back(a[1]);
+        changed_vec(a[0]).push_back(a[1]);
         return undef();
     });
     b.add("pop_back", {K("Vector")}, [](Interp&, Args a) {
-        check_nonempty(vec(a[0]));
+        check_nonempty(changed_vec(a[0]));
         vec(a[0]).pop_back();
         return undef();
     });
@@ -85,7 +88,7 @@ void add_container_lib(LibBuilder& b) {
     });
     auto insert = [](bool ref) {
         return [ref](Interp&, Args a) {
-            Vector& v = vec(a[0]);
+            Vector& v = changed_vec(a[0]);
             size_t p = index_arg(a[1]);
             if (p > v.size()) throw std::range_error("Cannot insert past end of range");
             v.insert(v.begin() + static_cast<std::ptrdiff_t>(p), ref ? a[2] : clone_box(a[2]));
@@ -95,12 +98,31 @@ void add_container_lib(LibBuilder& b) {
     b.add("insert_at", {K("Vector"), K("Number"), K("")}, insert(false));
     b.add("insert_ref_at", {K("Vector"), K("Number"), K("")}, insert(true));
     b.add("erase_at", {K("Vector"), K("Number")}, [](Interp&, Args a) {
-        Vector& v = vec(a[0]);
+        Vector& v = changed_vec(a[0]);
         size_t p = index_arg(a[1]);
         if (p >= v.size()) throw std::range_error("Cannot erase past end of range");
         v.erase(v.begin() + static_cast<std::ptrdiff_t>(p));
         return undef();
     });
+
+    // resize(n[, value]): new elements are undefined, or each a copy of value.
+    auto resize = [](Interp&, Args a) {
+        Vector& v = changed_vec(a[0]);
+        size_t n = index_arg(a[1]);
+        if (n > (size_t(1) << 26)) throw std::length_error("vector::_M_default_append");
+        while (v.size() > n) v.pop_back();
+        while (v.size() < n) v.push_back(a.size > 2 ? clone_box(a[2]) : make_undef());
+        return undef();
+    };
+    b.add("resize", {K("Vector"), K("Number")}, resize);
+    b.add("resize", {K("Vector"), K("Number"), K("")}, resize);
+    b.add("reserve", {K("Vector"), K("Number")}, [](Interp&, Args a) {
+        size_t n = index_arg(a[1]);
+        if (n > (size_t(1) << 26)) throw std::length_error("vector::reserve");
+        changed_vec(a[0]).reserve(n);
+        return undef();
+    });
+    b.add("capacity", {K("Vector")}, [](Interp&, Args a) { return size_box(vec(a[0]).capacity()); });
 
     // ---- Map ----
     b.add("Map", {}, [](Interp&, Args) { return make_box(Value(Map{})); });
@@ -108,23 +130,32 @@ void add_container_lib(LibBuilder& b) {
     b.add("size", {K("Map")}, [](Interp&, Args a) { return size_box(map(a[0]).size()); });
     b.add("empty", {K("Map")}, [](Interp&, Args a) { return make_bool(map(a[0]).empty()); });
     b.add("clear", {K("Map")}, [](Interp&, Args a) {
-        map(a[0]).clear();
+        changed_map(a[0]).clear();
         return undef();
     });
     b.add("count", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(map(a[0]).count(str(a[1]))); });
-    b.add("erase", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(map(a[0]).erase(str(a[1]))); });
+    b.add("erase", {K("Map"), K("string")}, [](Interp&, Args a) { return size_box(changed_map(a[0]).erase(str(a[1]))); });
     b.add("at", {K("Map"), K("string")}, [](Interp&, Args a) {
         auto it = map(a[0]).find(str(a[1]));
         if (it == map(a[0]).end()) throw std::out_of_range("map::at");
         return it->second;
     });
     b.add("insert", {K("Map"), K("Map")}, [](Interp&, Args a) {
-        for (const auto& [k, v] : map(a[1])) map(a[0]).emplace(k, clone_box(v));
+        Map& m = changed_map(a[0]);
+        for (const auto& [k, v] : map(a[1])) m.emplace(k, clone_box(v));
+        return undef();
+    });
+    // insert(entry) adds a copy of the entry's value unless the key is present.
+    b.add("insert", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
+        const PairV& p = pair(a[1]);
+        if (p.first->idx() != V_String) throw ConversionFailed{};
+        changed_map(a[0]).emplace(str(p.first), clone_box(p.second));
         return undef();
     });
     b.add("insert_ref", {K("Map"), K("Map_Pair")}, [](Interp&, Args a) {
         const PairV& p = pair(a[1]);
-        map(a[0]).emplace(str(p.first), p.second);
+        if (p.first->idx() != V_String) throw ConversionFailed{};
+        changed_map(a[0]).emplace(str(p.first), p.second);
         return undef();
     });
 
@@ -132,10 +163,15 @@ void add_container_lib(LibBuilder& b) {
     b.add("Pair", {}, [](Interp&, Args) { return make_box(Value(PairV{make_undef(), make_undef(), false})); });
     b.add("Pair", {K(""), K("")},
           [](Interp&, Args a) { return make_box(Value(PairV{clone_box(a[0]), clone_box(a[1]), false})); });
-    b.add("Map_Pair", {K("string"), K("")},
-          [](Interp&, Args a) { return make_box(Value(PairV{clone_box(a[0]), clone_box(a[1]), true})); });
-    b.add("first", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).first; });
-    b.add("second", {K("Pair")}, [](Interp&, Args a) { return pair(a[0]).second; });
+    b.add("Map_Pair", {K("string"), K("")}, [](Interp&, Args a) {
+        BoxRef p = map_pair(str(a[0]), clone_box(a[1]));
+        p->is_temp = true;
+        return p;
+    });
+    for (const char* t : {"Pair", "Map_Pair"}) {
+        b.add("first", {K(t)}, [](Interp&, Args a) { return pair(a[0]).first; });
+        b.add("second", {K(t)}, [](Interp&, Args a) { return pair(a[0]).second; });
+    }
 
     // ---- ranges ----
     for (const char* t : {"Vector", "Map", "string"})
@@ -144,6 +180,8 @@ void add_container_lib(LibBuilder& b) {
             size_t n = items->size();
             return make_box(Value(RangeV{std::move(items), 0, n}));
         });
+    // A range of a range is a copy of it: popping one leaves the other alone.
+    b.add("range", {K("Range")}, [](Interp&, Args a) { return make_box(Value(range(a[0]))); });
     b.add("retro", {K("Range")}, [](Interp&, Args a) {
         const RangeV& r = range(a[0]);
         auto items = std::make_shared<Vector>(r.items->begin() + static_cast<std::ptrdiff_t>(r.begin),

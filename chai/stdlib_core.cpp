@@ -12,24 +12,33 @@ namespace {
 
 const std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
 
+// Stream extraction as the standard library does it: blanks skipped, reading stops at the first
+// unfit character, garbage gives 0 and an out-of-range value the nearest limit of T.
 template <class T> BoxRef parse_as(const std::string& s) {
     std::istringstream is(s);
-    if constexpr (std::is_floating_point_v<T>) {
+    if constexpr (std::is_floating_point_v<T> || sizeof(T) == 1 || sizeof(T) == 8) {
+        // One-byte types read a character; the 64-bit and floating ones are read directly.
         T v = 0;
-        is >> v;
-        return num_box(is.fail() ? T(0) : v);
-    } else if constexpr (sizeof(T) == 1) {
-        char c = 0;
-        is >> c;
-        return num_box(static_cast<T>(c));
-    } else if constexpr (std::is_signed_v<T>) {
+        if constexpr (sizeof(T) == 1) {
+            char c = 0;
+            is >> c;
+            v = static_cast<T>(c);
+        } else {
+            is >> v;
+        }
+        return num_box(v);
+    } else {
+        // Narrower integers: read wide, then clamp like the narrow extraction would. Unsigned
+        // types take negative input modulo 2^n, as long as its magnitude fits.
         long long v = 0;
         is >> v;
-        return num_box(static_cast<T>(v));
-    } else {
-        unsigned long long v = 0;
-        is >> v;
-        return num_box(static_cast<T>(v));
+        constexpr long long hi = static_cast<long long>(std::numeric_limits<T>::max());
+        if constexpr (std::is_signed_v<T>) {
+            constexpr long long lo = static_cast<long long>(std::numeric_limits<T>::min());
+            return num_box(v > hi ? T(hi) : v < lo ? T(lo) : static_cast<T>(v));
+        } else {
+            return num_box(v > hi || v < -hi ? T(hi) : static_cast<T>(v));
+        }
     }
 }
 
@@ -86,7 +95,7 @@ bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     if (a->idx() != b->idx()) return false;
     in.check_stack(nullptr);
     switch (a->idx()) {
-    case V_Undef: return true;
+    case V_Undef: return false;  // no == takes undefined values
     case V_Bool: return std::get<bool>(a->v) == std::get<bool>(b->v);
     case V_String: return str(a) == str(b);
     case V_Vector: {
@@ -112,10 +121,14 @@ bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
     }
     case V_Func: return std::get<FuncRef>(a->v) == std::get<FuncRef>(b->v);
     default: {
+        // Values without an == overload are simply unequal.
         static const uint32_t eq = intern("==");
+        const FnList* fl = in.functions(eq);
+        if (!fl) return false;
         BoxRef args[2] = {a, b};
-        BoxRef r = in.call_named(eq, Args{args, 2}, nullptr);
-        const bool* v = std::get_if<bool>(&r->v);
+        bool matched = false;
+        BoxRef r = in.try_dispatch(*fl, Args{args, 2}, nullptr, nullptr, matched);
+        const bool* v = matched ? std::get_if<bool>(&r->v) : nullptr;
         return v && *v;
     }
     }
@@ -178,16 +191,18 @@ void add_core_lib(LibBuilder& b) {
         BoxRef args[2] = {a[0], a[1]};
         return in.truth(in.call_named(lt, Args{args, 2}, nullptr), nullptr) ? a[0] : a[1];
     });
-    auto parity = [](bool want_even) {
-        return [want_even](Interp&, Args a) {
-            if (!a[0]->is_num() || a[0]->num().is_floating()) throw ConversionFailed{};
-            Number r = num_binary(NumOp::Mod, a[0]->num(), Number::make(2));
-            bool even = r.as<int64_t>() == 0;
-            return make_bool(even == want_even);
+    // x % 2 == 0 and x % 2 == 1, exactly: odd() of a negative odd number is false.
+    auto parity = [](int rest) {
+        return [rest](Interp& in, Args a) {
+            static const uint32_t mod = intern("%"), eq = intern("==");
+            BoxRef two = num_box(2), want = num_box(rest);
+            two->is_const = want->is_const = true;  // literals in the written form
+            BoxRef r = in.binary_values(OpCode::Mod, mod, "%", a[0], two, nullptr);
+            return in.binary_values(OpCode::Eq, eq, "==", r, want, nullptr);
         };
     };
-    b.add_untyped("even", 1, parity(true));
-    b.add_untyped("odd", 1, parity(false));
+    b.add_untyped("even", 1, parity(0));
+    b.add_untyped("odd", 1, parity(1));
 
     // ---- operators as functions (`+`(1, 2), foldl(v, `+`, 0)) ----
     {
@@ -227,7 +242,8 @@ void add_core_lib(LibBuilder& b) {
             if ((*o)->cls == n) return make_bool(true);
         if (type_name_of(*a[0]) == n) return make_bool(true);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class) return make_bool(false);
+        // Object and Number are parameter types only, never the type of a value.
+        if (k.kind == TypeKey::Class || k.kind == TypeKey::Arith) return make_bool(false);
         return make_bool(in.match(k, *a[0]) == 0);
     });
     b.add("is_var_undef", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->undef()); });
@@ -289,6 +305,9 @@ void add_core_lib(LibBuilder& b) {
     });
     b.add("runtime_error", {K("string")}, [](Interp&, Args a) {
         return make_box(Value(ErrorV("runtime_error", str(a[0]))));
+    });
+    b.add("range_error", {K("string")}, [](Interp&, Args a) {
+        return make_box(Value(ErrorV("runtime_error", str(a[0]), {}, true)));
     });
     b.add("what", {K("")}, [](Interp&, Args a) {
         if (auto* e = std::get_if<ErrorV>(&a[0]->v)) return make_str(e->what());

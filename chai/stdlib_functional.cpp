@@ -1,4 +1,7 @@
 // Functional helpers over anything with a range.
+#include <cmath>
+
+#include "chai/char_ref.hpp"
 #include "chai/stdlib.hpp"
 
 namespace chai {
@@ -19,12 +22,141 @@ BoxRef call2(Interp& in, const BoxRef& f, const BoxRef& x, const BoxRef& y) {
 }
 bool test(Interp& in, const BoxRef& f, const BoxRef& x) { return in.truth(call1(in, f, x), nullptr); }
 BoxRef vec_box(Vector v) { return make_box(Value(std::move(v))); }
+
+BoxRef push_back(Interp& in, const BoxRef& target, const BoxRef& x) {
+    static const uint32_t push = intern("push_back");
+    BoxRef args[2] = {target, x};
+    return in.call_named(push, Args{args, 2}, nullptr);
+}
+
+// How many elements `while (n > 0) { ...; --n }` visits: none for n <= 0, ceil(n) otherwise.
 size_t count_arg(const BoxRef& b) {
     if (!b->is_num()) throw ConversionFailed{};
-    return b->num().as<size_t>();
+    const Number& n = b->num();
+    if (n.is_floating()) {
+        double d = n.as<double>();
+        return d > 0 ? static_cast<size_t>(std::min(std::ceil(d), 1e18)) : 0;
+    }
+    if (n.is_signed_int() && n.i <= 0) return 0;
+    return n.as<size_t>();
 }
-BoxRef fold(Interp& in, const Vector& items, const BoxRef& f, BoxRef acc) {
-    for (const BoxRef& e : items) acc = call2(in, f, e, acc);
+
+// Where a helper puts its result elements: a new container of the source's kind (a string
+// for a string, a Vector otherwise; elements cloned as push_back does), or an inserter function.
+class Sink {
+public:
+    static Sink like(Interp& in, const BoxRef& source) { return Sink(in, BoxRef(), source->idx() == V_String); }
+    // A null inserter collects into a Vector.
+    static Sink into(Interp& in, const BoxRef& inserter) { return Sink(in, inserter, false); }
+
+    void add(const BoxRef& e) {
+        if (inserter_) {
+            call1(in_, inserter_, e);
+        } else if (!text_) {
+            items_.push_back(clone_box(e));
+        } else if (e->is_num()) {
+            check_string_size(text_out_.size() + 1);
+            text_out_ += e->num().as<char>();
+        } else {
+            push_back(in_, make_str(""), e);  // raises the error push_back gives for e
+        }
+    }
+    BoxRef result() {
+        if (inserter_) return undef();
+        return text_ ? make_str(std::move(text_out_)) : vec_box(std::move(items_));
+    }
+
+private:
+    Sink(Interp& in, BoxRef inserter, bool text) : in_(in), inserter_(std::move(inserter)), text_(text) {}
+
+    Interp& in_;
+    BoxRef inserter_;
+    bool text_ = false;
+    Vector items_;
+    std::string text_out_;
+};
+
+using Helper = void (*)(Interp& in, Args a, Sink& out);
+
+// Adds helper as name(c, x...) giving a new container like c (a Vector when keep_kind is false)
+// and as name(c, x..., inserter).
+void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Helper h) {
+    b.add_untyped(name, arity, [h, keep_kind](Interp& in, Args a) {
+        Sink out = keep_kind ? Sink::like(in, a[0]) : Sink::into(in, BoxRef());
+        h(in, a, out);
+        return out.result();
+    });
+    b.add_untyped(name, arity + 1, [h, arity](Interp& in, Args a) {
+        Sink out = Sink::into(in, a[static_cast<size_t>(arity)]);
+        h(in, Args{a.data, static_cast<size_t>(arity)}, out);
+        return out.result();
+    });
+}
+
+void map_to(Interp& in, Args a, Sink& out) {
+    for (const BoxRef& e : items_of(a[0])) out.add(call1(in, a[1], e));
+}
+void filter_to(Interp& in, Args a, Sink& out) {
+    for (const BoxRef& e : items_of(a[0]))
+        if (test(in, a[1], e)) out.add(e);
+}
+void take_to(Interp&, Args a, Sink& out) {
+    Vector items = items_of(a[0]);
+    size_t n = std::min(count_arg(a[1]), items.size());
+    for (size_t i = 0; i < n; ++i) out.add(items[i]);
+}
+void drop_to(Interp&, Args a, Sink& out) {
+    Vector items = items_of(a[0]);
+    for (size_t i = std::min(count_arg(a[1]), items.size()); i < items.size(); ++i) out.add(items[i]);
+}
+void take_while_to(Interp& in, Args a, Sink& out) {
+    for (const BoxRef& e : items_of(a[0])) {
+        if (!test(in, a[1], e)) break;
+        out.add(e);
+    }
+}
+void drop_while_to(Interp& in, Args a, Sink& out) {
+    Vector items = items_of(a[0]);
+    size_t i = 0;
+    while (i < items.size() && test(in, a[1], items[i])) ++i;
+    for (; i < items.size(); ++i) out.add(items[i]);
+}
+void reverse_to(Interp&, Args a, Sink& out) {
+    Vector items = items_of(a[0]);
+    for (size_t i = items.size(); i-- > 0;) out.add(items[i]);
+}
+void zip_with_to(Interp& in, Args a, Sink& out) {
+    auto x = elements_of(a[1]), y = elements_of(a[2]);
+    for (size_t i = 0; i < std::min(x->size(), y->size()); ++i) out.add(call2(in, a[0], (*x)[i], (*y)[i]));
+}
+BoxRef collate(const BoxRef& x, const BoxRef& y) { return vec_box(Vector{clone_box(x), clone_box(y)}); }
+void zip_to(Interp&, Args a, Sink& out) {
+    auto x = elements_of(a[0]), y = elements_of(a[1]);
+    for (size_t i = 0; i < std::min(x->size(), y->size()); ++i) out.add(collate((*x)[i], (*y)[i]));
+}
+
+// The first element for which cmp(element, x) holds, as a range to the end; empty if none.
+BoxRef find_in(Interp& in, const BoxRef& c, const BoxRef& x, const BoxRef* cmp) {
+    auto items = elements_of(c);
+    size_t i = 0;
+    while (i < items->size() && !(cmp ? in.truth(call2(in, *cmp, (*items)[i], x), nullptr) : values_equal(in, (*items)[i], x)))
+        ++i;
+    size_t n = items->size();
+    return make_box(Value(RangeV{std::move(items), i, n}));
+}
+
+// foldl(c, op, start): numbers natively, anything else through the operator's overloads.
+BoxRef fold_operator(Interp& in, Args a, NumOp op, const char* name, double start) {
+    const uint32_t fn = intern(name);
+    BoxRef acc = num_box(start);
+    for (const BoxRef& e : items_of(a[0])) {
+        if (e->is_num() && acc->is_num()) {
+            acc = make_num(num_binary(op, e->num(), acc->num()));
+        } else {
+            BoxRef args[2] = {e, acc};
+            acc = in.call_named(fn, Args{args, 2}, nullptr);
+        }
+    }
     return acc;
 }
 
@@ -32,75 +164,60 @@ BoxRef fold(Interp& in, const Vector& items, const BoxRef& f, BoxRef acc) {
 
 void add_functional_lib(LibBuilder& b) {
     b.add_untyped("for_each", 2, [](Interp& in, Args a) {
+        // A string's chars go by reference too, so f may change them.
+        if (a[0]->idx() == V_String && !a[0]->is_const) {
+            const std::string& text = std::get<std::string>(a[0]->v);
+            for (size_t i = 0, n = text.size(); i < n && i < text.size(); ++i) call1(in, a[1], make_char_ref(a[0], i));
+            return undef();
+        }
         auto items = elements_of(a[0]);
         for (const BoxRef& e : *items) call1(in, a[1], e);
         return undef();
     });
-    b.add_untyped("map", 2, [](Interp& in, Args a) {
-        auto items = elements_of(a[0]);
-        Vector out;
-        for (const BoxRef& e : *items) out.push_back(clone_box(call1(in, a[1], e)));
-        return vec_box(std::move(out));
+    add_helper(b, "map", 2, true, map_to);
+    add_helper(b, "filter", 2, true, filter_to);
+    add_helper(b, "take", 2, true, take_to);
+    add_helper(b, "drop", 2, true, drop_to);
+    add_helper(b, "take_while", 2, true, take_while_to);
+    add_helper(b, "drop_while", 2, true, drop_while_to);
+    b.add_untyped("reverse", 1, [](Interp& in, Args a) {
+        Sink out = Sink::like(in, a[0]);
+        reverse_to(in, a, out);
+        return out.result();
     });
-    b.add_untyped("filter", 2, [](Interp& in, Args a) {
-        auto items = elements_of(a[0]);
-        Vector out;
-        for (const BoxRef& e : *items)
-            if (test(in, a[1], e)) out.push_back(clone_box(e));
-        return vec_box(std::move(out));
+    // zip results are always Vectors of [x, y] pairs.
+    add_helper(b, "zip_with", 3, false, zip_with_to);
+    add_helper(b, "zip", 2, false, zip_to);
+    b.add_untyped("collate", 2, [](Interp&, Args a) { return collate(a[0], a[1]); });
+
+    // acc = f(element, acc), element first.
+    b.add_untyped("foldl", 3, [](Interp& in, Args a) {
+        BoxRef acc = a[2];
+        for (const BoxRef& e : items_of(a[0])) acc = call2(in, a[1], e, acc);
+        return acc;
     });
-    b.add_untyped("foldl", 3, [](Interp& in, Args a) { return fold(in, *elements_of(a[0]), a[1], a[2]); });
+    // Unlike foldl, acc = f(acc, element), starting from the first element.
     b.add_untyped("reduce", 2, [](Interp& in, Args a) -> BoxRef {
         auto items = elements_of(a[0]);
         if (items->size() < 2) in.fail(nullptr, "Guard evaluation failed with function 'reduce'");
-        BoxRef acc = call2(in, a[1], (*items)[1], (*items)[0]);
-        for (size_t i = 2; i < items->size(); ++i) acc = call2(in, a[1], (*items)[i], acc);
+        BoxRef acc = clone_box((*items)[0]);
+        for (size_t i = 1; i < items->size(); ++i) acc = call2(in, a[1], acc, (*items)[i]);
         return acc;
     });
-    b.add_untyped("sum", 1, [](Interp&, Args a) {
-        BoxRef acc = num_box(0.0);
-        for (const BoxRef& e : items_of(a[0])) {
-            if (!e->is_num()) throw ConversionFailed{};
-            acc = make_num(num_binary(NumOp::Add, e->num(), acc->num()));
+    // Both start from a double, so the result is always a double.
+    b.add_untyped("sum", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Add, "+", 0.0); });
+    b.add_untyped("product", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Mul, "*", 1.0); });
+
+    // concat(x, y): a copy of x (same element boxes) with clones of y's elements appended.
+    b.add_untyped("concat", 2, [](Interp& in, Args a) {
+        BoxRef out = clone_box(a[0]);
+        out->is_temp = true;
+        if (auto* v = std::get_if<Vector>(&out->v)) {
+            for (const BoxRef& e : items_of(a[1])) v->push_back(clone_box(e));
+            return out;
         }
-        return acc;
-    });
-    b.add_untyped("product", 1, [](Interp&, Args a) {
-        BoxRef acc = num_box(1.0);
-        for (const BoxRef& e : items_of(a[0])) {
-            if (!e->is_num()) throw ConversionFailed{};
-            acc = make_num(num_binary(NumOp::Mul, e->num(), acc->num()));
-        }
-        return acc;
-    });
-    b.add_untyped("take", 2, [](Interp&, Args a) {
-        auto items = elements_of(a[0]);
-        size_t n = std::min(count_arg(a[1]), items->size());
-        return vec_box(Vector(items->begin(), items->begin() + static_cast<std::ptrdiff_t>(n)));
-    });
-    b.add_untyped("drop", 2, [](Interp&, Args a) {
-        auto items = elements_of(a[0]);
-        size_t n = std::min(count_arg(a[1]), items->size());
-        return vec_box(Vector(items->begin() + static_cast<std::ptrdiff_t>(n), items->end()));
-    });
-    b.add_untyped("take_while", 2, [](Interp& in, Args a) {
-        Vector out;
-        for (const BoxRef& e : items_of(a[0])) {
-            if (!test(in, a[1], e)) break;
-            out.push_back(e);
-        }
-        return vec_box(std::move(out));
-    });
-    b.add_untyped("drop_while", 2, [](Interp& in, Args a) {
-        auto items = elements_of(a[0]);
-        size_t i = 0;
-        while (i < items->size() && test(in, a[1], (*items)[i])) ++i;
-        return vec_box(Vector(items->begin() + static_cast<std::ptrdiff_t>(i), items->end()));
-    });
-    b.add_untyped("concat", 2, [](Interp&, Args a) {
-        Vector out = *elements_of(a[0]);
-        for (const BoxRef& e : items_of(a[1])) out.push_back(clone_box(e));
-        return vec_box(std::move(out));
+        for (const BoxRef& e : items_of(a[1])) push_back(in, out, e);
+        return out;
     });
     b.add_untyped("join", 2, [](Interp& in, Args a) {
         std::string sep = in.to_text(a[1]);
@@ -113,43 +230,22 @@ void add_functional_lib(LibBuilder& b) {
         }
         return make_str(std::move(out));
     });
-    b.add_untyped("reverse", 1, [](Interp&, Args a) {
-        Vector out = *elements_of(a[0]);
-        std::reverse(out.begin(), out.end());
-        return vec_box(std::move(out));
+    auto contains = [](Interp& in, Args a) {
+        BoxRef r = find_in(in, a[0], a[1], a.size > 2 ? &a[2] : nullptr);
+        const RangeV& rest = std::get<RangeV>(r->v);
+        return make_bool(rest.begin < rest.end);
+    };
+    b.add_untyped("contains", 2, contains);
+    b.add_untyped("contains", 3, contains);
+    b.add_untyped("find", 2, [](Interp& in, Args a) { return find_in(in, a[0], a[1], nullptr); });
+    b.add_untyped("find", 3, [](Interp& in, Args a) { return find_in(in, a[0], a[1], &a[2]); });
+
+    // generate_range(x, y, inserter): x, x + 1, ... while <= y.
+    b.add_untyped("generate_range", 3, [](Interp& in, Args a) {
+        static const uint32_t gen = intern("generate_range");
+        for (const BoxRef& e : items_of(in.call_named(gen, Args{a.data, 2}, nullptr))) call1(in, a[2], e);
+        return undef();
     });
-    b.add_untyped("contains", 2, [](Interp& in, Args a) {
-        for (const BoxRef& e : items_of(a[0]))
-            if (values_equal(in, e, a[1])) return make_bool(true);
-        return make_bool(false);
-    });
-    b.add_untyped("contains", 3, [](Interp& in, Args a) {
-        for (const BoxRef& e : items_of(a[0]))
-            if (in.truth(call2(in, a[2], e, a[1]), nullptr)) return make_bool(true);
-        return make_bool(false);
-    });
-    b.add_untyped("find", 2, [](Interp& in, Args a) {
-        auto items = elements_of(a[0]);
-        size_t i = 0;
-        while (i < items->size() && !values_equal(in, (*items)[i], a[1])) ++i;
-        size_t n = items->size();
-        return make_box(Value(RangeV{std::move(items), i, n}));
-    });
-    b.add_untyped("zip", 2, [](Interp&, Args a) {
-        auto x = elements_of(a[0]), y = elements_of(a[1]);
-        Vector out;
-        for (size_t i = 0; i < std::min(x->size(), y->size()); ++i)
-            out.push_back(make_box(Value(Vector{clone_box((*x)[i]), clone_box((*y)[i])}), false));
-        return vec_box(std::move(out));
-    });
-    b.add_untyped("zip_with", 3, [](Interp& in, Args a) {
-        auto x = elements_of(a[1]), y = elements_of(a[2]);
-        Vector out;
-        for (size_t i = 0; i < std::min(x->size(), y->size()); ++i)
-            out.push_back(clone_box(call2(in, a[0], (*x)[i], (*y)[i])));
-        return vec_box(std::move(out));
-    });
-    b.add_untyped("collate", 2, [](Interp&, Args a) { return vec_box(Vector{clone_box(a[0]), clone_box(a[1])}); });
 
     // back_inserter(c): push_back bound to c, a function appending its argument to c; the
     // three-argument forms of the helpers hand each result element to such a function instead
@@ -158,14 +254,6 @@ void add_functional_lib(LibBuilder& b) {
         static const uint32_t push = intern("push_back");
         return func_box(make_bound(in.function_value(push), {a[0], BoxRef()}));
     });
-    for (const char* name : {"map", "filter", "take", "drop", "take_while", "drop_while"}) {
-        uint32_t id = intern(name);
-        b.add_untyped(name, 3, [id](Interp& in, Args a) {
-            BoxRef result = in.call_named(id, Args{a.data, 2}, nullptr);
-            for (const BoxRef& e : items_of(result)) call1(in, a[2], e);
-            return undef();
-        });
-    }
 }
 
 }  // namespace chai

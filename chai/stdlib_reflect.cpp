@@ -1,8 +1,4 @@
-// Introspection of functions and variables, and JSON text.
-#include <cmath>
-#include <cstdio>
-#include <cstring>
-
+// Introspection of functions and variables.
 #include <iostream>
 
 #include "chai/stdlib.hpp"
@@ -13,207 +9,6 @@ namespace chai {
 namespace {
 
 const FuncRef& fn(const BoxRef& b) { return std::get<FuncRef>(b->v); }
-
-void json_string(const std::string& s, std::string& out) {
-    out += '"';
-    for (char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += c;
-            }
-        }
-    }
-    out += '"';
-}
-
-void to_json(Interp& in, const BoxRef& b, std::string& out, int depth) {
-    if (depth > 200) throw std::runtime_error("JSON nesting too deep");
-    switch (b->idx()) {
-    case V_Undef: out += "null"; break;
-    case V_Bool: out += std::get<bool>(b->v) ? "true" : "false"; break;
-    case V_Number:
-        if (b->num().is_floating()) {
-            double d = b->num().as<double>();
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%.17g", std::isfinite(d) ? d : 0.0);
-            out += buf;
-        } else {
-            out += num_to_string(b->num());
-        }
-        break;
-    case V_String: json_string(std::get<std::string>(b->v), out); break;
-    case V_Vector: {
-        out += '[';
-        bool first = true;
-        for (const BoxRef& e : std::get<Vector>(b->v)) {
-            if (!first) out += ',';
-            to_json(in, e, out, depth + 1);
-            first = false;
-        }
-        out += ']';
-        break;
-    }
-    case V_Map: {
-        out += '{';
-        bool first = true;
-        for (const auto& [k, v] : std::get<Map>(b->v)) {
-            if (!first) out += ',';
-            json_string(k, out);
-            out += ':';
-            to_json(in, v, out, depth + 1);
-            first = false;
-        }
-        out += '}';
-        break;
-    }
-    default: throw ConversionFailed{};
-    }
-}
-
-class JsonReader {
-public:
-    explicit JsonReader(const std::string& s) : s_(s) {}
-    BoxRef document() {
-        BoxRef v = value(0);
-        skip();
-        if (p_ != s_.size()) bad();
-        return v;
-    }
-
-private:
-    [[noreturn]] void bad() const { throw std::runtime_error("JSON parse error at " + std::to_string(p_)); }
-    void skip() {
-        while (p_ < s_.size() && (s_[p_] == ' ' || s_[p_] == '\t' || s_[p_] == '\n' || s_[p_] == '\r')) ++p_;
-    }
-    bool lit(const char* w) {
-        size_t n = std::char_traits<char>::length(w);
-        if (s_.compare(p_, n, w) != 0) return false;
-        p_ += n;
-        return true;
-    }
-    std::string str() {
-        std::string out;
-        ++p_;
-        while (p_ < s_.size() && s_[p_] != '"') {
-            char c = s_[p_++];
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (p_ >= s_.size()) bad();
-            char e = s_[p_++];
-            switch (e) {
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'u': {
-                if (p_ + 4 > s_.size()) bad();
-                unsigned cp = static_cast<unsigned>(std::stoul(s_.substr(p_, 4), nullptr, 16));
-                p_ += 4;
-                if (cp < 0x80) {
-                    out += static_cast<char>(cp);
-                } else if (cp < 0x800) {
-                    out += static_cast<char>(0xC0 | (cp >> 6));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
-                } else {
-                    out += static_cast<char>(0xE0 | (cp >> 12));
-                    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                    out += static_cast<char>(0x80 | (cp & 0x3F));
-                }
-                break;
-            }
-            default: out += e;
-            }
-        }
-        if (p_ >= s_.size()) bad();
-        ++p_;
-        return out;
-    }
-    BoxRef value(int depth) {
-        if (depth > 200) bad();
-        skip();
-        if (p_ >= s_.size()) bad();
-        char c = s_[p_];
-        if (c == '{') {
-            ++p_;
-            Map m;
-            skip();
-            if (p_ < s_.size() && s_[p_] == '}') {
-                ++p_;
-                return make_box(Value(std::move(m)));
-            }
-            for (;;) {
-                skip();
-                if (p_ >= s_.size() || s_[p_] != '"') bad();
-                std::string k = str();
-                skip();
-                if (p_ >= s_.size() || s_[p_++] != ':') bad();
-                m[k] = value(depth + 1);
-                skip();
-                if (p_ < s_.size() && s_[p_] == ',') {
-                    ++p_;
-                    continue;
-                }
-                if (p_ < s_.size() && s_[p_] == '}') {
-                    ++p_;
-                    return make_box(Value(std::move(m)));
-                }
-                bad();
-            }
-        }
-        if (c == '[') {
-            ++p_;
-            Vector v;
-            skip();
-            if (p_ < s_.size() && s_[p_] == ']') {
-                ++p_;
-                return make_box(Value(std::move(v)));
-            }
-            for (;;) {
-                v.push_back(value(depth + 1));
-                skip();
-                if (p_ < s_.size() && s_[p_] == ',') {
-                    ++p_;
-                    continue;
-                }
-                if (p_ < s_.size() && s_[p_] == ']') {
-                    ++p_;
-                    return make_box(Value(std::move(v)));
-                }
-                bad();
-            }
-        }
-        if (c == '"') return make_str(str());
-        if (lit("true")) return make_bool(true);
-        if (lit("false")) return make_bool(false);
-        if (lit("null")) return make_undef();
-        size_t b = p_;
-        bool floating = false;
-        while (p_ < s_.size() && std::strchr("+-0123456789.eE", s_[p_])) {
-            floating |= s_[p_] == '.' || s_[p_] == 'e' || s_[p_] == 'E';
-            ++p_;
-        }
-        if (b == p_) bad();
-        std::string num = s_.substr(b, p_ - b);
-        if (floating) return num_box(std::strtod(num.c_str(), nullptr));
-        return num_box(static_cast<int64_t>(std::strtoll(num.c_str(), nullptr, 10)));
-    }
-
-    const std::string& s_;
-    size_t p_ = 0;
-};
 
 // a < b where an operator accepts the pair, else an order of the type names.
 bool ordered_before(Interp& in, const BoxRef& a, const BoxRef& b) {
@@ -336,25 +131,24 @@ void add_reflect_lib(LibBuilder& b) {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
         if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) throw std::range_error("Type Not Known: " + n);
-        return make_box(Value(TypeInfoV{n, k.kind == TypeKey::Num, false}));
+        return make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}));
     });
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
     for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args) { return make_bool(false); });
-    b.add("bare_equal", {K("Type_Info"), K("Type_Info")}, [](Interp&, Args a) {
-        return make_bool(std::get<TypeInfoV>(a[0]->v).name == std::get<TypeInfoV>(a[1]->v).name);
-    });
+    auto same_type = [](const BoxRef& x, const BoxRef& y) {
+        const TypeInfoV& p = std::get<TypeInfoV>(x->v);
+        const TypeInfoV& q = std::get<TypeInfoV>(y->v);
+        return p.name == q.name && p.undef == q.undef;
+    };
+    b.add("bare_equal", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(same_type(a[0], a[1])); });
+    b.add("==", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(same_type(a[0], a[1])); });
+    b.add("!=", {K("Type_Info"), K("Type_Info")}, [same_type](Interp&, Args a) { return make_bool(!same_type(a[0], a[1])); });
     b.add("Type_Info", {K("Type_Info")}, [](Interp&, Args a) { return make_box(Value(std::get<TypeInfoV>(a[0]->v))); });
     b.add("is_var_reference", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->refs > 2); });
     b.add("is_var_return_value", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->is_temp); });
     b.add("is_var_pointer", {K("")}, [](Interp&, Args) { return make_bool(false); });
-    b.add("to_json", {K("")}, [](Interp& in, Args a) {
-        std::string out;
-        to_json(in, a[0], out, 0);
-        return make_str(std::move(out));
-    });
-    b.add("from_json", {K("string")}, [](Interp&, Args a) { return JsonReader(std::get<std::string>(a[0]->v)).document(); });
 }
 
 }  // namespace chai

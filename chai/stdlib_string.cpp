@@ -5,6 +5,7 @@ namespace chai {
 
 namespace {
 std::string& str(const BoxRef& b) { return std::get<std::string>(b->v); }
+std::string& changed(const BoxRef& b) { return changeable<std::string>(b); }
 size_t pos_arg(const BoxRef& b) { return b->num().as<size_t>(); }
 BoxRef size_box(size_t n) { return num_box(static_cast<uint64_t>(n)); }
 
@@ -23,10 +24,9 @@ const char* const kBlank = " \t\r\n";
 
 void add_string_lib(LibBuilder& b) {
     b.add("size", {K("string")}, [](Interp&, Args a) { return size_box(str(a[0]).size()); });
-    b.add("length", {K("string")}, [](Interp&, Args a) { return size_box(str(a[0]).size()); });
     b.add("empty", {K("string")}, [](Interp&, Args a) { return make_bool(str(a[0]).empty()); });
     b.add("clear", {K("string")}, [](Interp&, Args a) {
-        str(a[0]).clear();
+        changed(a[0]).clear();
         return undef();
     });
     add_search(b, "find", [](const std::string& s, const std::string& t, size_t p) { return s.find(t, p); }, false);
@@ -44,18 +44,18 @@ void add_string_lib(LibBuilder& b) {
     b.add("c_str", {K("string")}, [](Interp&, Args a) { return make_str(str(a[0])); });
     b.add("data", {K("string")}, [](Interp&, Args a) { return make_str(str(a[0])); });
     b.add("push_back", {K("string"), K("char")}, [](Interp&, Args a) {
-        str(a[0]).push_back(static_cast<char>(a[1]->num().i));
+        changed(a[0]).push_back(static_cast<char>(a[1]->num().i));
         return undef();
     });
     b.add("insert_at", {K("string"), K("Number"), K("char")}, [](Interp&, Args a) {
-        std::string& s = str(a[0]);
+        std::string& s = changed(a[0]);
         size_t p = pos_arg(a[1]);
         if (p > s.size()) throw std::range_error("Cannot insert past end of range");
         s.insert(s.begin() + static_cast<std::ptrdiff_t>(p), static_cast<char>(a[2]->num().i));
         return undef();
     });
     b.add("erase_at", {K("string"), K("Number")}, [](Interp&, Args a) {
-        std::string& s = str(a[0]);
+        std::string& s = changed(a[0]);
         size_t p = pos_arg(a[1]);
         if (p >= s.size()) throw std::range_error("Cannot erase past end of range");
         s.erase(p, 1);

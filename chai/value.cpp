@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "chai/ast.hpp"
+#include "chai/char_ref.hpp"
 #include "chai/collect.hpp"
 #include "chai/interp.hpp"
 #include "chai/value.hpp"
@@ -45,7 +46,7 @@ void Box::operator delete(void* p) noexcept {
 
 void destroy_box(Box* b) noexcept {
     if (b->tracker) b->tracker->remove(b);
-    if (b->v.index() <= V_Number && !b->has_attrs) {  // nothing nested to release
+    if (b->v.index() <= V_Number && !b->has_attrs && !b->char_ref) {  // nothing nested to release
         delete b;
         return;
     }
@@ -62,12 +63,14 @@ void destroy_box(Box* b) noexcept {
     active = true;
     // Attribute boxes released here are queued like nested elements.
     if (b->has_attrs) drop_var_attrs(b);
+    if (b->char_ref) drop_char_ref(b);
     delete b;
     if (!outer) return;
     while (!pending.empty()) {
         Box* next = pending.back();
         pending.pop_back();
         if (next->has_attrs) drop_var_attrs(next);
+        if (next->char_ref) drop_char_ref(next);
         delete next;
     }
     active = false;

@@ -75,18 +75,23 @@ struct HostObj {
 // a pointer: errors are rare, and every box is as large as the largest value kind.
 class ErrorV {
 public:
-    ErrorV(std::string type_name, std::string what, std::shared_ptr<const exception::eval_error> eval = {})
-        : info_(std::make_shared<const Info>(Info{std::move(type_name), std::move(what), std::move(eval)})) {}
+    ErrorV(std::string type_name, std::string what, std::shared_ptr<const exception::eval_error> eval = {},
+           bool range_error = false)
+        : info_(std::make_shared<const Info>(
+              Info{std::move(type_name), std::move(what), std::move(eval), range_error})) {}
     // runtime_error, out_of_range, exception, eval_error
     const std::string& type_name() const { return info_->type_name; }
     const std::string& what() const { return info_->what; }
     // eval_error only (reason, call stack)
     const std::shared_ptr<const exception::eval_error>& eval() const { return info_->eval; }
+    // A std::range_error: named as the runtime_error it derives from, still caught as range_error.
+    bool range_error() const { return info_->range_error; }
 
 private:
     struct Info {
         std::string type_name, what;
         std::shared_ptr<const exception::eval_error> eval;
+        bool range_error;
     };
     std::shared_ptr<const Info> info_;
 };
@@ -117,6 +122,7 @@ struct Box {
     bool is_const = false;
     bool is_temp = false;  // fresh result: may be adopted instead of cloned
     bool has_attrs = false;  // has attributes set through get_var_attr (see var_attrs.hpp)
+    bool char_ref = false;   // a character of a string, written back on change (see char_ref.hpp)
     uint32_t track_slot = 0;
     // Engine that may have to break cycles through this box (see collect.hpp); null for plain
     // values and boxes made outside an engine run.

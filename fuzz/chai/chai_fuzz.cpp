@@ -44,6 +44,8 @@ extern "C" const char* const* photarcFuzzSeeds() {
         "var t = parse(\"var a = 2 * 3\"); print(t.to_string()); print(eval(t.children()[0])); print(a)",
         "var f = async(fun() { 7 }); f.wait(); print(f.get()); print(f.valid())",
         "var x = 1; get_var_attr(x, \"n\") = x; var y = 2; clone_var_attrs(y, x); print(lt(x, y))",
+        "var s = \"abc\"; var &c = s[1]; c = 'x'; ++s[0]; for_each(s, fun(d) { d += 1 }); print(s); s.clear(); c = 'q'",
+        "print(to_json(from_json(\"{\\\"a\\\": [1, -2.5e1, \\\"x\\\\n\\\", true, null], \\\"b\\\": {}}\")))",
         nullptr};
     return seeds;
 }

@@ -1,0 +1,61 @@
+#include "chai/char_ref.hpp"
+
+#include <mutex>
+#include <unordered_map>
+
+namespace chai {
+
+namespace {
+struct Link {
+    BoxRef str;
+    size_t index = 0;
+};
+// Engines on different threads may both use the table; entries belong to one engine each.
+struct LinkTable {
+    std::mutex mu;
+    std::unordered_map<Box*, Link> links;
+};
+LinkTable& table() {
+    static LinkTable t;
+    return t;
+}
+}  // namespace
+
+BoxRef make_char_ref(const BoxRef& str, size_t index) {
+    BoxRef c = num_box(std::get<std::string>(str->v)[index]);
+    LinkTable& t = table();
+    std::lock_guard<std::mutex> lock(t.mu);
+    t.links[c.get()] = Link{str, index};
+    c->char_ref = true;
+    return c;
+}
+
+void write_back_char(const Box& b) {
+    LinkTable& t = table();
+    std::lock_guard<std::mutex> lock(t.mu);
+    auto it = t.links.find(const_cast<Box*>(&b));
+    if (it == t.links.end() || !b.is_num()) return;
+    const Link& link = it->second;
+    auto* s = std::get_if<std::string>(&link.str->v);
+    if (!s || link.index >= s->size()) return;
+    char c = b.num().as<char>();
+    (*s)[link.index] = c;
+    // Other live references to the same char see the change (there are rarely more than a few).
+    for (auto& [other, l] : t.links)
+        if (other != &b && l.str == link.str && l.index == link.index && other->is_num()) other->num() = Number::make(c);
+}
+
+void drop_char_ref(Box* b) noexcept {
+    BoxRef str;  // released after the lock
+    {
+        LinkTable& t = table();
+        std::lock_guard<std::mutex> lock(t.mu);
+        auto it = t.links.find(b);
+        if (it == t.links.end()) return;
+        str = std::move(it->second.str);
+        t.links.erase(it);
+    }
+    b->char_ref = false;
+}
+
+}  // namespace chai
