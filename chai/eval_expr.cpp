@@ -69,8 +69,18 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
         if (fl->size() == 1) return func_box(fl->front());
         auto set = std::make_shared<OverloadSet>();
         set->name = name_of(id);
-        set->arity = -1;
         set->fns = *fl;
+        // One arity shared by all overloads is the set's arity; otherwise it takes any number.
+        set->arity = fl->front()->arity;
+        for (const FuncRef& f : *fl)
+            if (f->arity != set->arity) set->arity = -1;
+        // Parameter types the overloads agree on; untyped where they differ.
+        if (set->arity >= 0) {
+            set->params = fl->front()->params;
+            for (const FuncRef& f : *fl)
+                for (size_t i = 0; i < set->params.size(); ++i)
+                    if (i >= f->params.size() || !(f->params[i] == set->params[i])) set->params[i] = key_any();
+        }
         return func_box(set);
     }
     // Every type name T also answers to T_type, a Type_Info value.

@@ -75,7 +75,8 @@ std::string read_script_file(const std::string& path) {
 }
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
-    return run(parse_program(text, filename));
+    ProgramRef prog = parse_program(text, filename);
+    return prog ? run(prog) : make_undef();
 }
 
 }  // namespace chai

@@ -75,6 +75,12 @@ struct HostConversion {
     std::function<std::shared_ptr<void>(Interp&, const BoxRef&)> convert;  // may throw ConversionFailed
 };
 
+// A conversion registered by a script: values of exactly type `from` become `to` through fn.
+struct ScriptConversion {
+    TypeKey from, to;
+    BoxRef fn;
+};
+
 // Registry shared by the engine and the binding templates.
 struct HostRegistry {
     std::map<std::string, TypeKey> type_names;  // user_type names
@@ -121,6 +127,11 @@ public:
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
     int match(const TypeKey& t, const Box& b) const;
+    // A script conversion turning b into type t, or null.
+    const ScriptConversion* script_conversion(const TypeKey& t, const Box& b) const;
+    // Calls f with arguments converted to its parameter types by script conversions (and, if
+    // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
+    bool call_converted(const Callable& f, Args a, const BoxRef* self, bool numbers, BoxRef& result, bool& matched);
     TypeKey resolve_type(const std::string& name) const;
 
     // ---- variables ----
@@ -224,6 +235,7 @@ public:
     FnTable funcs;
     std::unordered_map<uint32_t, ClassInfo> classes;
     HostRegistry reg;
+    std::vector<ScriptConversion> script_conversions;  // add_type_conversion, in order
     Ctl ctl = Ctl::None;
     BoxRef ret;
     uint64_t fn_seq = 1000000;

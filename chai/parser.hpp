@@ -10,7 +10,8 @@
 
 namespace chai {
 
-// Parses a whole text; throws exception::eval_error on any syntax error.
+// Parses a whole text; throws exception::eval_error on any syntax error. Null when not even the
+// first statement can be parsed.
 ProgramRef parse_program(std::string source, const std::string& filename);
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
@@ -19,7 +20,7 @@ constexpr int kMaxHeight = 640;    // height of any expression or statement tree
 class Parser {
 public:
     Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
-    NodePtr program();
+    NodePtr program();  // null: the first statement cannot be parsed
 
 private:
     struct DepthGuard {

@@ -76,6 +76,9 @@ void Parser::check_reserved(const std::string& name, const char* what) const {
 NodePtr Parser::program() {
     auto file = make(NK::File, {1, 1});
     statements(*file, false);
+    // Text whose very first token starts no statement is not a program at all; callers decide
+    // what that means (the engine ignores such text).
+    if (cur().kind != Tok::End && pos_ == 0) return nullptr;
     if (cur().kind != Tok::End) throw exception::eval_error("Unparsed input", cur().start, "");
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
@@ -371,7 +374,7 @@ ProgramRef parse_program(std::string source, const std::string& filename) {
     Lexer lex(prog->source, file);
     Parser p(lex.run(), file);
     prog->root = p.program();
-    return prog;
+    return prog->root ? prog : nullptr;
 }
 
 }  // namespace chai

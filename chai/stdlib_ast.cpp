@@ -1,4 +1,5 @@
 // Syntax trees as script values: parse(), eval(ast), AST_Node, File_Position, ChaiScript_Parser.
+#include <iostream>
 #include <sstream>
 
 #include "chai/parser.hpp"
@@ -48,11 +49,15 @@ void describe(const Node& n, const std::string& indent, std::string& out, int de
 
 const AstValue& ast(const BoxRef& b) { return lib_obj<AstValue>(b); }
 
-BoxRef parse_text(const std::string& text, const std::string& file) {
-    return errors_catchable([&] {
-        ProgramRef p = parse_program(text, file);
-        return lib_box(AstValue{p, p->root.get()});
+// The tree of a text; null when not even its first statement can be parsed. Syntax errors are
+// catchable eval_error values.
+ProgramRef parse_text(const std::string& text, const std::string& file) {
+    ProgramRef p;
+    errors_catchable([&] {
+        p = parse_program(text, file);
+        return BoxRef();
     });
+    return p;
 }
 
 // A deep copy of a subtree, with fresh evaluation caches.
@@ -136,9 +141,18 @@ void add_ast_lib(LibBuilder& b) {
     const TypeKey pos = lib_type<File_Position>("File_Position");
     const TypeKey parser = lib_type<ParserValue>("ChaiScript_Parser");
 
-    b.add("parse", {K("string")}, [](Interp&, Args a) {
-        return parse_text(std::get<std::string>(a[0]->v), "__EVAL__");
-    });
+    auto parse = [](Interp&, Args a) {
+        ProgramRef p = parse_text(std::get<std::string>(a[0]->v), "__EVAL__");
+        if (!p) return errors_catchable([]() -> BoxRef { throw exception::eval_error("Unknown error while parsing", "", {}); });
+        if (a.size > 1 && std::get<bool>(a[1]->v)) {
+            std::string out;
+            describe(*p->root, "", out, 0);
+            std::cout << out << std::flush;
+        }
+        return lib_box(AstValue{p, p->root.get()});
+    };
+    b.add("parse", {K("string")}, parse);
+    b.add("parse", {K("string"), K("bool")}, parse);  // true: also print the tree
     b.add("eval", {node}, [](Interp& in, Args a) {
         const AstValue& v = ast(a[0]);
         return errors_catchable([&] { return in.run(v.prog, v.node); });
@@ -180,8 +194,9 @@ void add_ast_lib(LibBuilder& b) {
 
     b.add("ChaiScript_Parser", {}, [](Interp&, Args) { return lib_box(ParserValue{}); });
     b.add("parse", {parser, K("string"), K("string")}, [](Interp&, Args a) {
-        BoxRef tree = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v));
-        lib_obj<ParserValue>(a[0]).last = ast(tree);
+        ProgramRef p = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v));
+        if (!p) return make_bool(false);
+        lib_obj<ParserValue>(a[0]).last = AstValue{p, p->root.get()};
         return make_bool(true);
     });
     b.add("ast", {parser}, [](Interp&, Args a) -> BoxRef {

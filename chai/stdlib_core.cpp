@@ -339,10 +339,17 @@ void add_core_lib(LibBuilder& b) {
         auto f = std::make_shared<BoundFn>();
         f->name = std::get<FuncRef>(a[0]->v)->name;
         f->target = a[0];
-        f->arity = -1;
+        // The placeholders are the parameters left open.
+        const Callable& target = *std::get<FuncRef>(a[0]->v);
+        f->arity = target.arity < 0 ? -1 : 0;
         for (size_t i = 1; i < a.size; ++i) {
             auto* t = std::get_if<TypeInfoV>(&a[i]->v);
-            f->fixed.push_back(t && t->name == "_" ? BoxRef() : a[i]);
+            bool open = t && t->name == "_";
+            f->fixed.push_back(open ? BoxRef() : a[i]);
+            if (open && f->arity >= 0) {
+                ++f->arity;
+                f->params.push_back(i - 1 < target.params.size() ? target.params[i - 1] : key_any());
+            }
         }
         return func_box(f);
     }, -1);
@@ -364,7 +371,7 @@ void add_core_lib(LibBuilder& b) {
 
     // ---- evaluation ----
     b.add("eval", {K("string")}, [](Interp& in, Args a) {
-        return errors_catchable([&] { return in.run(parse_program(str(a[0]), "__EVAL__")); });
+        return errors_catchable([&] { return in.eval_text(str(a[0]), "__EVAL__"); });
     });
     b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
         return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });

@@ -300,9 +300,19 @@ void add_reflect_lib(LibBuilder& b) {
     b.add("load_module", {K("string")}, no_modules);
     b.add("load_module", {K("string"), K("string")}, no_modules);
 
+    // Later calls of library functions needing `to` accept `from` values through the function.
+    b.add("add_type_conversion", {K("Type_Info"), K("Type_Info"), K("Function")}, [](Interp& in, Args a) {
+        auto key = [&](const BoxRef& ti) { return in.resolve_type(std::get<TypeInfoV>(ti->v).name); };
+        in.script_conversions.push_back({key(a[0]), key(a[1]), a[2]});
+        ++in.fn_generation;  // choices remembered at call sites may change
+        return undef();
+    });
     b.add("get_param_types", {K("Function")}, [](Interp&, Args a) {
-        Vector v;
-        for (const TypeKey& k : fn(a[0])->params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
+        // The result type comes first (functions do not declare one), then the parameters.
+        Vector v{make_box(Value(TypeInfoV{"Object", false, false}), false)};
+        const Callable& f = *fn(a[0]);
+        if (f.arity >= 0)
+            for (const TypeKey& k : f.params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
         return make_box(Value(std::move(v)));
     });
     b.add("get_contained_functions", {K("Function")}, [](Interp&, Args a) {
