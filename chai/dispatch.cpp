@@ -127,6 +127,23 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     return -1;
 }
 
+bool same_signature(const Callable& a, const Callable& b) {
+    return !a.guarded && !b.guarded && a.arity == b.arity && a.params == b.params;
+}
+
+bool functions_equal(const Callable& a, const Callable& b) {
+    if (&a == &b) return true;
+    auto* sa = dynamic_cast<const OverloadSet*>(&a);
+    auto* sb = dynamic_cast<const OverloadSet*>(&b);
+    if (sa || sb) {
+        if (!sa || !sb || sa->fns.size() != sb->fns.size()) return false;
+        for (size_t i = 0; i < sa->fns.size(); ++i)
+            if (!functions_equal(*sa->fns[i], *sb->fns[i])) return false;
+        return true;
+    }
+    return dynamic_cast<const ScriptFn*>(&a) && dynamic_cast<const ScriptFn*>(&b) && same_signature(a, b);
+}
+
 const FnList* Interp::functions(uint32_t name) const {
     auto it = funcs.find(name);
     return it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
@@ -141,7 +158,7 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
     slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
-            if (!o->guarded && o->arity == f->arity && o->params == f->params) {
+            if (same_signature(*o, *f)) {
                 bool method = dynamic_cast<const ScriptFn*>(f.get()) && static_cast<const ScriptFn*>(f.get())->method;
                 fail(site, std::string(method ? "Method" : "Function") + " redefined '" + name_of(name) + "'");
             }

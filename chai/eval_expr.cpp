@@ -223,7 +223,8 @@ BoxRef Interp::eval_assign(const Node* n) {
             if (l->kind == NK::Id) fail(l, "Can not find object: " + name_of(l->name));
             fail(n, "Error, cannot assign to temporary value.");
         }
-        if (*slot && !(*slot)->undef() && (*slot)->idx() != rhs->idx())
+        // Same type as type_match sees it: numbers of different kinds do not match either.
+        if (*slot && !(*slot)->undef() && type_name_of(**slot) != type_name_of(*rhs))
             fail(n, "Mismatched types in equation");
         rhs->is_temp = false;
         *slot = rhs;

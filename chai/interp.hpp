@@ -355,6 +355,12 @@ struct BoundFn : Callable {
     bool is_set() const override { return true; }
 };
 
+// One signature and no guards: two such functions cannot be overloads of each other.
+bool same_signature(const Callable& a, const Callable& b);
+// Function values compare equal when they are the same function, sets of the same functions,
+// or script functions that could not be overloads of each other.
+bool functions_equal(const Callable& a, const Callable& b);
+
 // Whole text of a script file; throws exception::file_not_found_error.
 std::string read_script_file(const std::string& path);
 

@@ -342,12 +342,18 @@ void add_reflect_lib(LibBuilder& b) {
         for (size_t i = in.frame_base; i < in.locals.size(); ++i) m[name_of(in.locals[i].first)] = in.locals[i].second;
         return make_box(Value(std::move(m)));
     });
-    b.add("type", {K("string")}, [](Interp& in, Args a) -> BoxRef {
+    // type(name[, throw]): an unknown name raises, or with throw == false gives the undefined type.
+    auto type = [](Interp& in, Args a) -> BoxRef {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) throw std::range_error("Type Not Known: " + n);
+        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) {
+            if (a.size == 1 || std::get<bool>(a[1]->v)) throw std::range_error("Type Not Known: " + n);
+            return make_box(Value(TypeInfoV{"", false, true}));
+        }
         return make_box(Value(TypeInfoV{n, k.kind == TypeKey::Num, false}));
-    });
+    };
+    b.add("type", {K("string")}, type);
+    b.add("type", {K("string"), K("bool")}, type);
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
     for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})
