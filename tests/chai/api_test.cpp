@@ -429,3 +429,33 @@ TEST(chai_api, ScriptsLoadOtherFiles) {
               e.eval<std::string>("var m = \"\"; try { eval_file(\"nowhere.chai\") } catch (runtime_error x) { m = x.what() }; m"));
     std::remove(path.c_str());
 }
+
+namespace {
+struct Channel {
+    int number = 0;
+};
+}  // namespace
+
+TEST(chai_api, ScriptConversionsFeedHostFunctions) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Channel>(), "Channel");
+    e.add(chai::fun([](int n) { return Channel{n}; }), "make_channel");
+    int selected = -1;
+    e.add(chai::fun([&selected](const Channel& c) { selected = c.number; }), "select");
+    e.eval("add_type_conversion(type(\"int\"), type(\"Channel\"), fun(i) { make_channel(i * 10) })");
+    e.eval("select(4)");
+    EXPECT_EQ(40, selected);
+    e.eval("select(make_channel(2))");
+    EXPECT_EQ(2, selected);
+    EXPECT_THROW(e.eval("select(\"4\")"), chai::exception::eval_error);
+    EXPECT_EQ(2, selected);
+}
+
+TEST(chai_api, TextThatIsNoProgramIsIgnored) {
+    chai::ChaiScript e;
+    e.eval("var ran = 0");
+    EXPECT_NO_THROW(e.eval("@ ran = 1"));
+    EXPECT_THROW(e.eval("ran = 2\n@"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("\n@ ran = 3"), chai::exception::eval_error);
+    EXPECT_EQ(0, e.eval<int>("ran"));
+}
