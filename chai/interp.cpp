@@ -75,8 +75,7 @@ std::string read_script_file(const std::string& path) {
 }
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
-    ProgramRef prog = parse_program(text, filename);
-    return prog ? run(prog) : make_undef();
+    return run(parse_program(text, filename));
 }
 
 }  // namespace chai

@@ -49,12 +49,12 @@ void describe(const Node& n, const std::string& indent, std::string& out, int de
 
 const AstValue& ast(const BoxRef& b) { return lib_obj<AstValue>(b); }
 
-// The tree of a text; null when not even its first statement can be parsed. Syntax errors are
-// catchable eval_error values.
-ProgramRef parse_text(const std::string& text, const std::string& file) {
+// The tree of a text; syntax errors are catchable eval_error values. With `or_null`, null when
+// not even the first statement can be parsed.
+ProgramRef parse_text(const std::string& text, const std::string& file, bool or_null) {
     ProgramRef p;
     errors_catchable([&] {
-        p = parse_program(text, file);
+        p = parse_program(text, file, or_null);
         return BoxRef();
     });
     return p;
@@ -142,8 +142,7 @@ void add_ast_lib(LibBuilder& b) {
     const TypeKey parser = lib_type<ParserValue>("ChaiScript_Parser");
 
     auto parse = [](Interp&, Args a) {
-        ProgramRef p = parse_text(std::get<std::string>(a[0]->v), "__EVAL__");
-        if (!p) return errors_catchable([]() -> BoxRef { throw exception::eval_error("Unknown error while parsing", "", {}); });
+        ProgramRef p = parse_text(std::get<std::string>(a[0]->v), "__EVAL__", false);
         if (a.size > 1 && std::get<bool>(a[1]->v)) {
             std::string out;
             describe(*p->root, "", out, 0);
@@ -194,7 +193,8 @@ void add_ast_lib(LibBuilder& b) {
 
     b.add("ChaiScript_Parser", {}, [](Interp&, Args) { return lib_box(ParserValue{}); });
     b.add("parse", {parser, K("string"), K("string")}, [](Interp&, Args a) {
-        ProgramRef p = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v));
+        // The caller checks the result, so text that is no program at all is reported by it.
+        ProgramRef p = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v), true);
         if (!p) return make_bool(false);
         lib_obj<ParserValue>(a[0]).last = AstValue{p, p->root.get()};
         return make_bool(true);
