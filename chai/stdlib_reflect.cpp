@@ -361,6 +361,14 @@ void add_reflect_lib(LibBuilder& b) {
     b.add("bare_equal", {K("Type_Info"), K("Type_Info")}, [](Interp&, Args a) {
         return make_bool(std::get<TypeInfoV>(a[0]->v).name == std::get<TypeInfoV>(a[1]->v).name);
     });
+    for (const char* op : {"==", "!="}) {
+        bool eq = op[0] == '=';
+        b.add(op, {K("Type_Info"), K("Type_Info")}, [eq](Interp&, Args a) {
+            const TypeInfoV& x = std::get<TypeInfoV>(a[0]->v);
+            const TypeInfoV& y = std::get<TypeInfoV>(a[1]->v);
+            return make_bool((x.name == y.name && x.undef == y.undef) == eq);
+        });
+    }
     b.add("Type_Info", {K("Type_Info")}, [](Interp&, Args a) { return make_box(Value(std::get<TypeInfoV>(a[0]->v))); });
     b.add("is_var_reference", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->refs > 2); });
     b.add("is_var_return_value", {K("")}, [](Interp&, Args a) { return make_bool(a[0]->is_temp); });
