@@ -236,11 +236,25 @@ BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::
     return r;
 }
 
+namespace {
+// A candidate in an error's listing; script functions also say where they were defined (where
+// their body begins).
+std::string listed(const Callable& f) {
+    std::string s = f.signature();
+    auto* sf = dynamic_cast<const ScriptFn*>(&f);
+    if (!sf || !sf->body) return s;
+    const Node& b = *sf->body;
+    const File_Position at = b.kids.empty() ? b.end : b.kids.front()->start;
+    return s + "\n          Defined at (" + (b.file ? *b.file : std::string()) + " " + std::to_string(at.line) + ", " +
+           std::to_string(at.column) + ")";
+}
+}  // namespace
+
 void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name) {
     std::string params = "(";
     for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
     fail(site, "Error calling function '" + name + "'", params + ")",
-         fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
+         fns.size() == 1 ? "  Expected: " + listed(*fns[0]) + "\n" : std::string());
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
@@ -253,10 +267,10 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
     params += ")";
     std::string detail;
     if (fns.size() == 1) {
-        detail = "  Expected: " + fns[0]->signature() + "\n";
+        detail = "  Expected: " + listed(*fns[0]) + "\n";
     } else {
         detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
-        for (const FuncRef& f : fns) detail += "      " + f->signature() + "\n";
+        for (const FuncRef& f : fns) detail += "      " + listed(*f) + "\n";
     }
     if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
     if (fns.size() == 1) {

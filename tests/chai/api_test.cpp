@@ -385,6 +385,9 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_NE(std::string::npos, pp.find("2 overloads available:")) << pp;
         EXPECT_NE(std::string::npos, pp.find("(int)")) << pp;
         EXPECT_NE(std::string::npos, pp.find("(string, Object) : (y > 1)")) << pp;
+        // Script candidates say where their bodies begin.
+        EXPECT_NE(std::string::npos, pp.find("      (int)\n          Defined at (d.chai 1, 16)\n")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("          Defined at (d.chai 2, 30)\n")) << pp;
         ASSERT_FALSE(err.call_stack.empty());
         EXPECT_EQ(3, err.call_stack[0].start().line);
         EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
