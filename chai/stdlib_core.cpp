@@ -359,6 +359,8 @@ void add_core_lib(LibBuilder& b) {
             bool ok = true;
             for (size_t i = 1; i < a.size && ok; ++i)
                 ok = i - 1 >= c->params.size() || in.match(c->params[i - 1], *a[i]) >= 0;
+            // A guard that refuses the arguments makes the call impossible too.
+            if (ok && c->guarded) ok = c->guard_ok(in, Args{a.data + 1, a.size - 1}, nullptr);
             if (ok) return make_bool(true);
         }
         return make_bool(false);
