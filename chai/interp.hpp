@@ -316,6 +316,7 @@ struct ScriptFn : Callable {
     const Node* def = nullptr;
     std::vector<uint32_t> names;  // parameter names, without the implicit object of methods
     bool method = false;          // first argument is `this` only
+    bool unwrapped = false;       // a method seen as the function inside it (contains nothing)
     bool ctor = false;            // constructs an object of class `cls`
     std::string cls;
     mutable std::vector<std::pair<uint32_t, BoxRef>> captures;

@@ -319,6 +319,13 @@ void add_reflect_lib(LibBuilder& b) {
         Vector v;
         if (auto* set = dynamic_cast<const OverloadSet*>(fn(a[0]).get()))
             for (const FuncRef& f : set->fns) v.push_back(make_box(Value(f), false));
+        // A method is a function wrapped to take its object first; the wrapped one is contained.
+        auto* s = dynamic_cast<const ScriptFn*>(fn(a[0]).get());
+        if (s && s->method && !s->unwrapped) {
+            auto inner = std::make_shared<ScriptFn>(*s);
+            inner->unwrapped = true;
+            v.push_back(func_box(inner));
+        }
         return make_box(Value(std::move(v)));
     });
     b.add("get_guard", {K("Function")}, [](Interp&, Args a) -> BoxRef {
