@@ -88,7 +88,8 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
-        if (k || reg.type_names.count(base) || classes.count(intern(base)))
+        // Object and Number name any value and any number in function descriptions.
+        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number")
             return make_box(Value(TypeInfoV{base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);

@@ -322,7 +322,9 @@ void add_core_lib(LibBuilder& b) {
     b.add("get_arity", {K("Function")}, [](Interp&, Args a) { return num_box(std::get<FuncRef>(a[0]->v)->arity); });
     b.add("has_guard", {K("Function")}, [](Interp&, Args a) { return make_bool(std::get<FuncRef>(a[0]->v)->guarded); });
     b.add("get_annotation", {K("Function")}, [](Interp&, Args a) {
-        auto* s = dynamic_cast<const ScriptFn*>(std::get<FuncRef>(a[0]->v).get());
+        const Callable* f = std::get<FuncRef>(a[0]->v).get();
+        if (dynamic_cast<const OverloadSet*>(f)) return make_str("Multiple method dispatch function wrapper.");
+        auto* s = dynamic_cast<const ScriptFn*>(f);
         return make_str(s ? s->annotation : std::string());
     });
     b.add("call", {K("Function"), K("Vector")}, [](Interp& in, Args a) {
