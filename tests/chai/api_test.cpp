@@ -462,3 +462,20 @@ TEST(chai_api, TextThatIsNoProgramRunsNothing) {
     EXPECT_THROW(e.eval("\n@ ran = 3"), chai::exception::eval_error);
     EXPECT_EQ(0, e.eval<int>("ran"));
 }
+
+TEST(chai_api, HostExceptionsAreNamedByTheirStandardBase) {
+    chai::ChaiScript e;
+    e.add(chai::fun([](int kind) -> int {
+              if (kind == 0) throw std::range_error("range");
+              if (kind == 1) throw std::invalid_argument("argument");
+              throw std::length_error("length");
+          }),
+          "host_fail");
+    const char* code =
+        "def caught(k) { try { host_fail(k) } catch (out_of_range e) { return \"oor\" } catch (e) { return type_name(e) + \":\" + e.what() } }\n"
+        "caught(0) + \" \" + caught(1) + \" \" + caught(2)";
+    EXPECT_EQ("runtime_error:range exception:argument exception:length", eval_string(e, code));
+    // Uncaught, each leaves as itself.
+    EXPECT_THROW(e.eval("host_fail(1)"), std::invalid_argument);
+    EXPECT_THROW(e.eval("try { host_fail(2) } catch (runtime_error e) { }"), std::length_error);
+}
