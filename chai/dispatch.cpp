@@ -158,7 +158,8 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
     slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
-            if (same_signature(*o, *f)) {
+            // Host functions never clash with script ones: they keep precedence instead.
+            if (!o->host && same_signature(*o, *f)) {
                 bool method = dynamic_cast<const ScriptFn*>(f.get()) && static_cast<const ScriptFn*>(f.get())->method;
                 fail(site, std::string(method ? "Method" : "Function") + " redefined '" + name_of(name) + "'");
             }
