@@ -115,10 +115,6 @@ BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node
     return result;
 }
 
-}  // namespace chai
-
-namespace chai {
-
 const ScriptConversion* Interp::script_conversion(const TypeKey& t, const Box& b) const {
     for (const ScriptConversion& c : script_conversions)
         if (c.to == t && match(c.from, b) == 0) return &c;
