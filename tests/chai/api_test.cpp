@@ -479,3 +479,17 @@ TEST(chai_api, HostExceptionsAreNamedByTheirStandardBase) {
     EXPECT_THROW(e.eval("host_fail(1)"), std::invalid_argument);
     EXPECT_THROW(e.eval("try { host_fail(2) } catch (runtime_error e) { }"), std::length_error);
 }
+
+TEST(chai_api, DumpObjectWritesConstnessAndType) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cout.rdbuf(captured.rdbuf());
+    chai::ChaiScript e;
+    try {
+        e.eval("dump_object(1); var v = [1]; dump_object(v); class D { def D() { } }; dump_object(D())");
+    } catch (...) {
+        std::cout.rdbuf(old);
+        throw;
+    }
+    std::cout.rdbuf(old);
+    EXPECT_EQ("const int\nVector\nDynamic_Object\n", captured.str());
+}
