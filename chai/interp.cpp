@@ -78,4 +78,24 @@ BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
     return run(parse_program(text, filename));
 }
 
+BoxRef Interp::use_file(const std::string& path) {
+    for (const std::string& f : used_files)
+        if (f == path) return make_undef();
+    std::string text = read_script_file(path);
+    used_files.push_back(path);  // before running: a file using itself runs once
+    return eval_text(text, path);
+}
+
+void Interp::add_global(const std::string& name, BoxRef value) {
+    BoxRef& slot = globals[intern(name)];
+    if (slot) throw exception::name_conflict_error(name);
+    slot = std::move(value);
+}
+
+void Interp::set_global(const std::string& name, BoxRef value) {
+    BoxRef& slot = globals[intern(name)];
+    if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name);
+    slot = std::move(value);
+}
+
 }  // namespace chai

@@ -107,6 +107,12 @@ public:
     // Runs a parsed program (or one node of it) in the current scope; returns its value.
     BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
     BoxRef eval_text(const std::string& text, const std::string& filename);
+    // Runs a file the first time it is used; later uses give undefined.
+    BoxRef use_file(const std::string& path);
+    // A new global (exception::name_conflict_error if the name is taken), or a replaced one
+    // (a constant global cannot be replaced).
+    void add_global(const std::string& name, BoxRef value);
+    void set_global(const std::string& name, BoxRef value);
     BoxRef eval(const Node* n);
     // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.
     void exec(const Node* n);

@@ -376,10 +376,7 @@ void add_core_lib(LibBuilder& b) {
         return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
     b.add("use", {K("string")}, [](Interp& in, Args a) {
-        for (const std::string& f : in.used_files)
-            if (f == str(a[0])) return undef();
-        in.used_files.push_back(str(a[0]));
-        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
+        return errors_catchable([&] { return in.use_file(str(a[0])); });
     });
 }
 

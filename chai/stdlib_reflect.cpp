@@ -243,14 +243,6 @@ void dump_system(Interp& in) {
 
 const std::string& name_arg(const BoxRef& b) { return std::get<std::string>(b->v); }
 
-// add_global(value, name): a name may be taken only once.
-BoxRef add_new_global(Interp& in, Args a) {
-    BoxRef& slot = in.globals[intern(name_arg(a[1]))];
-    if (slot) throw exception::name_conflict_error(name_arg(a[1]));
-    slot = a[0];
-    return undef();
-}
-
 // A variable shares the caller's box; constants (literals) become a writable copy.
 BoxRef global_box(const BoxRef& v) { return v->is_const ? clone_box(v) : v; }
 
@@ -280,17 +272,16 @@ void add_reflect_lib(LibBuilder& b) {
 
     // ---- globals set from scripts ----
     b.add("add_global", {K(""), K("string")}, [](Interp& in, Args a) {
-        BoxRef v[2] = {global_box(a[0]), a[1]};
-        return add_new_global(in, Args{v, 2});
+        in.add_global(name_arg(a[1]), global_box(a[0]));
+        return undef();
     });
     b.add("add_global_const", {K(""), K("string")}, [](Interp& in, Args a) {
         if (!a[0]->is_const) throw exception::global_non_const(name_arg(a[1]));
-        return add_new_global(in, a);
+        in.add_global(name_arg(a[1]), a[0]);
+        return undef();
     });
     b.add("set_global", {K(""), K("string")}, [](Interp& in, Args a) {
-        BoxRef& slot = in.globals[intern(name_arg(a[1]))];
-        if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name_arg(a[1]));
-        slot = global_box(a[0]);
+        in.set_global(name_arg(a[1]), global_box(a[0]));
         return undef();
     });
     // Native modules would let a script run arbitrary host code.

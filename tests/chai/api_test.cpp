@@ -493,3 +493,26 @@ TEST(chai_api, DumpObjectWritesConstnessAndType) {
     std::cout.rdbuf(old);
     EXPECT_EQ("const int\nVector\nDynamic_Object\n", captured.str());
 }
+
+TEST(chai_api, GlobalsAndUseFromTheHost) {
+    chai::ChaiScript e;
+    e.add_global(chai::var(1), "level");
+    EXPECT_THROW(e.add_global(chai::var(2), "level"), chai::exception::name_conflict_error);
+    e.set_global(chai::var(3), "level");
+    e.set_global(chai::var(std::string("new")), "label");
+    EXPECT_EQ(3, e.eval<int>("def read_level() { level } read_level()"));
+    EXPECT_EQ("new", e.eval<std::string>("label"));
+    e.add_global_const(chai::const_var(4), "fixed");
+    EXPECT_THROW(e.set_global(chai::var(5), "fixed"), std::runtime_error);
+
+    const std::string path = ::testing::TempDir() + "chai_api_use_once.chai";
+    EXPECT_THROW(e.use(path), chai::exception::file_not_found_error);
+    {
+        std::ofstream f(path);
+        f << "global uses = 0\n++uses\n";
+    }
+    EXPECT_EQ(1, chai::boxed_cast<int>(e.use(path)));
+    e.use(path);
+    EXPECT_EQ(1, e.eval<int>("uses"));
+    std::remove(path.c_str());
+}
