@@ -39,6 +39,7 @@ FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::f
 BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
 
 std::string Callable::signature() const {
+    if (arity < 0) return "(...)";
     std::string s = "(";
     for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + key_name(params[i]);
     return s + ")";
