@@ -393,6 +393,12 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
     }
     try {
+        e.eval("bind(5)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_NE(std::string::npos, err.pretty_print().find("  Expected: (...)\n")) << err.pretty_print();
+    }
+    try {
         e.eval("\"a\".size(1)");
         FAIL();
     } catch (const chai::exception::eval_error& err) {
