@@ -54,10 +54,11 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
         }
     } restore{*this, saved, outer};
     BoxRef r = eval(node ? node : prog->root.get());
+    // break/continue in text a script evaluates act on the loop around that eval call.
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;
         r = std::move(ret);
-    } else if (ctl == Ctl::Break || ctl == Ctl::Continue) {
+    } else if ((ctl == Ctl::Break || ctl == Ctl::Continue) && outer) {
         bool brk = ctl == Ctl::Break;
         ctl = Ctl::None;
         fail(nullptr, brk ? "Unexpected `break` statement outside of a loop"
