@@ -58,16 +58,20 @@ ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
 
 ChaiScript& ChaiScript::add_global(const Boxed_Value& value, const std::string& name) {
     adopt(value);
-    in_->globals[intern(name)] = value;
+    in_->add_global(name, value);
     return *this;
 }
 
 ChaiScript& ChaiScript::add_global_const(const Boxed_Value& value, const std::string& name) {
     if (!value->is_const) throw exception::global_non_const(name);
-    BoxRef& slot = in_->globals[intern(name)];
-    if (slot) throw exception::name_conflict_error(name);
     adopt(value);
-    slot = value;
+    in_->add_global(name, value);
+    return *this;
+}
+
+ChaiScript& ChaiScript::set_global(const Boxed_Value& value, const std::string& name) {
+    adopt(value);
+    in_->set_global(name, value);
     return *this;
 }
 
@@ -111,6 +115,10 @@ Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filenam
 Boxed_Value ChaiScript::eval_file(const std::string& path) {
     std::string text = read_script_file(path);
     return guarded([&] { return in_->eval_text(text, path); });
+}
+
+Boxed_Value ChaiScript::use(const std::string& path) {
+    return guarded([&] { return in_->use_file(path); });
 }
 
 }  // namespace chai

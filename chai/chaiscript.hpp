@@ -11,7 +11,8 @@
 //   engine.add(chai::vector_conversion<std::vector<int>>());  // script Vector of ints -> vector<int>
 //   engine.add(chai::map_conversion<std::map<std::string, int>>());  // and Maps (conversions.hpp)
 //   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
-//   engine.eval("print(1)");  engine.eval_file("run.chai");
+//   engine.set_global(chai::var(3), "level");      // replace or add a global
+//   engine.eval("print(1)");  engine.eval_file("run.chai");  engine.use("lib.chai");  // once
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
 // host functions; strings and bools must match. Void results are undefined script values, other
@@ -160,12 +161,16 @@ public:
     ChaiScript& add(const Type_Conversion& c);
     // A top-level variable of scripts (like `var name` at file level; invisible inside functions).
     ChaiScript& add(const Boxed_Value& value, const std::string& name);
-    // A global visible everywhere; add_global_const makes it read-only.
+    // A global visible everywhere; add_global_const makes it read-only. Both throw
+    // exception::name_conflict_error if the name is taken; set_global replaces or adds.
     ChaiScript& add_global(const Boxed_Value& value, const std::string& name);
     ChaiScript& add_global_const(const Boxed_Value& value, const std::string& name);
+    ChaiScript& set_global(const Boxed_Value& value, const std::string& name);
 
     Boxed_Value eval(const std::string& text, const std::string& filename = "__EVAL__");
     Boxed_Value eval_file(const std::string& path);
+    // Runs a file the first time only (later calls give undefined), like a script's use().
+    Boxed_Value use(const std::string& path);
     template <class T> T eval(const std::string& text) { return boxed_cast<T>(eval(text)); }
 
     // Caps evaluation steps (loop iterations and calls); 0 = unlimited. For untrusted input.

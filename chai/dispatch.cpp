@@ -38,9 +38,16 @@ FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::f
 
 FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed) {
     auto f = std::make_shared<BoundFn>();
-    f->name = std::get<FuncRef>(target->v)->name;
+    const Callable& fn = *std::get<FuncRef>(target->v);
+    f->name = fn.name;
     f->target = target;
-    f->arity = -1;
+    // The placeholders are the parameters left open.
+    f->arity = fn.arity < 0 ? -1 : 0;
+    for (size_t i = 0; i < fixed.size(); ++i)
+        if (!fixed[i] && f->arity >= 0) {
+            ++f->arity;
+            f->params.push_back(i < fn.params.size() ? fn.params[i] : key_any());
+        }
     f->fixed = std::move(fixed);
     return f;
 }
@@ -48,6 +55,7 @@ FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed) {
 BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
 
 std::string Callable::signature() const {
+    if (arity < 0) return "(...)";
     std::string s = "(";
     for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + key_name(params[i]);
     return s + ")";
@@ -146,6 +154,23 @@ int Interp::match(const TypeKey& t, const Box& b) const {
     return -1;
 }
 
+bool same_signature(const Callable& a, const Callable& b) {
+    return !a.guarded && !b.guarded && a.arity == b.arity && a.params == b.params;
+}
+
+bool functions_equal(const Callable& a, const Callable& b) {
+    if (&a == &b) return true;
+    auto* sa = dynamic_cast<const OverloadSet*>(&a);
+    auto* sb = dynamic_cast<const OverloadSet*>(&b);
+    if (sa || sb) {
+        if (!sa || !sb || sa->fns.size() != sb->fns.size()) return false;
+        for (size_t i = 0; i < sa->fns.size(); ++i)
+            if (!functions_equal(*sa->fns[i], *sb->fns[i])) return false;
+        return true;
+    }
+    return dynamic_cast<const ScriptFn*>(&a) && dynamic_cast<const ScriptFn*>(&b) && same_signature(a, b);
+}
+
 const FnList* Interp::find_functions(uint32_t name) const {
     auto it = funcs.find(name);
     const FnList* list = it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
@@ -162,7 +187,8 @@ void Interp::add_function(uint32_t name, FuncRef f, const Node* site) {
     slot = list;
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *slot)
-            if (!o->guarded && o->arity == f->arity && o->params == f->params) {
+            // Host functions never clash with script ones: they keep precedence instead.
+            if (!o->host && same_signature(*o, *f)) {
                 bool method = dynamic_cast<const ScriptFn*>(f.get()) && static_cast<const ScriptFn*>(f.get())->method;
                 fail(site, std::string(method ? "Method" : "Function") + " redefined '" + name_of(name) + "'");
             }
@@ -240,11 +266,25 @@ BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::
     return r;
 }
 
+namespace {
+// A candidate in an error's listing; script functions also say where they were defined (where
+// their body begins).
+std::string listed(const Callable& f) {
+    std::string s = f.signature();
+    auto* sf = dynamic_cast<const ScriptFn*>(&f);
+    if (!sf || !sf->body) return s;
+    const Node& b = *sf->body;
+    const File_Position at = b.kids.empty() ? b.end : b.kids.front()->start;
+    return s + "\n          Defined at (" + (b.file ? *b.file : std::string()) + " " + std::to_string(at.line) + ", " +
+           std::to_string(at.column) + ")";
+}
+}  // namespace
+
 void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name) {
     std::string params = "(";
     for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
     fail(site, "Error calling function '" + name + "'", params + ")",
-         fns.size() == 1 ? "  Expected: " + fns[0]->signature() + "\n" : std::string());
+         fns.size() == 1 ? "  Expected: " + listed(*fns[0]) + "\n" : std::string());
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
@@ -257,10 +297,10 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
     params += ")";
     std::string detail;
     if (fns.size() == 1) {
-        detail = "  Expected: " + fns[0]->signature() + "\n";
+        detail = "  Expected: " + listed(*fns[0]) + "\n";
     } else {
         detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
-        for (const FuncRef& f : fns) detail += "      " + f->signature() + "\n";
+        for (const FuncRef& f : fns) detail += "      " + listed(*f) + "\n";
     }
     if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
     if (fns.size() == 1) {

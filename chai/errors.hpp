@@ -68,14 +68,17 @@ public:
 // add_global_const with a value that is not const.
 class global_non_const : public std::runtime_error {
 public:
-    explicit global_non_const(const std::string& name)
-        : std::runtime_error("a global object must be const: " + name) {}
+    explicit global_non_const(const std::string& n)
+        : std::runtime_error("a global object must be const"), name(n) {}
+    std::string name;
 };
 
 // add_global_const with a name that already exists.
 class name_conflict_error : public std::runtime_error {
 public:
-    explicit name_conflict_error(const std::string& name) : std::runtime_error("Name already exists: " + name) {}
+    explicit name_conflict_error(const std::string& n)
+        : std::runtime_error("Name already exists in current context " + n), name(n) {}
+    std::string name;
 };
 
 // A method call on a script object that nothing could serve.

@@ -86,7 +86,7 @@ BoxRef Interp::eval_dot(const Node* n) {
         static const uint32_t mm = intern("method_missing");
         if (const FnList* mfl = functions(mm)) {
             // Script-defined fallbacks: (obj, name, [args]) first, then (obj, name) whose
-            // result is called with the arguments when it is a function.
+            // result, when it is a function, is called with the arguments (even with none).
             BoxRef margs[3] = {obj, make_str(name), BoxRef()};
             Vector rest(buf.data() + 1, buf.data() + buf.n);
             margs[2] = make_box(Value(std::move(rest)));
@@ -95,7 +95,7 @@ BoxRef Interp::eval_dot(const Node* n) {
             if (matched) return r;
             r = try_dispatch(*mfl, Args{margs, 2}, nullptr, n, matched);
             if (matched) {
-                if (r->idx() == V_Func && n->flag) {
+                if (r->idx() == V_Func) {
                     Args a = buf.args();
                     return call_value(r, Args{a.data + 1, a.size - 1}, n, &obj);
                 }

@@ -70,8 +70,18 @@ BoxRef Interp::function_value(uint32_t id) {
     if (fl->size() == 1) return func_box(fl->front());
     auto set = std::make_shared<OverloadSet>();
     set->name = name_of(id);
-    set->arity = -1;
     set->fns = *fl;
+    // One arity shared by all overloads is the set's arity; otherwise it takes any number.
+    set->arity = fl->front()->arity;
+    for (const FuncRef& f : *fl)
+        if (f->arity != set->arity) set->arity = -1;
+    // Parameter types the overloads agree on; untyped where they differ.
+    if (set->arity >= 0) {
+        set->params = fl->front()->params;
+        for (const FuncRef& f : *fl)
+            for (size_t i = 0; i < set->params.size(); ++i)
+                if (i >= f->params.size() || !(f->params[i] == set->params[i])) set->params[i] = key_any();
+    }
     return func_box(set);
 }
 
@@ -83,8 +93,9 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
-        // Named as type_name() names values: long_type.name() is "int64_t".
-        if (k || reg.type_names.count(base) || classes.count(intern(base)))
+        // Named as type_name() names values: long_type.name() is "int64_t". Object and Number name
+        // any value and any number in function descriptions.
+        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number")
             return make_box(Value(TypeInfoV{k ? key_name(*k) : base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);

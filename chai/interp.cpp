@@ -67,10 +67,11 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
         }
     } restore{*this, saved, outer};
     BoxRef r = eval(node ? node : prog->root.get());
+    // break/continue in text a script evaluates act on the loop around that eval call.
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;
         r = std::move(ret);
-    } else if (ctl == Ctl::Break || ctl == Ctl::Continue) {
+    } else if ((ctl == Ctl::Break || ctl == Ctl::Continue) && outer) {
         bool brk = ctl == Ctl::Break;
         ctl = Ctl::None;
         fail(nullptr, brk ? "Unexpected `break` statement outside of a loop"
@@ -89,6 +90,26 @@ std::string read_script_file(const std::string& path) {
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
     return run(parse_program(text, filename));
+}
+
+BoxRef Interp::use_file(const std::string& path) {
+    for (const std::string& f : used_files)
+        if (f == path) return make_undef();
+    std::string text = read_script_file(path);
+    used_files.push_back(path);  // before running: a file using itself runs once
+    return eval_text(text, path);
+}
+
+void Interp::add_global(const std::string& name, BoxRef value) {
+    BoxRef& slot = globals[intern(name)];
+    if (slot) throw exception::name_conflict_error(name);
+    slot = std::move(value);
+}
+
+void Interp::set_global(const std::string& name, BoxRef value) {
+    BoxRef& slot = globals[intern(name)];
+    if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name);
+    slot = std::move(value);
 }
 
 }  // namespace chai

@@ -76,6 +76,12 @@ struct HostConversion {
     std::function<std::shared_ptr<void>(Interp&, const BoxRef&)> convert;  // may throw ConversionFailed
 };
 
+// A conversion registered by a script: values of exactly type `from` become `to` through fn.
+struct ScriptConversion {
+    TypeKey from, to;
+    BoxRef fn;
+};
+
 // Registry shared by the engine and the binding templates.
 struct HostRegistry {
     std::map<std::string, TypeKey> type_names;  // user_type names
@@ -105,6 +111,12 @@ public:
     // Runs a parsed program (or one node of it) in the current scope; returns its value.
     BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
     BoxRef eval_text(const std::string& text, const std::string& filename);
+    // Runs a file the first time it is used; later uses give undefined.
+    BoxRef use_file(const std::string& path);
+    // A new global (exception::name_conflict_error if the name is taken), or a replaced one
+    // (a constant global cannot be replaced).
+    void add_global(const std::string& name, BoxRef value);
+    void set_global(const std::string& name, BoxRef value);
     BoxRef eval(const Node* n);
     // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.
     void exec(const Node* n);
@@ -129,6 +141,11 @@ public:
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
     int match(const TypeKey& t, const Box& b) const;
+    // A script conversion turning b into type t, or null.
+    const ScriptConversion* script_conversion(const TypeKey& t, const Box& b) const;
+    // Calls f with arguments converted to its parameter types by script conversions (and, if
+    // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
+    bool call_converted(const Callable& f, Args a, const BoxRef* self, bool numbers, BoxRef& result, bool& matched);
     TypeKey resolve_type(const std::string& name) const;
 
     // ---- variables ----
@@ -234,6 +251,7 @@ public:
     FnTable funcs;
     std::unordered_map<uint32_t, ClassInfo> classes;
     HostRegistry reg;
+    std::vector<ScriptConversion> script_conversions;  // add_type_conversion, in order
     Ctl ctl = Ctl::None;
     BoxRef ret;
     uint64_t fn_seq = 1000000;
@@ -330,6 +348,7 @@ struct ScriptFn : Callable {
     const Node* def = nullptr;
     std::vector<uint32_t> names;  // parameter names, without the implicit object of methods
     bool method = false;          // first argument is `this` only
+    bool unwrapped = false;       // a method seen as the function inside it (contains nothing)
     bool ctor = false;            // constructs an object of class `cls`
     std::string cls;
     mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
@@ -368,6 +387,12 @@ struct BoundFn : Callable {
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool is_set() const override { return true; }
 };
+
+// One signature and no guards: two such functions cannot be overloads of each other.
+bool same_signature(const Callable& a, const Callable& b);
+// Function values compare equal when they are the same function, sets of the same functions,
+// or script functions that could not be overloads of each other.
+bool functions_equal(const Callable& a, const Callable& b);
 
 // Whole text of a script file; throws exception::file_not_found_error.
 std::string read_script_file(const std::string& path);

@@ -10,8 +10,9 @@
 
 namespace chai {
 
-// Parses a whole text; throws exception::eval_error on any syntax error.
-ProgramRef parse_program(std::string source, const std::string& filename);
+// Parses a whole text; throws exception::eval_error on any syntax error. Text whose very first
+// token starts no statement is reported as unparsed input, or gives null if `or_null` is set.
+ProgramRef parse_program(std::string source, const std::string& filename, bool or_null = false);
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
@@ -19,7 +20,7 @@ constexpr int kMaxHeight = 640;    // height of any expression or statement tree
 class Parser {
 public:
     Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
-    NodePtr program();
+    NodePtr program(bool or_null);
 
 private:
     struct DepthGuard {

@@ -463,7 +463,7 @@ NodePtr Parser::string_literal() {
             Lexer lex(p.text, file);
             Parser sub(lex.run(), file);
             sub.depth_ = depth_;
-            NodePtr code = sub.program();
+            NodePtr code = sub.program(false);
             if (code->kids.empty()) fail_at("Incomplete block", {1, 1});
             n->kids.push_back(std::move(code));
         } catch (const exception::eval_error& e) {

@@ -73,9 +73,10 @@ void Parser::check_reserved(const std::string& name, const char* what) const {
         if (name == r) fail(std::string("Reserved word used as ") + what + " name '" + name + "'");
 }
 
-NodePtr Parser::program() {
+NodePtr Parser::program(bool or_null) {
     auto file = make(NK::File, {1, 1});
     statements(*file, false);
+    if (or_null && cur().kind != Tok::End && pos_ == 0) return nullptr;
     if (cur().kind != Tok::End) throw exception::eval_error("Unparsed input", cur().start, "");
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
@@ -364,14 +365,14 @@ NodePtr Parser::try_stmt() {
     return finish(std::move(n));
 }
 
-ProgramRef parse_program(std::string source, const std::string& filename) {
+ProgramRef parse_program(std::string source, const std::string& filename, bool or_null) {
     auto prog = std::make_shared<Program>();
     prog->source = std::move(source);
     auto file = std::make_shared<const std::string>(filename);
     Lexer lex(prog->source, file);
     Parser p(lex.run(), file);
-    prog->root = p.program();
-    return prog;
+    prog->root = p.program(or_null);
+    return prog->root ? prog : nullptr;
 }
 
 }  // namespace chai

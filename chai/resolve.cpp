@@ -8,7 +8,8 @@ namespace {
 struct Cand {
     const Callable* fn;
     int inexact;
-    bool conv;
+    bool conv;   // needs a numeric or host conversion: only tried when nothing else fits
+    bool sconv;  // needs a script conversion: tried in turn, with its arguments converted
 };
 }  // namespace
 
@@ -21,19 +22,25 @@ BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node
     for (const FuncRef& fr : fns) {
         const Callable& f = *fr;
         if (f.is_set()) {
-            Cand c{&f, 0, false};
+            Cand c{&f, 0, false, false};
             if (n < 16) cands[n++] = c;
             else more.push_back(c);
             continue;
         }
         if (f.arity >= 0 && f.arity != static_cast<int>(a.size)) continue;
         int inexact = 0;
-        bool conv = false, ok = true;
+        bool conv = false, sconv = false, ok = true;
         if (f.arity < 0) {
             inexact = static_cast<int>(a.size);
         } else {
             for (size_t i = 0; i < a.size && ok; ++i) {
                 int m = i < f.params.size() ? match(f.params[i], *a[i]) : 2;
+                // Library functions also take values a script conversion can turn into the type.
+                if (m < 0 && f.host && !script_conversions.empty() && script_conversion(f.params[i], *a[i])) {
+                    sconv = true;
+                    ++inexact;
+                    continue;
+                }
                 if (m < 0) ok = false;
                 else if (m == 1) conv = true, ++inexact;
                 else if (m == 2) ++inexact;
@@ -41,7 +48,7 @@ BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node
         }
         if (!ok) continue;
         any_guarded |= f.guarded;
-        Cand c{&f, inexact, conv};
+        Cand c{&f, inexact, conv, sconv};
         if (n < 16) cands[n++] = c;
         else more.push_back(c);
     }
@@ -64,6 +71,7 @@ BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node
                 matched = true;
                 return true;
             }
+            if (c.sconv) return call_converted(*c.fn, a, self, false, result, matched);
             if (c.fn->guarded && !c.fn->guard_ok(*this, a, self)) return false;
             // Remember an unguarded choice that the argument types alone made.
             if (cacheable && !any_guarded && !conversion_failed &&
@@ -100,17 +108,41 @@ BoxRef Interp::resolve(const FnList& fns, Args a, const BoxRef* self, const Node
         return false;
     });
     if (count == 1) {
-        std::vector<BoxRef> conv(a.data, a.data + a.size);
-        for (size_t i = 0; i < a.size; ++i)
-            if (pick->params[i].kind == TypeKey::Num && conv[i]->is_num() && conv[i]->num().kind != pick->params[i].nk)
-                conv[i] = make_num(num_convert(conv[i]->num(), pick->params[i].nk));
-        Args ca{conv.data(), conv.size()};
-        if (pick->guarded && !pick->guard_ok(*this, ca, self)) return result;
-        matched = true;
-        return pick->call(*this, ca, self);
+        call_converted(*pick, a, self, true, result, matched);
+        return result;
     }
     if (conversion_failed) throw ConversionFailed{};
     return result;
+}
+
+const ScriptConversion* Interp::script_conversion(const TypeKey& t, const Box& b) const {
+    for (const ScriptConversion& c : script_conversions)
+        if (c.to == t && match(c.from, b) == 0) return &c;
+    return nullptr;
+}
+
+bool Interp::call_converted(const Callable& f, Args a, const BoxRef* self, bool numbers, BoxRef& result,
+                            bool& matched) {
+    std::vector<BoxRef> conv(a.data, a.data + a.size);
+    for (size_t i = 0; i < a.size && i < f.params.size(); ++i) {
+        const TypeKey& t = f.params[i];
+        if (match(t, *conv[i]) < 0) {
+            const ScriptConversion* c = script_conversion(t, *conv[i]);
+            if (!c) return false;
+            BoxRef fn = c->fn;  // the list may grow while the conversion runs
+            BoxRef arg[1] = {conv[i]};
+            conv[i] = call_value(fn, Args{arg, 1}, nullptr);
+            // Library code relies on the parameter type: a conversion giving something else does not fit.
+            if (match(t, *conv[i]) < 0) return false;
+        }
+        if (numbers && t.kind == TypeKey::Num && conv[i]->is_num() && conv[i]->num().kind != t.nk)
+            conv[i] = make_num(num_convert(conv[i]->num(), t.nk));
+    }
+    Args ca{conv.data(), conv.size()};
+    if (f.guarded && !f.guard_ok(*this, ca, self)) return false;
+    matched = true;
+    result = f.call(*this, ca, self);
+    return true;
 }
 
 }  // namespace chai

@@ -1,4 +1,5 @@
 // Syntax trees as script values: parse(), eval(ast), AST_Node, File_Position, ChaiScript_Parser.
+#include <iostream>
 #include <sstream>
 
 #include "chai/parser.hpp"
@@ -48,11 +49,15 @@ void describe(const Node& n, const std::string& indent, std::string& out, int de
 
 const AstValue& ast(const BoxRef& b) { return lib_obj<AstValue>(b); }
 
-BoxRef parse_text(const std::string& text, const std::string& file) {
-    return errors_catchable([&] {
-        ProgramRef p = parse_program(text, file);
-        return lib_box(AstValue{p, p->root.get()});
+// The tree of a text; syntax errors are catchable eval_error values. With `or_null`, null when
+// not even the first statement can be parsed.
+ProgramRef parse_text(const std::string& text, const std::string& file, bool or_null) {
+    ProgramRef p;
+    errors_catchable([&] {
+        p = parse_program(text, file, or_null);
+        return BoxRef();
     });
+    return p;
 }
 
 // A deep copy of a subtree, with fresh evaluation caches.
@@ -94,22 +99,38 @@ int height_of(const Node& n) {
     return h + 1;
 }
 
-// Replaces one child of a node by a copy of another tree. Only a node of the same kind may take
-// the place of a child, so the evaluator always meets the shapes the parser makes; the tree's
-// height stays within the parser's limit, so walking it stays within the stack.
+// Nodes that produce a value wherever the parser puts them.
+bool is_expression(NK k) {
+    switch (k) {
+    case NK::Const: case NK::InterpStr: case NK::Id: case NK::Binary: case NK::And: case NK::Or:
+    case NK::Ternary: case NK::Prefix: case NK::Call: case NK::Dot: case NK::Index: case NK::VectorLit:
+    case NK::MapLit: case NK::RangeLit: case NK::Lambda:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Replaces one child of a node by a copy of another tree. A node of the same kind may take the
+// place of a child, and any expression, or a whole parsed text, that of an expression; so the
+// evaluator always meets shapes it knows. The tree's height stays within the parser's limit, so
+// walking it stays within the stack.
 void replace_child(const AstValue& parent, const AstValue& old_child, const AstValue& new_child) {
     Node& p = const_cast<Node&>(*parent.node);  // programs are built mutable, shared as const
     size_t i = 0;
     while (i < p.kids.size() && p.kids[i].get() != old_child.node) ++i;
     if (i == p.kids.size()) throw std::runtime_error("replace_child: not a child of this node");
-    if (new_child.node->kind != old_child.node->kind)
-        throw std::runtime_error("replace_child: a child can only be replaced by a node of the same kind");
+    NK from = old_child.node->kind, to = new_child.node->kind;
+    if (from != to && !(is_expression(from) && (is_expression(to) || to == NK::File)))
+        throw std::runtime_error("replace_child: this child can only be replaced by a node of its kind or an expression");
     std::vector<Node*> path;
     if (!path_to(parent.prog->root.get(), &p, path)) throw std::runtime_error("replace_child: node not in its tree");
-    int grown = new_child.node->height + static_cast<int>(path.size());
+    NodePtr fresh = copy_tree(*new_child.node);
+    // A whole text's own height does not count its statements; inside a tree they nest.
+    if (fresh->kind == NK::File) fresh->height = height_of(*fresh);
+    int grown = fresh->height + static_cast<int>(path.size());
     if (grown > kMaxHeight) throw std::runtime_error("replace_child: tree would nest too deep");
 
-    NodePtr fresh = copy_tree(*new_child.node);
     if (p.first == old_child.node) p.first = fresh.get();
     if (p.second == old_child.node) p.second = fresh.get();
     parent.prog->retired.push_back(std::move(p.kids[i]));
@@ -136,9 +157,17 @@ void add_ast_lib(LibBuilder& b) {
     const TypeKey pos = lib_type<File_Position>("File_Position");
     const TypeKey parser = lib_type<ParserValue>("ChaiScript_Parser");
 
-    b.add("parse", {K("string")}, [](Interp&, Args a) {
-        return parse_text(std::get<std::string>(a[0]->v), "__EVAL__");
-    });
+    auto parse = [](Interp&, Args a) {
+        ProgramRef p = parse_text(std::get<std::string>(a[0]->v), "__EVAL__", false);
+        if (a.size > 1 && std::get<bool>(a[1]->v)) {
+            std::string out;
+            describe(*p->root, "", out, 0);
+            std::cout << out << std::flush;
+        }
+        return lib_box(AstValue{p, p->root.get()});
+    };
+    b.add("parse", {K("string")}, parse);
+    b.add("parse", {K("string"), K("bool")}, parse);  // true: also print the tree
     b.add("eval", {node}, [](Interp& in, Args a) {
         const AstValue& v = ast(a[0]);
         return errors_catchable([&] { return in.run(v.prog, v.node); });
@@ -178,10 +207,21 @@ void add_ast_lib(LibBuilder& b) {
     b.add("line", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).line); });
     b.add("column", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).column); });
 
+    // The body of a script function, as a tree.
+    auto script_fn = [](const BoxRef& f) { return dynamic_cast<const ScriptFn*>(std::get<FuncRef>(f->v).get()); };
+    b.add("has_parse_tree", {K("Function")}, [script_fn](Interp&, Args a) { return make_bool(script_fn(a[0]) != nullptr); });
+    b.add("get_parse_tree", {K("Function")}, [script_fn](Interp&, Args a) {
+        const ScriptFn* f = script_fn(a[0]);
+        if (!f) throw std::runtime_error("Function does not have a parse tree");
+        return lib_box(AstValue{f->keep, f->body});
+    });
+
     b.add("ChaiScript_Parser", {}, [](Interp&, Args) { return lib_box(ParserValue{}); });
     b.add("parse", {parser, K("string"), K("string")}, [](Interp&, Args a) {
-        BoxRef tree = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v));
-        lib_obj<ParserValue>(a[0]).last = ast(tree);
+        // The caller checks the result, so text that is no program at all is reported by it.
+        ProgramRef p = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v), true);
+        if (!p) return make_bool(false);
+        lib_obj<ParserValue>(a[0]).last = AstValue{p, p->root.get()};
         return make_bool(true);
     });
     b.add("ast", {parser}, [](Interp&, Args a) -> BoxRef {

@@ -119,7 +119,7 @@ bool values_equal(Interp& in, const BoxRef& a, const BoxRef& b) {
         const PairV& y = std::get<PairV>(b->v);
         return values_equal(in, x.first, y.first) && values_equal(in, x.second, y.second);
     }
-    case V_Func: return std::get<FuncRef>(a->v) == std::get<FuncRef>(b->v);
+    case V_Func: return functions_equal(*std::get<FuncRef>(a->v), *std::get<FuncRef>(b->v));
     default: {
         // Values without an == overload are simply unequal.
         static const uint32_t eq = intern("==");
@@ -274,13 +274,8 @@ void add_core_lib(LibBuilder& b) {
         default: throw ConversionFailed{};
         }
     });
-    b.add("dump_object", {K("")}, [](Interp& in, Args a) {
-        std::cout << "Object: " << type_name_of(*a[0]);
-        try {
-            std::cout << " " << value_text(in, a[0]);
-        } catch (const ConversionFailed&) {
-        }
-        std::cout << '\n';
+    b.add("dump_object", {K("")}, [](Interp&, Args a) {
+        std::cout << (a[0]->is_const ? "const " : "") << type_name_of(*a[0]) << '\n';
         return undef();
     });
     b.add("compiler_name", {}, [](Interp&, Args) { return make_str("chai"); });
@@ -346,7 +341,9 @@ void add_core_lib(LibBuilder& b) {
     b.add("get_arity", {K("Function")}, [](Interp&, Args a) { return num_box(std::get<FuncRef>(a[0]->v)->arity); });
     b.add("has_guard", {K("Function")}, [](Interp&, Args a) { return make_bool(std::get<FuncRef>(a[0]->v)->guarded); });
     b.add("get_annotation", {K("Function")}, [](Interp&, Args a) {
-        auto* s = dynamic_cast<const ScriptFn*>(std::get<FuncRef>(a[0]->v).get());
+        const Callable* f = std::get<FuncRef>(a[0]->v).get();
+        if (dynamic_cast<const OverloadSet*>(f)) return make_str("Multiple method dispatch function wrapper.");
+        auto* s = dynamic_cast<const ScriptFn*>(f);
         return make_str(s ? s->annotation : std::string());
     });
     b.add("call", {K("Function"), K("Vector")}, [](Interp& in, Args a) {
@@ -373,6 +370,8 @@ void add_core_lib(LibBuilder& b) {
             bool ok = true;
             for (size_t i = 1; i < a.size && ok; ++i)
                 ok = i - 1 >= c->params.size() || in.match(c->params[i - 1], *a[i]) >= 0;
+            // A guard that refuses the arguments makes the call impossible too.
+            if (ok && c->guarded) ok = c->guard_ok(in, Args{a.data + 1, a.size - 1}, nullptr);
             if (ok) return make_bool(true);
         }
         return make_bool(false);
@@ -380,16 +379,13 @@ void add_core_lib(LibBuilder& b) {
 
     // ---- evaluation ----
     b.add("eval", {K("string")}, [](Interp& in, Args a) {
-        return errors_catchable([&] { return in.run(parse_program(str(a[0]), "__EVAL__")); });
+        return errors_catchable([&] { return in.eval_text(str(a[0]), "__EVAL__"); });
     });
     b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
         return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
     });
     b.add("use", {K("string")}, [](Interp& in, Args a) {
-        for (const std::string& f : in.used_files)
-            if (f == str(a[0])) return undef();
-        in.used_files.push_back(str(a[0]));
-        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
+        return errors_catchable([&] { return in.use_file(str(a[0])); });
     });
 }
 

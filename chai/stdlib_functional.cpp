@@ -20,7 +20,22 @@ BoxRef call2(Interp& in, const BoxRef& f, const BoxRef& x, const BoxRef& y) {
     BoxRef args[2] = {x, y};
     return in.call_value(f, Args{args, 2}, nullptr);
 }
-bool test(Interp& in, const BoxRef& f, const BoxRef& x) { return in.truth(call1(in, f, x), nullptr); }
+// The helpers loop like loops written in script: `break` in a callback ends the helper's loop
+// and `continue` moves on to the next element; either way the cut-short call gives no result.
+enum class Step { Go, Skip, Stop };
+Step step(Interp& in) {
+    if (in.ctl != Ctl::Break && in.ctl != Ctl::Continue) return Step::Go;
+    Step s = in.ctl == Ctl::Break ? Step::Stop : Step::Skip;
+    in.ctl = Ctl::None;
+    return s;
+}
+// A predicate's answer: true, false, or the loop's step when the call was cut short.
+Step test(Interp& in, const BoxRef& f, const BoxRef& x, bool& yes) {
+    BoxRef r = call1(in, f, x);
+    Step s = step(in);
+    if (s == Step::Go) yes = in.truth(r, nullptr);
+    return s;
+}
 BoxRef vec_box(Vector v) { return make_box(Value(std::move(v))); }
 
 BoxRef push_back(Interp& in, const BoxRef& target, const BoxRef& x) {
@@ -94,11 +109,19 @@ void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Help
 }
 
 void map_to(Interp& in, Args a, Sink& out) {
-    for (const BoxRef& e : items_of(a[0])) out.add(call1(in, a[1], e));
+    for (const BoxRef& e : items_of(a[0])) {
+        BoxRef r = call1(in, a[1], e);
+        Step s = step(in);
+        if (s == Step::Stop) break;
+        if (s == Step::Go) out.add(r);
+    }
 }
 void filter_to(Interp& in, Args a, Sink& out) {
-    for (const BoxRef& e : items_of(a[0]))
-        if (test(in, a[1], e)) out.add(e);
+    for (const BoxRef& e : items_of(a[0])) {
+        bool keep = false;
+        if (test(in, a[1], e, keep) == Step::Stop) break;
+        if (keep) out.add(e);
+    }
 }
 void take_to(Interp&, Args a, Sink& out) {
     Vector items = items_of(a[0]);
@@ -111,14 +134,20 @@ void drop_to(Interp&, Args a, Sink& out) {
 }
 void take_while_to(Interp& in, Args a, Sink& out) {
     for (const BoxRef& e : items_of(a[0])) {
-        if (!test(in, a[1], e)) break;
+        bool more = false;
+        Step s = test(in, a[1], e, more);
+        if (s == Step::Stop || (s == Step::Go && !more)) break;
         out.add(e);
     }
 }
 void drop_while_to(Interp& in, Args a, Sink& out) {
     Vector items = items_of(a[0]);
     size_t i = 0;
-    while (i < items.size() && test(in, a[1], items[i])) ++i;
+    for (; i < items.size(); ++i) {
+        bool more = false;
+        Step s = test(in, a[1], items[i], more);
+        if (s == Step::Stop || (s == Step::Go && !more)) break;
+    }
     for (; i < items.size(); ++i) out.add(items[i]);
 }
 void reverse_to(Interp&, Args a, Sink& out) {
@@ -127,7 +156,12 @@ void reverse_to(Interp&, Args a, Sink& out) {
 }
 void zip_with_to(Interp& in, Args a, Sink& out) {
     auto x = elements_of(a[1]), y = elements_of(a[2]);
-    for (size_t i = 0; i < std::min(x->size(), y->size()); ++i) out.add(call2(in, a[0], (*x)[i], (*y)[i]));
+    for (size_t i = 0; i < std::min(x->size(), y->size()); ++i) {
+        BoxRef r = call2(in, a[0], (*x)[i], (*y)[i]);
+        Step s = step(in);
+        if (s == Step::Stop) break;
+        if (s == Step::Go) out.add(r);
+    }
 }
 BoxRef collate(const BoxRef& x, const BoxRef& y) { return vec_box(Vector{clone_box(x), clone_box(y)}); }
 void zip_to(Interp&, Args a, Sink& out) {
@@ -138,10 +172,20 @@ void zip_to(Interp&, Args a, Sink& out) {
 // The first element for which cmp(element, x) holds, as a range to the end; empty if none.
 BoxRef find_in(Interp& in, const BoxRef& c, const BoxRef& x, const BoxRef* cmp) {
     auto items = elements_of(c);
-    size_t i = 0;
-    while (i < items->size() && !(cmp ? in.truth(call2(in, *cmp, (*items)[i], x), nullptr) : values_equal(in, (*items)[i], x)))
-        ++i;
-    size_t n = items->size();
+    size_t i = 0, n = items->size();
+    for (; i < n; ++i) {
+        if (!cmp) {
+            if (values_equal(in, (*items)[i], x)) break;
+            continue;
+        }
+        BoxRef r = call2(in, *cmp, (*items)[i], x);
+        Step s = step(in);
+        if (s == Step::Stop) {
+            i = n;  // cut short: nothing found
+            break;
+        }
+        if (s == Step::Go && in.truth(r, nullptr)) break;
+    }
     return make_box(Value(RangeV{std::move(items), i, n}));
 }
 
@@ -160,6 +204,18 @@ BoxRef fold_operator(Interp& in, Args a, NumOp op, const char* name, double star
     return acc;
 }
 
+// acc = f(element, acc) (foldl) or f(acc, element) (reduce) from items[from] on.
+enum class Order { ElementFirst, AccumulatorFirst };
+BoxRef fold(Interp& in, const Vector& items, const BoxRef& f, BoxRef acc, Order order, size_t from = 0) {
+    for (size_t i = from; i < items.size(); ++i) {
+        BoxRef r = order == Order::ElementFirst ? call2(in, f, items[i], acc) : call2(in, f, acc, items[i]);
+        Step s = step(in);
+        if (s == Step::Stop) break;
+        if (s == Step::Go) acc = r;
+    }
+    return acc;
+}
+
 }  // namespace
 
 void add_functional_lib(LibBuilder& b) {
@@ -167,11 +223,17 @@ void add_functional_lib(LibBuilder& b) {
         // A string's chars go by reference too, so f may change them.
         if (a[0]->idx() == V_String && !a[0]->is_const) {
             const std::string& text = std::get<std::string>(a[0]->v);
-            for (size_t i = 0, n = text.size(); i < n && i < text.size(); ++i) call1(in, a[1], make_char_ref(a[0], i));
+            for (size_t i = 0, n = text.size(); i < n && i < text.size(); ++i) {
+                call1(in, a[1], make_char_ref(a[0], i));
+                if (step(in) == Step::Stop) break;
+            }
             return undef();
         }
         auto items = elements_of(a[0]);
-        for (const BoxRef& e : *items) call1(in, a[1], e);
+        for (const BoxRef& e : *items) {
+            call1(in, a[1], e);
+            if (step(in) == Step::Stop) break;
+        }
         return undef();
     });
     add_helper(b, "map", 2, true, map_to);
@@ -191,18 +253,12 @@ void add_functional_lib(LibBuilder& b) {
     b.add_untyped("collate", 2, [](Interp&, Args a) { return collate(a[0], a[1]); });
 
     // acc = f(element, acc), element first.
-    b.add_untyped("foldl", 3, [](Interp& in, Args a) {
-        BoxRef acc = a[2];
-        for (const BoxRef& e : items_of(a[0])) acc = call2(in, a[1], e, acc);
-        return acc;
-    });
+    b.add_untyped("foldl", 3, [](Interp& in, Args a) { return fold(in, items_of(a[0]), a[1], a[2], Order::ElementFirst); });
     // Unlike foldl, acc = f(acc, element), starting from the first element.
     b.add_untyped("reduce", 2, [](Interp& in, Args a) -> BoxRef {
         auto items = elements_of(a[0]);
         if (items->size() < 2) in.fail(nullptr, "Guard evaluation failed with function 'reduce'");
-        BoxRef acc = clone_box((*items)[0]);
-        for (size_t i = 1; i < items->size(); ++i) acc = call2(in, a[1], acc, (*items)[i]);
-        return acc;
+        return fold(in, *items, a[1], clone_box((*items)[0]), Order::AccumulatorFirst, 1);
     });
     // Both start from a double, so the result is always a double.
     b.add_untyped("sum", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Add, "+", 0.0); });

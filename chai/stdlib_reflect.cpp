@@ -38,14 +38,6 @@ void dump_system(Interp& in) {
 
 const std::string& name_arg(const BoxRef& b) { return std::get<std::string>(b->v); }
 
-// add_global(value, name): a name may be taken only once.
-BoxRef add_new_global(Interp& in, Args a) {
-    BoxRef& slot = in.globals[intern(name_arg(a[1]))];
-    if (slot) throw exception::name_conflict_error(name_arg(a[1]));
-    slot = a[0];
-    return undef();
-}
-
 // A variable shares the caller's box; constants (literals) become a writable copy.
 BoxRef global_box(const BoxRef& v) { return v->is_const ? clone_box(v) : v; }
 
@@ -75,17 +67,16 @@ void add_reflect_lib(LibBuilder& b) {
 
     // ---- globals set from scripts ----
     b.add("add_global", {K(""), K("string")}, [](Interp& in, Args a) {
-        BoxRef v[2] = {global_box(a[0]), a[1]};
-        return add_new_global(in, Args{v, 2});
+        in.add_global(name_arg(a[1]), global_box(a[0]));
+        return undef();
     });
     b.add("add_global_const", {K(""), K("string")}, [](Interp& in, Args a) {
         if (!a[0]->is_const) throw exception::global_non_const(name_arg(a[1]));
-        return add_new_global(in, a);
+        in.add_global(name_arg(a[1]), a[0]);
+        return undef();
     });
     b.add("set_global", {K(""), K("string")}, [](Interp& in, Args a) {
-        BoxRef& slot = in.globals[intern(name_arg(a[1]))];
-        if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name_arg(a[1]));
-        slot = global_box(a[0]);
+        in.set_global(name_arg(a[1]), global_box(a[0]));
         return undef();
     });
     // Native modules would let a script run arbitrary host code.
@@ -95,15 +86,32 @@ void add_reflect_lib(LibBuilder& b) {
     b.add("load_module", {K("string")}, no_modules);
     b.add("load_module", {K("string"), K("string")}, no_modules);
 
+    // Later calls of library functions needing `to` accept `from` values through the function.
+    b.add("add_type_conversion", {K("Type_Info"), K("Type_Info"), K("Function")}, [](Interp& in, Args a) {
+        auto key = [&](const BoxRef& ti) { return in.resolve_type(std::get<TypeInfoV>(ti->v).name); };
+        in.script_conversions.push_back({key(a[0]), key(a[1]), a[2]});
+        ++in.fn_generation;  // choices remembered at call sites may change
+        return undef();
+    });
     b.add("get_param_types", {K("Function")}, [](Interp&, Args a) {
-        Vector v;
-        for (const TypeKey& k : fn(a[0])->params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
+        // The result type comes first (functions do not declare one), then the parameters.
+        Vector v{make_box(Value(TypeInfoV{"Object", false, false}), false)};
+        const Callable& f = *fn(a[0]);
+        if (f.arity >= 0)
+            for (const TypeKey& k : f.params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
         return make_box(Value(std::move(v)));
     });
     b.add("get_contained_functions", {K("Function")}, [](Interp&, Args a) {
         Vector v;
         if (auto* set = dynamic_cast<const OverloadSet*>(fn(a[0]).get()))
             for (const FuncRef& f : set->fns) v.push_back(make_box(Value(f), false));
+        // A method is a function wrapped to take its object first; the wrapped one is contained.
+        auto* s = dynamic_cast<const ScriptFn*>(fn(a[0]).get());
+        if (s && s->method && !s->unwrapped) {
+            auto inner = std::make_shared<ScriptFn>(*s);
+            inner->unwrapped = true;
+            v.push_back(func_box(inner));
+        }
         return make_box(Value(std::move(v)));
     });
     b.add("get_guard", {K("Function")}, [](Interp&, Args a) -> BoxRef {
@@ -127,12 +135,18 @@ void add_reflect_lib(LibBuilder& b) {
         for (size_t i = in.frame_base; i < in.locals.size(); ++i) m[name_of(in.locals[i].first)] = in.locals[i].second;
         return make_box(Value(std::move(m)));
     });
-    b.add("type", {K("string")}, [](Interp& in, Args a) -> BoxRef {
+    // type(name[, throw]): an unknown name raises, or with throw == false gives the undefined type.
+    auto type = [](Interp& in, Args a) -> BoxRef {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) throw std::range_error("Type Not Known: " + n);
+        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) {
+            if (a.size == 1 || std::get<bool>(a[1]->v)) throw std::range_error("Type Not Known: " + n);
+            return make_box(Value(TypeInfoV{"", false, true}));
+        }
         return make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}));
-    });
+    };
+    b.add("type", {K("string")}, type);
+    b.add("type", {K("string"), K("bool")}, type);
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
     for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})

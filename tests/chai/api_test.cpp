@@ -385,9 +385,18 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_NE(std::string::npos, pp.find("2 overloads available:")) << pp;
         EXPECT_NE(std::string::npos, pp.find("(int)")) << pp;
         EXPECT_NE(std::string::npos, pp.find("(string, Object) : (y > 1)")) << pp;
+        // Script candidates say where their bodies begin.
+        EXPECT_NE(std::string::npos, pp.find("      (int)\n          Defined at (d.chai 1, 16)\n")) << pp;
+        EXPECT_NE(std::string::npos, pp.find("          Defined at (d.chai 2, 30)\n")) << pp;
         ASSERT_FALSE(err.call_stack.empty());
         EXPECT_EQ(3, err.call_stack[0].start().line);
         EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
+    }
+    try {
+        e.eval("bind(5)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_NE(std::string::npos, err.pretty_print().find("  Expected: (...)\n")) << err.pretty_print();
     }
     try {
         e.eval("\"a\".size(1)");
@@ -427,5 +436,89 @@ TEST(chai_api, ScriptsLoadOtherFiles) {
     EXPECT_EQ(2, e.eval<int>("loads"));
     EXPECT_EQ("File Not Found: nowhere.chai",
               e.eval<std::string>("var m = \"\"; try { eval_file(\"nowhere.chai\") } catch (runtime_error x) { m = x.what() }; m"));
+    std::remove(path.c_str());
+}
+
+namespace {
+struct Channel {
+    int number = 0;
+};
+}  // namespace
+
+TEST(chai_api, ScriptConversionsFeedHostFunctions) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Channel>(), "Channel");
+    e.add(chai::fun([](int n) { return Channel{n}; }), "make_channel");
+    int selected = -1;
+    e.add(chai::fun([&selected](const Channel& c) { selected = c.number; }), "select");
+    e.eval("add_type_conversion(type(\"int\"), type(\"Channel\"), fun(i) { make_channel(i * 10) })");
+    e.eval("select(4)");
+    EXPECT_EQ(40, selected);
+    e.eval("select(make_channel(2))");
+    EXPECT_EQ(2, selected);
+    EXPECT_THROW(e.eval("select(\"4\")"), chai::exception::eval_error);
+    EXPECT_EQ(2, selected);
+}
+
+TEST(chai_api, TextThatIsNoProgramRunsNothing) {
+    chai::ChaiScript e;
+    e.eval("var ran = 0");
+    EXPECT_THROW(e.eval("@ ran = 1"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("ran = 2\n@"), chai::exception::eval_error);
+    EXPECT_THROW(e.eval("\n@ ran = 3"), chai::exception::eval_error);
+    EXPECT_EQ(0, e.eval<int>("ran"));
+}
+
+TEST(chai_api, HostExceptionsAreNamedByTheirStandardBase) {
+    chai::ChaiScript e;
+    e.add(chai::fun([](int kind) -> int {
+              if (kind == 0) throw std::range_error("range");
+              if (kind == 1) throw std::invalid_argument("argument");
+              throw std::length_error("length");
+          }),
+          "host_fail");
+    const char* code =
+        "def caught(k) { try { host_fail(k) } catch (out_of_range e) { return \"oor\" } catch (e) { return type_name(e) + \":\" + e.what() } }\n"
+        "caught(0) + \" \" + caught(1) + \" \" + caught(2)";
+    EXPECT_EQ("runtime_error:range exception:argument exception:length", eval_string(e, code));
+    // Uncaught, each leaves as itself.
+    EXPECT_THROW(e.eval("host_fail(1)"), std::invalid_argument);
+    EXPECT_THROW(e.eval("try { host_fail(2) } catch (runtime_error e) { }"), std::length_error);
+}
+
+TEST(chai_api, DumpObjectWritesConstnessAndType) {
+    std::ostringstream captured;
+    std::streambuf* old = std::cout.rdbuf(captured.rdbuf());
+    chai::ChaiScript e;
+    try {
+        e.eval("dump_object(1); var v = [1]; dump_object(v); class D { def D() { } }; dump_object(D())");
+    } catch (...) {
+        std::cout.rdbuf(old);
+        throw;
+    }
+    std::cout.rdbuf(old);
+    EXPECT_EQ("const int\nVector\nDynamic_Object\n", captured.str());
+}
+
+TEST(chai_api, GlobalsAndUseFromTheHost) {
+    chai::ChaiScript e;
+    e.add_global(chai::var(1), "level");
+    EXPECT_THROW(e.add_global(chai::var(2), "level"), chai::exception::name_conflict_error);
+    e.set_global(chai::var(3), "level");
+    e.set_global(chai::var(std::string("new")), "label");
+    EXPECT_EQ(3, e.eval<int>("def read_level() { level } read_level()"));
+    EXPECT_EQ("new", e.eval<std::string>("label"));
+    e.add_global_const(chai::const_var(4), "fixed");
+    EXPECT_THROW(e.set_global(chai::var(5), "fixed"), std::runtime_error);
+
+    const std::string path = ::testing::TempDir() + "chai_api_use_once.chai";
+    EXPECT_THROW(e.use(path), chai::exception::file_not_found_error);
+    {
+        std::ofstream f(path);
+        f << "global uses = 0\n++uses\n";
+    }
+    EXPECT_EQ(1, chai::boxed_cast<int>(e.use(path)));
+    e.use(path);
+    EXPECT_EQ(1, e.eval<int>("uses"));
     std::remove(path.c_str());
 }
