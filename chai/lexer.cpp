@@ -121,16 +121,14 @@ void Lexer::lex_number(Token& t) {
         while (pred(peek())) advance();
     };
     bool is_float = false;
-    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+    // A prefix without digits ("0x", "0b") is the number 0 followed by a name.
+    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X') && std::isxdigit(static_cast<unsigned char>(peek(2)))) {
         advance(2);
         take_while([](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
-        if (pos_ == b + 2) fail("Incomplete hex literal", here());
-    } else if (peek() == '0' && (peek(1) == 'b' || peek(1) == 'B')) {
+    } else if (peek() == '0' && (peek(1) == 'b' || peek(1) == 'B') && (peek(2) == '0' || peek(2) == '1')) {
         advance(2);
         take_while([](char ch) { return ch == '0' || ch == '1'; });
-        if (pos_ == b + 2) fail("Incomplete binary literal", here());
-        if (is_id_char(peek())) fail("Invalid binary literal", here());
-        t.kind = Tok::Integer;
+        t.kind = Tok::Integer;  // no suffixes on binary literals
         t.text = src_.substr(b, pos_ - b);
         return;
     } else {
@@ -152,13 +150,12 @@ void Lexer::lex_number(Token& t) {
     } else {
         take_while([](char ch) { return ch == 'u' || ch == 'U' || ch == 'l' || ch == 'L'; });
     }
-    if (is_id_char(peek())) fail("Invalid numeric literal", here());
+    // Letters after a number start the next token ("1f" is 1 then f).
     t.kind = is_float ? Tok::Float : Tok::Integer;
     t.text = src_.substr(b, pos_ - b);
 }
 
-void Lexer::escape(std::string& out) {
-    File_Position at = here();
+void Lexer::escape(std::string& out, File_Position literal) {
     char c = peek();
     auto octal = [](char ch) { return ch >= '0' && ch <= '7'; };
     if (octal(c)) {
@@ -179,14 +176,14 @@ void Lexer::escape(std::string& out) {
             advance();
             ++n;
         }
-        if (n == 0) fail("Unknown escaped sequence in string", at);
+        if (n == 0) fail("Unknown escaped sequence in string", literal);
         out.push_back(static_cast<char>(v));
         return;
     }
     static const char from[] = "\\\"'?abfnrtv$";
     static const char to[] = "\\\"'?\a\b\f\n\r\t\v$";
     const char* p = c ? std::strchr(from, c) : nullptr;
-    if (!p) fail("Unknown escaped sequence in string", at);
+    if (!p) fail("Unknown escaped sequence in string", literal);
     out.push_back(to[p - from]);
     advance();
 }
@@ -197,7 +194,8 @@ void Lexer::lex_string(Token& t) {
     advance();
     StrPiece cur;
     for (;;) {
-        if (pos_ >= src_.size()) fail("Unclosed quoted string", open);
+        // Reported where the text ends: the whole rest was taken for the string.
+        if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
         char c = peek();
         if (c == '"') {
             advance();
@@ -205,7 +203,7 @@ void Lexer::lex_string(Token& t) {
         }
         if (c == '\\') {
             advance();
-            escape(cur.text);
+            escape(cur.text, open);
         } else if (c == '$' && peek(1) == '{') {
             advance(2);
             t.parts.push_back(std::move(cur));
@@ -217,7 +215,7 @@ void Lexer::lex_string(Token& t) {
                 code.text.push_back(peek());
                 advance();
             }
-            if (pos_ >= src_.size()) fail("Unclosed in-string eval", open);
+            if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
             advance();
             t.parts.push_back(std::move(code));
         } else if (c == '$' && peek(1) == '"') {
@@ -238,13 +236,13 @@ void Lexer::lex_char(Token& t) {
     while (pos_ < src_.size() && peek() != '\'') {
         if (peek() == '\\') {
             advance();
-            escape(s);
+            escape(s, open);
         } else {
             s.push_back(peek());
             advance();
         }
     }
-    if (pos_ >= src_.size()) fail("Unclosed single-quoted string", open);
+    if (pos_ >= src_.size()) fail("Unclosed single-quoted string", here());
     advance();
     if (s.empty()) fail("Empty character literal", open);
     t.text = s.substr(0, 1);

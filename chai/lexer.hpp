@@ -41,8 +41,9 @@ private:
     void lex_string(Token& t);
     void lex_char(Token& t);
     void lex_operator(Token& t);
-    // Reads one escape after a backslash, appending the decoded bytes.
-    void escape(std::string& out);
+    // Reads one escape after a backslash, appending the decoded bytes. Errors are reported
+    // at the start of the literal.
+    void escape(std::string& out, File_Position literal);
 
     const std::string& src_;
     std::shared_ptr<const std::string> file_;

@@ -44,7 +44,9 @@ private:
 
     // statements
     void statements(Node& into, bool in_block);
-    NodePtr statement(bool& was_block);
+    NodePtr statement(bool& was_block, std::string annotation = {});
+    std::string annotations();
+    bool matched_separator() const;
     NodePtr block(const char* what);
     NodePtr def(uint32_t class_name, std::string annotation);
     NodePtr class_def();

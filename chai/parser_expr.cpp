@@ -458,18 +458,20 @@ NodePtr Parser::string_literal() {
             n->kids.push_back(finish(std::move(c)));
             continue;
         }
+        // A snippet is a program of its own; its errors are wrapped, placed at the literal.
         auto file = std::make_shared<const std::string>("instr eval");
+        NodePtr code;
         try {
             Lexer lex(p.text, file);
             Parser sub(lex.run(), file);
             sub.depth_ = depth_;
-            NodePtr code = sub.program();
-            if (code->kids.empty()) fail_at("Incomplete block", {1, 1});
-            n->kids.push_back(std::move(code));
+            code = sub.program();
         } catch (const exception::eval_error& e) {
-            if (e.filename == "instr eval") fail_at(e.what(), t.start);
-            throw;
+            fail_at(e.what(), t.start);
         }
+        if (code->kids.empty())
+            fail_at(exception::eval_error("Attempted to access AST of failed parse.", "", {}).what(), t.start);
+        n->kids.push_back(std::move(code));
     }
     ++pos_;
     return finish(std::move(n));

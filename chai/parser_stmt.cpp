@@ -6,7 +6,6 @@
 namespace chai {
 
 namespace {
-const char* const kBlockKeywords[] = {"def", "class", "if", "while", "for", "switch", "try"};
 const char* const kReserved[] = {"def", "fun", "while", "for", "if", "else", "&&", "||", ",", "auto", "return",
                                  "break", "true", "false", "class", "attr", "var", "global", "GLOBAL", "_"};
 }  // namespace
@@ -76,45 +75,61 @@ void Parser::check_reserved(const std::string& name, const char* what) const {
 NodePtr Parser::program() {
     auto file = make(NK::File, {1, 1});
     statements(*file, false);
-    if (cur().kind != Tok::End) throw exception::eval_error("Unparsed input", cur().start, "");
+    if (cur().kind != Tok::End) {
+        // A text whose very first statement does not parse is no program at all: nothing runs.
+        if (file->kids.empty() && !matched_separator()) return file;
+        throw exception::eval_error("Unparsed input", cur().start, "");
+    }
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
     return file;
 }
 
+bool Parser::matched_separator() const {
+    // Line ends right after an annotation belong to it (they lead to a possible def).
+    bool after_annotation = false;
+    for (size_t i = 0; i < pos_; ++i) {
+        if (toks_[i].kind == Tok::Annotation) after_annotation = true;
+        else if (!after_annotation) return true;
+    }
+    return false;
+}
+
+std::string Parser::annotations() {
+    std::string text;
+    while (cur().kind == Tok::Annotation) {
+        text += cur().text;
+        ++pos_;
+        skip_seps();
+    }
+    return text;
+}
+
 void Parser::statements(Node& into, bool in_block) {
     for (;;) {
         skip_seps();
-        std::string annotation;
-        while (cur().kind == Tok::Annotation) {
-            annotation += cur().text;
-            ++pos_;
-            skip_seps();
-        }
+        std::string annotation = annotations();
         if (cur().kind == Tok::End || (in_block && is_op("}"))) return;
         bool was_block = false;
-        NodePtr s;
-        if (is_kw("def")) {
-            ++pos_;
-            s = def(0, annotation);
-            was_block = true;
-        } else {
-            s = statement(was_block);
-        }
+        NodePtr s = statement(was_block, std::move(annotation));
         if (!s) return;
         into.kids.push_back(std::move(s));
-        if (!was_block && !at_sep()) {
-            if (cur().kind == Tok::Ident && !cur().quoted_ident)
-                for (const char* k : kBlockKeywords)
-                    if (cur().text == k) fail("Two function definitions missing line separator");
-            fail("Two expressions missing line separator");
+        if (!was_block && !at_sep() && !is_op("{")) {
+            // Another statement on the same line is an error only if it parses; anything
+            // else is left for the caller to report (unparsed input, incomplete block).
+            File_Position at = cur().start;
+            std::string next_annotation = annotations();
+            if (!statement(was_block, std::move(next_annotation))) return;
+            fail_at(was_block ? "Two function definitions missing line separator"
+                              : "Two expressions missing line separator",
+                    at);
         }
     }
 }
 
-NodePtr Parser::statement(bool& was_block) {
+NodePtr Parser::statement(bool& was_block, std::string annotation) {
     was_block = true;
-    if (accept_kw("def")) return def(0, {});
+    if (accept_kw("def")) return def(0, std::move(annotation));
     if (accept_kw("class")) return class_def();
     if (accept_kw("if")) return if_stmt();
     if (accept_kw("while")) return while_stmt();
@@ -206,12 +221,7 @@ NodePtr Parser::class_def() {
     if (!accept_op("{")) fail("Incomplete 'class' block");
     for (;;) {
         skip_seps();
-        std::string annotation;
-        while (cur().kind == Tok::Annotation) {
-            annotation += cur().text;
-            ++pos_;
-            skip_seps();
-        }
+        std::string annotation = annotations();
         if (accept_op("}")) break;
         if (accept_kw("def")) {
             n->kids.push_back(def(n->name, annotation));
