@@ -356,7 +356,29 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
 // ---- errors and limits ----
 
 exception::AST_Node_Trace Interp::trace(const Node* n) const {
-    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_text(*n));
+    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_text(*n),
+                                     node_kind_name(n->kind), n);
+}
+
+namespace {
+// Nodes evaluated only as parts of their parent: an error passing through them does not list them.
+bool listed(const Node* n) {
+    return n->kind != NK::Finally && n->kind != NK::Catch && n->kind != NK::MapPair && n->kind != NK::Noop;
+}
+// The body or guard of a function: where the evaluation of a call begins.
+bool function_root(const Node* n) {
+    return n->parent && (n->parent->kind == NK::Def || n->parent->kind == NK::Lambda);
+}
+}  // namespace
+
+void Interp::complete_trace(exception::eval_error& e, const Node* stop) const {
+    if (e.call_stack.empty()) return;
+    const Node* n = static_cast<const Node*>(e.call_stack.back().node());
+    if (!n) return;
+    while (n != stop && !function_root(n) && n->parent && n->parent != stop) {
+        n = n->parent;
+        if (listed(n)) e.call_stack.push_back(trace(n));
+    }
 }
 
 void Interp::fail(const Node* n, const std::string& reason, const std::string& params, const std::string& detail) {

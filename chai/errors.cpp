@@ -31,8 +31,11 @@ std::string eval_error::pretty_print() const {
     const AST_Node_Trace& top = call_stack.front();
     s += "during evaluation at (" + top.filename() + " " + std::to_string(top.start().line) + ", " +
          std::to_string(top.start().column) + ")\n\n" + detail + "\n  " + place(top) + " '" + top.text() + "'";
-    for (size_t i = 1; i < call_stack.size(); ++i)
-        s += "\n  from " + place(call_stack[i]) + " '" + call_stack[i].text() + "'";
+    for (size_t i = 1; i < call_stack.size(); ++i) {
+        const AST_Node_Trace& t = call_stack[i];
+        if (t.kind() == "Block" || t.kind() == "File") continue;
+        s += "\n  from " + place(t) + " '" + t.text() + "'";
+    }
     return s + "\n";
 }
 

@@ -24,9 +24,9 @@ struct ArgBuf {
 BoxRef Interp::eval_call(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size() - 1);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
     const Node* callee = n->kid(0);
     try {
+        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
         if (callee->kind == NK::Id) {
             if (BoxRef* v = var_slot(callee)) {
                 BoxRef fn = *v;
@@ -45,20 +45,19 @@ BoxRef Interp::eval_call(const Node* n) {
 }
 
 void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
-    if (e.call_stack.empty() || e.call_stack.back().start().line != n->start.line ||
-        e.call_stack.back().start().column != n->start.column || e.call_stack.back().filename() != *n->file)
-        e.call_stack.push_back(trace(n));
+    complete_trace(e, n);
+    if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
 }
 
 BoxRef Interp::eval_dot(const Node* n) {
-    BoxRef obj = eval(n->kid(0));
     ArgBuf buf;
     buf.reserve(n->kids.size());
-    buf.push(obj);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
     const std::string& name = n->text;
-    ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
     try {
+        BoxRef obj = eval(n->kid(0));
+        buf.push(obj);
+        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval(n->kid(i)));
+        ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
         if (dyn) {
             auto it = (*dyn)->attrs.find(name);
             if (it != (*dyn)->attrs.end()) {
@@ -116,7 +115,7 @@ BoxRef Interp::eval_dot(const Node* n) {
         if (!fl) fail(n, "'" + name + "' is not a function.");
         dispatch_failed(*fl, buf.args(), n, name, true);
     } catch (exception::eval_error& e) {
-        e.call_stack.push_back(trace(n));
+        add_call_trace(e, n);
         throw;
     }
 }

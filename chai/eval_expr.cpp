@@ -91,6 +91,13 @@ BoxRef Interp::eval_id(const Node* n) {
 
 bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
     if (const bool* v = std::get_if<bool>(&b->v)) return *v;
+    // A statement or operator testing its condition reports the error as its own.
+    if (const Node* p = site ? site->parent : nullptr) {
+        switch (p->kind) {
+        case NK::If: case NK::While: case NK::For: case NK::Ternary: case NK::And: case NK::Or: site = p; break;
+        default: break;
+        }
+    }
     fail(site, why);
 }
 

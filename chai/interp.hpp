@@ -210,7 +210,11 @@ public:
                            const std::string& detail = {});
     exception::AST_Node_Trace trace(const Node* n) const;
     // Adds a call site to an error passing through it (once per site).
+    // Records call site n in e's call stack, after the nodes leading to it.
     void add_call_trace(exception::eval_error& e, const Node* n) const;
+    // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start
+    // of the function or program that node is in: every node whose evaluation the error ended.
+    void complete_trace(exception::eval_error& e, const Node* stop) const;
     void check_stack(const Node* site);
     void count_step(const Node* site) {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");

@@ -52,6 +52,7 @@ NodePtr Parser::make(NK k, File_Position start) {
 }
 
 NodePtr Parser::finish(NodePtr n) {
+    adopt_kids(*n, false);
     if (!n->kids.empty()) n->first = n->kids[0].get();
     if (n->kids.size() > 1) n->second = n->kids[1].get();
     int h = 0;
@@ -82,6 +83,7 @@ NodePtr Parser::program() {
     }
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
+    adopt_kids(*file, false);
     return file;
 }
 

@@ -207,7 +207,8 @@ TEST(chai_api, EvalErrorCarriesLocation) {
         EXPECT_EQ("r.chai", err.call_stack[0].filename());
         EXPECT_EQ(2, err.call_stack[0]->start().line);
         EXPECT_EQ(3, err.call_stack[0].start().column);
-        EXPECT_EQ(4, err.call_stack.back().start().line);
+        EXPECT_EQ(4, err.call_stack[err.call_stack.size() - 2].start().line);  // the call f()
+        EXPECT_EQ("File", err.call_stack.back().kind());
         EXPECT_NE(std::string::npos, err.pretty_print().find("during evaluation at (r.chai 2, 3)"));
     }
     try {
