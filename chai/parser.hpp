@@ -72,7 +72,7 @@ private:
     NodePtr lambda();
     NodePtr number_literal();
     NodePtr string_literal();
-    void args(Node& call, const char* incomplete);
+    void args(Node& call);
 
     std::vector<Token> toks_;
     size_t pos_ = 0;

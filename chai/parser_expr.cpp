@@ -192,11 +192,11 @@ NodePtr Parser::decl() {
     }
     if (w == "attr") {
         ++pos_;
-        if (cur().kind != Tok::Ident || next().kind != Tok::Op || next().text != "::")
-            fail("Incomplete attribute declaration");
+        if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
         n->name2 = intern(cur().text);
-        pos_ += 2;
+        ++pos_;
+        if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
         check_reserved(cur().text, "attribute");
         n->name = intern(cur().text);
@@ -206,19 +206,20 @@ NodePtr Parser::decl() {
     return nullptr;
 }
 
-void Parser::args(Node& call, const char* incomplete) {
+void Parser::args(Node& call) {
     skip_nl();
-    if (!is_op(")")) {
-        for (;;) {
-            auto a = equation();
-            if (!a) fail(incomplete);
-            call.kids.push_back(std::move(a));
+    if (auto first = equation()) {
+        call.kids.push_back(std::move(first));
+        skip_nl();
+        while (accept_op(",")) {
             skip_nl();
-            if (!accept_op(",")) break;
+            auto a = equation();
+            if (!a) fail("Unexpected value in parameter list");
+            call.kids.push_back(std::move(a));
             skip_nl();
         }
     }
-    if (!accept_op(")")) fail(incomplete);
+    if (!accept_op(")")) fail("Incomplete function call");
 }
 
 NodePtr Parser::postfix() {
@@ -228,7 +229,7 @@ NodePtr Parser::postfix() {
         if (accept_op("(")) {
             auto n = make(NK::Call, p->start);
             n->kids.push_back(std::move(p));
-            args(*n, "Incomplete function call");
+            args(*n);
             p = finish(std::move(n));
         } else if (accept_op("[")) {
             auto n = make(NK::Index, p->start);
@@ -246,7 +247,7 @@ NodePtr Parser::postfix() {
             n->kids.push_back(std::move(p));
             if (accept_op("(")) {
                 n->flag = true;
-                args(*n, "Incomplete dot access fun call");
+                args(*n);
             }
             p = finish(std::move(n));
         } else {
@@ -316,9 +317,11 @@ NodePtr Parser::container() {
     auto n = make(NK::VectorLit, cur().start);
     ++pos_;
     skip_nl();
-    if (accept_op("]")) return finish(std::move(n));
     auto first = expr();
-    if (!first) fail("Unexpected value in container");
+    if (!first) {
+        if (!accept_op("]")) fail("Missing closing square bracket ']' in container initializer");
+        return finish(std::move(n));
+    }
     if (accept_op("..")) {
         n->kind = NK::RangeLit;
         auto last = expr();
@@ -338,8 +341,9 @@ NodePtr Parser::container() {
             skip_nl();
             if (!accept_op(",")) break;
             skip_nl();
+            File_Position at = cur().start;
             first = expr();
-            if (!first) fail("Unexpected value in container");
+            if (!first || !is_op(":")) fail_at("Unexpected value in container", at);
         }
     } else {
         n->kids.push_back(std::move(first));

@@ -162,7 +162,7 @@ NodePtr Parser::block(const char* what) {
 
 void Parser::params(Node& n) {
     skip_nl();
-    if (is_op(")")) return;
+    if (cur().kind != Tok::Ident) return;  // the caller reports what stands here instead
     for (;;) {
         if (cur().kind != Tok::Ident) fail("Unexpected value in parameter list");
         ParamDecl p;
