@@ -38,15 +38,26 @@ FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::f
 
 BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
 
-std::string Callable::signature() const {
+std::string type_list(const std::vector<std::string>& names, bool dot) {
     std::string s = "(";
-    for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + key_name(params[i]);
+    for (size_t i = 0; i < names.size(); ++i) s += (i == 0 ? "" : dot && i == 1 ? ").(" : ", ") + names[i];
+    if (dot && names.size() == 1) s += ").(";
     return s + ")";
 }
 
-std::string ScriptFn::signature() const {
-    std::string s = Callable::signature();
+std::string Callable::signature(bool dot) const {
+    if (arity < 0) return dot ? "(Object).(...)" : "(...)";
+    std::vector<std::string> names;
+    for (const TypeKey& k : params) names.push_back(key_name(k));
+    return type_list(names, dot);
+}
+
+std::string ScriptFn::signature(bool dot) const {
+    std::string s = Callable::signature(dot);
     if (guarded && guard) s += " : " + node_text(*guard);
+    if (def && def->file)
+        s += "\n          Defined at (" + *def->file + " " + std::to_string(def->start.line) + ", " +
+             std::to_string(def->start.column) + ")";
     return s;
 }
 
@@ -227,19 +238,15 @@ void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, cons
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
-    std::string params = "(";
-    for (size_t i = 0; i < a.size; ++i) {
-        if (dot_form && i == 1) params += ").(";
-        else if (i) params += ", ";
-        params += type_desc(*a[i]);
-    }
-    params += ")";
+    std::vector<std::string> types;
+    for (size_t i = 0; i < a.size; ++i) types.push_back(type_desc(*a[i]));
+    const std::string params = type_list(types, dot_form);
     std::string detail;
     if (fns.size() == 1) {
-        detail = "  Expected: " + fns[0]->signature() + "\n";
+        detail = "  Expected: " + fns[0]->signature(dot_form) + "\n";
     } else {
         detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
-        for (const FuncRef& f : fns) detail += "      " + f->signature() + "\n";
+        for (const FuncRef& f : fns) detail += "      " + f->signature(dot_form) + "\n";
     }
     if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
     if (fns.size() == 1) {

@@ -406,7 +406,14 @@ BoxRef Interp::eval_container(const Node* n) {
     if (n->kind == NK::RangeLit) {
         BoxRef args[2] = {eval(n->kid(0)), eval(n->kid(1))};
         static const uint32_t range_id = intern("generate_range");
-        return call_named(range_id, Args{args, 2}, n);
+        try {
+            return call_named(range_id, Args{args, 2}, n);
+        } catch (const exception::eval_error& e) {
+            // No generate_range took the bounds (an error inside one passes unchanged).
+            if (e.call_stack.size() != 1 || e.call_stack[0].node() != n) throw;
+            fail(n, "Unable to generate range vector, while calling 'generate_range'",
+                 "(" + type_desc(*args[0]) + ", " + type_desc(*args[1]) + ")");
+        }
     }
     if (n->kind == NK::MapLit) {
         Map m;

@@ -49,10 +49,14 @@ struct Callable {
     virtual bool guard_ok(Interp&, Args, const BoxRef*) const { return true; }
     // Overload sets and bound functions dispatch themselves.
     virtual bool is_set() const { return false; }
-    virtual std::string signature() const;
+    // Parameter types as error details show them; dot: the object split off, "(T).(U, V)".
+    virtual std::string signature(bool dot = false) const;
 };
 
 using FnList = std::vector<FuncRef>;
+
+// "(a, b)", or with the object split off "(a).(b)" / "(a).()".
+std::string type_list(const std::vector<std::string>& names, bool dot);
 using FnTable = std::unordered_map<uint32_t, std::shared_ptr<FnList>>;
 
 // Thrown by host-argument conversion when a value cannot become the C++ parameter type.
@@ -317,7 +321,7 @@ struct ScriptFn : Callable {
 
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
-    std::string signature() const override;
+    std::string signature(bool dot = false) const override;
     // Finds parameter names needing care on each call; run once the names and captures are set.
     void note_names();
 
