@@ -153,6 +153,7 @@ NodePtr Parser::unary() {
                 if (n->op == OpCode::Neg && operand->kind == NK::Const && operand->value->is_num()) {
                     operand->value = const_box(Value(num_neg(operand->value->num())));
                     operand->start = n->start;
+                    operand->text = "-" + operand->text;  // error traces show it as written
                     return operand;
                 }
                 n->kids.push_back(std::move(operand));

@@ -145,8 +145,9 @@ NodePtr Parser::statement(bool& was_block, std::string annotation) {
         if (auto e = expr()) n->kids.push_back(std::move(e));
         return finish(std::move(n));
     }
-    if (accept_kw("break")) return finish(make(NK::Break, cur().start));
-    if (accept_kw("continue")) return finish(make(NK::Continue, cur().start));
+    // Without parts these start right after their keyword.
+    if (accept_kw("break")) return finish(make(NK::Break, toks_[pos_ - 1].end));
+    if (accept_kw("continue")) return finish(make(NK::Continue, toks_[pos_ - 1].end));
     return equation();
 }
 
