@@ -6,13 +6,6 @@
 #include "chai/chaiscript.hpp"
 
 namespace {
-std::string located(const chai::exception::eval_error& e) {
-    if (e.call_stack.empty()) return e.what();
-    const auto& top = e.call_stack.front();
-    return std::string(e.what()) + "during evaluation at (" + top.filename() + " " + std::to_string(top.start().line) +
-           ", " + std::to_string(top.start().column) + ")";
-}
-
 // Calls a script function value without arguments.
 chai::BoxRef call_script(chai::Interp& in, const chai::BoxRef& f) { return in.call_value(f, chai::Args{}, nullptr); }
 
@@ -67,7 +60,7 @@ int main(int argc, char** argv) {
             engine.eval_file(argv[i]);
         } catch (const chai::exception::eval_error& e) {
             std::cout.flush();
-            std::cerr << located(e) << std::endl;
+            std::cerr << e.pretty_print() << std::flush;
             return 1;
         } catch (const chai::exception::uncaught_throw& e) {
             std::cout.flush();
