@@ -220,7 +220,8 @@ BoxRef Interp::eval_assign(const Node* n) {
             if (l->kind == NK::Id) fail(l, "Can not find object: " + name_of(l->name));
             fail(n, "Error, cannot assign to temporary value.");
         }
-        if (*slot && !(*slot)->undef() && (*slot)->idx() != rhs->idx())
+        // Rebinding keeps the exact type: int and double differ, as do host types.
+        if (*slot && !(*slot)->undef() && ((*slot)->idx() != rhs->idx() || type_name_of(**slot) != type_name_of(*rhs)))
             fail(n, "Mismatched types in equation");
         rhs->is_temp = false;
         *slot = rhs;

@@ -76,13 +76,15 @@ std::vector<Token> Lexer::run() {
             advance();
             t.kind = Tok::Semi;
         } else if (c == '#') {
-            // Annotation: text up to the line end or ';'.
+            // Annotation: text up to and including the line end or ';'.
             t.kind = Tok::Annotation;
-            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && peek() != '\r') {
+            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n')) {
                 t.text.push_back(peek());
                 advance();
             }
-            t.text.push_back('\n');
+            size_t end = peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0;
+            t.text += src_.substr(pos_, end);
+            advance(end);
         } else if (is_id_start(c)) {
             t.kind = Tok::Ident;
             while (is_id_char(peek())) {

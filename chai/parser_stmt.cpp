@@ -98,11 +98,15 @@ bool Parser::matched_separator() const {
 }
 
 std::string Parser::annotations() {
+    // Annotation lines merge while they follow each other directly; after an empty line or
+    // statement separator a new one starts and the earlier text is dropped.
     std::string text;
     while (cur().kind == Tok::Annotation) {
         text += cur().text;
         ++pos_;
+        if (cur().kind == Tok::Annotation) continue;
         skip_seps();
+        if (cur().kind == Tok::Annotation) text.clear();
     }
     return text;
 }
