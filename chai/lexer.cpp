@@ -96,12 +96,17 @@ std::vector<Token> Lexer::run() {
             t.kind = Tok::Ident;
             t.quoted_ident = true;
             while (pos_ < src_.size() && peek() != '`') {
-                if (peek() == '\n' || peek() == '\r') fail("Carriage return in identifier literal", here());
+                // A statement end inside is reported just after it.
+                size_t eol = peek() == '\n' || peek() == ';' ? 1 : peek() == '\r' && peek(1) == '\n' ? 2 : 0;
+                if (eol) {
+                    advance(eol);
+                    fail("Carriage return in identifier literal", here());
+                }
                 t.text.push_back(peek());
                 advance();
             }
-            if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             if (t.text.empty()) fail("Missing contents of identifier literal", here());
+            if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             advance();
         } else if (is_digit(c) || (c == '.' && is_digit(peek(1)))) {
             lex_number(t);
