@@ -265,7 +265,9 @@ BoxRef Interp::call_value(const BoxRef& fn, Args a, const Node* site, const BoxR
     if (!f) not_a_function(site);
     if ((*f)->is_set()) return (*f)->call(*this, a, self);
     FnList one{*f};
-    return dispatch(one, a, site, (*f)->name, self);
+    // Errors name the function as the call spelled it (`g(1)` for a stored lambda g).
+    const Node* callee = site && site->kind == NK::Call ? site->first : nullptr;
+    return dispatch(one, a, site, callee && callee->kind == NK::Id ? callee->text : (*f)->name, self);
 }
 
 void Interp::not_a_function(const Node* site) {

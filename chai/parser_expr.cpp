@@ -365,6 +365,12 @@ NodePtr Parser::container() {
 NodePtr Parser::lambda() {
     auto n = make(NK::Lambda, cur().start);
     ++pos_;
+    // The keyword is not a part: the node starts with its capture or parameter list.
+    if (is_op("[") || is_op("(")) {
+        size_t k = pos_ + 1;
+        while (k + 1 < toks_.size() && toks_[k].kind == Tok::Newline) ++k;
+        n->start = toks_[k].start;
+    }
     if (accept_op("[")) {
         skip_nl();
         while (cur().kind == Tok::Ident) {

@@ -329,6 +329,7 @@ NodePtr Parser::switch_stmt() {
         if (accept_kw("case")) {
             auto k = make(NK::Case, cur().start);
             k->kids.push_back(parenthesized("case"));
+            k->start = k->kids[0]->start;
             skip_nl();
             k->kids.push_back(block("case"));
             n->kids.push_back(finish(std::move(k)));
@@ -336,6 +337,7 @@ NodePtr Parser::switch_stmt() {
             auto k = make(NK::Default, cur().start);
             skip_nl();
             k->kids.push_back(block("default"));
+            k->start = k->kids[0]->start;
             n->kids.push_back(finish(std::move(k)));
         } else {
             fail("Incomplete 'switch' block");
@@ -348,6 +350,7 @@ NodePtr Parser::try_stmt() {
     auto n = make(NK::Try, cur().start);
     skip_nl();
     n->kids.push_back(block("try"));
+    n->start = n->kids[0]->start;  // keywords are not parts of a node
     for (;;) {
         size_t save = pos_;
         skip_nl();
