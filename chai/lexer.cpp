@@ -43,10 +43,9 @@ void Lexer::skip_space_and_comments() {
         } else if (c == '/' && peek(1) == '/') {
             while (pos_ < src_.size() && peek() != '\n' && !(peek() == '\r' && peek(1) == '\n')) advance();
         } else if (c == '/' && peek(1) == '*') {
-            File_Position at = here();
+            // An unclosed comment simply runs to the end of the text.
             advance(2);
             while (pos_ < src_.size() && !(peek() == '*' && peek(1) == '/')) advance();
-            if (pos_ >= src_.size()) fail("Unclosed comment", at);
             advance(2);
         } else {
             return;

@@ -239,6 +239,7 @@ std::string node_text(const Node& n) {
     switch (n.kind) {
     case NK::Const:
         if (n.value && n.value->idx() == V_String) return "\"" + n.text + "\"";
+        if (n.value && n.value->is_num() && n.value->num().kind == NumKind::Char) return "'" + n.text + "'";
         return n.text;
     case NK::Id: return n.text;
     case NK::VarDecl: return "var " + name_of(n.name);
