@@ -147,7 +147,18 @@ BoxRef Interp::eval_lambda(const Node* n) {
     return func_box(f);
 }
 
+void Interp::check_name(uint32_t id, const char* what, const Node* site) {
+    static const uint32_t reserved[] = {
+        intern("def"),   intern("fun"),   intern("while"), intern("for"),    intern("if"),     intern("else"),
+        intern("&&"),    intern("||"),    intern(","),     intern("auto"),   intern("return"), intern("break"),
+        intern("true"),  intern("false"), intern("class"), intern("attr"),   intern("var"),    intern("global"),
+        intern("GLOBAL"), intern("_")};
+    for (uint32_t r : reserved)
+        if (id == r) fail(site, std::string("Reserved word used as ") + what + " name '" + name_of(id) + "'");
+}
+
 BoxRef Interp::eval_def(const Node* n) {
+    check_name(n->name, n->name2 && n->name != n->name2 ? "method" : "function", n);
     auto f = std::make_shared<ScriptFn>();
     f->name = name_of(n->name);
     f->host = false;
@@ -181,6 +192,7 @@ BoxRef Interp::eval_def(const Node* n) {
 }
 
 void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
+    check_name(attr, "attribute", site);
     ClassInfo& ci = classes[cls];
     for (uint32_t a : ci.attrs)
         if (a == attr) fail(site, "Attribute redefined '" + name_of(attr) + "'");

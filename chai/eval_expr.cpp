@@ -106,6 +106,7 @@ BoxRef Interp::eval_decl(const Node* n) {
     case NK::VarDecl:
     case NK::RefDecl: return declare(n->name, make_undef(), n);
     case NK::GlobalDecl: {
+        check_name(n->name, "global", n);
         BoxRef& g = globals[n->name];
         if (!g) g = make_undef();
         return g;
@@ -211,7 +212,10 @@ BoxRef Interp::eval_assign(const Node* n) {
             return rhs;
         }
         if (l->kind == NK::Id) slot = find_var(l->name);
-        if (l->kind == NK::GlobalDecl) slot = &globals[l->name];
+        if (l->kind == NK::GlobalDecl) {
+            check_name(l->name, "global", l);
+            slot = &globals[l->name];
+        }
         if (l->kind == NK::Dot && !l->flag) {
             BoxRef obj = eval(l->kid(0));
             if (auto* o = std::get_if<ObjRef>(&obj->v)) slot = &(*o)->attrs[name_of(l->name)];

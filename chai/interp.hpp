@@ -214,6 +214,8 @@ public:
                            const std::string& detail = {});
     exception::AST_Node_Trace trace(const Node* n) const;
     // Adds a call site to an error passing through it (once per site).
+    // Names that definitions may not take; what: "function", "method", "global", "attribute".
+    void check_name(uint32_t id, const char* what, const Node* site);
     // Records call site n in e's call stack, after the nodes leading to it.
     void add_call_trace(exception::eval_error& e, const Node* n) const;
     // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start

@@ -57,7 +57,6 @@ private:
     NodePtr switch_stmt();
     NodePtr try_stmt();
     void params(Node& n);
-    void check_reserved(const std::string& name, const char* what) const;
 
     // expressions
     NodePtr equation();

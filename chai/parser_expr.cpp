@@ -185,7 +185,6 @@ NodePtr Parser::decl() {
     if (w == "global" || w == "GLOBAL") {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete global declaration");
-        check_reserved(cur().text, "global");
         auto n = make(NK::GlobalDecl, cur().start);
         n->name = intern(cur().text);
         ++pos_;
@@ -199,7 +198,6 @@ NodePtr Parser::decl() {
         ++pos_;
         if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
-        check_reserved(cur().text, "attribute");
         n->name = intern(cur().text);
         ++pos_;
         return finish(std::move(n));

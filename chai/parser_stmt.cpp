@@ -6,8 +6,6 @@
 namespace chai {
 
 namespace {
-const char* const kReserved[] = {"def", "fun", "while", "for", "if", "else", "&&", "||", ",", "auto", "return",
-                                 "break", "true", "false", "class", "attr", "var", "global", "GLOBAL", "_"};
 }  // namespace
 
 Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
@@ -66,11 +64,6 @@ NodePtr Parser::finish(NodePtr n) {
             n->end = last.end;
     }
     return n;
-}
-
-void Parser::check_reserved(const std::string& name, const char* what) const {
-    for (const char* r : kReserved)
-        if (name == r) fail(std::string("Reserved word used as ") + what + " name '" + name + "'");
 }
 
 NodePtr Parser::program() {
@@ -199,7 +192,6 @@ NodePtr Parser::def(uint32_t class_name, std::string annotation) {
         name = cur().text;
         ++pos_;
     }
-    check_reserved(name, class_name ? "method" : "function");
     n->name = intern(name);
     n->name2 = class_name;
     if (accept_op("(")) {
@@ -235,7 +227,6 @@ NodePtr Parser::class_def() {
         } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
             if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
             auto a = make(NK::AttrDecl, cur().start);
-            check_reserved(cur().text, "attribute");
             a->name = intern(cur().text);
             a->name2 = n->name;
             ++pos_;

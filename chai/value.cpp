@@ -265,6 +265,7 @@ std::string node_text(const Node& n) {
     }
     case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
     case NK::Prefix: return n.text + node_text(*n.kid(0));
+    case NK::Def: return name_of(n.name);
     default: {
         std::string s;
         if (n.kind != NK::Block && n.kind != NK::File)
