@@ -342,7 +342,13 @@ bool ScriptFn::guard_ok(Interp& in, Args a, const BoxRef* self) const {
     FrameGuard fg(in);
     BoxRef obj;
     bind(in, a, self, obj);
-    BoxRef r = in.eval(guard);
+    BoxRef r;
+    try {
+        r = in.eval(guard);
+    } catch (exception::eval_error& e) {
+        in.complete_trace(e, nullptr);
+        throw;
+    }
     const bool* b = std::get_if<bool>(&r->v);
     return b && *b;
 }
@@ -353,7 +359,14 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
     BoxRef obj;
     if (ctor) obj = in.new_object(cls);
     bind(in, a, self, obj);
-    BoxRef r = in.eval(body);
+    BoxRef r;
+    try {
+        r = in.eval(body);
+    } catch (exception::eval_error& e) {
+        // The error leaves this call: list the nodes of the body it passed through.
+        in.complete_trace(e, nullptr);
+        throw;
+    }
     if (in.ctl == Ctl::Return) {
         in.ctl = Ctl::None;
         r = std::move(in.ret);

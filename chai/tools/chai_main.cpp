@@ -41,8 +41,7 @@ void add_program_functions(chai::ChaiScript& engine) {
     engine.add(chai::Proxy_Function{chai::make_native("get_eval_error", {function}, [](Interp& in, Args a) {
                    try {
                        call_script(in, a[0]);
-                   } catch (chai::exception::eval_error& e) {
-                       in.complete_trace(e, nullptr);  // up to f's body: f was called from here
+                   } catch (const chai::exception::eval_error& e) {
                        return chai::make_box(chai::Value(
                            chai::ErrorV{"eval_error", e.what(), std::make_shared<chai::exception::eval_error>(e)}));
                    }
