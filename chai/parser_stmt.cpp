@@ -231,7 +231,6 @@ NodePtr Parser::class_def() {
             a->name2 = n->name;
             ++pos_;
             n->kids.push_back(finish(std::move(a)));
-            if (!at_sep()) fail("Incomplete class block");
         } else {
             fail("Incomplete class block");
         }
