@@ -261,9 +261,13 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
                              const Node* site) {
     if (l->is_num() && r->is_num()) {
         NumOp nop = static_cast<NumOp>(op);
-        if (op >= OpCode::Lt && op <= OpCode::Ne) return bool_box(num_compare(nop, l->num(), r->num()));
+        if (op >= OpCode::Lt && op <= OpCode::Ne) {
+            BoxRef b = bool_box(num_compare(nop, l->num(), r->num()));
+            b->is_const = true;
+            return b;
+        }
         try {
-            return make_num(num_binary(nop, l->num(), r->num()));
+            return make_num_result(num_binary(nop, l->num(), r->num()));
         } catch (const exception::detail_numeric_error& e) {
             fail(site, e.reason);
         }
@@ -327,7 +331,7 @@ bool Interp::other_condition(const Node* n) {
 
 BoxRef Interp::eval_binary(const Node* n) {
     Number fast;
-    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num(fast);
+    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num_result(fast);
     BoxRef l = eval(n->kid(0));
     BoxRef r = eval(n->kid(1));
     return binary_values(n->op, n->name, n->text, l, r, n);
@@ -341,13 +345,13 @@ BoxRef Interp::eval_prefix(const Node* n) {
         if (const bool* x = std::get_if<bool>(&b.v)) return bool_box(!*x);
         break;
     case OpCode::Neg:
-        if (b.is_num()) return make_num(num_neg(b.num()));
+        if (b.is_num()) return make_num_result(num_neg(b.num()));
         break;
     case OpCode::Plus:
-        if (b.is_num()) return make_num(num_plus(b.num()));
+        if (b.is_num()) return make_num_result(num_plus(b.num()));
         break;
     case OpCode::Compl:
-        if (b.is_num() && !b.num().is_floating()) return make_num(num_compl(b.num()));
+        if (b.is_num() && !b.num().is_floating()) return make_num_result(num_compl(b.num()));
         break;
     case OpCode::Incr:
     case OpCode::Decr:
