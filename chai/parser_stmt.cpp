@@ -261,12 +261,12 @@ NodePtr Parser::if_stmt() {
             pos_ = save;
             break;
         }
-        skip_nl();
-        if (accept_kw("if")) {
+        if (accept_kw("if")) {  // "else if" on one line
             n->kids.push_back(parenthesized("else if"));
             skip_nl();
             n->kids.push_back(block("else if"));
         } else {
+            skip_nl();
             n->kids.push_back(block("else"));
             break;
         }
