@@ -292,12 +292,14 @@ NodePtr Parser::for_stmt() {
         auto e = equation();
         return e ? std::move(e) : make(NK::Noop, cur().start);
     };
+    // The clauses end at ';' or a line end.
+    auto clause_end = [&]() { return cur().kind == Tok::Semi || cur().kind == Tok::Newline; };
     n->kids.push_back(part());
-    if (cur().kind != Tok::Semi) fail("'for' loop initial statment missing");
+    if (!clause_end()) fail("'for' loop initial statment missing");
     ++pos_;
     auto cond = equation();
     n->kids.push_back(cond ? std::move(cond) : nullptr);
-    if (cur().kind != Tok::Semi) fail("'for' loop condition missing");
+    if (!clause_end()) fail("'for' loop condition missing");
     ++pos_;
     n->kids.push_back(part());
     if (!accept_op(")")) fail("Incomplete 'for' expression");
