@@ -35,8 +35,8 @@ private:
     bool is_kw(const char* s) const;
     bool accept_kw(const char* s);
     bool at_sep() const;
+    // Line ends where the grammar allows them (';' counts as one).
     void skip_nl();
-    void skip_seps();
     [[noreturn]] void fail(const std::string& why) const;
     [[noreturn]] void fail_at(const std::string& why, File_Position at) const;
     NodePtr make(NK k, File_Position start);

@@ -32,9 +32,6 @@ bool Parser::at_sep() const {
     return k == Tok::Newline || k == Tok::Semi || k == Tok::End || is_op("}");
 }
 void Parser::skip_nl() {
-    while (cur().kind == Tok::Newline) ++pos_;
-}
-void Parser::skip_seps() {
     while (cur().kind == Tok::Newline || cur().kind == Tok::Semi) ++pos_;
 }
 void Parser::fail(const std::string& why) const { fail_at(why, cur().start); }
@@ -98,7 +95,7 @@ std::string Parser::annotations() {
         text += cur().text;
         ++pos_;
         if (cur().kind == Tok::Annotation) continue;
-        skip_seps();
+        skip_nl();
         if (cur().kind == Tok::Annotation) text.clear();
     }
     return text;
@@ -106,7 +103,7 @@ std::string Parser::annotations() {
 
 void Parser::statements(Node& into, bool in_block) {
     for (;;) {
-        skip_seps();
+        skip_nl();
         std::string annotation = annotations();
         if (cur().kind == Tok::End || (in_block && is_op("}"))) return;
         bool was_block = false;
@@ -219,7 +216,7 @@ NodePtr Parser::class_def() {
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'class' block");
     for (;;) {
-        skip_seps();
+        skip_nl();
         std::string annotation = annotations();
         if (accept_op("}")) break;
         if (accept_kw("def")) {
@@ -316,7 +313,7 @@ NodePtr Parser::switch_stmt() {
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'switch' block");
     for (;;) {
-        skip_seps();
+        skip_nl();
         if (accept_op("}")) break;
         if (accept_kw("case")) {
             auto k = make(NK::Case, cur().start);
