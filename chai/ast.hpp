@@ -76,6 +76,9 @@ const std::string& name_of(uint32_t id);
 
 // Re-prints a node the way error traces show code.
 std::string node_text(const Node& n);
+// What a node names or spells: identifiers and declarations their name, operators their
+// symbol, literals their text; empty for most compound nodes.
+std::string node_label(const Node& n);
 // Name of a node kind as scripts see it ("Block", "Fun_Call", ...).
 const char* node_kind_name(NK k);
 

@@ -378,8 +378,8 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
 // ---- errors and limits ----
 
 exception::AST_Node_Trace Interp::trace(const Node* n) const {
-    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_text(*n),
-                                     node_kind_name(n->kind), n);
+    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_label(*n),
+                                     node_kind_name(n->kind), n, node_text(*n));
 }
 
 namespace {

@@ -18,13 +18,6 @@ struct ParserValue {
     AstValue last;
 };
 
-// What a node names or spells: identifiers and declarations their name, operators their symbol.
-std::string node_label(const Node& n) {
-    if (!n.text.empty() && n.kind != NK::Def && n.kind != NK::Lambda) return n.text;
-    if (n.name) return name_of(n.name);
-    return {};
-}
-
 void describe(const Node& n, const std::string& indent, std::string& out, int depth) {
     if (depth > kMaxHeight) return;
     std::ostringstream line;

@@ -224,6 +224,12 @@ void adopt_kids(Node& n, bool deep) {
         }
 }
 
+std::string node_label(const Node& n) {
+    if (!n.text.empty() && n.kind != NK::Def && n.kind != NK::Lambda) return n.text;
+    if (n.name) return name_of(n.name);
+    return {};
+}
+
 const char* node_kind_name(NK k) {
     static const char* const names[] = {
         "File", "Block", "Constant", "Interpolated_String", "Id", "Var_Decl", "Reference", "Global_Decl",

@@ -388,7 +388,7 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_NE(std::string::npos, pp.find("(string, Object) : (y > 1)")) << pp;
         ASSERT_FALSE(err.call_stack.empty());
         EXPECT_EQ(3, err.call_stack[0].start().line);
-        EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].text());
+        EXPECT_EQ("f(1.5, 2, 3)", err.call_stack[0].pretty_print());
     }
     try {
         e.eval("\"a\".size(1)");
