@@ -398,8 +398,10 @@ void Interp::complete_trace(exception::eval_error& e, const Node* stop) const {
     const Node* n = static_cast<const Node*>(e.call_stack.back().node());
     if (!n) return;
     while (n != stop && !function_root(n) && n->parent && n->parent != stop) {
+        const Node* from = n;
         n = n->parent;
-        if (listed(n)) e.call_stack.push_back(trace(n));
+        // A switch tests case values itself; only a case's block runs through the case.
+        if (listed(n) && !(n->kind == NK::Case && from == n->first)) e.call_stack.push_back(trace(n));
     }
 }
 
