@@ -5,9 +5,6 @@
 
 namespace chai {
 
-namespace {
-}  // namespace
-
 Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
     : toks_(std::move(toks)), file_(std::move(file)) {}
 
