@@ -71,6 +71,7 @@ NodePtr Parser::program() {
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
     adopt_kids(*file, false);
+    if (!file->kids.empty()) file->start = file->kids[0]->start;
     return file;
 }
 
@@ -149,6 +150,8 @@ NodePtr Parser::block(const char* what) {
     ++pos_;
     statements(*n, true);
     if (!accept_op("}")) fail("Incomplete block");
+    // Braces are not parts: a block starts with its first statement.
+    n->start = n->kids.empty() ? toks_[pos_ - 1].end : n->kids[0]->start;
     return finish(std::move(n));
 }
 
