@@ -33,10 +33,6 @@ OpCode binary_code(const std::string& s) {
 
 const char* const kAssignOps[] = {"=", ":=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "^=", "|="};
 
-const char* const kNotPrimary[] = {"def", "class", "if", "else", "while", "for", "switch", "case", "default", "try",
-                                   "catch", "finally", "return", "break", "continue", "var", "auto", "global",
-                                   "GLOBAL", "attr"};
-
 BoxRef const_box(Value v) {
     BoxRef b = make_box(std::move(v), false);
     b->is_const = true;
@@ -282,8 +278,8 @@ NodePtr Parser::primary() {
     case Tok::Ident: {
         if (!t.quoted_ident) {
             if (t.text == "fun") return lambda();
-            for (const char* k : kNotPrimary)
-                if (t.text == k) return nullptr;
+            // Other keywords are only keywords where a statement starts; inside an
+            // expression they are plain names (`x = else` looks up a variable "else").
             if (t.text == "true" || t.text == "false") {
                 auto n = make(NK::Const, t.start);
                 n->value = const_box(Value(t.text == "true"));
