@@ -55,11 +55,20 @@ std::string Callable::signature(bool dot) const {
 std::string ScriptFn::signature(bool dot) const {
     std::string s = Callable::signature(dot);
     if (guarded && guard) s += " : " + node_text(*guard);
-    if (def && def->file)
-        s += "\n          Defined at (" + *def->file + " " + std::to_string(def->start.line) + ", " +
-             std::to_string(def->start.column) + ")";
     return s;
 }
+
+namespace {
+// One candidate of a failed dispatch; script functions also tell where they were defined.
+std::string candidate(const Callable& f, bool dot) {
+    std::string s = f.signature(dot);
+    auto* script = dynamic_cast<const ScriptFn*>(&f);
+    if (script && script->def && script->def->file)
+        s += "\n          Defined at (" + *script->def->file + " " + std::to_string(script->def->start.line) + ", " +
+             std::to_string(script->def->start.column) + ")";
+    return s + "\n";
+}
+}  // namespace
 
 const TypeKey* builtin_type_key(const std::string& name) {
     static const std::map<std::string, TypeKey> builtin = [] {
@@ -243,10 +252,10 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
     const std::string params = type_list(types, dot_form);
     std::string detail;
     if (fns.size() == 1) {
-        detail = "  Expected: " + fns[0]->signature(dot_form) + "\n";
+        detail = "  Expected: " + candidate(*fns[0], dot_form);
     } else {
         detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
-        for (const FuncRef& f : fns) detail += "      " + f->signature(dot_form) + "\n";
+        for (const FuncRef& f : fns) detail += "      " + candidate(*f, dot_form);
     }
     if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
     if (fns.size() == 1) {
