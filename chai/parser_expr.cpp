@@ -315,8 +315,10 @@ NodePtr Parser::container() {
     auto first = expr();
     if (!first) {
         if (!accept_op("]")) fail("Missing closing square bracket ']' in container initializer");
+        n->start = toks_[pos_ - 1].end;  // brackets are not parts: an empty literal starts after them
         return finish(std::move(n));
     }
+    n->start = first->start;
     if (accept_op("..")) {
         n->kind = NK::RangeLit;
         auto last = expr();
