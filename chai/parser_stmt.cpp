@@ -222,7 +222,7 @@ NodePtr Parser::class_def() {
         if (accept_kw("def")) {
             n->kids.push_back(def(n->name, annotation));
         } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
-            if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
+            if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
             auto a = make(NK::AttrDecl, cur().start);
             a->name = intern(cur().text);
             a->name2 = n->name;
