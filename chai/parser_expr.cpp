@@ -361,8 +361,10 @@ NodePtr Parser::container() {
 NodePtr Parser::lambda() {
     auto n = make(NK::Lambda, cur().start);
     ++pos_;
-    // The keyword is not a part: the node starts with its capture or parameter list.
-    if (is_op("[") || is_op("(")) {
+    // The keyword is not a part: the node starts with its capture list (empty when absent,
+    // right after the keyword).
+    n->start = toks_[pos_ - 1].end;
+    if (is_op("[")) {
         size_t k = pos_ + 1;
         while (k + 1 < toks_.size() && toks_[k].kind == Tok::Newline) ++k;
         n->start = toks_[k].start;
