@@ -55,8 +55,11 @@ void Lexer::skip_space_and_comments() {
 
 std::vector<Token> Lexer::run() {
     std::vector<Token> out;
-    if (peek() == '#' && peek(1) == '!')
+    // A "#!" first line is skipped together with its line end.
+    if (peek() == '#' && peek(1) == '!') {
         while (pos_ < src_.size() && peek() != '\n') advance();
+        advance();
+    }
     for (;;) {
         skip_space_and_comments();
         Token t;
