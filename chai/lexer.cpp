@@ -55,6 +55,23 @@ void Lexer::skip_space_and_comments() {
 
 std::vector<Token> Lexer::run() {
     std::vector<Token> out;
+    try {
+        read_tokens(out);
+    } catch (const exception::eval_error& e) {
+        Token bad;
+        bad.kind = Tok::Error;
+        bad.text = e.reason;
+        bad.start = token_start_;     // where the parser meets it
+        bad.end = e.start_position;   // where the error is reported
+        out.push_back(std::move(bad));
+        Token end;
+        end.start = end.end = here();
+        out.push_back(std::move(end));
+    }
+    return out;
+}
+
+void Lexer::read_tokens(std::vector<Token>& out) {
     // A "#!" first line is skipped together with its line end.
     if (peek() == '#' && peek(1) == '!') {
         while (pos_ < src_.size() && peek() != '\n') advance();
@@ -63,13 +80,13 @@ std::vector<Token> Lexer::run() {
     for (;;) {
         skip_space_and_comments();
         Token t;
-        t.start = here();
+        t.start = token_start_ = here();
         char c = peek();
         if (pos_ >= src_.size()) {
             t.kind = Tok::End;
             t.end = here();
             out.push_back(std::move(t));
-            return out;
+            return;
         }
         if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
             advance(c == '\r' ? 2 : 1);

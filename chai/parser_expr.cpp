@@ -257,6 +257,7 @@ NodePtr Parser::primary() {
     case Tok::Integer:
     case Tok::Float: return number_literal();
     case Tok::String: return string_literal();
+    case Tok::Error: fail_at(t.text, t.end);
     case Tok::Char: {
         auto n = make(NK::Const, t.start);
         n->value = const_box(Value(Number::make(t.text[0])));
