@@ -65,6 +65,9 @@ using NodePtr = std::unique_ptr<Node>;
 struct Program {
     NodePtr root;
     std::string source;
+    // Not even a line end parsed (the first statement was unparsable, or the text was empty
+    // or only comments): the root is an empty file and nothing is to run.
+    bool nothing_parsed = false;
     // Subtrees taken out by replace_child: functions or a running evaluation may still use them.
     mutable std::vector<NodePtr> retired;
 };

@@ -20,6 +20,8 @@ class Parser {
 public:
     Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
     NodePtr program();
+    // After program(): nothing at all was parsed, not even a line end.
+    bool nothing_parsed() const { return nothing_parsed_; }
 
 private:
     struct DepthGuard {
@@ -77,6 +79,7 @@ private:
     size_t pos_ = 0;
     std::shared_ptr<const std::string> file_;
     int depth_ = 0;
+    bool nothing_parsed_ = false;
 };
 
 }  // namespace chai

@@ -471,15 +471,17 @@ NodePtr Parser::string_literal() {
         // A snippet is a program of its own; its errors are wrapped, placed at the literal.
         auto file = std::make_shared<const std::string>("instr eval");
         NodePtr code;
+        bool nothing = false;
         try {
             Lexer lex(p.text, file);
             Parser sub(lex.run(), file);
             sub.depth_ = depth_;
             code = sub.program();
+            nothing = sub.nothing_parsed();
         } catch (const exception::eval_error& e) {
             fail_at(e.what(), t.start);
         }
-        if (code->kids.empty())
+        if (nothing)
             fail_at(exception::eval_error("Attempted to access AST of failed parse.", "", {}).what(), t.start);
         n->kids.push_back(std::move(code));
     }

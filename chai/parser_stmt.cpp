@@ -63,9 +63,10 @@ NodePtr Parser::finish(NodePtr n) {
 NodePtr Parser::program() {
     auto file = make(NK::File, {1, 1});
     statements(*file, false);
+    nothing_parsed_ = file->kids.empty() && !matched_separator();
     if (cur().kind != Tok::End) {
         // A text whose very first statement does not parse is no program at all: nothing runs.
-        if (file->kids.empty() && !matched_separator()) return file;
+        if (nothing_parsed_) return file;
         throw exception::eval_error("Unparsed input", cur().start, "");
     }
     // A file's statements are siblings, so its height is not limited like nested code.
@@ -380,6 +381,7 @@ ProgramRef parse_program(std::string source, const std::string& filename) {
     Lexer lex(prog->source, file);
     Parser p(lex.run(), file);
     prog->root = p.program();
+    prog->nothing_parsed = p.nothing_parsed();
     return prog;
 }
 
