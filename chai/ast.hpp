@@ -51,9 +51,13 @@ struct Node {
     std::string text;         // operator text, annotation, type names
     std::vector<ParamDecl> params;
     std::vector<uint32_t> captures;
+    const Node* parent = nullptr;  // for error call stacks
 
     Node* kid(size_t i) const { return kids[i].get(); }
 };
+
+// Points every child of n at n (and so on down when deep).
+void adopt_kids(Node& n, bool deep);
 
 using NodePtr = std::unique_ptr<Node>;
 
@@ -72,5 +76,10 @@ const std::string& name_of(uint32_t id);
 
 // Re-prints a node the way error traces show code.
 std::string node_text(const Node& n);
+// What a node names or spells: identifiers and declarations their name, operators their
+// symbol, literals their text; empty for most compound nodes.
+std::string node_label(const Node& n);
+// Name of a node kind as scripts see it ("Block", "Fun_Call", ...).
+const char* node_kind_name(NK k);
 
 }  // namespace chai

@@ -54,18 +54,39 @@ FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed) {
 
 BoxRef func_box(FuncRef f) { return make_box(Value(std::move(f))); }
 
-std::string Callable::signature() const {
-    if (arity < 0) return "(...)";
+std::string type_list(const std::vector<std::string>& names, bool dot) {
     std::string s = "(";
-    for (size_t i = 0; i < params.size(); ++i) s += (i ? ", " : "") + key_name(params[i]);
+    for (size_t i = 0; i < names.size(); ++i) s += (i == 0 ? "" : dot && i == 1 ? ").(" : ", ") + names[i];
+    if (dot && names.size() == 1) s += ").(";
     return s + ")";
 }
 
-std::string ScriptFn::signature() const {
-    std::string s = Callable::signature();
+std::string Callable::signature(bool dot) const {
+    if (arity < 0) return dot ? "(Object).(...)" : "(...)";
+    std::vector<std::string> names;
+    for (const TypeKey& k : params) names.push_back(key_name(k));
+    return type_list(names, dot);
+}
+
+std::string ScriptFn::signature(bool dot) const {
+    std::string s = Callable::signature(dot);
     if (guarded && guard) s += " : " + node_text(*guard);
     return s;
 }
+
+namespace {
+// One candidate of a failed dispatch; script functions also tell where they were defined (where
+// their body begins).
+std::string candidate(const Callable& f, bool dot) {
+    std::string s = f.signature(dot) + "\n";
+    auto* sf = dynamic_cast<const ScriptFn*>(&f);
+    if (!sf || !sf->body) return s;
+    const Node& b = *sf->body;
+    const File_Position at = b.kids.empty() ? b.end : b.kids.front()->start;
+    return s + "          Defined at (" + (b.file ? *b.file : std::string()) + " " + std::to_string(at.line) + ", " +
+           std::to_string(at.column) + ")\n";
+}
+}  // namespace
 
 const TypeKey* builtin_type_key(const std::string& name) {
     static const std::map<std::string, TypeKey> builtin = [] {
@@ -266,41 +287,23 @@ BoxRef Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::
     return r;
 }
 
-namespace {
-// A candidate in an error's listing; script functions also say where they were defined (where
-// their body begins).
-std::string listed(const Callable& f) {
-    std::string s = f.signature();
-    auto* sf = dynamic_cast<const ScriptFn*>(&f);
-    if (!sf || !sf->body) return s;
-    const Node& b = *sf->body;
-    const File_Position at = b.kids.empty() ? b.end : b.kids.front()->start;
-    return s + "\n          Defined at (" + (b.file ? *b.file : std::string()) + " " + std::to_string(at.line) + ", " +
-           std::to_string(at.column) + ")";
-}
-}  // namespace
-
 void Interp::conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name) {
     std::string params = "(";
     for (size_t i = 0; i < a.size; ++i) params += (i ? ", " : "") + type_desc(*a[i]);
     fail(site, "Error calling function '" + name + "'", params + ")",
-         fns.size() == 1 ? "  Expected: " + listed(*fns[0]) + "\n" : std::string());
+         fns.size() == 1 ? "  Expected: " + candidate(*fns[0], false) : std::string());
 }
 
 void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name, bool dot_form) {
-    std::string params = "(";
-    for (size_t i = 0; i < a.size; ++i) {
-        if (dot_form && i == 1) params += ").(";
-        else if (i) params += ", ";
-        params += type_desc(*a[i]);
-    }
-    params += ")";
+    std::vector<std::string> types;
+    for (size_t i = 0; i < a.size; ++i) types.push_back(type_desc(*a[i]));
+    const std::string params = type_list(types, dot_form);
     std::string detail;
     if (fns.size() == 1) {
-        detail = "  Expected: " + listed(*fns[0]) + "\n";
+        detail = "  Expected: " + candidate(*fns[0], dot_form);
     } else {
         detail = "  " + std::to_string(fns.size()) + " overloads available:\n";
-        for (const FuncRef& f : fns) detail += "      " + listed(*f) + "\n";
+        for (const FuncRef& f : fns) detail += "      " + candidate(*f, dot_form);
     }
     if (dot_form) fail(site, "Error with function dispatch for function '" + name + "'", params, detail);
     if (fns.size() == 1) {
@@ -320,7 +323,9 @@ BoxRef Interp::call_value(const BoxRef& fn, Args a, const Node* site, const BoxR
     if (!f) not_a_function(site);
     if ((*f)->is_set()) return (*f)->call(*this, a, self);
     FnList one{*f};
-    return dispatch(one, a, site, (*f)->name, self);
+    // Errors name the function as the call spelled it (`g(1)` for a stored lambda g).
+    const Node* callee = site && site->kind == NK::Call ? site->first : nullptr;
+    return dispatch(one, a, site, callee && callee->kind == NK::Id ? callee->text : (*f)->name, self);
 }
 
 void Interp::not_a_function(const Node* site) {
@@ -395,7 +400,13 @@ bool ScriptFn::guard_ok(Interp& in, Args a, const BoxRef* self) const {
     FrameGuard fg(in);
     BoxRef obj;
     bind(in, a, self, obj);
-    BoxRef r = in.eval(guard);
+    BoxRef r;
+    try {
+        r = in.eval(guard);
+    } catch (exception::eval_error& e) {
+        in.complete_trace(e, nullptr);
+        throw;
+    }
     const bool* b = std::get_if<bool>(&r->v);
     return b && *b;
 }
@@ -406,7 +417,14 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
     BoxRef obj;
     if (ctor) obj = in.new_object(cls);
     bind(in, a, self, obj);
-    BoxRef r = in.eval(body);
+    BoxRef r;
+    try {
+        r = in.eval(body);
+    } catch (exception::eval_error& e) {
+        // The error leaves this call: list the nodes of the body it passed through.
+        in.complete_trace(e, nullptr);
+        throw;
+    }
     if (in.ctl == Ctl::Return) {
         in.ctl = Ctl::None;
         r = std::move(in.ret);
@@ -418,7 +436,31 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
 // ---- errors and limits ----
 
 exception::AST_Node_Trace Interp::trace(const Node* n) const {
-    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_text(*n));
+    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_label(*n),
+                                     node_kind_name(n->kind), n, node_text(*n));
+}
+
+namespace {
+// Nodes evaluated only as parts of their parent: an error passing through them does not list them.
+bool listed(const Node* n) {
+    return n->kind != NK::Finally && n->kind != NK::Catch && n->kind != NK::MapPair && n->kind != NK::Noop;
+}
+// The body or guard of a function: where the evaluation of a call begins.
+bool function_root(const Node* n) {
+    return n->parent && (n->parent->kind == NK::Def || n->parent->kind == NK::Lambda);
+}
+}  // namespace
+
+void Interp::complete_trace(exception::eval_error& e, const Node* stop) const {
+    if (e.call_stack.empty()) return;
+    const Node* n = static_cast<const Node*>(e.call_stack.back().node());
+    if (!n) return;
+    while (n != stop && !function_root(n) && n->parent && n->parent != stop) {
+        const Node* from = n;
+        n = n->parent;
+        // A switch tests case values itself; only a case's block runs through the case.
+        if (listed(n) && !(n->kind == NK::Case && from == n->first)) e.call_stack.push_back(trace(n));
+    }
 }
 
 void Interp::fail(const Node* n, const std::string& reason, const std::string& params, const std::string& detail) {

@@ -13,7 +13,8 @@ std::string runtime_text(const std::string& why, const std::string& params) {
     return "Error: \"" + why + "\" With parameters: " + params + " ";
 }
 std::string place(const AST_Node_Trace& t) {
-    return t.filename() + " (" + std::to_string(t.start().line) + ", " + std::to_string(t.start().column) + ")";
+    return t.filename() + " (" + std::to_string(t.start().line) + ", " + std::to_string(t.start().column) + ") '" +
+           t.pretty_print() + "'";
 }
 }  // namespace
 
@@ -30,9 +31,12 @@ std::string eval_error::pretty_print() const {
     if (call_stack.empty()) return s + "\n";
     const AST_Node_Trace& top = call_stack.front();
     s += "during evaluation at (" + top.filename() + " " + std::to_string(top.start().line) + ", " +
-         std::to_string(top.start().column) + ")\n\n" + detail + "\n  " + place(top) + " '" + top.text() + "'";
-    for (size_t i = 1; i < call_stack.size(); ++i)
-        s += "\n  from " + place(call_stack[i]) + " '" + call_stack[i].text() + "'";
+         std::to_string(top.start().column) + ")\n\n" + detail + "\n  " + place(top);
+    for (size_t i = 1; i < call_stack.size(); ++i) {
+        const AST_Node_Trace& t = call_stack[i];
+        if (t.kind() == "Block" || t.kind() == "File") continue;
+        s += "\n  from " + place(t);
+    }
     return s + "\n";
 }
 

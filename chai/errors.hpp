@@ -20,18 +20,30 @@ namespace exception {
 class AST_Node_Trace {
 public:
     AST_Node_Trace() = default;
-    AST_Node_Trace(std::string file, File_Position start, File_Position end, std::string text)
-        : m_filename(std::move(file)), m_start(start), m_end(end), m_text(std::move(text)) {}
+    AST_Node_Trace(std::string file, File_Position start, File_Position end, std::string text,
+                   std::string kind = {}, const void* node = nullptr, std::string code = {})
+        : m_filename(std::move(file)), m_start(start), m_end(end), m_text(std::move(text)), m_kind(std::move(kind)),
+          m_node(node), m_code(std::move(code)) {}
     const std::string& filename() const { return m_filename; }
     const File_Position& start() const { return m_start; }
     const File_Position& end() const { return m_end; }
+    // The node's own text: a name, an operator, a literal; empty for most compound nodes.
     const std::string& text() const { return m_text; }
+    // The node re-printed as code: "f(a, b)", "(x + 1)".
+    const std::string& pretty_print() const { return m_code; }
+    // Kind of the node: "Block", "File", "Fun_Call", ...
+    const std::string& kind() const { return m_kind; }
+    // The engine's node while its evaluation unwinds; only compared, never followed afterwards.
+    const void* node() const { return m_node; }
     const AST_Node_Trace* operator->() const { return this; }
 
 private:
     std::string m_filename;
     File_Position m_start, m_end;
     std::string m_text;
+    std::string m_kind;
+    const void* m_node = nullptr;
+    std::string m_code;
 };
 
 // Syntax and evaluation errors of a script.

@@ -24,9 +24,9 @@ struct ArgBuf {
 BoxRef Interp::eval_call(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size() - 1);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
     const Node* callee = n->kid(0);
     try {
+        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         if (callee->kind == NK::Id) {
             if (BoxRef* v = var_slot(callee)) {
                 BoxRef fn = *v;
@@ -45,20 +45,19 @@ BoxRef Interp::eval_call(const Node* n) {
 }
 
 void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
-    if (e.call_stack.empty() || e.call_stack.back().start().line != n->start.line ||
-        e.call_stack.back().start().column != n->start.column || e.call_stack.back().filename() != *n->file)
-        e.call_stack.push_back(trace(n));
+    complete_trace(e, n);
+    if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
 }
 
 BoxRef Interp::eval_dot(const Node* n) {
-    BoxRef obj = eval(n->kid(0));
     ArgBuf buf;
     buf.reserve(n->kids.size());
-    buf.push(obj);
-    for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
     const std::string& name = n->text;
-    ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
     try {
+        BoxRef obj = eval(n->kid(0));
+        buf.push(obj);
+        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
         if (dyn) {
             auto it = (*dyn)->attrs.find(name);
             if (it != (*dyn)->attrs.end()) {
@@ -116,7 +115,7 @@ BoxRef Interp::eval_dot(const Node* n) {
         if (!fl) fail(n, "'" + name + "' is not a function.");
         dispatch_failed(*fl, buf.args(), n, name, true);
     } catch (exception::eval_error& e) {
-        e.call_stack.push_back(trace(n));
+        add_call_trace(e, n);
         throw;
     }
 }
@@ -142,7 +141,18 @@ BoxRef Interp::eval_lambda(const Node* n) {
     return func_box(f);
 }
 
+void Interp::check_name(uint32_t id, const char* what, const Node* site) {
+    static const uint32_t reserved[] = {
+        intern("def"),   intern("fun"),   intern("while"), intern("for"),    intern("if"),     intern("else"),
+        intern("&&"),    intern("||"),    intern(","),     intern("auto"),   intern("return"), intern("break"),
+        intern("true"),  intern("false"), intern("class"), intern("attr"),   intern("var"),    intern("global"),
+        intern("GLOBAL"), intern("_")};
+    for (uint32_t r : reserved)
+        if (id == r) fail(site, std::string("Reserved word used as ") + what + " name '" + name_of(id) + "'");
+}
+
 BoxRef Interp::eval_def(const Node* n) {
+    check_name(n->name, n->name2 && n->name != n->name2 ? "method" : "function", n);
     auto f = std::make_shared<ScriptFn>();
     f->name = name_of(n->name);
     f->host = false;
@@ -176,6 +186,7 @@ BoxRef Interp::eval_def(const Node* n) {
 }
 
 void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
+    check_name(attr, "attribute", site);
     ClassInfo& ci = classes[cls];
     for (uint32_t a : ci.attrs)
         if (a == attr) fail(site, "Attribute redefined '" + name_of(attr) + "'");

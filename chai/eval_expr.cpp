@@ -108,6 +108,13 @@ BoxRef Interp::eval_id(const Node* n) {
 
 bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
     if (const bool* v = std::get_if<bool>(&b->v)) return *v;
+    // A statement or operator testing its condition reports the error as its own.
+    if (const Node* p = site ? site->parent : nullptr) {
+        switch (p->kind) {
+        case NK::If: case NK::While: case NK::For: case NK::Ternary: case NK::And: case NK::Or: site = p; break;
+        default: break;
+        }
+    }
     fail(site, why);
 }
 
@@ -116,6 +123,7 @@ BoxRef Interp::eval_decl(const Node* n) {
     case NK::VarDecl:
     case NK::RefDecl: return declare(n->name, make_undef(), n);
     case NK::GlobalDecl: {
+        check_name(n->name, "global", n);
         BoxRef& g = globals[n->name];
         if (!g) g = make_undef();
         return g;
@@ -228,7 +236,10 @@ BoxRef Interp::eval_assign(const Node* n) {
             return rhs;
         }
         if (l->kind == NK::Id) slot = find_var(l->name);
-        if (l->kind == NK::GlobalDecl) slot = &globals[l->name];
+        if (l->kind == NK::GlobalDecl) {
+            check_name(l->name, "global", l);
+            slot = &globals[l->name];
+        }
         if (l->kind == NK::Dot && !l->flag) {
             BoxRef obj = eval(l->kid(0));
             if (auto* o = std::get_if<ObjRef>(&obj->v)) slot = &(*o)->attrs[name_of(l->name)];
@@ -237,7 +248,7 @@ BoxRef Interp::eval_assign(const Node* n) {
             if (l->kind == NK::Id) fail(l, "Can not find object: " + name_of(l->name));
             fail(n, "Error, cannot assign to temporary value.");
         }
-        // Rebinding needs the exact type: int := double does not pass either.
+        // Rebinding keeps the exact type: int and double differ, as do host types.
         if (*slot && !(*slot)->undef() && ((*slot)->idx() != rhs->idx() || type_name_of(**slot) != type_name_of(*rhs)))
             fail(n, "Mismatched types in equation");
         rhs->is_temp = false;
@@ -257,9 +268,13 @@ BoxRef Interp::binary_values(OpCode op, uint32_t fn, const std::string& text, co
                              const Node* site) {
     if (l->is_num() && r->is_num()) {
         NumOp nop = static_cast<NumOp>(op);
-        if (op >= OpCode::Lt && op <= OpCode::Ne) return bool_box(num_compare(nop, l->num(), r->num()));
+        if (op >= OpCode::Lt && op <= OpCode::Ne) {
+            BoxRef b = bool_box(num_compare(nop, l->num(), r->num()));
+            b->is_const = true;
+            return b;
+        }
         try {
-            return make_num(num_binary(nop, l->num(), r->num()));
+            return make_num_result(num_binary(nop, l->num(), r->num()));
         } catch (const exception::detail_numeric_error& e) {
             fail(site, e.reason);
         }
@@ -323,7 +338,7 @@ bool Interp::other_condition(const Node* n) {
 
 BoxRef Interp::eval_binary(const Node* n) {
     Number fast;
-    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num(fast);
+    if (n->op <= OpCode::BitXor && fast_num(n, fast)) return make_num_result(fast);
     BoxRef l = eval(n->kid(0));
     BoxRef r = eval(n->kid(1));
     return binary_values(n->op, n->name, n->text, l, r, n);
@@ -338,13 +353,13 @@ BoxRef Interp::eval_prefix(const Node* n) {
         if (const bool* x = std::get_if<bool>(&b.v)) return bool_box(!*x);
         break;
     case OpCode::Neg:
-        if (b.is_num()) return make_num(num_neg(b.num()));
+        if (b.is_num()) return make_num_result(num_neg(b.num()));
         break;
     case OpCode::Plus:
-        if (b.is_num()) return make_num(num_plus(b.num()));
+        if (b.is_num()) return make_num_result(num_plus(b.num()));
         break;
     case OpCode::Compl:
-        if (b.is_num() && !b.num().is_floating()) return make_num(num_compl(b.num()));
+        if (b.is_num() && !b.num().is_floating()) return make_num_result(num_compl(b.num()));
         break;
     case OpCode::Incr:
     case OpCode::Decr:

@@ -4,7 +4,8 @@
 namespace chai {
 
 BoxRef Interp::eval_block(const Node* n, bool new_scope) {
-    if (n->kids.empty()) return bool_box(true);
+    // An empty block is true; an empty file or eval text has no value.
+    if (n->kids.empty()) return n->kind == NK::File ? no_value() : bool_box(true);
     if (new_scope) {
         ScopeGuard g(*this);
         return eval_block(n, false);

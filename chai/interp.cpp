@@ -66,7 +66,13 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
             }
         }
     } restore{*this, saved, outer};
-    BoxRef r = eval(node ? node : prog->root.get());
+    BoxRef r;
+    try {
+        r = eval(node ? node : prog->root.get());
+    } catch (exception::eval_error& e) {
+        complete_trace(e, node ? node->parent : nullptr);
+        throw;
+    }
     // break/continue in text a script evaluates act on the loop around that eval call.
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;

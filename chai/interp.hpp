@@ -50,10 +50,14 @@ struct Callable {
     virtual bool guard_ok(Interp&, Args, const BoxRef*) const { return true; }
     // Overload sets and bound functions dispatch themselves.
     virtual bool is_set() const { return false; }
-    virtual std::string signature() const;
+    // Parameter types as error details show them; dot: the object split off, "(T).(U, V)".
+    virtual std::string signature(bool dot = false) const;
 };
 
 using FnList = std::vector<FuncRef>;
+
+// "(a, b)", or with the object split off "(a).(b)" / "(a).()".
+std::string type_list(const std::vector<std::string>& names, bool dot);
 using FnTable = std::unordered_map<uint32_t, std::shared_ptr<FnList>>;
 
 // Thrown by host-argument conversion when a value cannot become the C++ parameter type.
@@ -237,7 +241,13 @@ public:
                            const std::string& detail = {});
     exception::AST_Node_Trace trace(const Node* n) const;
     // Adds a call site to an error passing through it (once per site).
+    // Names that definitions may not take; what: "function", "method", "global", "attribute".
+    void check_name(uint32_t id, const char* what, const Node* site);
+    // Records call site n in e's call stack, after the nodes leading to it.
     void add_call_trace(exception::eval_error& e, const Node* n) const;
+    // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start
+    // of the function or program that node is in: every node whose evaluation the error ended.
+    void complete_trace(exception::eval_error& e, const Node* stop) const;
     void check_stack(const Node* site);
     void count_step(const Node* site) {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
@@ -358,7 +368,7 @@ struct ScriptFn : Callable {
 
     BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
     bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
-    std::string signature() const override;
+    std::string signature(bool dot = false) const override;
     // Finds parameter names needing care on each call; run once the names and captures are set.
     void note_names();
 

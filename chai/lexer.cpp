@@ -43,10 +43,9 @@ void Lexer::skip_space_and_comments() {
         } else if (c == '/' && peek(1) == '/') {
             while (pos_ < src_.size() && peek() != '\n' && !(peek() == '\r' && peek(1) == '\n')) advance();
         } else if (c == '/' && peek(1) == '*') {
-            File_Position at = here();
+            // An unclosed comment simply runs to the end of the text.
             advance(2);
             while (pos_ < src_.size() && !(peek() == '*' && peek(1) == '/')) advance();
-            if (pos_ >= src_.size()) fail("Unclosed comment", at);
             advance(2);
         } else {
             return;
@@ -56,18 +55,38 @@ void Lexer::skip_space_and_comments() {
 
 std::vector<Token> Lexer::run() {
     std::vector<Token> out;
-    if (peek() == '#' && peek(1) == '!')
+    try {
+        read_tokens(out);
+    } catch (const exception::eval_error& e) {
+        Token bad;
+        bad.kind = Tok::Error;
+        bad.text = e.reason;
+        bad.start = token_start_;     // where the parser meets it
+        bad.end = e.start_position;   // where the error is reported
+        out.push_back(std::move(bad));
+        Token end;
+        end.start = end.end = here();
+        out.push_back(std::move(end));
+    }
+    return out;
+}
+
+void Lexer::read_tokens(std::vector<Token>& out) {
+    // A "#!" first line is skipped together with its line end.
+    if (peek() == '#' && peek(1) == '!') {
         while (pos_ < src_.size() && peek() != '\n') advance();
+        advance();
+    }
     for (;;) {
         skip_space_and_comments();
         Token t;
-        t.start = here();
+        t.start = token_start_ = here();
         char c = peek();
         if (pos_ >= src_.size()) {
             t.kind = Tok::End;
             t.end = here();
             out.push_back(std::move(t));
-            return out;
+            return;
         }
         if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
             advance(c == '\r' ? 2 : 1);
@@ -76,13 +95,15 @@ std::vector<Token> Lexer::run() {
             advance();
             t.kind = Tok::Semi;
         } else if (c == '#') {
-            // Annotation: text up to the line end or ';'.
+            // Annotation: text up to and including the line end or ';'.
             t.kind = Tok::Annotation;
-            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && peek() != '\r') {
+            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n')) {
                 t.text.push_back(peek());
                 advance();
             }
-            t.text.push_back('\n');
+            size_t end = peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0;
+            t.text += src_.substr(pos_, end);
+            advance(end);
         } else if (is_id_start(c)) {
             t.kind = Tok::Ident;
             while (is_id_char(peek())) {
@@ -94,12 +115,17 @@ std::vector<Token> Lexer::run() {
             t.kind = Tok::Ident;
             t.quoted_ident = true;
             while (pos_ < src_.size() && peek() != '`') {
-                if (peek() == '\n' || peek() == '\r') fail("Carriage return in identifier literal", here());
+                // A statement end inside is reported just after it.
+                size_t eol = peek() == '\n' || peek() == ';' ? 1 : peek() == '\r' && peek(1) == '\n' ? 2 : 0;
+                if (eol) {
+                    advance(eol);
+                    fail("Carriage return in identifier literal", here());
+                }
                 t.text.push_back(peek());
                 advance();
             }
-            if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             if (t.text.empty()) fail("Missing contents of identifier literal", here());
+            if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             advance();
         } else if (is_digit(c) || (c == '.' && is_digit(peek(1)))) {
             lex_number(t);
@@ -121,16 +147,14 @@ void Lexer::lex_number(Token& t) {
         while (pred(peek())) advance();
     };
     bool is_float = false;
-    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+    // A prefix without digits ("0x", "0b") is the number 0 followed by a name.
+    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X') && std::isxdigit(static_cast<unsigned char>(peek(2)))) {
         advance(2);
         take_while([](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
-        if (pos_ == b + 2) fail("Incomplete hex literal", here());
-    } else if (peek() == '0' && (peek(1) == 'b' || peek(1) == 'B')) {
+    } else if (peek() == '0' && (peek(1) == 'b' || peek(1) == 'B') && (peek(2) == '0' || peek(2) == '1')) {
         advance(2);
         take_while([](char ch) { return ch == '0' || ch == '1'; });
-        if (pos_ == b + 2) fail("Incomplete binary literal", here());
-        if (is_id_char(peek())) fail("Invalid binary literal", here());
-        t.kind = Tok::Integer;
+        t.kind = Tok::Integer;  // no suffixes on binary literals
         t.text = src_.substr(b, pos_ - b);
         return;
     } else {
@@ -152,13 +176,12 @@ void Lexer::lex_number(Token& t) {
     } else {
         take_while([](char ch) { return ch == 'u' || ch == 'U' || ch == 'l' || ch == 'L'; });
     }
-    if (is_id_char(peek())) fail("Invalid numeric literal", here());
+    // Letters after a number start the next token ("1f" is 1 then f).
     t.kind = is_float ? Tok::Float : Tok::Integer;
     t.text = src_.substr(b, pos_ - b);
 }
 
-void Lexer::escape(std::string& out) {
-    File_Position at = here();
+void Lexer::escape(std::string& out, File_Position literal) {
     char c = peek();
     auto octal = [](char ch) { return ch >= '0' && ch <= '7'; };
     if (octal(c)) {
@@ -179,14 +202,14 @@ void Lexer::escape(std::string& out) {
             advance();
             ++n;
         }
-        if (n == 0) fail("Unknown escaped sequence in string", at);
+        if (n == 0) fail("Unknown escaped sequence in string", literal);
         out.push_back(static_cast<char>(v));
         return;
     }
     static const char from[] = "\\\"'?abfnrtv$";
     static const char to[] = "\\\"'?\a\b\f\n\r\t\v$";
     const char* p = c ? std::strchr(from, c) : nullptr;
-    if (!p) fail("Unknown escaped sequence in string", at);
+    if (!p) fail("Unknown escaped sequence in string", literal);
     out.push_back(to[p - from]);
     advance();
 }
@@ -197,7 +220,8 @@ void Lexer::lex_string(Token& t) {
     advance();
     StrPiece cur;
     for (;;) {
-        if (pos_ >= src_.size()) fail("Unclosed quoted string", open);
+        // Reported where the text ends: the whole rest was taken for the string.
+        if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
         char c = peek();
         if (c == '"') {
             advance();
@@ -205,7 +229,7 @@ void Lexer::lex_string(Token& t) {
         }
         if (c == '\\') {
             advance();
-            escape(cur.text);
+            escape(cur.text, open);
         } else if (c == '$' && peek(1) == '{') {
             advance(2);
             t.parts.push_back(std::move(cur));
@@ -217,7 +241,7 @@ void Lexer::lex_string(Token& t) {
                 code.text.push_back(peek());
                 advance();
             }
-            if (pos_ >= src_.size()) fail("Unclosed in-string eval", open);
+            if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
             advance();
             t.parts.push_back(std::move(code));
         } else if (c == '$' && peek(1) == '"') {
@@ -238,13 +262,13 @@ void Lexer::lex_char(Token& t) {
     while (pos_ < src_.size() && peek() != '\'') {
         if (peek() == '\\') {
             advance();
-            escape(s);
+            escape(s, open);
         } else {
             s.push_back(peek());
             advance();
         }
     }
-    if (pos_ >= src_.size()) fail("Unclosed single-quoted string", open);
+    if (pos_ >= src_.size()) fail("Unclosed single-quoted string", here());
     advance();
     if (s.empty()) fail("Empty character literal", open);
     t.text = s.substr(0, 1);

@@ -8,7 +8,9 @@
 
 namespace chai {
 
-enum class Tok : uint8_t { Ident, Integer, Float, String, Char, Op, Newline, Semi, Annotation, End };
+// Error: a malformed literal; text holds the reason. The parser reports it only if it gets
+// there, so an earlier error (or an unparsable first statement) takes precedence.
+enum class Tok : uint8_t { Ident, Integer, Float, String, Char, Op, Newline, Semi, Annotation, Error, End };
 
 // A piece of a string literal: literal text, or the source of an ${...} snippet.
 struct StrPiece {
@@ -28,10 +30,11 @@ struct Token {
 class Lexer {
 public:
     Lexer(const std::string& src, std::shared_ptr<const std::string> file);
-    // Whole input at once; throws eval_error (syntax) on bad characters or literals.
+    // Whole input at once; a malformed literal ends the tokens with an Error token.
     std::vector<Token> run();
 
 private:
+    void read_tokens(std::vector<Token>& out);
     [[noreturn]] void fail(const std::string& why, File_Position at) const;
     char peek(size_t k = 0) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
     File_Position here() const { return {line_, col_}; }
@@ -41,13 +44,15 @@ private:
     void lex_string(Token& t);
     void lex_char(Token& t);
     void lex_operator(Token& t);
-    // Reads one escape after a backslash, appending the decoded bytes.
-    void escape(std::string& out);
+    // Reads one escape after a backslash, appending the decoded bytes. Errors are reported
+    // at the start of the literal.
+    void escape(std::string& out, File_Position literal);
 
     const std::string& src_;
     std::shared_ptr<const std::string> file_;
     size_t pos_ = 0;
     int line_ = 1, col_ = 1;
+    File_Position token_start_;
 };
 
 }  // namespace chai

@@ -21,6 +21,8 @@ class Parser {
 public:
     Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
     NodePtr program(bool or_null);
+    // After program(): nothing at all was parsed, not even a line end.
+    bool nothing_parsed() const { return nothing_parsed_; }
 
 private:
     struct DepthGuard {
@@ -36,8 +38,8 @@ private:
     bool is_kw(const char* s) const;
     bool accept_kw(const char* s);
     bool at_sep() const;
+    // Line ends where the grammar allows them (';' counts as one).
     void skip_nl();
-    void skip_seps();
     [[noreturn]] void fail(const std::string& why) const;
     [[noreturn]] void fail_at(const std::string& why, File_Position at) const;
     NodePtr make(NK k, File_Position start);
@@ -45,7 +47,9 @@ private:
 
     // statements
     void statements(Node& into, bool in_block);
-    NodePtr statement(bool& was_block);
+    NodePtr statement(bool& was_block, std::string annotation = {});
+    std::string annotations();
+    bool matched_separator() const;
     NodePtr block(const char* what);
     NodePtr def(uint32_t class_name, std::string annotation);
     NodePtr class_def();
@@ -56,7 +60,6 @@ private:
     NodePtr switch_stmt();
     NodePtr try_stmt();
     void params(Node& n);
-    void check_reserved(const std::string& name, const char* what) const;
 
     // expressions
     NodePtr equation();
@@ -71,12 +74,13 @@ private:
     NodePtr lambda();
     NodePtr number_literal();
     NodePtr string_literal();
-    void args(Node& call, const char* incomplete);
+    void args(Node& call);
 
     std::vector<Token> toks_;
     size_t pos_ = 0;
     std::shared_ptr<const std::string> file_;
     int depth_ = 0;
+    bool nothing_parsed_ = false;
 };
 
 }  // namespace chai

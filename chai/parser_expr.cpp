@@ -33,10 +33,6 @@ OpCode binary_code(const std::string& s) {
 
 const char* const kAssignOps[] = {"=", ":=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "^=", "|="};
 
-const char* const kNotPrimary[] = {"def", "class", "if", "else", "while", "for", "switch", "case", "default", "try",
-                                   "catch", "finally", "return", "break", "continue", "var", "auto", "global",
-                                   "GLOBAL", "attr"};
-
 BoxRef const_box(Value v) {
     BoxRef b = make_box(std::move(v), false);
     b->is_const = true;
@@ -153,6 +149,7 @@ NodePtr Parser::unary() {
                 if (n->op == OpCode::Neg && operand->kind == NK::Const && operand->value->is_num()) {
                     operand->value = const_box(Value(num_neg(operand->value->num())));
                     operand->start = n->start;
+                    operand->text = "-" + operand->text;  // error traces show it as written
                     return operand;
                 }
                 n->kids.push_back(std::move(operand));
@@ -184,7 +181,6 @@ NodePtr Parser::decl() {
     if (w == "global" || w == "GLOBAL") {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete global declaration");
-        check_reserved(cur().text, "global");
         auto n = make(NK::GlobalDecl, cur().start);
         n->name = intern(cur().text);
         ++pos_;
@@ -192,13 +188,12 @@ NodePtr Parser::decl() {
     }
     if (w == "attr") {
         ++pos_;
-        if (cur().kind != Tok::Ident || next().kind != Tok::Op || next().text != "::")
-            fail("Incomplete attribute declaration");
+        if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
         n->name2 = intern(cur().text);
-        pos_ += 2;
+        ++pos_;
+        if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
-        check_reserved(cur().text, "attribute");
         n->name = intern(cur().text);
         ++pos_;
         return finish(std::move(n));
@@ -206,19 +201,20 @@ NodePtr Parser::decl() {
     return nullptr;
 }
 
-void Parser::args(Node& call, const char* incomplete) {
+void Parser::args(Node& call) {
     skip_nl();
-    if (!is_op(")")) {
-        for (;;) {
-            auto a = equation();
-            if (!a) fail(incomplete);
-            call.kids.push_back(std::move(a));
+    if (auto first = equation()) {
+        call.kids.push_back(std::move(first));
+        skip_nl();
+        while (accept_op(",")) {
             skip_nl();
-            if (!accept_op(",")) break;
+            auto a = equation();
+            if (!a) fail("Unexpected value in parameter list");
+            call.kids.push_back(std::move(a));
             skip_nl();
         }
     }
-    if (!accept_op(")")) fail(incomplete);
+    if (!accept_op(")")) fail("Incomplete function call");
 }
 
 NodePtr Parser::postfix() {
@@ -228,7 +224,7 @@ NodePtr Parser::postfix() {
         if (accept_op("(")) {
             auto n = make(NK::Call, p->start);
             n->kids.push_back(std::move(p));
-            args(*n, "Incomplete function call");
+            args(*n);
             p = finish(std::move(n));
         } else if (accept_op("[")) {
             auto n = make(NK::Index, p->start);
@@ -246,7 +242,7 @@ NodePtr Parser::postfix() {
             n->kids.push_back(std::move(p));
             if (accept_op("(")) {
                 n->flag = true;
-                args(*n, "Incomplete dot access fun call");
+                args(*n);
             }
             p = finish(std::move(n));
         } else {
@@ -261,6 +257,7 @@ NodePtr Parser::primary() {
     case Tok::Integer:
     case Tok::Float: return number_literal();
     case Tok::String: return string_literal();
+    case Tok::Error: fail_at(t.text, t.end);
     case Tok::Char: {
         auto n = make(NK::Const, t.start);
         n->value = const_box(Value(Number::make(t.text[0])));
@@ -282,8 +279,8 @@ NodePtr Parser::primary() {
     case Tok::Ident: {
         if (!t.quoted_ident) {
             if (t.text == "fun") return lambda();
-            for (const char* k : kNotPrimary)
-                if (t.text == k) return nullptr;
+            // Other keywords are only keywords where a statement starts; inside an
+            // expression they are plain names (`x = else` looks up a variable "else").
             if (t.text == "true" || t.text == "false") {
                 auto n = make(NK::Const, t.start);
                 n->value = const_box(Value(t.text == "true"));
@@ -316,9 +313,13 @@ NodePtr Parser::container() {
     auto n = make(NK::VectorLit, cur().start);
     ++pos_;
     skip_nl();
-    if (accept_op("]")) return finish(std::move(n));
     auto first = expr();
-    if (!first) fail("Unexpected value in container");
+    if (!first) {
+        if (!accept_op("]")) fail("Missing closing square bracket ']' in container initializer");
+        n->start = toks_[pos_ - 1].end;  // brackets are not parts: an empty literal starts after them
+        return finish(std::move(n));
+    }
+    n->start = first->start;
     if (accept_op("..")) {
         n->kind = NK::RangeLit;
         auto last = expr();
@@ -338,8 +339,9 @@ NodePtr Parser::container() {
             skip_nl();
             if (!accept_op(",")) break;
             skip_nl();
+            File_Position at = cur().start;
             first = expr();
-            if (!first) fail("Unexpected value in container");
+            if (!first || !is_op(":")) fail_at("Unexpected value in container", at);
         }
     } else {
         n->kids.push_back(std::move(first));
@@ -360,6 +362,14 @@ NodePtr Parser::container() {
 NodePtr Parser::lambda() {
     auto n = make(NK::Lambda, cur().start);
     ++pos_;
+    // The keyword is not a part: the node starts with its capture list (empty when absent,
+    // right after the keyword).
+    n->start = toks_[pos_ - 1].end;
+    if (is_op("[")) {
+        size_t k = pos_ + 1;
+        while (k + 1 < toks_.size() && toks_[k].kind == Tok::Newline) ++k;
+        n->start = toks_[k].start;
+    }
     if (accept_op("[")) {
         skip_nl();
         while (cur().kind == Tok::Ident) {
@@ -458,18 +468,22 @@ NodePtr Parser::string_literal() {
             n->kids.push_back(finish(std::move(c)));
             continue;
         }
+        // A snippet is a program of its own; its errors are wrapped, placed at the literal.
         auto file = std::make_shared<const std::string>("instr eval");
+        NodePtr code;
+        bool nothing = false;
         try {
             Lexer lex(p.text, file);
             Parser sub(lex.run(), file);
             sub.depth_ = depth_;
-            NodePtr code = sub.program(false);
-            if (code->kids.empty()) fail_at("Incomplete block", {1, 1});
-            n->kids.push_back(std::move(code));
+            code = sub.program(true);
+            nothing = !code || sub.nothing_parsed();
         } catch (const exception::eval_error& e) {
-            if (e.filename == "instr eval") fail_at(e.what(), t.start);
-            throw;
+            fail_at(e.what(), t.start);
         }
+        if (nothing)
+            fail_at(exception::eval_error("Attempted to access AST of failed parse.", "", {}).what(), t.start);
+        n->kids.push_back(std::move(code));
     }
     ++pos_;
     return finish(std::move(n));

@@ -5,12 +5,6 @@
 
 namespace chai {
 
-namespace {
-const char* const kBlockKeywords[] = {"def", "class", "if", "while", "for", "switch", "try"};
-const char* const kReserved[] = {"def", "fun", "while", "for", "if", "else", "&&", "||", ",", "auto", "return",
-                                 "break", "true", "false", "class", "attr", "var", "global", "GLOBAL", "_"};
-}  // namespace
-
 Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
     : toks_(std::move(toks)), file_(std::move(file)) {}
 
@@ -35,9 +29,6 @@ bool Parser::at_sep() const {
     return k == Tok::Newline || k == Tok::Semi || k == Tok::End || is_op("}");
 }
 void Parser::skip_nl() {
-    while (cur().kind == Tok::Newline) ++pos_;
-}
-void Parser::skip_seps() {
     while (cur().kind == Tok::Newline || cur().kind == Tok::Semi) ++pos_;
 }
 void Parser::fail(const std::string& why) const { fail_at(why, cur().start); }
@@ -53,6 +44,7 @@ NodePtr Parser::make(NK k, File_Position start) {
 }
 
 NodePtr Parser::finish(NodePtr n) {
+    adopt_kids(*n, false);
     if (!n->kids.empty()) n->first = n->kids[0].get();
     if (n->kids.size() > 1) n->second = n->kids[1].get();
     int h = 0;
@@ -68,54 +60,72 @@ NodePtr Parser::finish(NodePtr n) {
     return n;
 }
 
-void Parser::check_reserved(const std::string& name, const char* what) const {
-    for (const char* r : kReserved)
-        if (name == r) fail(std::string("Reserved word used as ") + what + " name '" + name + "'");
-}
-
 NodePtr Parser::program(bool or_null) {
     auto file = make(NK::File, {1, 1});
     statements(*file, false);
-    if (or_null && cur().kind != Tok::End && pos_ == 0) return nullptr;
-    if (cur().kind != Tok::End) throw exception::eval_error("Unparsed input", cur().start, "");
+    nothing_parsed_ = file->kids.empty() && !matched_separator();
+    if (cur().kind != Tok::End) {
+        // A text whose very first statement does not parse is no program at all; callers that
+        // can say so (a parser object's result) get null, everything else an error.
+        if (nothing_parsed_ && or_null) return nullptr;
+        throw exception::eval_error("Unparsed input", cur().start, "");
+    }
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
+    adopt_kids(*file, false);
+    if (!file->kids.empty()) file->start = file->kids[0]->start;
     return file;
+}
+
+bool Parser::matched_separator() const {
+    // Line ends right after an annotation belong to it (they lead to a possible def).
+    bool after_annotation = false;
+    for (size_t i = 0; i < pos_; ++i) {
+        if (toks_[i].kind == Tok::Annotation) after_annotation = true;
+        else if (!after_annotation) return true;
+    }
+    return false;
+}
+
+std::string Parser::annotations() {
+    // Annotation lines merge while they follow each other directly; after an empty line or
+    // statement separator a new one starts and the earlier text is dropped.
+    std::string text;
+    while (cur().kind == Tok::Annotation) {
+        text += cur().text;
+        ++pos_;
+        if (cur().kind == Tok::Annotation) continue;
+        skip_nl();
+        if (cur().kind == Tok::Annotation) text.clear();
+    }
+    return text;
 }
 
 void Parser::statements(Node& into, bool in_block) {
     for (;;) {
-        skip_seps();
-        std::string annotation;
-        while (cur().kind == Tok::Annotation) {
-            annotation += cur().text;
-            ++pos_;
-            skip_seps();
-        }
+        skip_nl();
+        std::string annotation = annotations();
         if (cur().kind == Tok::End || (in_block && is_op("}"))) return;
         bool was_block = false;
-        NodePtr s;
-        if (is_kw("def")) {
-            ++pos_;
-            s = def(0, annotation);
-            was_block = true;
-        } else {
-            s = statement(was_block);
-        }
+        NodePtr s = statement(was_block, std::move(annotation));
         if (!s) return;
         into.kids.push_back(std::move(s));
-        if (!was_block && !at_sep()) {
-            if (cur().kind == Tok::Ident && !cur().quoted_ident)
-                for (const char* k : kBlockKeywords)
-                    if (cur().text == k) fail("Two function definitions missing line separator");
-            fail("Two expressions missing line separator");
+        if (!was_block && !at_sep() && !is_op("{")) {
+            // Another statement on the same line is an error only if it parses; anything
+            // else is left for the caller to report (unparsed input, incomplete block).
+            File_Position at = cur().start;
+            std::string next_annotation = annotations();
+            if (!statement(was_block, std::move(next_annotation))) return;
+            fail_at(was_block ? "Two function definitions missing line separator"
+                              : "Two expressions missing line separator",
+                    at);
         }
     }
 }
 
-NodePtr Parser::statement(bool& was_block) {
+NodePtr Parser::statement(bool& was_block, std::string annotation) {
     was_block = true;
-    if (accept_kw("def")) return def(0, {});
+    if (accept_kw("def")) return def(0, std::move(annotation));
     if (accept_kw("class")) return class_def();
     if (accept_kw("if")) return if_stmt();
     if (accept_kw("while")) return while_stmt();
@@ -129,8 +139,9 @@ NodePtr Parser::statement(bool& was_block) {
         if (auto e = expr()) n->kids.push_back(std::move(e));
         return finish(std::move(n));
     }
-    if (accept_kw("break")) return finish(make(NK::Break, cur().start));
-    if (accept_kw("continue")) return finish(make(NK::Continue, cur().start));
+    // Without parts these start right after their keyword.
+    if (accept_kw("break")) return finish(make(NK::Break, toks_[pos_ - 1].end));
+    if (accept_kw("continue")) return finish(make(NK::Continue, toks_[pos_ - 1].end));
     return equation();
 }
 
@@ -141,12 +152,14 @@ NodePtr Parser::block(const char* what) {
     ++pos_;
     statements(*n, true);
     if (!accept_op("}")) fail("Incomplete block");
+    // Braces are not parts: a block starts with its first statement.
+    n->start = n->kids.empty() ? toks_[pos_ - 1].end : n->kids[0]->start;
     return finish(std::move(n));
 }
 
 void Parser::params(Node& n) {
     skip_nl();
-    if (is_op(")")) return;
+    if (cur().kind != Tok::Ident) return;  // the caller reports what stands here instead
     for (;;) {
         if (cur().kind != Tok::Ident) fail("Unexpected value in parameter list");
         ParamDecl p;
@@ -178,7 +191,6 @@ NodePtr Parser::def(uint32_t class_name, std::string annotation) {
         name = cur().text;
         ++pos_;
     }
-    check_reserved(name, class_name ? "method" : "function");
     n->name = intern(name);
     n->name2 = class_name;
     if (accept_op("(")) {
@@ -206,25 +218,18 @@ NodePtr Parser::class_def() {
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'class' block");
     for (;;) {
-        skip_seps();
-        std::string annotation;
-        while (cur().kind == Tok::Annotation) {
-            annotation += cur().text;
-            ++pos_;
-            skip_seps();
-        }
+        skip_nl();
+        std::string annotation = annotations();
         if (accept_op("}")) break;
         if (accept_kw("def")) {
             n->kids.push_back(def(n->name, annotation));
         } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
-            if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
+            if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
             auto a = make(NK::AttrDecl, cur().start);
-            check_reserved(cur().text, "attribute");
             a->name = intern(cur().text);
             a->name2 = n->name;
             ++pos_;
             n->kids.push_back(finish(std::move(a)));
-            if (!at_sep()) fail("Incomplete class block");
         } else {
             fail("Incomplete class block");
         }
@@ -255,12 +260,12 @@ NodePtr Parser::if_stmt() {
             pos_ = save;
             break;
         }
-        skip_nl();
-        if (accept_kw("if")) {
+        if (accept_kw("if")) {  // "else if" on one line
             n->kids.push_back(parenthesized("else if"));
             skip_nl();
             n->kids.push_back(block("else if"));
         } else {
+            skip_nl();
             n->kids.push_back(block("else"));
             break;
         }
@@ -286,12 +291,14 @@ NodePtr Parser::for_stmt() {
         auto e = equation();
         return e ? std::move(e) : make(NK::Noop, cur().start);
     };
+    // The clauses end at ';' or a line end.
+    auto clause_end = [&]() { return cur().kind == Tok::Semi || cur().kind == Tok::Newline; };
     n->kids.push_back(part());
-    if (cur().kind != Tok::Semi) fail("'for' loop initial statment missing");
+    if (!clause_end()) fail("'for' loop initial statment missing");
     ++pos_;
     auto cond = equation();
     n->kids.push_back(cond ? std::move(cond) : nullptr);
-    if (cur().kind != Tok::Semi) fail("'for' loop condition missing");
+    if (!clause_end()) fail("'for' loop condition missing");
     ++pos_;
     n->kids.push_back(part());
     if (!accept_op(")")) fail("Incomplete 'for' expression");
@@ -308,11 +315,12 @@ NodePtr Parser::switch_stmt() {
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'switch' block");
     for (;;) {
-        skip_seps();
+        skip_nl();
         if (accept_op("}")) break;
         if (accept_kw("case")) {
             auto k = make(NK::Case, cur().start);
             k->kids.push_back(parenthesized("case"));
+            k->start = k->kids[0]->start;
             skip_nl();
             k->kids.push_back(block("case"));
             n->kids.push_back(finish(std::move(k)));
@@ -320,6 +328,7 @@ NodePtr Parser::switch_stmt() {
             auto k = make(NK::Default, cur().start);
             skip_nl();
             k->kids.push_back(block("default"));
+            k->start = k->kids[0]->start;
             n->kids.push_back(finish(std::move(k)));
         } else {
             fail("Incomplete 'switch' block");
@@ -332,6 +341,7 @@ NodePtr Parser::try_stmt() {
     auto n = make(NK::Try, cur().start);
     skip_nl();
     n->kids.push_back(block("try"));
+    n->start = n->kids[0]->start;  // keywords are not parts of a node
     for (;;) {
         size_t save = pos_;
         skip_nl();

@@ -19,28 +19,10 @@ struct ParserValue {
     AstValue last;
 };
 
-const char* kind_text(NK k) {
-    static const char* const names[] = {
-        "File", "Block", "Constant", "Interpolated_String", "Id", "Var_Decl", "Reference", "Global_Decl",
-        "Attr_Decl", "Equation", "Binary", "Logical_And", "Logical_Or", "Ternary_Cond", "Prefix", "Fun_Call",
-        "Dot_Access", "Array_Call", "Inline_Array", "Inline_Map", "Map_Pair", "Inline_Range", "Lambda", "Def",
-        "Class", "If", "While", "For", "Switch", "Case", "Default", "Try", "Catch", "Finally", "Return",
-        "Break", "Continue", "Noop"};
-    auto i = static_cast<size_t>(k);
-    return i < sizeof names / sizeof *names ? names[i] : "Noop";
-}
-
-// What a node names or spells: identifiers and declarations their name, operators their symbol.
-std::string node_label(const Node& n) {
-    if (!n.text.empty() && n.kind != NK::Def && n.kind != NK::Lambda) return n.text;
-    if (n.name) return name_of(n.name);
-    return {};
-}
-
 void describe(const Node& n, const std::string& indent, std::string& out, int depth) {
     if (depth > kMaxHeight) return;
     std::ostringstream line;
-    line << indent << "(" << kind_text(n.kind) << ") " << node_label(n) << " : " << n.start.line << ", "
+    line << indent << "(" << node_kind_name(n.kind) << ") " << node_label(n) << " : " << n.start.line << ", "
          << n.start.column << "\n";
     out += line.str();
     for (const auto& k : n.kids)
@@ -79,6 +61,7 @@ NodePtr copy_tree(const Node& n) {
     for (const auto& k : n.kids) c->kids.push_back(k ? copy_tree(*k) : nullptr);
     if (!n.kids.empty() && n.first == n.kids[0].get()) c->first = c->kids[0].get();
     if (n.kids.size() > 1 && n.second == n.kids[1].get()) c->second = c->kids[1].get();
+    adopt_kids(*c, false);
     return c;
 }
 
@@ -134,6 +117,7 @@ void replace_child(const AstValue& parent, const AstValue& old_child, const AstV
     if (p.first == old_child.node) p.first = fresh.get();
     if (p.second == old_child.node) p.second = fresh.get();
     parent.prog->retired.push_back(std::move(p.kids[i]));
+    fresh->parent = &p;
     p.kids[i] = std::move(fresh);
     for (size_t k = path.size(); k-- > 0;) path[k]->height = height_of(*path[k]);
 }
@@ -147,6 +131,8 @@ BoxRef trace_node(const exception::AST_Node_Trace& t) {
     n.start = t.start();
     n.end = t.end();
     n.text = t.text();
+    for (int k = 0; k <= static_cast<int>(NK::Noop); ++k)
+        if (t.kind() == node_kind_name(static_cast<NK>(k))) n.kind = static_cast<NK>(k);
     return lib_box(AstValue{prog, prog->root.get()});
 }
 

@@ -211,10 +211,10 @@ void add_core_lib(LibBuilder& b) {
             NumOp op = static_cast<NumOp>(i);
             b.add(ops[i], {K("Number"), K("Number")}, [op](Interp&, Args a) {
                 if (op >= NumOp::Lt) return make_bool(num_compare(op, a[0]->num(), a[1]->num()));
-                return make_num(num_binary(op, a[0]->num(), a[1]->num()));
+                return make_num_result(num_binary(op, a[0]->num(), a[1]->num()));
             });
         }
-        b.add("-", {K("Number")}, [](Interp&, Args a) { return make_num(num_neg(a[0]->num())); });
+        b.add("-", {K("Number")}, [](Interp&, Args a) { return make_num_result(num_neg(a[0]->num())); });
         b.add("!", {K("bool")}, [](Interp&, Args a) { return make_bool(!std::get<bool>(a[0]->v)); });
     }
 

@@ -234,15 +234,41 @@ const std::string& name_of(uint32_t id) {
     return id == 0 || id > n.names.size() ? none : n.names[id - 1];
 }
 
+void adopt_kids(Node& n, bool deep) {
+    for (auto& k : n.kids)
+        if (k) {
+            k->parent = &n;
+            if (deep) adopt_kids(*k, true);
+        }
+}
+
+std::string node_label(const Node& n) {
+    if (!n.text.empty() && n.kind != NK::Def && n.kind != NK::Lambda) return n.text;
+    if (n.name) return name_of(n.name);
+    return {};
+}
+
+const char* node_kind_name(NK k) {
+    static const char* const names[] = {
+        "File", "Block", "Constant", "Interpolated_String", "Id", "Var_Decl", "Reference", "Global_Decl",
+        "Attr_Decl", "Equation", "Binary", "Logical_And", "Logical_Or", "Ternary_Cond", "Prefix", "Fun_Call",
+        "Dot_Access", "Array_Call", "Inline_Array", "Inline_Map", "Map_Pair", "Inline_Range", "Lambda", "Def",
+        "Class", "If", "While", "For", "Switch", "Case", "Default", "Try", "Catch", "Finally", "Return",
+        "Break", "Continue", "Noop"};
+    auto i = static_cast<size_t>(k);
+    return i < sizeof names / sizeof *names ? names[i] : "Noop";
+}
+
 std::string node_text(const Node& n) {
     switch (n.kind) {
     case NK::Const:
         if (n.value && n.value->idx() == V_String) return "\"" + n.text + "\"";
+        if (n.value && n.value->is_num() && n.value->num().kind == NumKind::Char) return "'" + n.text + "'";
         return n.text;
     case NK::Id: return n.text;
     case NK::VarDecl: return "var " + name_of(n.name);
-    case NK::Binary: case NK::And: case NK::Or:
-        return "(" + node_text(*n.kid(0)) + " " + n.text + " " + node_text(*n.kid(1)) + ")";
+    case NK::Binary: return "(" + node_text(*n.kid(0)) + " " + n.text + " " + node_text(*n.kid(1)) + ")";
+    case NK::And: case NK::Or: return "(" + node_text(*n.kid(0)) + n.text + node_text(*n.kid(1)) + ")";
     case NK::Call: {
         std::string s = node_text(*n.kid(0)) + "(";
         for (size_t i = 1; i < n.kids.size(); ++i) s += (i > 1 ? ", " : "") + node_text(*n.kid(i));
@@ -263,6 +289,7 @@ std::string node_text(const Node& n) {
     }
     case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
     case NK::Prefix: return n.text + node_text(*n.kid(0));
+    case NK::Def: return name_of(n.name);
     default: {
         std::string s;
         if (n.kind != NK::Block && n.kind != NK::File)

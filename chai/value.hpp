@@ -184,6 +184,12 @@ inline BoxRef make_num(Number n) {
     return b;
 }
 template <class T> BoxRef num_box(T v) { return make_num(Number::make(v)); }
+// Result of an operator on numbers: a read-only temporary (assigning to `a + b` fails).
+inline BoxRef make_num_result(Number n) {
+    BoxRef b = make_num(n);
+    b->is_const = true;
+    return b;
+}
 inline BoxRef make_bool(bool v) {
     BoxRef b(new Box(std::in_place_index<V_Bool>, v));
     b->is_temp = true;

@@ -1,25 +1,65 @@
 // Runs script files in one engine: chai file1.chai [file2.chai ...]
+#include <chrono>
+#include <cstdlib>
 #include <iostream>
 
 #include "chai/chaiscript.hpp"
 
 namespace {
-std::string located(const chai::exception::eval_error& e) {
-    if (e.call_stack.empty()) return e.what();
-    const auto& top = e.call_stack.front();
-    return std::string(e.what()) + "during evaluation at (" + top.filename() + " " + std::to_string(top.start().line) +
-           ", " + std::to_string(top.start().column) + ")";
+// Calls a script function value without arguments.
+chai::BoxRef call_script(chai::Interp& in, const chai::BoxRef& f) { return in.call_value(f, chai::Args{}, nullptr); }
+
+// Helpers that unit-test style scripts expect from this program (not from the library).
+void add_program_functions(chai::ChaiScript& engine) {
+    using chai::Args;
+    using chai::BoxRef;
+    using chai::Interp;
+    const chai::TypeKey function = chai::key_of(chai::TypeKey::Func, "Function");
+
+    engine.add(chai::fun([](int code) {
+                   std::cout.flush();
+                   std::exit(code);
+               }),
+               "exit");
+    engine.add(chai::fun([]() {
+                   using namespace std::chrono;
+                   return duration_cast<duration<double>>(steady_clock::now().time_since_epoch()).count();
+               }),
+               "now");
+    // True if f threw anything at all: script throws, interpreter errors, host exceptions.
+    engine.add(chai::Proxy_Function{chai::make_native("throws_exception", {function}, [](Interp& in, Args a) {
+                   try {
+                       call_script(in, a[0]);
+                   } catch (...) {
+                       return chai::make_bool(true);
+                   }
+                   return chai::make_bool(false);
+               })},
+               "throws_exception");
+    // The interpreter error f raised, as the value a script's own eval() failure gives; other
+    // exceptions pass through.
+    engine.add(chai::Proxy_Function{chai::make_native("get_eval_error", {function}, [](Interp& in, Args a) {
+                   try {
+                       call_script(in, a[0]);
+                   } catch (const chai::exception::eval_error& e) {
+                       return chai::make_box(chai::Value(
+                           chai::ErrorV{"eval_error", e.what(), std::make_shared<chai::exception::eval_error>(e)}));
+                   }
+                   throw std::runtime_error("no eval error");
+               })},
+               "get_eval_error");
 }
 }  // namespace
 
 int main(int argc, char** argv) {
     chai::ChaiScript engine;
+    add_program_functions(engine);
     for (int i = 1; i < argc; ++i) {
         try {
             engine.eval_file(argv[i]);
         } catch (const chai::exception::eval_error& e) {
             std::cout.flush();
-            std::cerr << located(e) << std::endl;
+            std::cerr << e.pretty_print() << std::flush;
             return 1;
         } catch (const chai::exception::uncaught_throw& e) {
             std::cout.flush();
