@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "tests/script/ScriptRun.h"
 
 using photarc::sim::Simulator;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -228,20 +230,24 @@ TEST_F(Automation, ScriptsOnSeveralThreadsDoNotDisturbEachOther) {
     const std::string ramp = scriptText("ramp_and_verify.chai", 0);
     ScriptFile first("parallel_1.chai", ramp), again("parallel_2.chai", ramp);
     ScriptFile constructing("parallel_3.chai", scriptText("construct_not_connected.chai", 0));
-    int32_t results[3] = {-1, -1, -1};
+    // Each thread runs its script repeatedly so that engines are built and torn down side by side.
+    std::vector<int32_t> results[3];
+    const auto repeat = [](std::vector<int32_t>& into, OrvHandle on, const char* path) {
+        for (int i = 0; i < 10; ++i) into.push_back(orv_executeScript(on, path));
+    };
     ::testing::internal::CaptureStdout();
     {
-        std::thread a([&] { results[0] = orv_executeScript(handle, first.path()); });
-        std::thread b([&] { results[1] = orv_executeScript(other, again.path()); });
-        std::thread c([&] { results[2] = orv_executeScript(nullptr, constructing.path()); });
+        std::thread a(repeat, std::ref(results[0]), handle, first.path());
+        std::thread b(repeat, std::ref(results[1]), other, again.path());
+        std::thread c(repeat, std::ref(results[2]), nullptr, constructing.path());
         a.join();
         b.join();
         c.join();
     }
     ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(results[0], 0);
-    EXPECT_EQ(results[1], 0);
-    EXPECT_EQ(results[2], 11001);  // its engine is never connected
+    EXPECT_THAT(results[0], Each(0));
+    EXPECT_THAT(results[1], Each(0));
+    EXPECT_THAT(results[2], Each(11001));  // its engine is never connected
     EXPECT_THAT(levels(), ElementsAre(100, 200, 300, 400, 500));
     int32_t level = 0;
     EXPECT_EQ(orv_getIntensity(other, 4, &level), 0);
