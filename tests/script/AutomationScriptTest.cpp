@@ -34,8 +34,9 @@ protected:
     }
     void TearDown() override { orv_deleteLightEngine(handle); }
 
-    ScriptRun withHandle(const std::string& name) { return execute(name, handle, simulator.tcpPort()); }
-    ScriptRun withoutHandle(const std::string& name) { return execute(name, nullptr, simulator.tcpPort()); }
+    Markers port() const { return {{"@PORT@", std::to_string(simulator.tcpPort())}}; }
+    ScriptRun withHandle(const std::string& name) { return execute(name, handle, port()); }
+    ScriptRun withoutHandle(const std::string& name) { return execute(name, nullptr, port()); }
 
     std::vector<int> levels() {
         int32_t values[5] = {-1, -1, -1, -1, -1};
@@ -227,9 +228,9 @@ TEST_F(Automation, ScriptsOnSeveralThreadsDoNotDisturbEachOther) {
     OrvHandle other = nullptr;
     ASSERT_EQ(orv_createLightEngine(&other), 0);
     ASSERT_EQ(orv_connectTCP(other, "127.0.0.1", second.tcpPort()), 0);
-    const std::string ramp = scriptText("ramp_and_verify.chai", 0);
+    const std::string ramp = scriptText("ramp_and_verify.chai");
     ScriptFile first("parallel_1.chai", ramp), again("parallel_2.chai", ramp);
-    ScriptFile constructing("parallel_3.chai", scriptText("construct_not_connected.chai", 0));
+    ScriptFile constructing("parallel_3.chai", scriptText("construct_not_connected.chai"));
     // Each thread runs its script repeatedly so that engines are built and torn down side by side.
     std::vector<int32_t> results[3];
     const auto repeat = [](std::vector<int32_t>& into, OrvHandle on, const char* path) {

@@ -17,7 +17,7 @@ protected:
 TEST_F(LegacyAutomation, ScriptConnectsSetsReportsAndHitsAnUnsupportedOperation) {
     OrvHandle legacy = nullptr;
     ASSERT_EQ(orv_createLegacyLightEngine(&legacy, 1), 0);
-    const ScriptRun run = execute("legacy_automation.chai", legacy, 0);
+    const ScriptRun run = execute("legacy_automation.chai", legacy);
     EXPECT_EQ(run.result, 11001);
     EXPECT_EQ(run.output,
               "ZEFA2 with 5 channels\nVIOLET=25* CYAN=50 GREEN=75* YELLOW=25* RED=50*\ntemperature 0\n");

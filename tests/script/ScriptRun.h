@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -18,20 +19,23 @@ struct ScriptRun {
     std::string text;
 };
 
-inline std::string scriptText(const std::string& name, uint16_t port) {
+// Scripts that connect themselves name their device with markers (@PORT@ for the simulator's
+// TCP port, @SERIAL@ for a serial path); replacing them keeps every line where it was.
+using Markers = std::map<std::string, std::string>;
+
+inline std::string scriptText(const std::string& name, const Markers& markers = {}) {
     std::ifstream in(std::string(PHOTARC_SCRIPT_DIR) + name, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     std::string script = text.str();
-    // Scripts that connect themselves name the simulator's port; lines stay where they were.
-    const std::string marker = "@PORT@";
-    for (size_t at = script.find(marker); at != std::string::npos; at = script.find(marker, at))
-        script.replace(at, marker.size(), std::to_string(port));
+    for (const auto& [marker, value] : markers)
+        for (size_t at = script.find(marker); at != std::string::npos; at = script.find(marker, at + value.size()))
+            script.replace(at, marker.size(), value);
     return script;
 }
 
-inline ScriptRun execute(const std::string& name, OrvHandle handle, uint16_t port) {
-    const std::string text = scriptText(name, port);
+inline ScriptRun execute(const std::string& name, OrvHandle handle, const Markers& markers = {}) {
+    const std::string text = scriptText(name, markers);
     EXPECT_FALSE(text.empty()) << name;
     ScriptFile file(name, text);
     ScriptRun run;
