@@ -183,6 +183,15 @@ TEST_F(Automation, ConstructedRigRampsAndWritesAScriptVector) {
     EXPECT_THAT(states(), ElementsAre(1, 0, 1, 1, 1));
 }
 
+TEST_F(Automation, TransportFailuresAreCatchableSoScriptsCanFallBack) {
+    const ScriptRun run = withoutHandle("construct_fallback.chai");
+    EXPECT_EQ(run.result, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "no device on /nonexistent/ttyA (runtime_error)\nno device on /nonexistent/ttyB (runtime_error)\n"
+              "using tcp\n123\n");
+    EXPECT_THAT(levels(), ElementsAre(0, 123, 0, 0, 0));
+}
+
 TEST_F(Automation, ConstructedEngineFailurePrintsTheDeviceText) {
     const ScriptRun run = withoutHandle("construct_failure.chai");
     EXPECT_EQ(run.result, 11001);
