@@ -127,6 +127,17 @@ TEST_F(Automation, PollingLoopsAndSwitch) {
     EXPECT_THAT(levels(), ElementsAre(0, 480, 7, 0, 480));
 }
 
+TEST_F(Automation, SelfTestCountsChecksAndFailsTheRunWhenOneFails) {
+    const ScriptRun run = withHandle("device_selftest.chai");
+    EXPECT_EQ(run.result, 11001);
+    EXPECT_EQ(run.output,
+              "11 passed, 1 failed\nFAILED model: expected PHOTARC SIM 6, got PHOTARC SIM 5\n");
+    EXPECT_EQ(run.code, -1);
+    EXPECT_EQ(run.text, "Script exception: uncaught throw of runtime_error: 1 check(s) failed");
+    EXPECT_THAT(levels(), ElementsAre(200, 201, 202, 203, 204));
+    EXPECT_THAT(states(), ElementsAre(0, 0, 1, 0, 0));
+}
+
 // ---- handle mode: scripts that fail ----
 
 TEST_F(Automation, DeviceErrorPassesCatchButRunsFinallyAndKeepsEarlierEffects) {
