@@ -90,10 +90,12 @@ Boxed_Value ChaiScript::guarded(const std::function<Boxed_Value()>& run) {
         const Box& b = *t.value;
         std::string type = type_name_of(b);
         std::string text;
+        std::shared_ptr<const exception::eval_error> error;
         if (auto* s = std::get_if<std::string>(&b.v)) {
             text = *s;
         } else if (auto* e = std::get_if<ErrorV>(&b.v)) {
             text = e->what();
+            error = e->eval();
         } else {
             try {
                 text = type + ": " + in_->to_text(t.value);
@@ -101,7 +103,7 @@ Boxed_Value ChaiScript::guarded(const std::function<Boxed_Value()>& run) {
                 text = type;
             }
         }
-        throw exception::uncaught_throw(type, text);
+        throw exception::uncaught_throw(type, text, error);
     } catch (...) {
         in_->ctl = Ctl::None;
         throw;

@@ -1,5 +1,6 @@
 // Exceptions that leave the engine. Public: the host catches these.
 #pragma once
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
@@ -107,16 +108,20 @@ private:
 // std::exception: the thrown value need not be an error at all.
 class uncaught_throw {
 public:
-    uncaught_throw(std::string type, std::string description)
-        : m_type(std::move(type)), m_description(std::move(description)) {}
+    uncaught_throw(std::string type, std::string description, std::shared_ptr<const eval_error> error = {})
+        : m_type(std::move(type)), m_description(std::move(description)), m_error(std::move(error)) {}
     // Type name of the thrown value (e.g. "string", "runtime_error", "int").
     const std::string& type_name() const { return m_type; }
     // Readable form: a string as is, an error's what(), otherwise "<type>: <text>".
     const std::string& what() const { return m_description; }
+    // The error itself when the value is an eval_error (one a script's eval or eval_file call
+    // raised and the script re-threw or did not catch), so a host can still tell where it was.
+    const std::shared_ptr<const eval_error>& error() const { return m_error; }
 
 private:
     std::string m_type;
     std::string m_description;
+    std::shared_ptr<const eval_error> m_error;
 };
 
 // Internal: a numeric failure detected below the evaluator, re-raised by it as eval_error.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "chai/parser.hpp"
 #include "chai/stdlib.hpp"
@@ -89,9 +88,15 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
 std::string read_script_file(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     if (!f) throw exception::file_not_found_error(path);
-    std::ostringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
+    std::string text;
+    char chunk[4096];
+    while (f.read(chunk, sizeof chunk) || f.gcount() > 0) text.append(chunk, static_cast<size_t>(f.gcount()));
+    // A path that opens but cannot be read (a directory) is no script: never run it as empty.
+    if (f.bad()) throw exception::file_not_found_error(path);
+    // Editors on Windows like to start UTF-8 files with a byte order mark; it is not code.
+    static const std::string bom = "\xEF\xBB\xBF";
+    if (text.compare(0, bom.size(), bom) == 0) text.erase(0, bom.size());
+    return text;
 }
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {

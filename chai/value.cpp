@@ -172,9 +172,11 @@ const HostType* register_host_type(const std::type_info& t, const std::string& n
     std::lock_guard<std::mutex> lock(h.mu);
     auto& slot = h.types[std::type_index(t)];
     if (!slot) slot = std::make_unique<HostType>();
-    slot->type = &t;
-    if (!name.empty()) slot->name = name;
-    if (copy) slot->copy = copy;
+    // Engines on other threads read entries without the lock: write only what changes (every
+    // new engine of a host registers the same types again).
+    if (slot->type != &t) slot->type = &t;
+    if (!name.empty() && slot->name != name) slot->name = name;
+    if (copy && slot->copy != copy) slot->copy = copy;
     return slot.get();
 }
 

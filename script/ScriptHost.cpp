@@ -29,7 +29,9 @@ void evaluate(chai::ChaiScript& script, const std::string& path) {
     } catch (const std::exception& error) {
         throw leFailure(std::string("Script exception: ") + error.what());
     } catch (const chai::exception::uncaught_throw& thrown) {
-        // A value the script threw itself and never caught must not leave the export either.
+        // An error from the script's own eval/eval_file call is still an evaluation error, and
+        // says where it happened; any other value the script threw must not leave the export either.
+        if (thrown.error()) throw leFailure(describe(*thrown.error()));
         throw leFailure("Script exception: uncaught throw of " + thrown.type_name() + ": " + thrown.what());
     } catch (...) {
         throw leFailure("Script exception: unknown exception");

@@ -245,6 +245,45 @@ TEST(chai_api, EvalFileAndMissingFile) {
     EXPECT_THROW(e.eval("1 / 0"), chai::exception::arithmetic_error);
 }
 
+TEST(chai_api, EvalFileSkipsAByteOrderMarkAndRefusesDirectories) {
+    const std::string path = ::testing::TempDir() + "chai_api_bom.chai";
+    {
+        std::ofstream f(path, std::ios::binary);
+        f << "\xEF\xBB\xBFvar a = 2\na + 3\n";
+    }
+    chai::ChaiScript e;
+    EXPECT_EQ(5, chai::boxed_cast<int>(e.eval_file(path)));
+    std::remove(path.c_str());
+    try {
+        e.eval_file(::testing::TempDir());
+        FAIL();
+    } catch (const chai::exception::file_not_found_error& err) {
+        EXPECT_EQ("File Not Found: " + ::testing::TempDir(), err.what());
+    }
+}
+
+TEST(chai_api, UncaughtEvalErrorFromAScriptsEvalKeepsTheError) {
+    chai::ChaiScript e;
+    try {
+        e.eval("def f() {\n  eval(\"1\\n  zz\")\n}\nf()", "outer.chai");
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_EQ("eval_error", t.type_name());
+        ASSERT_TRUE(t.error());
+        EXPECT_EQ("Can not find object: zz", t.error()->reason);
+        ASSERT_FALSE(t.error()->call_stack.empty());
+        EXPECT_EQ("__EVAL__", t.error()->call_stack[0].filename());
+        EXPECT_EQ(2, t.error()->call_stack[0].start().line);
+        EXPECT_EQ(3, t.error()->call_stack[0].start().column);
+    }
+    try {
+        e.eval("throw(\"plain\")");
+        FAIL();
+    } catch (const chai::exception::uncaught_throw& t) {
+        EXPECT_FALSE(t.error());
+    }
+}
+
 TEST(chai_api, StatePersistsAcrossEvalCalls) {
     chai::ChaiScript e;
     e.eval("var counter = 1");

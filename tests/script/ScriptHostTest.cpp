@@ -46,6 +46,34 @@ TEST_F(HandleMode, MissingFileIsAScriptException) {
     EXPECT_THAT(engine.getLastErrorText(), StartsWith("Script exception: "));
 }
 
+TEST_F(HandleMode, ADirectoryIsNoScript) {
+    EXPECT_EQ(orv_executeScript(&engine, ::testing::TempDir().c_str()), 11001);
+    EXPECT_EQ(engine.getLastErrorCode(), -1);
+    EXPECT_THAT(engine.getLastErrorText(), StartsWith("Script exception: File Not Found: "));
+}
+
+TEST_F(HandleMode, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
+    EXPECT_CALL(engine, setIntensity(0, 5));
+    EXPECT_EQ(run("\xEF\xBB\xBFsetIntensity(0, 5)\n"), 0) << engine.getLastErrorText();
+    // Only at the very start: elsewhere those bytes are no code.
+    EXPECT_EQ(run("setIntensity(0, 5)\n\xEF\xBB\xBFsetIntensity(0, 6)\n"), 11001);
+}
+
+TEST_F(HandleMode, ErrorsInFilesTheScriptEvaluatesNameThatFile) {
+    ScriptFile library("helpers.chai", "def level(c) {\n  return c * factor\n}\n");
+    ScriptFile main("main.chai", "eval_file(\"" + std::string(library.path()) + "\")\nsetIntensity(0, level(2))\n");
+    EXPECT_EQ(orv_executeScript(&engine, main.path()), 11001);
+    EXPECT_EQ(engine.getLastErrorCode(), -1);
+    EXPECT_EQ(engine.getLastErrorText(),
+              std::string(library.path()) + "#2#14#Error: \"Can not find object: factor\" ");
+
+    ScriptFile broken("broken.chai", "def level(c) {\n");
+    ScriptFile user("user.chai", "use(\"" + std::string(broken.path()) + "\")\n");
+    EXPECT_EQ(orv_executeScript(&engine, user.path()), 11001);
+    EXPECT_EQ(engine.getLastErrorText(),
+              "Error: \"Incomplete block\" in '" + std::string(broken.path()) + "'  at (2, 1)");
+}
+
 TEST_F(HandleMode, OperationsAreGlobalFunctionsBoundToTheHandle) {
     EXPECT_CALL(engine, setIntensity(0, 42));
     EXPECT_CALL(engine, executeCommand("-5")).WillOnce(Return("A X"));
