@@ -94,8 +94,9 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
         // Named as type_name() names values: long_type.name() is "int64_t". Object and Number name
-        // any value and any number in function descriptions.
-        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number")
+        // any value and any number in function descriptions; void is what host procedures return.
+        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number" ||
+            base == "void")
             return make_box(Value(TypeInfoV{k ? key_name(*k) : base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);

@@ -139,7 +139,7 @@ void add_reflect_lib(LibBuilder& b) {
     auto type = [](Interp& in, Args a) -> BoxRef {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) {
+        if (k.kind == TypeKey::Class && !in.classes.count(k.cls) && n != "void") {
             if (a.size == 1 || std::get<bool>(a[1]->v)) throw std::range_error("Type Not Known: " + n);
             return make_box(Value(TypeInfoV{"", false, true}));
         }
@@ -149,8 +149,9 @@ void add_reflect_lib(LibBuilder& b) {
     b.add("type", {K("string"), K("bool")}, type);
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
-    for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})
+    for (const char* f : {"is_type_const", "is_type_reference", "is_type_pointer"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args) { return make_bool(false); });
+    b.add("is_type_void", {K("Type_Info")}, [](Interp&, Args a) { return make_bool(std::get<TypeInfoV>(a[0]->v).name == "void"); });
     auto same_type = [](const BoxRef& x, const BoxRef& y) {
         const TypeInfoV& p = std::get<TypeInfoV>(x->v);
         const TypeInfoV& q = std::get<TypeInfoV>(y->v);
