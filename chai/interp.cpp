@@ -91,7 +91,10 @@ std::string read_script_file(const std::string& path) {
     if (!f) throw exception::file_not_found_error(path);
     std::ostringstream ss;
     ss << f.rdbuf();
-    return ss.str();
+    std::string text = ss.str();
+    // Editors on some systems start UTF-8 files with a byte order mark; it is not script text.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    return text;
 }
 
 BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
