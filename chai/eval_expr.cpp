@@ -75,7 +75,10 @@ BoxRef Interp::function_value(uint32_t id) {
     set->arity = fl->front()->arity;
     for (const FuncRef& f : *fl)
         if (f->arity != set->arity) set->arity = -1;
-    // Parameter types the overloads agree on; untyped where they differ.
+    // Result and parameter types the overloads agree on; untyped where they differ.
+    set->result = fl->front()->result;
+    for (const FuncRef& f : *fl)
+        if (!(f->result == set->result)) set->result = key_any();
     if (set->arity >= 0) {
         set->params = fl->front()->params;
         for (const FuncRef& f : *fl)

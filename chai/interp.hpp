@@ -41,6 +41,7 @@ struct Callable {
     std::string name;
     int arity = 0;  // -1: any number of arguments
     std::vector<TypeKey> params;
+    TypeKey result;  // what calls give, where known (host functions, predicates); else any value
     bool guarded = false;
     bool host = true;  // host/library functions come before script functions in a set
     uint64_t seq = 0;  // definition order
@@ -415,7 +416,7 @@ std::string key_name(const TypeKey& k);
 // bind(f, ...): `fixed` holds null entries where call arguments go.
 FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed);
 FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
-                    int arity = -2);
+                    int arity = -2, TypeKey result = TypeKey());
 BoxRef func_box(FuncRef f);
 uint32_t id_this();
 

@@ -94,9 +94,9 @@ void add_reflect_lib(LibBuilder& b) {
         return undef();
     });
     b.add("get_param_types", {K("Function")}, [](Interp&, Args a) {
-        // The result type comes first (functions do not declare one), then the parameters.
-        Vector v{make_box(Value(TypeInfoV{"Object", false, false}), false)};
+        // The result type comes first (any value unless known), then the parameters.
         const Callable& f = *fn(a[0]);
+        Vector v{make_box(Value(TypeInfoV{key_name(f.result), f.result.kind == TypeKey::Num, false}), false)};
         if (f.arity >= 0)
             for (const TypeKey& k : f.params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
         return make_box(Value(std::move(v)));
