@@ -495,11 +495,9 @@ std::string Interp::to_text(const BoxRef& b, const Node* site) {
 }
 
 BoxRef Interp::new_object(const std::string& cls) {
+    // Declared attributes come into being on first use, through their getter functions.
     auto o = std::make_shared<DynObject>();
     o->cls = cls;
-    auto it = classes.find(intern(cls));
-    if (it != classes.end())
-        for (uint32_t a : it->second.attrs) o->attrs[name_of(a)] = make_undef();
     return make_box(Value(std::move(o)));
 }
 

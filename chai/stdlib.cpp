@@ -8,7 +8,7 @@ void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::
                      int arity) {
     // Comparisons and tests give bools, as function descriptions report.
     static const std::set<std::string> tests = {"==", "!=", "<", "<=", ">", ">=", "!", "empty", "is_type",
-                                                "is_var_undef", "bare_equal", "type_match", "has_guard"};
+                                                "is_var_undef", "bare_equal", "type_match", "has_guard", "has_attr"};
     TypeKey result = tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
     auto f = make_native(name, std::move(params), std::move(fn), arity, std::move(result));
     auto& slot = table_[intern(name)];
