@@ -214,16 +214,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
         if (matched) return;
     }
-    // a op= b falls back to a = a op b for script-defined operators.
-    if (const FnList* fl = functions(n->name2)) {
-        BoxRef args[2] = {dst, src};
-        bool matched = false;
-        BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
-        if (matched) {
-            assign(dst, r, n);
-            return;
-        }
-    }
+    // No fallback to a = a op b: a type supports op= only through its own op= overloads.
     fail(n, "Unable to find appropriate'" + opname + "' operator.", "(" + type_desc(d) + ", " + type_desc(*src) + ")");
 }
 
