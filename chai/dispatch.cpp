@@ -197,7 +197,8 @@ bool functions_equal(const Callable& a, const Callable& b) {
 const FnList* Interp::find_functions(uint32_t name) const {
     auto it = funcs.find(name);
     const FnList* list = it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
-    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list};
+    bool getters_only = !list || std::all_of(list->begin(), list->end(), [](const FuncRef& f) { return f->attr_getter; });
+    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list, getters_only};
     return list;
 }
 
