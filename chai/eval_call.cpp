@@ -58,7 +58,7 @@ void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
     if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
 }
 
-BoxRef Interp::eval_dot(const Node* n) {
+BoxRef Interp::eval_dot(const Node* n, bool target) {
     ArgBuf buf;
     buf.reserve(n->kids.size());
     const std::string& name = n->text;
@@ -74,7 +74,7 @@ BoxRef Interp::eval_dot(const Node* n) {
             auto it = (*dyn)->attrs.find(name);
             if (it != (*dyn)->attrs.end() &&
                 (only_attr_getters(n->name) || (n->flag && declares_attr(**dyn, n->name)))) {
-                if (it->second->idx() == V_Func && (n->flag || !declares_attr(**dyn, n->name)))
+                if (it->second->idx() == V_Func && !target && (n->flag || !declares_attr(**dyn, n->name)))
                     return call_attr_function(it->second, buf.args(), n, obj);
                 if (!n->flag) return it->second;
             }

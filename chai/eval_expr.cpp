@@ -250,7 +250,7 @@ BoxRef Interp::eval_assign(const Node* n) {
         *slot = rhs;
         return rhs;
     }
-    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : eval(l);
+    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : l->kind == NK::Dot ? eval_dot(l, true) : eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
     } else {

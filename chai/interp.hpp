@@ -296,7 +296,8 @@ private:
     BoxRef eval_binary(const Node* n);
     BoxRef eval_prefix(const Node* n);
     BoxRef eval_call(const Node* n);
-    BoxRef eval_dot(const Node* n);
+    // target: obj.name is being assigned, so a function in the attribute is replaced, not called.
+    BoxRef eval_dot(const Node* n, bool target = false);
     BoxRef eval_index(const Node* n);
     // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
     BoxRef eval_index_ref(const Node* n);
