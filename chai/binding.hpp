@@ -150,6 +150,12 @@ template <class R, class... A, class F> FuncRef make_host_fn(F f) {
     auto fn = std::make_shared<NativeFn>();
     fn->arity = static_cast<int>(sizeof...(A));
     fn->params = {param_key<A>()...};
+    if constexpr (std::is_void_v<R>) {
+        fn->result = key_of(TypeKey::Host, "void");
+        fn->result.host = &typeid(void);
+    } else {
+        fn->result = param_key<R>();
+    }
     fn->fn = [f](Interp& in, Args a) mutable -> BoxRef {
         return call_with<R, A...>(in, a, f, std::index_sequence_for<A...>{});
     };

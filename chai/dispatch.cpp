@@ -27,9 +27,10 @@ uint32_t id_this() {
 }
 
 FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
-                    int arity) {
+                    int arity, TypeKey result) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;
+    f->result = std::move(result);
     f->arity = arity == -2 ? static_cast<int>(params.size()) : arity;
     f->params = std::move(params);
     f->fn = std::move(fn);
@@ -40,6 +41,7 @@ FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed) {
     auto f = std::make_shared<BoundFn>();
     const Callable& fn = *std::get<FuncRef>(target->v);
     f->name = fn.name;
+    f->result = fn.result;
     f->target = target;
     // The placeholders are the parameters left open.
     f->arity = fn.arity < 0 ? -1 : 0;
@@ -195,7 +197,8 @@ bool functions_equal(const Callable& a, const Callable& b) {
 const FnList* Interp::find_functions(uint32_t name) const {
     auto it = funcs.find(name);
     const FnList* list = it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
-    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list};
+    bool getters_only = !list || std::all_of(list->begin(), list->end(), [](const FuncRef& f) { return f->attr_getter; });
+    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list, getters_only};
     return list;
 }
 

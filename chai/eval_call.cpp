@@ -21,6 +21,15 @@ struct ArgBuf {
 
 }  // namespace
 
+bool Interp::declares_attr(const DynObject& o, uint32_t attr) const {
+    auto it = classes.find(intern(o.cls));
+    return it != classes.end() && std::find(it->second.attrs.begin(), it->second.attrs.end(), attr) != it->second.attrs.end();
+}
+
+BoxRef Interp::call_attr_function(const BoxRef& fn, Args a, const Node* site, const BoxRef& obj) {
+    return call_value(fn, Args{a.data + 1, a.size - 1}, site, &obj);
+}
+
 BoxRef Interp::eval_call(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size() - 1);
@@ -49,7 +58,7 @@ void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
     if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
 }
 
-BoxRef Interp::eval_dot(const Node* n) {
+BoxRef Interp::eval_dot(const Node* n, bool target) {
     ArgBuf buf;
     buf.reserve(n->kids.size());
     const std::string& name = n->text;
@@ -58,15 +67,16 @@ BoxRef Interp::eval_dot(const Node* n) {
         buf.push(obj);
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
+        // An existing attribute answers directly unless a function of that name (other than an
+        // attribute getter) could take the call first; a call of a declared attribute is always
+        // the attribute's.
         if (dyn) {
             auto it = (*dyn)->attrs.find(name);
-            if (it != (*dyn)->attrs.end()) {
+            if (it != (*dyn)->attrs.end() &&
+                (only_attr_getters(n->name) || (n->flag && declares_attr(**dyn, n->name)))) {
+                if (it->second->idx() == V_Func && !target && (n->flag || !declares_attr(**dyn, n->name)))
+                    return call_attr_function(it->second, buf.args(), n, obj);
                 if (!n->flag) return it->second;
-                if (it->second->idx() == V_Func) {
-                    BoxRef fn = it->second;
-                    Args a = buf.args();
-                    return call_value(fn, Args{a.data + 1, a.size - 1}, n, &obj);
-                }
             }
         }
         const FnList* fl = functions(n->name);
@@ -102,6 +112,14 @@ BoxRef Interp::eval_dot(const Node* n) {
             }
         }
         if (dyn) {
+            // The object's own member: a function in it is called with the arguments (`this` =
+            // the object), another value is the result when there are none.
+            auto it = (*dyn)->attrs.find(name);
+            if (it != (*dyn)->attrs.end()) {
+                if (it->second->idx() == V_Func) return call_attr_function(it->second, buf.args(), n, obj);
+                if (buf.n == 1) return it->second;
+                throw exception::bad_boxed_cast("No known conversion");
+            }
             // Unknown member of a script object: attributes come into being on first use.
             if (!n->flag) {
                 if ((*dyn)->is_explicit) fail(n, "'" + name + "' is not a function.");
@@ -193,11 +211,17 @@ void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
     ci.attrs.push_back(attr);
     // The attribute's name also works as a getter function: level(lamp).
     std::string name = name_of(attr);
-    add_function(attr, make_native(name, {resolve_type(name_of(cls))}, [name](Interp&, Args a) {
-                     BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[name];
-                     if (!slot) slot = make_undef();
-                     return slot;
-                 }));
+    auto getter = std::make_shared<NativeFn>();
+    getter->name = name;
+    getter->arity = 1;
+    getter->params = {resolve_type(name_of(cls))};
+    getter->attr_getter = true;
+    getter->fn = [name](Interp&, Args a) {
+        BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[name];
+        if (!slot) slot = make_undef();
+        return slot;
+    };
+    add_function(attr, getter);
 }
 
 BoxRef Interp::eval_class(const Node* n) {

@@ -75,7 +75,10 @@ BoxRef Interp::function_value(uint32_t id) {
     set->arity = fl->front()->arity;
     for (const FuncRef& f : *fl)
         if (f->arity != set->arity) set->arity = -1;
-    // Parameter types the overloads agree on; untyped where they differ.
+    // Result and parameter types the overloads agree on; untyped where they differ.
+    set->result = fl->front()->result;
+    for (const FuncRef& f : *fl)
+        if (!(f->result == set->result)) set->result = key_any();
     if (set->arity >= 0) {
         set->params = fl->front()->params;
         for (const FuncRef& f : *fl)
@@ -94,8 +97,9 @@ BoxRef Interp::lookup(uint32_t id, const Node* site) {
         std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
         // Named as type_name() names values: long_type.name() is "int64_t". Object and Number name
-        // any value and any number in function descriptions.
-        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number")
+        // any value and any number in function descriptions; void is what host procedures return.
+        if (k || reg.type_names.count(base) || classes.count(intern(base)) || base == "Object" || base == "Number" ||
+            base == "void")
             return make_box(Value(TypeInfoV{k ? key_name(*k) : base, k && k->kind == TypeKey::Num, false}));
     }
     fail(site, "Can not find object: " + name);
@@ -210,16 +214,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
         if (matched) return;
     }
-    // a op= b falls back to a = a op b for script-defined operators.
-    if (const FnList* fl = functions(n->name2)) {
-        BoxRef args[2] = {dst, src};
-        bool matched = false;
-        BoxRef r = try_dispatch(*fl, Args{args, 2}, nullptr, n, matched);
-        if (matched) {
-            assign(dst, r, n);
-            return;
-        }
-    }
+    // No fallback to a = a op b: a type supports op= only through its own op= overloads.
     fail(n, "Unable to find appropriate'" + opname + "' operator.", "(" + type_desc(d) + ", " + type_desc(*src) + ")");
 }
 
@@ -255,7 +250,7 @@ BoxRef Interp::eval_assign(const Node* n) {
         *slot = rhs;
         return rhs;
     }
-    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : eval(l);
+    BoxRef lhs = l->kind == NK::Index ? eval_index_ref(l) : l->kind == NK::Dot ? eval_dot(l, true) : eval(l);
     if (n->op == OpCode::Assign) {
         assign(lhs, rhs, n);
     } else {
@@ -491,11 +486,9 @@ std::string Interp::to_text(const BoxRef& b, const Node* site) {
 }
 
 BoxRef Interp::new_object(const std::string& cls) {
+    // Declared attributes come into being on first use, through their getter functions.
     auto o = std::make_shared<DynObject>();
     o->cls = cls;
-    auto it = classes.find(intern(cls));
-    if (it != classes.end())
-        for (uint32_t a : it->second.attrs) o->attrs[name_of(a)] = make_undef();
     return make_box(Value(std::move(o)));
 }
 

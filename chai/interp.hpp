@@ -41,8 +41,10 @@ struct Callable {
     std::string name;
     int arity = 0;  // -1: any number of arguments
     std::vector<TypeKey> params;
+    TypeKey result;  // what calls give, where known (host functions, predicates); else any value
     bool guarded = false;
     bool host = true;  // host/library functions come before script functions in a set
+    bool attr_getter = false;  // the getter a class attribute declaration makes
     uint64_t seq = 0;  // definition order
     virtual ~Callable() = default;
     // self: explicit `this` for functions stored in an object's attribute.
@@ -132,8 +134,18 @@ public:
         if (e.name == name && e.gen == fn_generation) return e.list;
         return find_functions(name);
     }
+    // Whether the name has no functions but class attributes' getters.
+    bool only_attr_getters(uint32_t name) const {
+        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
+        if (e.name != name || e.gen != fn_generation) find_functions(name);
+        return e.getters_only;
+    }
     // Calls a function value with arguments.
     BoxRef call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self = nullptr);
+    // A function held in an object's attribute, called as a method: a[0] is the object.
+    BoxRef call_attr_function(const BoxRef& fn, Args a, const Node* site, const BoxRef& obj);
+    // Whether the object's class declares the attribute (so it has a getter function).
+    bool declares_attr(const DynObject& o, uint32_t attr) const;
     BoxRef call_named(uint32_t name, Args a, const Node* site);
     // Selects and runs an overload; returns null when nothing matched (reports nothing).
     BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
@@ -284,7 +296,8 @@ private:
     BoxRef eval_binary(const Node* n);
     BoxRef eval_prefix(const Node* n);
     BoxRef eval_call(const Node* n);
-    BoxRef eval_dot(const Node* n);
+    // target: obj.name is being assigned, so a function in the attribute is replaced, not called.
+    BoxRef eval_dot(const Node* n, bool target = false);
     BoxRef eval_index(const Node* n);
     // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
     BoxRef eval_index_ref(const Node* n);
@@ -313,6 +326,7 @@ private:
     struct FnCacheEntry {
         uint32_t name = 0, gen = 0;
         const FnList* list = nullptr;
+        bool getters_only = true;
     };
     mutable FnCacheEntry fn_cache_[kFnCacheSize];
     const FnList* find_functions(uint32_t name) const;
@@ -415,7 +429,7 @@ std::string key_name(const TypeKey& k);
 // bind(f, ...): `fixed` holds null entries where call arguments go.
 FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed);
 FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
-                    int arity = -2);
+                    int arity = -2, TypeKey result = TypeKey());
 BoxRef func_box(FuncRef f);
 uint32_t id_this();
 

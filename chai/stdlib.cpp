@@ -1,10 +1,16 @@
+#include <set>
+
 #include "chai/stdlib.hpp"
 
 namespace chai {
 
 void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
                      int arity) {
-    auto f = make_native(name, std::move(params), std::move(fn), arity);
+    // Comparisons and tests give bools, as function descriptions report.
+    static const std::set<std::string> tests = {"==", "!=", "<", "<=", ">", ">=", "!", "empty", "is_type",
+                                                "is_var_undef", "bare_equal", "type_match", "has_guard", "has_attr"};
+    TypeKey result = tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
+    auto f = make_native(name, std::move(params), std::move(fn), arity, std::move(result));
     auto& slot = table_[intern(name)];
     if (!slot) slot = std::make_shared<FnList>();
     slot->push_back(std::move(f));

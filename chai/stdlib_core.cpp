@@ -331,6 +331,8 @@ void add_core_lib(LibBuilder& b) {
         if (!slot) slot = make_undef();
         return slot;
     });
+    b.add("has_attr", {K("Dynamic_Object"), K("string")},
+          [](Interp&, Args a) { return make_bool(std::get<ObjRef>(a[0]->v)->attrs.count(str(a[1])) != 0); });
     b.add("set_explicit", {K("Dynamic_Object"), K("bool")}, [](Interp&, Args a) {
         std::get<ObjRef>(a[0]->v)->is_explicit = std::get<bool>(a[1]->v);
         return undef();

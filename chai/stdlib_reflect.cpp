@@ -94,9 +94,9 @@ void add_reflect_lib(LibBuilder& b) {
         return undef();
     });
     b.add("get_param_types", {K("Function")}, [](Interp&, Args a) {
-        // The result type comes first (functions do not declare one), then the parameters.
-        Vector v{make_box(Value(TypeInfoV{"Object", false, false}), false)};
+        // The result type comes first (any value unless known), then the parameters.
         const Callable& f = *fn(a[0]);
+        Vector v{make_box(Value(TypeInfoV{key_name(f.result), f.result.kind == TypeKey::Num, false}), false)};
         if (f.arity >= 0)
             for (const TypeKey& k : f.params) v.push_back(make_box(Value(TypeInfoV{key_name(k), k.kind == TypeKey::Num, false}), false));
         return make_box(Value(std::move(v)));
@@ -139,7 +139,7 @@ void add_reflect_lib(LibBuilder& b) {
     auto type = [](Interp& in, Args a) -> BoxRef {
         const std::string& n = std::get<std::string>(a[0]->v);
         TypeKey k = in.resolve_type(n);
-        if (k.kind == TypeKey::Class && !in.classes.count(k.cls)) {
+        if (k.kind == TypeKey::Class && !in.classes.count(k.cls) && n != "void") {
             if (a.size == 1 || std::get<bool>(a[1]->v)) throw std::range_error("Type Not Known: " + n);
             return make_box(Value(TypeInfoV{"", false, true}));
         }
@@ -149,8 +149,9 @@ void add_reflect_lib(LibBuilder& b) {
     b.add("type", {K("string"), K("bool")}, type);
     for (const char* f : {"cpp_name", "cpp_bare_name"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args a) { return make_str(std::get<TypeInfoV>(a[0]->v).name); });
-    for (const char* f : {"is_type_const", "is_type_reference", "is_type_void", "is_type_pointer"})
+    for (const char* f : {"is_type_const", "is_type_reference", "is_type_pointer"})
         b.add(f, {K("Type_Info")}, [](Interp&, Args) { return make_bool(false); });
+    b.add("is_type_void", {K("Type_Info")}, [](Interp&, Args a) { return make_bool(std::get<TypeInfoV>(a[0]->v).name == "void"); });
     auto same_type = [](const BoxRef& x, const BoxRef& y) {
         const TypeInfoV& p = std::get<TypeInfoV>(x->v);
         const TypeInfoV& q = std::get<TypeInfoV>(y->v);

@@ -94,6 +94,21 @@ TEST(chai_api, FreeFunctionsAndLambdasConvertArguments) {
     EXPECT_THROW(e.eval("shout(\"a\", 1)"), chai::exception::eval_error);
 }
 
+// A host function describes its result type first, as scripts see it in get_param_types().
+TEST(chai_api, HostFunctionsDescribeTheirResultType) {
+    chai::ChaiScript e;
+    e.add(chai::fun([](int x) { return x > 0; }), "positive");
+    e.add(chai::fun([](const std::string& s) { return s.size(); }), "length_of");
+    e.add(chai::fun([](int) {}), "ignore");
+    EXPECT_TRUE(e.eval<bool>("positive.get_param_types()[0].bare_equal(bool_type)"));
+    EXPECT_TRUE(e.eval<bool>("positive.get_param_types()[1].bare_equal(int_type)"));
+    EXPECT_TRUE(e.eval<bool>("length_of.get_param_types()[0].bare_equal(size_t_type)"));
+    EXPECT_TRUE(e.eval<bool>("ignore.get_param_types()[0].is_type_void()"));
+    // Bound functions keep the result type; script functions return any value.
+    EXPECT_TRUE(e.eval<bool>("bind(positive, _).get_param_types()[0].bare_equal(bool_type)"));
+    EXPECT_TRUE(e.eval<bool>("def twice(x) { x * 2 }; twice.get_param_types()[0].bare_equal(Object_type)"));
+}
+
 TEST(chai_api, ReAddingANameAddsAnOverload) {
     chai::ChaiScript e;
     e.add(chai::fun([](int x) { return x + 1; }), "f");
