@@ -116,6 +116,8 @@ bool Interp::truth(const BoxRef& b, const Node* site, const char* why) {
     if (const Node* p = site ? site->parent : nullptr) {
         switch (p->kind) {
         case NK::If: case NK::While: case NK::For: case NK::Ternary: case NK::And: case NK::Or: site = p; break;
+        // A catch guard is tested by its try statement.
+        case NK::Catch: site = p->parent ? p->parent : p; break;
         default: break;
         }
     }
