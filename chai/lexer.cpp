@@ -9,6 +9,18 @@ namespace {
 bool is_id_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_id_char(char c) { return is_id_start(c) || is_digit(c); }
+// Whether the last token can end an operand on this line: then a following ".5" is member
+// access (`a.5` lacks a member name), not a number.
+bool ends_operand(const std::vector<Token>& out) {
+    if (out.empty()) return false;
+    const Token& p = out.back();
+    switch (p.kind) {
+    case Tok::Ident: return p.quoted_ident || p.text != "return";
+    case Tok::Integer: case Tok::Float: case Tok::String: case Tok::Char: return true;
+    case Tok::Op: return p.text == ")" || p.text == "]";
+    default: return false;
+    }
+}
 
 // Longest first so maximal munch works.
 const char* const kOps[] = {"<<=", ">>=", "::", "..", ":=", "+=", "-=", "*=", "/=", "%=", "&=", "^=", "|=",
@@ -127,7 +139,7 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             if (t.text.empty()) fail("Missing contents of identifier literal", here());
             if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             advance();
-        } else if (is_digit(c) || (c == '.' && is_digit(peek(1)))) {
+        } else if (is_digit(c) || (c == '.' && is_digit(peek(1)) && !ends_operand(out))) {
             lex_number(t);
         } else if (c == '"') {
             lex_string(t);
