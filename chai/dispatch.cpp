@@ -313,6 +313,8 @@ void Interp::dispatch_failed(const FnList& fns, Args a, const Node* site, const 
         const Callable& f = *fns[0];
         if (f.arity >= 0 && f.arity != static_cast<int>(a.size))
             fail(site, "Function dispatch arity mismatch with function '" + name + "'");
+        // A lone host function is called directly: its arguments fail to convert.
+        if (f.host) conversion_failed(fns, a, site, name);
         bool numeric = false;
         // Library Number parameters stand for C++ arithmetic types; a script's Number does not.
         for (const TypeKey& t : f.params) numeric |= t.kind == TypeKey::Num || (t.kind == TypeKey::Arith && f.host);
