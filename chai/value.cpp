@@ -292,9 +292,17 @@ std::string node_text(const Node& n) {
     case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
     case NK::Prefix: return n.text + node_text(*n.kid(0));
     case NK::Def: return name_of(n.name);
-    default: {
+    case NK::Catch: {
+        // Parts in source order: the parameter (type, then name), the guard, the body.
         std::string s;
-        if (n.kind != NK::Block && n.kind != NK::File)
+        for (const ParamDecl& p : n.params) s += p.type + name_of(p.name);
+        for (size_t i = 1; i < n.kids.size(); ++i) s += node_text(*n.kid(i));
+        return s + node_text(*n.kid(0));
+    }
+    default: {
+        // A block's text is its statements run together, as for any other compound node.
+        std::string s;
+        if (n.kind != NK::File)
             for (const auto& k : n.kids)
                 if (k) s += node_text(*k);
         return s;
