@@ -149,6 +149,11 @@ template <class T> Boxed_Value const_var(T x) {
 // Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
 template <class T> T boxed_cast(const Boxed_Value& b);
 
+namespace detail {
+// The C++ type a script value holds, as typeid().name() spells it (for cast errors).
+const char* held_type_name(const Box& b);
+}  // namespace detail
+
 class ChaiScript {
 public:
     ChaiScript();
@@ -196,7 +201,8 @@ template <class T> T boxed_cast(const Boxed_Value& b) {
         if (auto* h = std::get_if<HostObj>(&b->v))
             if (*h->type == typeid(D)) return *static_cast<D*>(h->ptr.get());
     }
-    throw exception::bad_boxed_cast("Cannot perform boxed_cast");
+    throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + detail::held_type_name(*b) +
+                                    " to: " + typeid(D).name());
 }
 
 }  // namespace chai

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
@@ -364,6 +365,25 @@ TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
     EXPECT_EQ("Vector", e.eval<std::string>("kind_of([1])"));
     EXPECT_EQ("Settings", e.eval<std::string>("type_name(s)"));
     EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
+}
+
+// A failed cast names the held and the wanted C++ type the way typeid spells them.
+TEST(chai_api, CastErrorNamesBothTypes) {
+    chai::ChaiScript e;
+    const auto cast_error = [&e](auto wanted, const std::string& code) -> std::string {
+        try {
+            e.eval<decltype(wanted)>(code);
+        } catch (const chai::exception::bad_boxed_cast& err) {
+            return err.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(double).name() + " to: " + typeid(std::string).name(),
+              cast_error(std::string(), "2.5"));
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(std::string).name() + " to: " + typeid(int).name(),
+              cast_error(0, "\"s\""));
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(bool).name() + " to: " + typeid(double).name(),
+              cast_error(0.0, "true"));
 }
 
 TEST(chai_api, EngineStaysUsableAfterErrors) {
