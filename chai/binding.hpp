@@ -37,7 +37,7 @@ template <class D> TypeKey host_key() {
     return k;
 }
 
-template <class P> TypeKey param_key() {
+template <class P> TypeKey plain_param_key() {
     using D = std::remove_cv_t<std::remove_reference_t<P>>;
     if constexpr (std::is_same_v<D, bool>) return key_of(TypeKey::Bool, "bool");
     else if constexpr (std::is_arithmetic_v<D>) return key_num(kind_for<D>());
@@ -46,6 +46,14 @@ template <class P> TypeKey param_key() {
     else if constexpr (is_shared_ptr<D>::value) return host_key<std::remove_cv_t<typename is_shared_ptr<D>::element>>();
     else if constexpr (std::is_pointer_v<D>) return host_key<std::remove_cv_t<std::remove_pointer_t<D>>>();
     else return host_key<D>();
+}
+
+// A const reference or pointer-to-const parameter is listed as "const T" in dispatch errors.
+template <class P> TypeKey param_key() {
+    using R = std::remove_reference_t<P>;
+    TypeKey k = plain_param_key<P>();
+    k.is_const = std::is_const_v<std::remove_pointer_t<R>> || (std::is_reference_v<P> && std::is_const_v<R>);
+    return k;
 }
 
 // Finds the C++ object of type D inside a script value (exact type, registered base, or conversion).

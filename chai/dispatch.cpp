@@ -66,7 +66,7 @@ std::string type_list(const std::vector<std::string>& names, bool dot) {
 std::string Callable::signature(bool dot) const {
     if (arity < 0) return dot ? "(Object).(...)" : "(...)";
     std::vector<std::string> names;
-    for (const TypeKey& k : params) names.push_back(key_name(k));
+    for (const TypeKey& k : params) names.push_back((k.is_const ? "const " : "") + key_name(k));
     return type_list(names, dot);
 }
 

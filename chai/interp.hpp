@@ -28,6 +28,7 @@ struct TypeKey {
     enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
     Kind kind = Any;
     NumKind nk = NumKind::Int;
+    bool is_const = false;                   // host parameter taken as const (shown in signatures only)
     uint32_t cls = 0;                        // Class: interned class name
     const std::type_info* host = nullptr;    // Host
     std::string name;                        // Error: error type name; others: display name

@@ -219,6 +219,10 @@ TEST(chai_api, EvalErrorCarriesLocation) {
     } catch (const chai::exception::eval_error& err) {
         EXPECT_STREQ("Error: \"Can not find object: zz\" ", err.what());
         EXPECT_EQ("Can not find object: zz", err.reason);
+        // A runtime error's place is in its call stack only.
+        EXPECT_EQ("", err.filename);
+        EXPECT_EQ(0, err.start_position.line);
+        EXPECT_EQ(0, err.start_position.column);
         ASSERT_GE(err.call_stack.size(), 2u);
         EXPECT_EQ("r.chai", err.call_stack[0].filename());
         EXPECT_EQ(2, err.call_stack[0]->start().line);
@@ -480,6 +484,16 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_STREQ("Error: \"Error with function dispatch for function 'size'\" With parameters: (const string)."
                      "(const int) ",
                      err.what());
+    }
+    // Host candidates taking const references or pointers to const list those parameters as const.
+    e.add(chai::fun([](const std::string& s, int n, const std::vector<int>* v) { return s.size() + v->size() + size_t(n); }),
+          "measure");
+    try {
+        e.eval("measure(1, 2, 3)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        const std::string expected = std::string("  Expected: (const string, int, const ") + typeid(std::vector<int>).name() + ")\n";
+        EXPECT_NE(std::string::npos, err.pretty_print().find(expected)) << err.pretty_print();
     }
 }
 
