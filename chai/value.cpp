@@ -292,6 +292,14 @@ std::string node_text(const Node& n) {
     case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
     case NK::Prefix: return n.text + node_text(*n.kid(0));
     case NK::Def: return name_of(n.name);
+    case NK::GlobalDecl: case NK::RefDecl: return name_of(n.name);
+    // Attributes and classes spell their class name first, as written in `attr C::x`.
+    case NK::AttrDecl: return name_of(n.name2) + name_of(n.name);
+    case NK::Class: {
+        std::string s = name_of(n.name);
+        for (const auto& k : n.kids) s += node_text(*k);
+        return s;
+    }
     case NK::Catch: {
         // Parts in source order: the parameter (type, then name), the guard, the body.
         std::string s;
