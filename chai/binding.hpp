@@ -9,6 +9,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "chai/char_ref.hpp"
 #include "chai/interp.hpp"
 
 namespace chai::detail {
@@ -123,7 +124,20 @@ template <class P> struct ArgHolder {
 
 template <class R> BoxRef wrap_result(R&& r) {
     using D = std::remove_cv_t<std::remove_reference_t<R>>;
-    if constexpr (std::is_same_v<D, bool>) return make_bool(r);
+    constexpr bool plain = std::is_same_v<D, bool> || std::is_arithmetic_v<D> || std::is_same_v<D, std::string>;
+    if constexpr (plain && std::is_lvalue_reference_v<R> && !std::is_const_v<std::remove_reference_t<R>>) {
+        // A writable host number, bool or string (a data member): script changes go back to it.
+        D* target = &r;
+        return make_host_ref(wrap_result<D>(D(r)), [target](const Box& b) {
+            if constexpr (std::is_same_v<D, bool>) {
+                if (auto* v = std::get_if<bool>(&b.v)) *target = *v;
+            } else if constexpr (std::is_arithmetic_v<D>) {
+                if (b.is_num()) *target = b.num().as<D>();
+            } else {
+                if (auto* v = std::get_if<std::string>(&b.v)) *target = *v;
+            }
+        });
+    } else if constexpr (std::is_same_v<D, bool>) return make_bool(r);
     else if constexpr (std::is_arithmetic_v<D>) return num_box(static_cast<D>(r));
     else if constexpr (std::is_same_v<D, std::string>) return make_str(std::forward<R>(r));
     else if constexpr (std::is_same_v<D, BoxRef>) return r;
@@ -134,7 +148,8 @@ template <class R> BoxRef wrap_result(R&& r) {
         // A reference into a host object: not owned by the script.
         note_host_type<D>();
         std::shared_ptr<void> alias(std::shared_ptr<void>(), const_cast<D*>(&r));
-        return make_box(Value(HostObj{&typeid(D), alias}));
+        // Not a fresh value: `var x = obj.member` copies it instead of taking the reference.
+        return make_box(Value(HostObj{&typeid(D), alias}), false);
     } else {
         note_host_type<D>();
         return make_box(Value(HostObj{&typeid(D), std::make_shared<D>(std::forward<R>(r))}));

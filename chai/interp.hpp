@@ -247,6 +247,7 @@ public:
     // The undefined result of statements (read-only, shared).
     const BoxRef& no_value() const { return no_value_; }
     void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
+    BoxRef literal_element(const BoxRef& b, const Node* site, const char* uncopyable);
     BoxRef new_object(const std::string& cls);
     void add_attribute(uint32_t cls, uint32_t attr, const Node* site);
 

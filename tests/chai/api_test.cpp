@@ -372,6 +372,62 @@ TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
 }
 
 // A failed cast names the held and the wanted C++ type the way typeid spells them.
+namespace {
+struct Fixture {
+    int channel = 1;
+    bool enabled = false;
+    std::string name = "spot";
+    Settings settings;
+};
+struct Unique {
+    Unique() = default;
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    int id = 4;
+};
+}  // namespace
+
+// Data members read in scripts are the members themselves: assignments and updates reach the
+// C++ object, while declaring a variable from one takes a copy.
+TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
+    chai::ChaiScript e;
+    auto fixture = std::make_shared<Fixture>();
+    e.add(chai::fun(&Fixture::channel), "channel");
+    e.add(chai::fun(&Fixture::enabled), "enabled");
+    e.add(chai::fun(&Fixture::name), "name");
+    e.add(chai::fun(&Fixture::settings), "settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun([fixture]() -> Fixture& { return *fixture; }), "fixture");
+    e.eval("var f = fixture(); fixture().channel = 7; fixture().channel += 2; ++fixture().channel");
+    EXPECT_EQ(10, fixture->channel);
+    e.eval("fixture().enabled = true; fixture().name = \"wash\"; fixture().name += \"!\"");
+    EXPECT_TRUE(fixture->enabled);
+    EXPECT_EQ("wash!", fixture->name);
+    e.eval("fixture().settings.gain = 8");
+    EXPECT_EQ(8, fixture->settings.gain);
+    // Copies: a declared variable, then an object declared from a reference.
+    e.eval("var c = fixture().channel; c = 1; f.channel = 2; var s = fixture().settings; s.gain = 0");
+    EXPECT_EQ(10, fixture->channel);
+    EXPECT_EQ(8, fixture->settings.gain);
+    EXPECT_EQ(3, e.eval<int>("var &r = fixture().channel; r = 3; fixture().channel"));
+
+    Unique only;
+    e.add(chai::fun([&only]() -> Unique& { return only; }), "only");
+    e.add(chai::fun(&Unique::id), "id");
+    const auto reason = [&e](const std::string& code) -> std::string {
+        try {
+            e.eval(code);
+        } catch (const chai::exception::eval_error& err) {
+            return err.reason;
+        }
+        return "no error";
+    };
+    EXPECT_EQ(4, e.eval<int>("var &u = only(); u.id"));
+    EXPECT_EQ("Missing clone or copy constructor for right hand side of equation", reason("var u2 = only()"));
+    EXPECT_EQ("Can not find appropriate 'clone' or copy constructor for vector elements", reason("[only()]"));
+    EXPECT_EQ("Can not find appropriate copy constructor or 'clone' while inserting into Map.", reason("[\"k\": only()]"));
+}
+
 TEST(chai_api, CastErrorNamesBothTypes) {
     chai::ChaiScript e;
     const auto cast_error = [&e](auto wanted, const std::string& code) -> std::string {
