@@ -180,7 +180,13 @@ template <class R, class... A, class F> FuncRef make_host_fn(F f) {
         fn->result = param_key<R>();
     }
     fn->fn = [f](Interp& in, Args a) mutable -> BoxRef {
-        return call_with<R, A...>(in, a, f, std::index_sequence_for<A...>{});
+        try {
+            return call_with<R, A...>(in, a, f, std::index_sequence_for<A...>{});
+        } catch (const exception::bad_boxed_cast&) {
+            // The function could not use its arguments after all: like a failed argument
+            // conversion, the next overload may try, else the call fails with its candidates.
+            throw ConversionFailed{};
+        }
     };
     return fn;
 }

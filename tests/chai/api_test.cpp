@@ -428,6 +428,28 @@ TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
     EXPECT_EQ("Can not find appropriate copy constructor or 'clone' while inserting into Map.", reason("[\"k\": only()]"));
 }
 
+// A host function throwing bad_boxed_cast declines the call: another overload runs, or the call
+// fails as one whose arguments did not fit.
+TEST(chai_api, HostBadBoxedCastMeansNoMatch) {
+    chai::ChaiScript e;
+    const auto small_only = [](int x) -> int {
+        if (x > 5) throw chai::exception::bad_boxed_cast("too big");
+        return x;
+    };
+    e.add(chai::fun(small_only), "pick");
+    e.add(chai::fun([](double x) { return x * 10; }), "pick");
+    e.add(chai::fun(small_only), "only_small");
+    EXPECT_EQ(3, e.eval<int>("pick(3)"));
+    EXPECT_EQ(70.0, e.eval<double>("pick(7)"));
+    EXPECT_EQ(2, e.eval<int>("only_small(2)"));
+    try {
+        e.eval("only_small(9)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ("Error calling function 'only_small'", err.reason);
+    }
+}
+
 TEST(chai_api, CastErrorNamesBothTypes) {
     chai::ChaiScript e;
     const auto cast_error = [&e](auto wanted, const std::string& code) -> std::string {
