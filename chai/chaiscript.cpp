@@ -154,6 +154,10 @@ Boxed_Value ChaiScript::eval_file(const std::string& path) {
     return guarded([&] { return in_->eval_text(text, path); });
 }
 
+Boxed_Value ChaiScript::call(const Boxed_Value& fn, std::vector<Boxed_Value> args) {
+    return guarded([&] { return in_->call_value(fn, Args{args.data(), args.size()}, nullptr); });
+}
+
 Boxed_Value ChaiScript::use(const std::string& path) {
     return guarded([&] { return in_->use_file(path); });
 }

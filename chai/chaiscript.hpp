@@ -176,7 +176,11 @@ public:
     Boxed_Value eval_file(const std::string& path);
     // Runs a file the first time only (later calls give undefined), like a script's use().
     Boxed_Value use(const std::string& path);
-    template <class T> T eval(const std::string& text) { return boxed_cast<T>(eval(text)); }
+    // eval<T> casts the result; eval<std::function<R(A...)>> gives a C++ callable for a script
+    // function value (it calls into this engine, which must outlive it).
+    template <class T> T eval(const std::string& text);
+    // Calls a script function value with arguments; errors leave as from eval.
+    Boxed_Value call(const Boxed_Value& fn, std::vector<Boxed_Value> args);
 
     // Caps evaluation steps (loop iterations and calls); 0 = unlimited. For untrusted input.
     void set_step_limit(uint64_t steps);
@@ -203,6 +207,27 @@ template <class T> T boxed_cast(const Boxed_Value& b) {
     }
     throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + detail::held_type_name(*b) +
                                     " to: " + typeid(D).name());
+}
+
+namespace detail {
+template <class T> struct script_callable {
+    static T make(ChaiScript&, const Boxed_Value& value) { return boxed_cast<T>(value); }
+};
+template <class R, class... A> struct script_callable<std::function<R(A...)>> {
+    static std::function<R(A...)> make(ChaiScript& engine, const Boxed_Value& fn) {
+        if (fn->idx() != V_Func) throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") +
+                                                                 held_type_name(*fn) + " to: " +
+                                                                 typeid(std::function<R(A...)>).name());
+        return [&engine, fn](A... a) -> R {
+            Boxed_Value r = engine.call(fn, {wrap_result<A>(std::forward<A>(a))...});
+            if constexpr (!std::is_void_v<R>) return boxed_cast<R>(r);
+        };
+    }
+};
+}  // namespace detail
+
+template <class T> T ChaiScript::eval(const std::string& text) {
+    return detail::script_callable<T>::make(*this, eval(text));
 }
 
 }  // namespace chai

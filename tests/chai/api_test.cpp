@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -448,6 +449,24 @@ TEST(chai_api, HostBadBoxedCastMeansNoMatch) {
     } catch (const chai::exception::eval_error& err) {
         EXPECT_EQ("Error calling function 'only_small'", err.reason);
     }
+}
+
+// Script function values as C++ callables: arguments go in as script values (references
+// stay references), results come back cast, errors leave as from eval.
+TEST(chai_api, ScriptFunctionsAsStdFunction) {
+    chai::ChaiScript e;
+    const auto inc = e.eval<std::function<int(int)>>("fun(x) { x + 1 }");
+    EXPECT_EQ(5, inc(4));
+    e.eval("def twice(x) { x * 2 }");
+    EXPECT_DOUBLE_EQ(2.5, e.eval<std::function<double(double)>>("twice")(1.25));
+    const auto bump = e.eval<std::function<void(int&)>>("fun(x) { x += 3 }");
+    int level = 1;
+    bump(level);
+    EXPECT_EQ(4, level);
+    EXPECT_EQ("hi!", e.eval<std::function<std::string(const std::string&)>>("fun(s) { s + \"!\" }")("hi"));
+    const auto broken = e.eval<std::function<int(int)>>("fun(x) { nosuch }");
+    EXPECT_THROW(broken(1), chai::exception::eval_error);
+    EXPECT_THROW(e.eval<std::function<int(int)>>("1"), chai::exception::bad_boxed_cast);
 }
 
 TEST(chai_api, CastErrorNamesBothTypes) {
