@@ -13,6 +13,12 @@
 //   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
 //   engine.set_global(chai::var(3), "level");      // replace or add a global
 //   engine.eval("print(1)");  engine.eval_file("run.chai");  engine.use("lib.chai");  // once
+//   auto f = engine.eval<std::function<int(int)>>("fun(x) { x + 1 }");  // script function for C++
+//
+// Data members (fun(&Lamp::level)) and other non-const references to numbers, bools and strings
+// write script changes back (lamp.level = 5); `var x = lamp.level` copies, as does declaring a
+// variable from any reference result (host types without a copy constructor cannot be copied).
+// A registered function that throws bad_boxed_cast declines the call: other overloads may run.
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
 // host functions; strings and bools must match. Void results are undefined script values, other
