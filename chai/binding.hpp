@@ -8,6 +8,7 @@
 #include <typeindex>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "chai/char_ref.hpp"
 #include "chai/interp.hpp"
@@ -122,13 +123,14 @@ template <class P> struct ArgHolder {
     }
 };
 
-template <class R> BoxRef wrap_result(R&& r) {
+// owner: what keeps a referenced result alive (the arguments it may point into).
+template <class R> BoxRef wrap_result(R&& r, [[maybe_unused]] const std::shared_ptr<void>& owner = {}) {
     using D = std::remove_cv_t<std::remove_reference_t<R>>;
     constexpr bool plain = std::is_same_v<D, bool> || std::is_arithmetic_v<D> || std::is_same_v<D, std::string>;
     if constexpr (plain && std::is_lvalue_reference_v<R> && !std::is_const_v<std::remove_reference_t<R>>) {
         // A writable host number, bool or string (a data member): script changes go back to it.
         D* target = &r;
-        return make_host_ref(wrap_result<D>(D(r)), [target](const Box& b) {
+        return make_host_ref(wrap_result<D>(D(r)), [target, owner](const Box& b) {
             if constexpr (std::is_same_v<D, bool>) {
                 if (auto* v = std::get_if<bool>(&b.v)) *target = *v;
             } else if constexpr (std::is_arithmetic_v<D>) {
@@ -147,7 +149,7 @@ template <class R> BoxRef wrap_result(R&& r) {
     } else if constexpr (std::is_lvalue_reference_v<R>) {
         // A reference into a host object: not owned by the script.
         note_host_type<D>();
-        std::shared_ptr<void> alias(std::shared_ptr<void>(), const_cast<D*>(&r));
+        std::shared_ptr<void> alias(owner, const_cast<D*>(&r));
         // Not a fresh value: `var x = obj.member` copies it instead of taking the reference.
         return make_box(Value(HostObj{&typeid(D), alias}), false);
     } else {
@@ -164,6 +166,12 @@ BoxRef call_with([[maybe_unused]] Interp& in, [[maybe_unused]] Args a, F& f, std
     if constexpr (std::is_void_v<R>) {
         f(std::get<I>(holders).get()...);
         return make_undef();
+    } else if constexpr (std::is_lvalue_reference_v<R> && sizeof...(A) > 0) {
+        // A reference may point into an argument (a data member of the object): keep them alive.
+        R r = f(std::get<I>(holders).get()...);
+        auto owners = std::make_shared<std::vector<std::shared_ptr<void>>>(
+            std::initializer_list<std::shared_ptr<void>>{std::get<I>(holders).keep...});
+        return wrap_result<R>(r, owners);
     } else {
         return wrap_result<R>(f(std::get<I>(holders).get()...));
     }

@@ -398,6 +398,7 @@ TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
     e.add(chai::fun(&Fixture::name), "name");
     e.add(chai::fun(&Fixture::settings), "settings");
     e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::label), "label");
     e.add(chai::fun([fixture]() -> Fixture& { return *fixture; }), "fixture");
     e.eval("var f = fixture(); fixture().channel = 7; fixture().channel += 2; ++fixture().channel");
     EXPECT_EQ(10, fixture->channel);
@@ -411,6 +412,10 @@ TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
     EXPECT_EQ(10, fixture->channel);
     EXPECT_EQ(8, fixture->settings.gain);
     EXPECT_EQ(3, e.eval<int>("var &r = fixture().channel; r = 3; fixture().channel"));
+    // A reference into a temporary object keeps that object alive.
+    e.add(chai::constructor<Settings()>(), "Settings");
+    EXPECT_EQ(9, e.eval<int>("var &held = Settings().gain; held = 9; held"));
+    EXPECT_EQ("main", e.eval<std::string>("var &label_ref = Settings().label; label_ref"));
 
     Unique only;
     e.add(chai::fun([&only]() -> Unique& { return only; }), "only");
