@@ -293,6 +293,27 @@ std::string node_text(const Node& n) {
     case NK::Prefix: return n.text + node_text(*n.kid(0));
     case NK::Def: return name_of(n.name);
     case NK::GlobalDecl: case NK::RefDecl: return name_of(n.name);
+    case NK::InterpStr: {
+        // Shown as what it means: text pieces and to_string(snippet) joined by +, always
+        // starting and ending with a (possibly empty) text piece.
+        std::string s;
+        bool text_next = true;
+        const auto add = [&s](const std::string& part) { s = s.empty() ? part : "(" + s + " + " + part + ")"; };
+        for (const auto& k : n.kids) {
+            if (k->kind == NK::Const) {
+                add(node_text(*k));
+                text_next = false;
+                continue;
+            }
+            if (text_next) add("\"\"");
+            std::string code;
+            for (const auto& statement : k->kids) code += node_text(*statement);
+            add("to_string(" + code + ")");
+            text_next = true;
+        }
+        if (text_next) add("\"\"");
+        return s;
+    }
     // Attributes and classes spell their class name first, as written in `attr C::x`.
     case NK::AttrDecl: return name_of(n.name2) + name_of(n.name);
     case NK::Class: {
