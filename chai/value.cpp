@@ -321,6 +321,14 @@ std::string node_text(const Node& n) {
         for (const auto& k : n.kids) s += node_text(*k);
         return s;
     }
+    case NK::Lambda: {
+        // Parts in source order: captures, parameters (type, then name), the body.
+        std::string s;
+        for (uint32_t c : n.captures) s += name_of(c);
+        for (const ParamDecl& p : n.params) s += p.type + name_of(p.name);
+        for (const auto& k : n.kids) s += node_text(*k);
+        return s;
+    }
     case NK::Catch: {
         // Parts in source order: the parameter (type, then name), the guard, the body.
         std::string s;
