@@ -8,7 +8,9 @@
 #include <typeindex>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
+#include "chai/char_ref.hpp"
 #include "chai/interp.hpp"
 
 namespace chai::detail {
@@ -37,7 +39,7 @@ template <class D> TypeKey host_key() {
     return k;
 }
 
-template <class P> TypeKey param_key() {
+template <class P> TypeKey plain_param_key() {
     using D = std::remove_cv_t<std::remove_reference_t<P>>;
     if constexpr (std::is_same_v<D, bool>) return key_of(TypeKey::Bool, "bool");
     else if constexpr (std::is_arithmetic_v<D>) return key_num(kind_for<D>());
@@ -46,6 +48,14 @@ template <class P> TypeKey param_key() {
     else if constexpr (is_shared_ptr<D>::value) return host_key<std::remove_cv_t<typename is_shared_ptr<D>::element>>();
     else if constexpr (std::is_pointer_v<D>) return host_key<std::remove_cv_t<std::remove_pointer_t<D>>>();
     else return host_key<D>();
+}
+
+// A const reference or pointer-to-const parameter is listed as "const T" in dispatch errors.
+template <class P> TypeKey param_key() {
+    using R = std::remove_reference_t<P>;
+    TypeKey k = plain_param_key<P>();
+    k.is_const = std::is_const_v<std::remove_pointer_t<R>> || (std::is_reference_v<P> && std::is_const_v<R>);
+    return k;
 }
 
 // Finds the C++ object of type D inside a script value (exact type, registered base, or conversion).
@@ -113,9 +123,23 @@ template <class P> struct ArgHolder {
     }
 };
 
-template <class R> BoxRef wrap_result(R&& r) {
+// owner: what keeps a referenced result alive (the arguments it may point into).
+template <class R> BoxRef wrap_result(R&& r, [[maybe_unused]] const std::shared_ptr<void>& owner = {}) {
     using D = std::remove_cv_t<std::remove_reference_t<R>>;
-    if constexpr (std::is_same_v<D, bool>) return make_bool(r);
+    constexpr bool plain = std::is_same_v<D, bool> || std::is_arithmetic_v<D> || std::is_same_v<D, std::string>;
+    if constexpr (plain && std::is_lvalue_reference_v<R> && !std::is_const_v<std::remove_reference_t<R>>) {
+        // A writable host number, bool or string (a data member): script changes go back to it.
+        D* target = &r;
+        return make_host_ref(wrap_result<D>(D(r)), [target, owner](const Box& b) {
+            if constexpr (std::is_same_v<D, bool>) {
+                if (auto* v = std::get_if<bool>(&b.v)) *target = *v;
+            } else if constexpr (std::is_arithmetic_v<D>) {
+                if (b.is_num()) *target = b.num().as<D>();
+            } else {
+                if (auto* v = std::get_if<std::string>(&b.v)) *target = *v;
+            }
+        });
+    } else if constexpr (std::is_same_v<D, bool>) return make_bool(r);
     else if constexpr (std::is_arithmetic_v<D>) return num_box(static_cast<D>(r));
     else if constexpr (std::is_same_v<D, std::string>) return make_str(std::forward<R>(r));
     else if constexpr (std::is_same_v<D, BoxRef>) return r;
@@ -125,8 +149,9 @@ template <class R> BoxRef wrap_result(R&& r) {
     } else if constexpr (std::is_lvalue_reference_v<R>) {
         // A reference into a host object: not owned by the script.
         note_host_type<D>();
-        std::shared_ptr<void> alias(std::shared_ptr<void>(), const_cast<D*>(&r));
-        return make_box(Value(HostObj{&typeid(D), alias}));
+        std::shared_ptr<void> alias(owner, const_cast<D*>(&r));
+        // Not a fresh value: `var x = obj.member` copies it instead of taking the reference.
+        return make_box(Value(HostObj{&typeid(D), alias}), false);
     } else {
         note_host_type<D>();
         return make_box(Value(HostObj{&typeid(D), std::make_shared<D>(std::forward<R>(r))}));
@@ -141,6 +166,12 @@ BoxRef call_with([[maybe_unused]] Interp& in, [[maybe_unused]] Args a, F& f, std
     if constexpr (std::is_void_v<R>) {
         f(std::get<I>(holders).get()...);
         return make_undef();
+    } else if constexpr (std::is_lvalue_reference_v<R> && sizeof...(A) > 0) {
+        // A reference may point into an argument (a data member of the object): keep them alive.
+        R r = f(std::get<I>(holders).get()...);
+        auto owners = std::make_shared<std::vector<std::shared_ptr<void>>>(
+            std::initializer_list<std::shared_ptr<void>>{std::get<I>(holders).keep...});
+        return wrap_result<R>(r, owners);
     } else {
         return wrap_result<R>(f(std::get<I>(holders).get()...));
     }
@@ -157,7 +188,13 @@ template <class R, class... A, class F> FuncRef make_host_fn(F f) {
         fn->result = param_key<R>();
     }
     fn->fn = [f](Interp& in, Args a) mutable -> BoxRef {
-        return call_with<R, A...>(in, a, f, std::index_sequence_for<A...>{});
+        try {
+            return call_with<R, A...>(in, a, f, std::index_sequence_for<A...>{});
+        } catch (const exception::bad_boxed_cast&) {
+            // The function could not use its arguments after all: like a failed argument
+            // conversion, the next overload may try, else the call fails with its candidates.
+            throw ConversionFailed{};
+        }
     };
     return fn;
 }

@@ -7,6 +7,41 @@
 
 namespace chai {
 
+namespace detail {
+const char* held_type_name(const Box& b) {
+    switch (b.idx()) {
+    case V_Undef: return typeid(void).name();
+    case V_Bool: return typeid(bool).name();
+    case V_String: return typeid(std::string).name();
+    case V_Host: return std::get<HostObj>(b.v).type->name();
+    case V_Number:
+        switch (b.num().kind) {
+        case NumKind::Int8: return typeid(int8_t).name();
+        case NumKind::UInt8: return typeid(uint8_t).name();
+        case NumKind::Int16: return typeid(int16_t).name();
+        case NumKind::UInt16: return typeid(uint16_t).name();
+        case NumKind::Int: return typeid(int).name();
+        case NumKind::UInt: return typeid(unsigned).name();
+        case NumKind::Long: return typeid(long).name();
+        case NumKind::ULong: return typeid(unsigned long).name();
+        case NumKind::LongLong: return typeid(long long).name();
+        case NumKind::ULongLong: return typeid(unsigned long long).name();
+        case NumKind::Char: return typeid(char).name();
+        case NumKind::WChar: return typeid(wchar_t).name();
+        case NumKind::Char16: return typeid(char16_t).name();
+        case NumKind::Char32: return typeid(char32_t).name();
+        case NumKind::Float: return typeid(float).name();
+        case NumKind::Double: return typeid(double).name();
+        case NumKind::LongDouble: return typeid(long double).name();
+        }
+        break;
+    default: break;
+    }
+    // Script-only kinds (containers, functions, objects) have no C++ type of their own here.
+    return typeid(Value).name();
+}
+}  // namespace detail
+
 ChaiScript::ChaiScript() : in_(std::make_unique<Interp>()) {}
 ChaiScript::~ChaiScript() = default;
 
@@ -117,6 +152,10 @@ Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filenam
 Boxed_Value ChaiScript::eval_file(const std::string& path) {
     std::string text = read_script_file(path);
     return guarded([&] { return in_->eval_text(text, path); });
+}
+
+Boxed_Value ChaiScript::call(const Boxed_Value& fn, std::vector<Boxed_Value> args) {
+    return guarded([&] { return in_->call_value(fn, Args{args.data(), args.size()}, nullptr); });
 }
 
 Boxed_Value ChaiScript::use(const std::string& path) {

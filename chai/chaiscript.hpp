@@ -13,6 +13,12 @@
 //   engine.add(chai::var(5), "x");  engine.add_global_const(chai::const_var(2.5), "k");
 //   engine.set_global(chai::var(3), "level");      // replace or add a global
 //   engine.eval("print(1)");  engine.eval_file("run.chai");  engine.use("lib.chai");  // once
+//   auto f = engine.eval<std::function<int(int)>>("fun(x) { x + 1 }");  // script function for C++
+//
+// Data members (fun(&Lamp::level)) and other non-const references to numbers, bools and strings
+// write script changes back (lamp.level = 5); `var x = lamp.level` copies, as does declaring a
+// variable from any reference result (host types without a copy constructor cannot be copied).
+// A registered function that throws bad_boxed_cast declines the call: other overloads may run.
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
 // host functions; strings and bools must match. Void results are undefined script values, other
@@ -149,6 +155,11 @@ template <class T> Boxed_Value const_var(T x) {
 // Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
 template <class T> T boxed_cast(const Boxed_Value& b);
 
+namespace detail {
+// The C++ type a script value holds, as typeid().name() spells it (for cast errors).
+const char* held_type_name(const Box& b);
+}  // namespace detail
+
 class ChaiScript {
 public:
     ChaiScript();
@@ -171,7 +182,11 @@ public:
     Boxed_Value eval_file(const std::string& path);
     // Runs a file the first time only (later calls give undefined), like a script's use().
     Boxed_Value use(const std::string& path);
-    template <class T> T eval(const std::string& text) { return boxed_cast<T>(eval(text)); }
+    // eval<T> casts the result; eval<std::function<R(A...)>> gives a C++ callable for a script
+    // function value (it calls into this engine, which must outlive it).
+    template <class T> T eval(const std::string& text);
+    // Calls a script function value with arguments; errors leave as from eval.
+    Boxed_Value call(const Boxed_Value& fn, std::vector<Boxed_Value> args);
 
     // Caps evaluation steps (loop iterations and calls); 0 = unlimited. For untrusted input.
     void set_step_limit(uint64_t steps);
@@ -196,7 +211,29 @@ template <class T> T boxed_cast(const Boxed_Value& b) {
         if (auto* h = std::get_if<HostObj>(&b->v))
             if (*h->type == typeid(D)) return *static_cast<D*>(h->ptr.get());
     }
-    throw exception::bad_boxed_cast("Cannot perform boxed_cast");
+    throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + detail::held_type_name(*b) +
+                                    " to: " + typeid(D).name());
+}
+
+namespace detail {
+template <class T> struct script_callable {
+    static T make(ChaiScript&, const Boxed_Value& value) { return boxed_cast<T>(value); }
+};
+template <class R, class... A> struct script_callable<std::function<R(A...)>> {
+    static std::function<R(A...)> make(ChaiScript& engine, const Boxed_Value& fn) {
+        if (fn->idx() != V_Func) throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") +
+                                                                 held_type_name(*fn) + " to: " +
+                                                                 typeid(std::function<R(A...)>).name());
+        return [&engine, fn](A... a) -> R {
+            Boxed_Value r = engine.call(fn, {wrap_result<A>(std::forward<A>(a))...});
+            if constexpr (!std::is_void_v<R>) return boxed_cast<R>(r);
+        };
+    }
+};
+}  // namespace detail
+
+template <class T> T ChaiScript::eval(const std::string& text) {
+    return detail::script_callable<T>::make(*this, eval(text));
 }
 
 }  // namespace chai

@@ -66,7 +66,7 @@ std::string type_list(const std::vector<std::string>& names, bool dot) {
 std::string Callable::signature(bool dot) const {
     if (arity < 0) return dot ? "(Object).(...)" : "(...)";
     std::vector<std::string> names;
-    for (const TypeKey& k : params) names.push_back(key_name(k));
+    for (const TypeKey& k : params) names.push_back((k.is_const ? "const " : "") + key_name(k));
     return type_list(names, dot);
 }
 
@@ -382,7 +382,9 @@ void ScriptFn::bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) c
 void ScriptFn::check_names(Interp& in) const {
     for (size_t i = 0; i < names.size(); ++i) {
         for (size_t j = 0; j < i; ++j)
-            if (names[j] == names[i]) in.fail(def, "Name already exists in current context " + name_of(names[i]));
+            // Binding the second parameter clashes with the first: the plain naming error, as
+            // when a host adds a taken global name (scripts catch it as a runtime_error).
+            if (names[j] == names[i]) throw exception::name_conflict_error(name_of(names[i]));
         bool hides = names[i] == id_this();
         for (const auto& c : captures) hides |= c.first == names[i];
         if (hides) ++in.shadow_epoch;

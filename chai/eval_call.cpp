@@ -95,7 +95,8 @@ BoxRef Interp::eval_dot(const Node* n, bool target) {
         static const uint32_t mm = intern("method_missing");
         if (const FnList* mfl = functions(mm)) {
             // Script-defined fallbacks: (obj, name, [args]) first, then (obj, name) whose
-            // result, when it is a function, is called with the arguments (even with none).
+            // result, when it is a function, is called with the arguments (even with none);
+            // arguments for a result that is no function fail as an impossible cast.
             BoxRef margs[3] = {obj, make_str(name), BoxRef()};
             Vector rest(buf.data() + 1, buf.data() + buf.n);
             margs[2] = make_box(Value(std::move(rest)));
@@ -108,6 +109,7 @@ BoxRef Interp::eval_dot(const Node* n, bool target) {
                     Args a = buf.args();
                     return call_value(r, Args{a.data + 1, a.size - 1}, n, &obj);
                 }
+                if (buf.n > 1) throw exception::bad_boxed_cast("No known conversion");
                 return r;
             }
         }

@@ -167,6 +167,7 @@ void Interp::assign(const BoxRef& dst, const BoxRef& src, const Node* site) {
             return;
         }
         d.v = src->v;
+        if (d.char_ref) write_back_char(d);
         return;
     }
 user:
@@ -207,6 +208,7 @@ void Interp::compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src
         if (d.is_const) fail(n, "Error, cannot assign to temporary value.");
         check_string_size(std::get<std::string>(d.v).size() + std::get<std::string>(src->v).size());
         std::get<std::string>(d.v) += std::get<std::string>(src->v);
+        if (d.char_ref) write_back_char(d);
         return;
     }
     std::string opname = n->text;
@@ -455,14 +457,25 @@ BoxRef Interp::eval_container(const Node* n) {
             BoxRef v = eval(p->kid(1));
             auto* key = std::get_if<std::string>(&k->v);
             if (!key) fail(p.get(), "Map keys must be strings", "(" + type_desc(*k) + ")");
-            m[*key] = clone_box(v);
+            m[*key] = literal_element(v, p.get(), "Can not find appropriate copy constructor or 'clone' while inserting into Map.");
         }
         return make_box(Value(std::move(m)));
     }
     Vector v;
     v.reserve(n->kids.size());
-    for (const auto& k : n->kids) v.push_back(clone_box(eval(k.get())));
+    for (const auto& k : n->kids)
+        v.push_back(literal_element(eval(k.get()), n, "Can not find appropriate 'clone' or copy constructor for vector elements"));
     return make_box(Value(std::move(v)));
+}
+
+// An element of a container literal is a copy of its value; host objects that cannot be copied
+// are an error unless the value is a fresh result, which the container takes over.
+BoxRef Interp::literal_element(const BoxRef& b, const Node* site, const char* uncopyable) {
+    if (b->idx() != V_Host) return clone_box(b);
+    if (b->is_temp && b->refs == 1) return make_box(b->v, false);
+    Value copy;
+    if (!clone_value(b->v, copy)) fail(site, uncopyable);
+    return make_box(std::move(copy), false);
 }
 
 BoxRef Interp::eval_interp(const Node* n) {

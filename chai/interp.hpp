@@ -28,6 +28,7 @@ struct TypeKey {
     enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
     Kind kind = Any;
     NumKind nk = NumKind::Int;
+    bool is_const = false;                   // host parameter taken as const (shown in signatures only)
     uint32_t cls = 0;                        // Class: interned class name
     const std::type_info* host = nullptr;    // Host
     std::string name;                        // Error: error type name; others: display name
@@ -246,6 +247,7 @@ public:
     // The undefined result of statements (read-only, shared).
     const BoxRef& no_value() const { return no_value_; }
     void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
+    BoxRef literal_element(const BoxRef& b, const Node* site, const char* uncopyable);
     BoxRef new_object(const std::string& cls);
     void add_attribute(uint32_t cls, uint32_t attr, const Node* site);
 

@@ -313,7 +313,7 @@ NodePtr Parser::switch_stmt() {
     n->start = c->start;
     n->kids.push_back(std::move(c));
     skip_nl();
-    if (!accept_op("{")) fail("Incomplete 'switch' block");
+    if (!accept_op("{")) fail("Incomplete block");
     for (;;) {
         skip_nl();
         if (accept_op("}")) break;
@@ -331,7 +331,7 @@ NodePtr Parser::switch_stmt() {
             k->start = k->kids[0]->start;
             n->kids.push_back(finish(std::move(k)));
         } else {
-            fail("Incomplete 'switch' block");
+            fail("Incomplete block");
         }
     }
     return finish(std::move(n));

@@ -292,9 +292,54 @@ std::string node_text(const Node& n) {
     case NK::Assign: return node_text(*n.kid(0)) + n.text + node_text(*n.kid(1));
     case NK::Prefix: return n.text + node_text(*n.kid(0));
     case NK::Def: return name_of(n.name);
-    default: {
+    case NK::GlobalDecl: case NK::RefDecl: return name_of(n.name);
+    case NK::InterpStr: {
+        // Shown as what it means: text pieces and to_string(snippet) joined by +, always
+        // starting and ending with a (possibly empty) text piece.
         std::string s;
-        if (n.kind != NK::Block && n.kind != NK::File)
+        bool text_next = true;
+        const auto add = [&s](const std::string& part) { s = s.empty() ? part : "(" + s + " + " + part + ")"; };
+        for (const auto& k : n.kids) {
+            if (k->kind == NK::Const) {
+                add(node_text(*k));
+                text_next = false;
+                continue;
+            }
+            if (text_next) add("\"\"");
+            std::string code;
+            for (const auto& statement : k->kids) code += node_text(*statement);
+            add("to_string(" + code + ")");
+            text_next = true;
+        }
+        if (text_next) add("\"\"");
+        return s;
+    }
+    // Attributes and classes spell their class name first, as written in `attr C::x`.
+    case NK::AttrDecl: return name_of(n.name2) + name_of(n.name);
+    case NK::Class: {
+        std::string s = name_of(n.name);
+        for (const auto& k : n.kids) s += node_text(*k);
+        return s;
+    }
+    case NK::Lambda: {
+        // Parts in source order: captures, parameters (type, then name), the body.
+        std::string s;
+        for (uint32_t c : n.captures) s += name_of(c);
+        for (const ParamDecl& p : n.params) s += p.type + name_of(p.name);
+        for (const auto& k : n.kids) s += node_text(*k);
+        return s;
+    }
+    case NK::Catch: {
+        // Parts in source order: the parameter (type, then name), the guard, the body.
+        std::string s;
+        for (const ParamDecl& p : n.params) s += p.type + name_of(p.name);
+        for (size_t i = 1; i < n.kids.size(); ++i) s += node_text(*n.kid(i));
+        return s + node_text(*n.kid(0));
+    }
+    default: {
+        // A block's text is its statements run together, as for any other compound node.
+        std::string s;
+        if (n.kind != NK::File)
             for (const auto& k : n.kids)
                 if (k) s += node_text(*k);
         return s;

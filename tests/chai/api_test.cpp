@@ -5,12 +5,14 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <iostream>
 #include <sstream>
 #include <thread>
+#include <typeinfo>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
@@ -218,6 +220,10 @@ TEST(chai_api, EvalErrorCarriesLocation) {
     } catch (const chai::exception::eval_error& err) {
         EXPECT_STREQ("Error: \"Can not find object: zz\" ", err.what());
         EXPECT_EQ("Can not find object: zz", err.reason);
+        // A runtime error's place is in its call stack only.
+        EXPECT_EQ("", err.filename);
+        EXPECT_EQ(0, err.start_position.line);
+        EXPECT_EQ(0, err.start_position.column);
         ASSERT_GE(err.call_stack.size(), 2u);
         EXPECT_EQ("r.chai", err.call_stack[0].filename());
         EXPECT_EQ(2, err.call_stack[0]->start().line);
@@ -366,6 +372,126 @@ TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
     EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
 }
 
+// A failed cast names the held and the wanted C++ type the way typeid spells them.
+namespace {
+struct Fixture {
+    int channel = 1;
+    bool enabled = false;
+    std::string name = "spot";
+    Settings settings;
+};
+struct Unique {
+    Unique() = default;
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    int id = 4;
+};
+}  // namespace
+
+// Data members read in scripts are the members themselves: assignments and updates reach the
+// C++ object, while declaring a variable from one takes a copy.
+TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
+    chai::ChaiScript e;
+    auto fixture = std::make_shared<Fixture>();
+    e.add(chai::fun(&Fixture::channel), "channel");
+    e.add(chai::fun(&Fixture::enabled), "enabled");
+    e.add(chai::fun(&Fixture::name), "name");
+    e.add(chai::fun(&Fixture::settings), "settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::label), "label");
+    e.add(chai::fun([fixture]() -> Fixture& { return *fixture; }), "fixture");
+    e.eval("var f = fixture(); fixture().channel = 7; fixture().channel += 2; ++fixture().channel");
+    EXPECT_EQ(10, fixture->channel);
+    e.eval("fixture().enabled = true; fixture().name = \"wash\"; fixture().name += \"!\"");
+    EXPECT_TRUE(fixture->enabled);
+    EXPECT_EQ("wash!", fixture->name);
+    e.eval("fixture().settings.gain = 8");
+    EXPECT_EQ(8, fixture->settings.gain);
+    // Copies: a declared variable, then an object declared from a reference.
+    e.eval("var c = fixture().channel; c = 1; f.channel = 2; var s = fixture().settings; s.gain = 0");
+    EXPECT_EQ(10, fixture->channel);
+    EXPECT_EQ(8, fixture->settings.gain);
+    EXPECT_EQ(3, e.eval<int>("var &r = fixture().channel; r = 3; fixture().channel"));
+    // A reference into a temporary object keeps that object alive.
+    e.add(chai::constructor<Settings()>(), "Settings");
+    EXPECT_EQ(9, e.eval<int>("var &held = Settings().gain; held = 9; held"));
+    EXPECT_EQ("main", e.eval<std::string>("var &label_ref = Settings().label; label_ref"));
+
+    Unique only;
+    e.add(chai::fun([&only]() -> Unique& { return only; }), "only");
+    e.add(chai::fun(&Unique::id), "id");
+    const auto reason = [&e](const std::string& code) -> std::string {
+        try {
+            e.eval(code);
+        } catch (const chai::exception::eval_error& err) {
+            return err.reason;
+        }
+        return "no error";
+    };
+    EXPECT_EQ(4, e.eval<int>("var &u = only(); u.id"));
+    EXPECT_EQ("Missing clone or copy constructor for right hand side of equation", reason("var u2 = only()"));
+    EXPECT_EQ("Can not find appropriate 'clone' or copy constructor for vector elements", reason("[only()]"));
+    EXPECT_EQ("Can not find appropriate copy constructor or 'clone' while inserting into Map.", reason("[\"k\": only()]"));
+}
+
+// A host function throwing bad_boxed_cast declines the call: another overload runs, or the call
+// fails as one whose arguments did not fit.
+TEST(chai_api, HostBadBoxedCastMeansNoMatch) {
+    chai::ChaiScript e;
+    const auto small_only = [](int x) -> int {
+        if (x > 5) throw chai::exception::bad_boxed_cast("too big");
+        return x;
+    };
+    e.add(chai::fun(small_only), "pick");
+    e.add(chai::fun([](double x) { return x * 10; }), "pick");
+    e.add(chai::fun(small_only), "only_small");
+    EXPECT_EQ(3, e.eval<int>("pick(3)"));
+    EXPECT_EQ(70.0, e.eval<double>("pick(7)"));
+    EXPECT_EQ(2, e.eval<int>("only_small(2)"));
+    try {
+        e.eval("only_small(9)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ("Error calling function 'only_small'", err.reason);
+    }
+}
+
+// Script function values as C++ callables: arguments go in as script values (references
+// stay references), results come back cast, errors leave as from eval.
+TEST(chai_api, ScriptFunctionsAsStdFunction) {
+    chai::ChaiScript e;
+    const auto inc = e.eval<std::function<int(int)>>("fun(x) { x + 1 }");
+    EXPECT_EQ(5, inc(4));
+    e.eval("def twice(x) { x * 2 }");
+    EXPECT_DOUBLE_EQ(2.5, e.eval<std::function<double(double)>>("twice")(1.25));
+    const auto bump = e.eval<std::function<void(int&)>>("fun(x) { x += 3 }");
+    int level = 1;
+    bump(level);
+    EXPECT_EQ(4, level);
+    EXPECT_EQ("hi!", e.eval<std::function<std::string(const std::string&)>>("fun(s) { s + \"!\" }")("hi"));
+    const auto broken = e.eval<std::function<int(int)>>("fun(x) { nosuch }");
+    EXPECT_THROW(broken(1), chai::exception::eval_error);
+    EXPECT_THROW(e.eval<std::function<int(int)>>("1"), chai::exception::bad_boxed_cast);
+}
+
+TEST(chai_api, CastErrorNamesBothTypes) {
+    chai::ChaiScript e;
+    const auto cast_error = [&e](auto wanted, const std::string& code) -> std::string {
+        try {
+            e.eval<decltype(wanted)>(code);
+        } catch (const chai::exception::bad_boxed_cast& err) {
+            return err.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(double).name() + " to: " + typeid(std::string).name(),
+              cast_error(std::string(), "2.5"));
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(std::string).name() + " to: " + typeid(int).name(),
+              cast_error(0, "\"s\""));
+    EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(bool).name() + " to: " + typeid(double).name(),
+              cast_error(0.0, "true"));
+}
+
 TEST(chai_api, EngineStaysUsableAfterErrors) {
     chai::ChaiScript e;
     e.eval("var keep = 5\ndef deep(n) { if (n == 0) { nosuch() } deep(n - 1) }");
@@ -460,6 +586,16 @@ TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
         EXPECT_STREQ("Error: \"Error with function dispatch for function 'size'\" With parameters: (const string)."
                      "(const int) ",
                      err.what());
+    }
+    // Host candidates taking const references or pointers to const list those parameters as const.
+    e.add(chai::fun([](const std::string& s, int n, const std::vector<int>* v) { return s.size() + v->size() + size_t(n); }),
+          "measure");
+    try {
+        e.eval("measure(1, 2, 3)");
+        FAIL();
+    } catch (const chai::exception::eval_error& err) {
+        const std::string expected = std::string("  Expected: (const string, int, const ") + typeid(std::vector<int>).name() + ")\n";
+        EXPECT_NE(std::string::npos, err.pretty_print().find(expected)) << err.pretty_print();
     }
 }
 
