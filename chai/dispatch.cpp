@@ -407,13 +407,7 @@ bool ScriptFn::guard_ok(Interp& in, Args a, const BoxRef* self) const {
     FrameGuard fg(in);
     BoxRef obj;
     bind(in, a, self, obj);
-    BoxRef r;
-    try {
-        r = in.eval(guard);
-    } catch (exception::eval_error& e) {
-        in.complete_trace(e, nullptr);
-        throw;
-    }
+    BoxRef r = in.eval_traced(guard, nullptr);
     const bool* b = std::get_if<bool>(&r->v);
     return b && *b;
 }
@@ -424,14 +418,8 @@ BoxRef ScriptFn::call(Interp& in, Args a, const BoxRef* self) const {
     BoxRef obj;
     if (ctor) obj = in.new_object(cls);
     bind(in, a, self, obj);
-    BoxRef r;
-    try {
-        r = in.eval(body);
-    } catch (exception::eval_error& e) {
-        // The error leaves this call: list the nodes of the body it passed through.
-        in.complete_trace(e, nullptr);
-        throw;
-    }
+    // An error leaving this call lists the nodes of the body it passed through.
+    BoxRef r = in.eval_traced(body, nullptr);
     if (in.ctl == Ctl::Return) {
         in.ctl = Ctl::None;
         r = std::move(in.ret);

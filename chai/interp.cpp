@@ -65,13 +65,7 @@ BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
             }
         }
     } restore{*this, saved, outer};
-    BoxRef r;
-    try {
-        r = eval(node ? node : prog->root.get());
-    } catch (exception::eval_error& e) {
-        complete_trace(e, node ? node->parent : nullptr);
-        throw;
-    }
+    BoxRef r = eval_traced(node ? node : prog->root.get(), node ? node->parent : nullptr);
     // break/continue in text a script evaluates act on the loop around that eval call.
     if (ctl == Ctl::Return) {
         ctl = Ctl::None;

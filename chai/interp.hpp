@@ -262,6 +262,15 @@ public:
     // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start
     // of the function or program that node is in: every node whose evaluation the error ended.
     void complete_trace(exception::eval_error& e, const Node* stop) const;
+    // Evaluates n; an error leaving it lists the nodes it passed through (see complete_trace).
+    BoxRef eval_traced(const Node* n, const Node* stop) {
+        try {
+            return eval(n);
+        } catch (exception::eval_error& e) {
+            complete_trace(e, stop);
+            throw;
+        }
+    }
     void check_stack(const Node* site);
     void count_step(const Node* site) {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
