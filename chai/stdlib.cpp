@@ -16,6 +16,18 @@ void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::
     slot->push_back(std::move(f));
 }
 
+void LibBuilder::add_member(const std::string& name, TypeKey owner, std::function<BoxRef(Interp&, Args)> fn) {
+    auto f = std::make_shared<NativeFn>();
+    f->name = name;
+    f->arity = 1;
+    f->params = {std::move(owner)};
+    f->fn = std::move(fn);
+    f->member_getter = true;
+    auto& slot = table_[intern(name)];
+    if (!slot) slot = std::make_shared<FnList>();
+    slot->push_back(std::move(f));
+}
+
 void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;

@@ -13,6 +13,8 @@ public:
     explicit LibBuilder(FnTable& t) : table_(t) {}
     void add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
              int arity = -2);
+    // Getter of a data member of a library type (see Callable::member_getter).
+    void add_member(const std::string& name, TypeKey owner, std::function<BoxRef(Interp&, Args)> fn);
     // Untyped library functions behave like script functions in dispatch order.
     void add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn);
 

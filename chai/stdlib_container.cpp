@@ -173,8 +173,8 @@ void add_container_lib(LibBuilder& b) {
         return p;
     });
     for (const char* t : {"Pair", "Map_Pair"}) {
-        b.add("first", {K(t)}, [](Interp&, Args a) { return pair(a[0]).first; });
-        b.add("second", {K(t)}, [](Interp&, Args a) { return pair(a[0]).second; });
+        b.add_member("first", K(t), [](Interp&, Args a) { return pair(a[0]).first; });
+        b.add_member("second", K(t), [](Interp&, Args a) { return pair(a[0]).second; });
     }
 
     // ---- ranges ----

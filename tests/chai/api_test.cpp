@@ -346,6 +346,7 @@ namespace {
 struct Settings {
     int gain = 3;
     std::string label = "main";
+    chai::Boxed_Value on_change;
 };
 }  // namespace
 
@@ -364,6 +365,19 @@ TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
     EXPECT_EQ("Vector", e.eval<std::string>("kind_of([1])"));
     EXPECT_EQ("Settings", e.eval<std::string>("type_name(s)"));
     EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
+}
+
+TEST(chai_api, DataMemberCalledWithParenthesesCallsItsValue) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Settings>(), "Settings");
+    e.add(chai::constructor<Settings()>(), "Settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::on_change), "on_change");
+    e.eval("var s = Settings()");
+    EXPECT_EQ(3, e.eval<int>("s.gain()"));  // not a function: the value itself
+    e.eval("s.on_change = fun(x) { this.gain * x }");
+    EXPECT_EQ(30, e.eval<int>("s.on_change(10)"));  // `this` is the object holding the member
+    EXPECT_THROW(e.eval("s.gain(1)"), chai::exception::eval_error);
 }
 
 TEST(chai_api, EngineStaysUsableAfterErrors) {
