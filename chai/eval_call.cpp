@@ -106,7 +106,9 @@ BoxRef Interp::eval_dot(const Node* n, bool target) {
             try {
                 r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
             } catch (const ConversionFailed&) {
-                conversion_failed(*fl, buf.args(), n, name);
+                // A library function that cannot take a script object is no match for it: the
+                // object's own fallbacks below decide.
+                if (!dyn) conversion_failed(*fl, buf.args(), n, name);
             } catch (const exception::detail_numeric_error& e) {
                 fail(n, e.reason);
             }
