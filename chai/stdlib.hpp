@@ -19,6 +19,7 @@ public:
     void add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn);
 
 private:
+    void append(const std::string& name, FuncRef f);
     FnTable& table_;
 };
 
