@@ -407,7 +407,9 @@ private:
 // Library/host function implemented in C++.
 struct NativeFn : Callable {
     std::function<BoxRef(Interp&, Args)> fn;
+    std::function<bool(Args)> guard;  // set when guarded
     BoxRef call(Interp& in, Args a, const BoxRef*) const override { return fn(in, a); }
+    bool guard_ok(Interp&, Args a, const BoxRef*) const override { return !guard || guard(a); }
 };
 
 // A function name used as a value: the whole overload set.

@@ -30,13 +30,16 @@ void LibBuilder::add_member(const std::string& name, TypeKey owner, std::functio
     append(name, std::move(f));
 }
 
-void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn) {
+void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn,
+                             std::function<bool(Args)> guard) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;
     f->arity = arity;
     f->params.assign(static_cast<size_t>(arity < 0 ? 0 : arity), key_any());
     f->fn = std::move(fn);
     f->host = false;
+    f->guarded = static_cast<bool>(guard);
+    f->guard = std::move(guard);
     append(name, std::move(f));
 }
 
