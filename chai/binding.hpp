@@ -142,7 +142,16 @@ template <class R> BoxRef wrap_result(R&& r, [[maybe_unused]] const std::shared_
     } else if constexpr (std::is_same_v<D, bool>) return make_bool(r);
     else if constexpr (std::is_arithmetic_v<D>) return num_box(static_cast<D>(r));
     else if constexpr (std::is_same_v<D, std::string>) return make_str(std::forward<R>(r));
-    else if constexpr (std::is_same_v<D, BoxRef>) return r;
+    else if constexpr (std::is_same_v<D, BoxRef>) {
+        // A default-constructed Boxed_Value is an undefined value; a host member holding one
+        // gets a real box, so that assigning through the member sticks.
+        if constexpr (std::is_lvalue_reference_v<R> && !std::is_const_v<std::remove_reference_t<R>>) {
+            if (!r) r = make_undef();
+            return r;
+        } else {
+            return r ? BoxRef(r) : make_undef();
+        }
+    }
     else if constexpr (is_shared_ptr<D>::value) {
         using E = std::remove_cv_t<typename is_shared_ptr<D>::element>;
         return make_box(Value(HostObj{&typeid(E), std::const_pointer_cast<E>(r)}));
@@ -177,7 +186,7 @@ BoxRef call_with([[maybe_unused]] Interp& in, [[maybe_unused]] Args a, F& f, std
     }
 }
 
-template <class R, class... A, class F> FuncRef make_host_fn(F f) {
+template <class R, class... A, class F> std::shared_ptr<NativeFn> make_host_fn(F f) {
     auto fn = std::make_shared<NativeFn>();
     fn->arity = static_cast<int>(sizeof...(A));
     fn->params = {param_key<A>()...};

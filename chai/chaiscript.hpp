@@ -112,7 +112,9 @@ Proxy_Function fun(M m, P obj) {
 }
 // Data member: read access, obj.name.
 template <class C, class T, std::enable_if_t<!std::is_function_v<T>, int> = 0> Proxy_Function fun(T C::*m) {
-    return {detail::make_host_fn<T&, C&>([m](C& o) -> T& { return o.*m; })};
+    auto getter = detail::make_host_fn<T&, C&>([m](C& o) -> T& { return o.*m; });
+    getter->member_getter = true;
+    return {std::move(getter)};
 }
 // Lambdas, functors and std::function: signature deduced from operator().
 template <class F, class = decltype(&F::operator())> Proxy_Function fun(F f) {

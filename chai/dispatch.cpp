@@ -198,7 +198,8 @@ const FnList* Interp::find_functions(uint32_t name) const {
     auto it = funcs.find(name);
     const FnList* list = it == funcs.end() || it->second->empty() ? nullptr : it->second.get();
     bool getters_only = !list || std::all_of(list->begin(), list->end(), [](const FuncRef& f) { return f->attr_getter; });
-    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list, getters_only};
+    bool member_getters = list && std::any_of(list->begin(), list->end(), [](const FuncRef& f) { return f->member_getter; });
+    fn_cache_[name % kFnCacheSize] = {name, fn_generation, list, getters_only, member_getters};
     return list;
 }
 

@@ -30,6 +30,24 @@ BoxRef Interp::call_attr_function(const BoxRef& fn, Args a, const Node* site, co
     return call_value(fn, Args{a.data + 1, a.size - 1}, site, &obj);
 }
 
+BoxRef Interp::call_member_value(const FnList& fns, Args a, const Node* site) {
+    for (const FuncRef& f : fns) {
+        if (!f->member_getter) continue;
+        FnList one{f};
+        bool matched = false;
+        BoxRef v;
+        try {
+            v = try_dispatch(one, Args{a.data, 1}, nullptr, nullptr, matched);
+        } catch (const ConversionFailed&) {
+            continue;  // a member of another type
+        }
+        if (!matched) continue;
+        if (a.size == 1 && v->idx() != V_Func) return v;
+        return call_attr_function(v, a, site, a[0]);
+    }
+    return BoxRef();
+}
+
 BoxRef Interp::eval_call(const Node* n) {
     ArgBuf buf;
     buf.reserve(n->kids.size() - 1);
@@ -80,13 +98,17 @@ BoxRef Interp::eval_dot(const Node* n, bool target) {
             }
         }
         const FnList* fl = functions(n->name);
+        if (n->flag && !dyn && fl && has_member_getters(n->name))
+            if (BoxRef r = call_member_value(*fl, buf.args(), n)) return r;
         if (fl) {
             bool matched = false;
             BoxRef r;
             try {
                 r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
             } catch (const ConversionFailed&) {
-                conversion_failed(*fl, buf.args(), n, name);
+                // A library function that cannot take a script object is no match for it: the
+                // object's own fallbacks below decide.
+                if (!dyn) conversion_failed(*fl, buf.args(), n, name);
             } catch (const exception::detail_numeric_error& e) {
                 fail(n, e.reason);
             }

@@ -46,6 +46,8 @@ struct Callable {
     bool guarded = false;
     bool host = true;  // host/library functions come before script functions in a set
     bool attr_getter = false;  // the getter a class attribute declaration makes
+    // Reads a host data member (`obj.name`): `obj.name(args)` calls the member's value.
+    bool member_getter = false;
     uint64_t seq = 0;  // definition order
     virtual ~Callable() = default;
     // self: explicit `this` for functions stored in an object's attribute.
@@ -141,6 +143,16 @@ public:
         if (e.name != name || e.gen != fn_generation) find_functions(name);
         return e.getters_only;
     }
+    // Whether some function of the name reads a host data member.
+    bool has_member_getters(uint32_t name) const {
+        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
+        if (e.name != name || e.gen != fn_generation) find_functions(name);
+        return e.member_getters;
+    }
+    // `obj.name(args)` where name is a data member of obj: calls the member's value with the
+    // arguments (`this` = obj), or gives a value that is not a function when there are none.
+    // Null when no member of that name applies to obj.
+    BoxRef call_member_value(const FnList& fns, Args a, const Node* site);
     // Calls a function value with arguments.
     BoxRef call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self = nullptr);
     // A function held in an object's attribute, called as a method: a[0] is the object.
@@ -338,6 +350,7 @@ private:
         uint32_t name = 0, gen = 0;
         const FnList* list = nullptr;
         bool getters_only = true;
+        bool member_getters = false;  // some function is a host data member's getter
     };
     mutable FnCacheEntry fn_cache_[kFnCacheSize];
     const FnList* find_functions(uint32_t name) const;
@@ -405,7 +418,9 @@ private:
 // Library/host function implemented in C++.
 struct NativeFn : Callable {
     std::function<BoxRef(Interp&, Args)> fn;
+    std::function<bool(Args)> guard;  // set when guarded
     BoxRef call(Interp& in, Args a, const BoxRef*) const override { return fn(in, a); }
+    bool guard_ok(Interp&, Args a, const BoxRef*) const override { return !guard || guard(a); }
 };
 
 // A function name used as a value: the whole overload set.

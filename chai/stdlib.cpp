@@ -4,6 +4,12 @@
 
 namespace chai {
 
+void LibBuilder::append(const std::string& name, FuncRef f) {
+    auto& slot = table_[intern(name)];
+    if (!slot) slot = std::make_shared<FnList>();
+    slot->push_back(std::move(f));
+}
+
 void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
                      int arity) {
     // Comparisons and tests give bools, as function descriptions report.
@@ -11,21 +17,30 @@ void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::
                                                 "is_var_undef", "bare_equal", "type_match", "has_guard", "has_attr"};
     TypeKey result = tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
     auto f = make_native(name, std::move(params), std::move(fn), arity, std::move(result));
-    auto& slot = table_[intern(name)];
-    if (!slot) slot = std::make_shared<FnList>();
-    slot->push_back(std::move(f));
+    append(name, std::move(f));
 }
 
-void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn) {
+void LibBuilder::add_member(const std::string& name, TypeKey owner, std::function<BoxRef(Interp&, Args)> fn) {
+    auto f = std::make_shared<NativeFn>();
+    f->name = name;
+    f->arity = 1;
+    f->params = {std::move(owner)};
+    f->fn = std::move(fn);
+    f->member_getter = true;
+    append(name, std::move(f));
+}
+
+void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn,
+                             std::function<bool(Args)> guard) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;
     f->arity = arity;
     f->params.assign(static_cast<size_t>(arity < 0 ? 0 : arity), key_any());
     f->fn = std::move(fn);
     f->host = false;
-    auto& slot = table_[intern(name)];
-    if (!slot) slot = std::make_shared<FnList>();
-    slot->push_back(std::move(f));
+    f->guarded = static_cast<bool>(guard);
+    f->guard = std::move(guard);
+    append(name, std::move(f));
 }
 
 TypeKey K(const char* name) {

@@ -13,10 +13,15 @@ public:
     explicit LibBuilder(FnTable& t) : table_(t) {}
     void add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
              int arity = -2);
-    // Untyped library functions behave like script functions in dispatch order.
-    void add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn);
+    // Getter of a data member of a library type (see Callable::member_getter).
+    void add_member(const std::string& name, TypeKey owner, std::function<BoxRef(Interp&, Args)> fn);
+    // Untyped library functions behave like script functions in dispatch order. A guarded one
+    // only takes arguments its guard accepts, and a script may define the same signature.
+    void add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn,
+                     std::function<bool(Args)> guard = nullptr);
 
 private:
+    void append(const std::string& name, FuncRef f);
     FnTable& table_;
 };
 

@@ -161,16 +161,20 @@ void add_container_lib(LibBuilder& b) {
 
     // ---- Pair ----
     b.add("Pair", {}, [](Interp&, Args) { return make_box(Value(PairV{make_undef(), make_undef(), false})); });
+    // A pair holds the argument boxes themselves, so `Pair(a, v)` sees later changes to v.
+    // Literals and temporaries are copied: the slot must stay assignable and must not keep
+    // the temporary flag (a later `var x = p.first` would adopt the box instead of copying).
+    auto hold = [](const BoxRef& x) { return x->is_const || x->is_temp ? clone_box(x) : x; };
     b.add("Pair", {K(""), K("")},
-          [](Interp&, Args a) { return make_box(Value(PairV{clone_box(a[0]), clone_box(a[1]), false})); });
-    b.add("Map_Pair", {K("string"), K("")}, [](Interp&, Args a) {
-        BoxRef p = map_pair(str(a[0]), clone_box(a[1]));
+          [hold](Interp&, Args a) { return make_box(Value(PairV{hold(a[0]), hold(a[1]), false})); });
+    b.add("Map_Pair", {K("string"), K("")}, [hold](Interp&, Args a) {
+        BoxRef p = map_pair(str(a[0]), hold(a[1]));
         p->is_temp = true;
         return p;
     });
     for (const char* t : {"Pair", "Map_Pair"}) {
-        b.add("first", {K(t)}, [](Interp&, Args a) { return pair(a[0]).first; });
-        b.add("second", {K(t)}, [](Interp&, Args a) { return pair(a[0]).second; });
+        b.add_member("first", K(t), [](Interp&, Args a) { return pair(a[0]).first; });
+        b.add_member("second", K(t), [](Interp&, Args a) { return pair(a[0]).second; });
     }
 
     // ---- ranges ----

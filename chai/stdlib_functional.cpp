@@ -1,4 +1,5 @@
 // Functional helpers over anything with a range.
+#include <algorithm>
 #include <cmath>
 
 #include "chai/char_ref.hpp"
@@ -11,6 +12,18 @@ std::shared_ptr<Vector> elements_of(const BoxRef& c);
 namespace {
 
 Vector items_of(const BoxRef& c) { return *elements_of(c); }
+
+// Whether range() applies to the value: the guard of most functional helpers.
+bool ranged(const BoxRef& c) {
+    VIdx k = c->idx();
+    return k == V_Vector || k == V_Map || k == V_String || k == V_Range;
+}
+// Guard accepting arguments whose given positions are all ranged.
+std::function<bool(Args)> ranged_at(std::vector<size_t> positions) {
+    return [positions](Args a) {
+        return std::all_of(positions.begin(), positions.end(), [&](size_t i) { return ranged(a[i]); });
+    };
+}
 
 BoxRef call1(Interp& in, const BoxRef& f, const BoxRef& x) {
     BoxRef args[1] = {x};
@@ -94,8 +107,9 @@ private:
 using Helper = void (*)(Interp& in, Args a, Sink& out);
 
 // Adds helper as name(c, x...) giving a new container like c (a Vector when keep_kind is false)
-// and as name(c, x..., inserter).
-void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Helper h) {
+// and as name(c, x..., inserter), guarded on the containers being ranged.
+void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Helper h,
+                std::vector<size_t> containers = {0}) {
     b.add_untyped(name, arity, [h, keep_kind](Interp& in, Args a) {
         Sink out = keep_kind ? Sink::like(in, a[0]) : Sink::into(in, BoxRef());
         h(in, a, out);
@@ -105,7 +119,7 @@ void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Help
         Sink out = Sink::into(in, a[static_cast<size_t>(arity)]);
         h(in, Args{a.data, static_cast<size_t>(arity)}, out);
         return out.result();
-    });
+    }, ranged_at(std::move(containers)));
 }
 
 void map_to(Interp& in, Args a, Sink& out) {
@@ -235,7 +249,7 @@ void add_functional_lib(LibBuilder& b) {
             if (step(in) == Step::Stop) break;
         }
         return undef();
-    });
+    }, ranged_at({0}));
     add_helper(b, "map", 2, true, map_to);
     add_helper(b, "filter", 2, true, filter_to);
     add_helper(b, "take", 2, true, take_to);
@@ -248,18 +262,18 @@ void add_functional_lib(LibBuilder& b) {
         return out.result();
     });
     // zip results are always Vectors of [x, y] pairs.
-    add_helper(b, "zip_with", 3, false, zip_with_to);
-    add_helper(b, "zip", 2, false, zip_to);
+    add_helper(b, "zip_with", 3, false, zip_with_to, {1, 2});
+    add_helper(b, "zip", 2, false, zip_to, {0, 1});
     b.add_untyped("collate", 2, [](Interp&, Args a) { return collate(a[0], a[1]); });
 
     // acc = f(element, acc), element first.
-    b.add_untyped("foldl", 3, [](Interp& in, Args a) { return fold(in, items_of(a[0]), a[1], a[2], Order::ElementFirst); });
+    b.add_untyped("foldl", 3, [](Interp& in, Args a) { return fold(in, items_of(a[0]), a[1], a[2], Order::ElementFirst); },
+                  ranged_at({0}));
     // Unlike foldl, acc = f(acc, element), starting from the first element.
     b.add_untyped("reduce", 2, [](Interp& in, Args a) -> BoxRef {
         auto items = elements_of(a[0]);
-        if (items->size() < 2) in.fail(nullptr, "Guard evaluation failed with function 'reduce'");
         return fold(in, *items, a[1], clone_box((*items)[0]), Order::AccumulatorFirst, 1);
-    });
+    }, [](Args a) { return ranged(a[0]) && elements_of(a[0])->size() >= 2; });
     // Both start from a double, so the result is always a double.
     b.add_untyped("sum", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Add, "+", 0.0); });
     b.add_untyped("product", 1, [](Interp& in, Args a) { return fold_operator(in, a, NumOp::Mul, "*", 1.0); });
@@ -274,7 +288,7 @@ void add_functional_lib(LibBuilder& b) {
         }
         for (const BoxRef& e : items_of(a[1])) push_back(in, out, e);
         return out;
-    });
+    }, [](Args) { return true; });  // guarded on x being copyable, which every value is
     b.add_untyped("join", 2, [](Interp& in, Args a) {
         std::string sep = in.to_text(a[1]);
         std::string out;
@@ -292,9 +306,9 @@ void add_functional_lib(LibBuilder& b) {
         return make_bool(rest.begin < rest.end);
     };
     b.add_untyped("contains", 2, contains);
-    b.add_untyped("contains", 3, contains);
+    b.add_untyped("contains", 3, contains, ranged_at({0}));
     b.add_untyped("find", 2, [](Interp& in, Args a) { return find_in(in, a[0], a[1], nullptr); });
-    b.add_untyped("find", 3, [](Interp& in, Args a) { return find_in(in, a[0], a[1], &a[2]); });
+    b.add_untyped("find", 3, [](Interp& in, Args a) { return find_in(in, a[0], a[1], &a[2]); }, ranged_at({0}));
 
     // generate_range(x, y, inserter): x, x + 1, ... while <= y.
     b.add_untyped("generate_range", 3, [](Interp& in, Args a) {

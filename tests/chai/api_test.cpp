@@ -352,6 +352,7 @@ namespace {
 struct Settings {
     int gain = 3;
     std::string label = "main";
+    chai::Boxed_Value on_change;
 };
 }  // namespace
 
@@ -490,6 +491,19 @@ TEST(chai_api, CastErrorNamesBothTypes) {
               cast_error(0, "\"s\""));
     EXPECT_EQ(std::string("Cannot perform boxed_cast: ") + typeid(bool).name() + " to: " + typeid(double).name(),
               cast_error(0.0, "true"));
+}
+
+TEST(chai_api, DataMemberCalledWithParenthesesCallsItsValue) {
+    chai::ChaiScript e;
+    e.add(chai::user_type<Settings>(), "Settings");
+    e.add(chai::constructor<Settings()>(), "Settings");
+    e.add(chai::fun(&Settings::gain), "gain");
+    e.add(chai::fun(&Settings::on_change), "on_change");
+    e.eval("var s = Settings()");
+    EXPECT_EQ(3, e.eval<int>("s.gain()"));  // not a function: the value itself
+    e.eval("s.on_change = fun(x) { this.gain * x }");
+    EXPECT_EQ(30, e.eval<int>("s.on_change(10)"));  // `this` is the object holding the member
+    EXPECT_THROW(e.eval("s.gain(1)"), chai::exception::eval_error);
 }
 
 TEST(chai_api, EngineStaysUsableAfterErrors) {
