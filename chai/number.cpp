@@ -68,6 +68,15 @@ NumKind common_kind(NumKind a, NumKind b) {
     return NumKind::Int;
 }
 
+namespace {
+// long long is int64_t on some platforms: its kind is set, not deduced from the C++ type, so
+// type names and promotions are the same everywhere.
+Number with_kind(Number n, NumKind k) {
+    n.kind = k;
+    return n;
+}
+}  // namespace
+
 Number num_convert(const Number& v, NumKind k) {
     switch (k) {
     case NumKind::Int8: return Number::make(v.as<int8_t>());
@@ -78,8 +87,8 @@ Number num_convert(const Number& v, NumKind k) {
     case NumKind::UInt: return Number::make(v.as<uint32_t>());
     case NumKind::Long: return Number::make(v.as<int64_t>());
     case NumKind::ULong: return Number::make(v.as<uint64_t>());
-    case NumKind::LongLong: return Number::make(v.as<long long>());
-    case NumKind::ULongLong: return Number::make(v.as<unsigned long long>());
+    case NumKind::LongLong: return with_kind(Number::make(v.as<int64_t>()), k);
+    case NumKind::ULongLong: return with_kind(Number::make(v.as<uint64_t>()), k);
     case NumKind::Char: return Number::make(v.as<char>());
     case NumKind::WChar: return Number::make(v.as<wchar_t>());
     case NumKind::Char16: return Number::make(v.as<char16_t>());
@@ -217,6 +226,10 @@ void num_incr(Number& a, int delta) {
 
 std::string num_to_string(const Number& n) {
     if (n.is_floating()) {
+        // Not every C library prints the sign of a NaN; write the special values ourselves.
+        const double d = n.kind == NumKind::Float ? static_cast<double>(n.f) : n.d;
+        if (std::isnan(d)) return std::signbit(d) ? "-nan" : "nan";
+        if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
         std::ostringstream os;
         if (n.kind == NumKind::Float) os << n.f;
         else if (n.kind == NumKind::Double) os << n.d;

@@ -433,7 +433,7 @@ NodePtr Parser::number_literal() {
         if (big) {
             errno = 0;
             unsigned long long uu = std::strtoull(digits.c_str(), nullptr, base);
-            if (errno == ERANGE) num = Number::make(static_cast<long long>(INT64_MAX));
+            if (errno == ERANGE) num = num_convert(Number::make(INT64_MAX), NumKind::LongLong);
             else num = Number::make(static_cast<uint64_t>(uu));
         } else {
             bool L = ls >= 1, LL = ls >= 2;
@@ -441,8 +441,8 @@ NodePtr Parser::number_literal() {
             else if ((u || nondec) && !L && uv <= UINT32_MAX) num = Number::make(static_cast<uint32_t>(uv));
             else if (!u && !LL) num = Number::make(static_cast<int64_t>(sv));
             else if ((u || nondec) && !LL) num = Number::make(uv);
-            else if (!u) num = Number::make(static_cast<long long>(sv));
-            else num = Number::make(static_cast<unsigned long long>(uv));
+            else if (!u) num = num_convert(Number::make(static_cast<int64_t>(sv)), NumKind::LongLong);
+            else num = num_convert(Number::make(uv), NumKind::ULongLong);
         }
     }
     n->value = const_box(Value(num));

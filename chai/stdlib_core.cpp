@@ -42,10 +42,12 @@ template <class T> BoxRef parse_as(const std::string& s) {
     }
 }
 
-template <class T> void add_numeric_type(LibBuilder& b, const char* name) {
-    b.add(name, {}, [](Interp&, Args) { return num_box(T(0)); });
-    b.add(name, {K("Number")}, [](Interp&, Args a) { return make_num(num_convert(a[0]->num(), kind_for<T>())); });
-    b.add(std::string("to_") + name, {K("string")}, [](Interp&, Args a) { return parse_as<T>(str(a[0])); });
+// T(), T(n) and to_T(s); `kind` is given where the C++ type alone does not tell it (long long).
+template <class T> void add_numeric_type(LibBuilder& b, const char* name, NumKind kind = kind_for<T>()) {
+    b.add(name, {}, [kind](Interp&, Args) { return make_num(num_convert(Number::make(T(0)), kind)); });
+    b.add(name, {K("Number")}, [kind](Interp&, Args a) { return make_num(num_convert(a[0]->num(), kind)); });
+    b.add(std::string("to_") + name, {K("string")},
+          [kind](Interp&, Args a) { return make_num(num_convert(parse_as<T>(str(a[0]))->num(), kind)); });
 }
 
 std::string pair_text(Interp& in, const PairV& p) {
@@ -159,10 +161,10 @@ void add_core_lib(LibBuilder& b) {
     add_numeric_type<double>(b, "double");
     add_numeric_type<float>(b, "float");
     add_numeric_type<int64_t>(b, "long");
-    add_numeric_type<long long>(b, "long_long");
+    add_numeric_type<long long>(b, "long_long", NumKind::LongLong);
     add_numeric_type<unsigned>(b, "unsigned_int");
     add_numeric_type<uint64_t>(b, "unsigned_long");
-    add_numeric_type<unsigned long long>(b, "unsigned_long_long");
+    add_numeric_type<unsigned long long>(b, "unsigned_long_long", NumKind::ULongLong);
     add_numeric_type<uint64_t>(b, "size_t");
     add_numeric_type<char>(b, "char");
     add_numeric_type<long double>(b, "long_double");

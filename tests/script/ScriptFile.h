@@ -16,6 +16,12 @@ public:
     ScriptFile(const ScriptFile&) = delete;
     ScriptFile& operator=(const ScriptFile&) = delete;
     const char* path() const { return filePath.c_str(); }
+    // The path as a script string literal (Windows paths have backslashes to escape).
+    std::string quoted() const {
+        std::string q = "\"";
+        for (char c : filePath) q += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return q + "\"";
+    }
 
 private:
     std::string filePath;

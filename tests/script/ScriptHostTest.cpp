@@ -61,14 +61,14 @@ TEST_F(HandleMode, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
 
 TEST_F(HandleMode, ErrorsInFilesTheScriptEvaluatesNameThatFile) {
     ScriptFile library("helpers.chai", "def level(c) {\n  return c * factor\n}\n");
-    ScriptFile main("main.chai", "eval_file(\"" + std::string(library.path()) + "\")\nsetIntensity(0, level(2))\n");
+    ScriptFile main("main.chai", "eval_file(" + library.quoted() + ")\nsetIntensity(0, level(2))\n");
     EXPECT_EQ(orv_executeScript(&engine, main.path()), 11001);
     EXPECT_EQ(engine.getLastErrorCode(), -1);
     EXPECT_EQ(engine.getLastErrorText(),
               std::string(library.path()) + "#2#14#Error: \"Can not find object: factor\" ");
 
     ScriptFile broken("broken.chai", "def level(c) {\n");
-    ScriptFile user("user.chai", "use(\"" + std::string(broken.path()) + "\")\n");
+    ScriptFile user("user.chai", "use(" + broken.quoted() + ")\n");
     EXPECT_EQ(orv_executeScript(&engine, user.path()), 11001);
     EXPECT_EQ(engine.getLastErrorText(),
               "Error: \"Incomplete block\" in '" + std::string(broken.path()) + "'  at (2, 1)");
