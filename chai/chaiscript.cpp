@@ -22,8 +22,8 @@ const char* held_type_name(const Box& b) {
         case NumKind::UInt16: return typeid(uint16_t).name();
         case NumKind::Int: return typeid(int).name();
         case NumKind::UInt: return typeid(unsigned).name();
-        case NumKind::Long: return typeid(long).name();
-        case NumKind::ULong: return typeid(unsigned long).name();
+        case NumKind::Long: return typeid(int64_t).name();
+        case NumKind::ULong: return typeid(uint64_t).name();
         case NumKind::LongLong: return typeid(long long).name();
         case NumKind::ULongLong: return typeid(unsigned long long).name();
         case NumKind::Char: return typeid(char).name();
