@@ -150,8 +150,7 @@ Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filenam
 }
 
 Boxed_Value ChaiScript::eval_file(const std::string& path) {
-    std::string text = read_script_file(path);
-    return guarded([&] { return in_->eval_text(text, path); });
+    return guarded([&] { return in_->eval_file(path); });
 }
 
 Boxed_Value ChaiScript::call(const Boxed_Value& fn, std::vector<Boxed_Value> args) {

@@ -226,7 +226,7 @@ BoxRef Interp::eval_assign(const Node* n) {
     const Node* l = n->kid(0);
     const Node* r = n->kid(1);
     bool binds = n->op == OpCode::Bind || l->kind == NK::RefDecl;
-    BoxRef rhs = binds && r->kind == NK::Index ? eval_index_ref(r) : eval(r);
+    BoxRef rhs = binds ? eval_arg(r) : eval(r);
     if (binds) {
         BoxRef* slot = nullptr;
         if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
@@ -345,7 +345,7 @@ BoxRef Interp::eval_binary(const Node* n) {
 
 BoxRef Interp::eval_prefix(const Node* n) {
     bool step = n->op == OpCode::Incr || n->op == OpCode::Decr;
-    BoxRef v = step && n->first->kind == NK::Index ? eval_index_ref(n->first) : eval(n->first);
+    BoxRef v = step ? eval_arg(n->first) : eval(n->first);
     Box& b = *v;
     switch (n->op) {
     case OpCode::Not:

@@ -97,6 +97,8 @@ BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
     return run(parse_program(text, filename));
 }
 
+BoxRef Interp::eval_file(const std::string& path) { return eval_text(read_script_file(path), path); }
+
 BoxRef Interp::use_file(const std::string& path) {
     for (const std::string& f : used_files)
         if (f == path) return make_undef();

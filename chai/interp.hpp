@@ -120,6 +120,8 @@ public:
     // Runs a parsed program (or one node of it) in the current scope; returns its value.
     BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
     BoxRef eval_text(const std::string& text, const std::string& filename);
+    // Reads and runs a script file (file_not_found_error if it cannot be read).
+    BoxRef eval_file(const std::string& path);
     // Runs a file the first time it is used; later uses give undefined.
     BoxRef use_file(const std::string& path);
     // A new global (exception::name_conflict_error if the name is taken), or a replaced one
@@ -325,7 +327,8 @@ private:
     // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
     BoxRef eval_index_ref(const Node* n);
     BoxRef index_values(const BoxRef& c, const BoxRef& i, const Node* site);
-    // Arguments pass by reference, a string's char included: swap(s[0], s[1]) works.
+    // A value taken by reference (an argument, a `:=`/`var &` source, the operand of ++/--): a
+    // string's char included, so swap(s[0], s[1]) and ++s[i] work.
     BoxRef eval_arg(const Node* a) { return a->kind == NK::Index ? eval_index_ref(a) : eval(a); }
     BoxRef eval_container(const Node* n);
     BoxRef eval_interp(const Node* n);

@@ -56,8 +56,6 @@ std::string pair_text(Interp& in, const PairV& p) {
 
 [[noreturn]] void not_convertible() { throw ConversionFailed{}; }
 
-BoxRef read_file_and_run(Interp& in, const std::string& path) { return in.eval_text(read_script_file(path), path); }
-
 }  // namespace
 
 std::string value_text(Interp& in, const BoxRef& b) {
@@ -386,7 +384,7 @@ void add_core_lib(LibBuilder& b) {
         return errors_catchable([&] { return in.eval_text(str(a[0]), "__EVAL__"); });
     });
     b.add("eval_file", {K("string")}, [](Interp& in, Args a) {
-        return errors_catchable([&] { return read_file_and_run(in, str(a[0])); });
+        return errors_catchable([&] { return in.eval_file(str(a[0])); });
     });
     b.add("use", {K("string")}, [](Interp& in, Args a) {
         return errors_catchable([&] { return in.use_file(str(a[0])); });
