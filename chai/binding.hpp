@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "chai/char_ref.hpp"
-#include "chai/interp.hpp"
+#include "chai/runtime/char_ref.hpp"
+#include "chai/runtime/interp.hpp"
 
 namespace chai::detail {
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "chai/parser.hpp"
+#include "chai/syntax/parser.hpp"
 
 namespace chai {
 
