@@ -1,23 +1,51 @@
 // Syntax trees as script values: parse(), eval(ast), AST_Node, File_Position, ChaiScript_Parser.
+// A tree value names a node by its path from the root of an editable tree; replace_child makes a
+// new version of the tree, which functions defined from it follow at their next call.
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
-#include "chai/syntax/parser.hpp"
 #include "chai/library/library.hpp"
+#include "chai/runtime/program.hpp"
+#include "chai/syntax/parser.hpp"
 
 namespace chai {
 
 namespace {
 
-// A node together with the program that owns it, so the node outlives the parse call.
 struct AstValue {
-    ProgramRef prog;
-    const Node* node = nullptr;
+    std::shared_ptr<Tree> tree;
+    std::vector<uint32_t> path;
+
+    // The node in the tree's current version (null when an edit removed it).
+    const Node* node() const {
+        const Node* n = tree->current->root.get();
+        for (uint32_t i : path) {
+            if (i >= n->kids.size() || !n->kid(i)) return nullptr;
+            n = n->kid(i);
+        }
+        return n;
+    }
+    const Node& at() const {
+        const Node* n = node();
+        if (!n) throw std::runtime_error("AST_Node: the node was replaced");
+        return *n;
+    }
 };
 
 struct ParserValue {
     AstValue last;
 };
+
+const AstValue& ast(const Value& v) { return lib_obj<AstValue>(v); }
+
+std::shared_ptr<Tree> tree_of(NodePtr root) {
+    auto p = std::make_shared<Program>();
+    p->root = std::move(root);
+    auto t = std::make_shared<Tree>();
+    t->current = std::move(p);
+    return t;
+}
 
 void describe(const Node& n, const std::string& indent, std::string& out, int depth) {
     if (depth > kMaxHeight) return;
@@ -29,50 +57,15 @@ void describe(const Node& n, const std::string& indent, std::string& out, int de
         if (k) describe(*k, indent + "  ", out, depth + 1);
 }
 
-const AstValue& ast(const BoxRef& b) { return lib_obj<AstValue>(b); }
-
 // The tree of a text; syntax errors are catchable eval_error values. With `or_null`, null when
 // not even the first statement can be parsed.
-ProgramRef parse_text(const std::string& text, const std::string& file, bool or_null) {
-    ProgramRef p;
+NodePtr parse_source(const std::string& text, const std::string& file, bool or_null) {
+    NodePtr root;
     errors_catchable([&] {
-        p = parse_program(text, file, or_null);
-        return BoxRef();
+        root = parse_text(text, file, or_null);
+        return Value();
     });
-    return p;
-}
-
-// A deep copy of a subtree, with fresh evaluation caches.
-NodePtr copy_tree(const Node& n) {
-    auto c = std::make_unique<Node>();
-    c->kind = n.kind;
-    c->op = n.op;
-    c->flag = n.flag;
-    c->name = n.name;
-    c->name2 = n.name2;
-    c->value = n.value;
-    c->height = n.height;
-    c->start = n.start;
-    c->end = n.end;
-    c->file = n.file;
-    c->text = n.text;
-    c->params = n.params;
-    c->captures = n.captures;
-    for (const auto& k : n.kids) c->kids.push_back(k ? copy_tree(*k) : nullptr);
-    if (!n.kids.empty() && n.first == n.kids[0].get()) c->first = c->kids[0].get();
-    if (n.kids.size() > 1 && n.second == n.kids[1].get()) c->second = c->kids[1].get();
-    adopt_kids(*c, false);
-    return c;
-}
-
-// The nodes from `from` down to `target`, both included; empty when target is not below.
-bool path_to(Node* from, const Node* target, std::vector<Node*>& path) {
-    path.push_back(from);
-    if (from == target) return true;
-    for (auto& k : from->kids)
-        if (k && path_to(k.get(), target, path)) return true;
-    path.pop_back();
-    return false;
+    return root;
 }
 
 int height_of(const Node& n) {
@@ -94,126 +87,155 @@ bool is_expression(NK k) {
     }
 }
 
-// Replaces one child of a node by a copy of another tree. A node of the same kind may take the
-// place of a child, and any expression, or a whole parsed text, that of an expression; so the
-// evaluator always meets shapes it knows. The tree's height stays within the parser's limit, so
-// walking it stays within the stack.
-void replace_child(const AstValue& parent, const AstValue& old_child, const AstValue& new_child) {
-    Node& p = const_cast<Node&>(*parent.node);  // programs are built mutable, shared as const
-    size_t i = 0;
-    while (i < p.kids.size() && p.kids[i].get() != old_child.node) ++i;
-    if (i == p.kids.size()) throw std::runtime_error("replace_child: not a child of this node");
-    NK from = old_child.node->kind, to = new_child.node->kind;
+// A node of the same kind may take the place of a child, and any expression, or a whole parsed
+// text, that of an expression; so the evaluator always meets shapes it knows. The tree's height
+// stays within the parser's limit, so walking it stays within the stack.
+void replace_child(Context& c, const AstValue& parent, const AstValue& old_child, const AstValue& new_child) {
+    const bool child_of = old_child.tree == parent.tree && old_child.path.size() == parent.path.size() + 1 &&
+                          std::equal(parent.path.begin(), parent.path.end(), old_child.path.begin());
+    const Node& p = parent.at();
+    const uint32_t i = child_of ? old_child.path.back() : 0;
+    if (!child_of || i >= p.kids.size() || !p.kid(i)) throw std::runtime_error("replace_child: not a child of this node");
+    const NK from = p.kid(i)->kind, to = new_child.at().kind;
     if (from != to && !(is_expression(from) && (is_expression(to) || to == NK::File)))
         throw std::runtime_error("replace_child: this child can only be replaced by a node of its kind or an expression");
-    std::vector<Node*> path;
-    if (!path_to(parent.prog->root.get(), &p, path)) throw std::runtime_error("replace_child: node not in its tree");
-    NodePtr fresh = copy_tree(*new_child.node);
+    NodePtr fresh = copy_tree(new_child.at());
     // A whole text's own height does not count its statements; inside a tree they nest.
     if (fresh->kind == NK::File) fresh->height = height_of(*fresh);
-    int grown = fresh->height + static_cast<int>(path.size());
-    if (grown > kMaxHeight) throw std::runtime_error("replace_child: tree would nest too deep");
+    if (fresh->height + static_cast<int>(parent.path.size()) + 1 > kMaxHeight)
+        throw std::runtime_error("replace_child: tree would nest too deep");
 
-    if (p.first == old_child.node) p.first = fresh.get();
-    if (p.second == old_child.node) p.second = fresh.get();
-    parent.prog->retired.push_back(std::move(p.kids[i]));
-    fresh->parent = &p;
-    p.kids[i] = std::move(fresh);
+    // The new version: a copy of the tree with the child replaced.
+    NodePtr root = copy_tree(*parent.tree->current->root);
+    std::vector<Node*> path{root.get()};
+    for (uint32_t k : parent.path) path.push_back(path.back()->kids[k].get());
+    Node& q = *path.back();
+    fresh->parent = &q;
+    q.kids[i] = std::move(fresh);
+    q.first = q.kids[0].get();
+    if (q.kids.size() > 1) q.second = q.kids[1].get();
     for (size_t k = path.size(); k-- > 0;) path[k]->height = height_of(*path[k]);
+    root->height = 1;
+    auto version = std::make_shared<Program>();
+    version->root = std::move(root);
+    c.prepare(*version);
+    parent.tree->current = std::move(version);
 }
 
 // A call-stack entry as a childless node.
-BoxRef trace_node(const exception::AST_Node_Trace& t) {
-    auto prog = std::make_shared<Program>();
-    prog->root = std::make_unique<Node>();
-    Node& n = *prog->root;
-    n.file = std::make_shared<const std::string>(t.filename());
-    n.start = t.start();
-    n.end = t.end();
-    n.text = t.text();
+Value trace_node(const exception::AST_Node_Trace& t) {
+    auto n = std::make_unique<Node>();
+    n->file = std::make_shared<const std::string>(t.filename());
+    n->start = t.start();
+    n->end = t.end();
+    n->text = t.text();
     for (int k = 0; k <= static_cast<int>(NK::Noop); ++k)
-        if (t.kind() == node_kind_name(static_cast<NK>(k))) n.kind = static_cast<NK>(k);
-    return lib_box(AstValue{prog, prog->root.get()});
+        if (t.kind() == node_kind_name(static_cast<NK>(k))) n->kind = static_cast<NK>(k);
+    return lib_value(AstValue{tree_of(std::move(n)), {}});
+}
+
+// The path from a tree's root to n.
+std::vector<uint32_t> path_to(const Node* n) {
+    std::vector<uint32_t> path;
+    for (; n->parent; n = n->parent) {
+        const auto& kids = n->parent->kids;
+        path.push_back(static_cast<uint32_t>(
+            std::find_if(kids.begin(), kids.end(), [n](const NodePtr& k) { return k.get() == n; }) - kids.begin()));
+    }
+    std::reverse(path.begin(), path.end());
+    return path;
+}
+
+const ScriptFn* script_fn(const Value& f) {
+    const Callable& c = **f.func();
+    return c.type == Callable::Type::Script ? static_cast<const ScriptFn*>(&c) : nullptr;
 }
 
 }  // namespace
 
 void add_ast_lib(LibBuilder& b) {
-    const TypeKey node = lib_type<AstValue>("AST_Node");
-    const TypeKey pos = lib_type<File_Position>("File_Position");
-    const TypeKey parser = lib_type<ParserValue>("ChaiScript_Parser");
+    const TypeKey node = b.type<AstValue>("AST_Node");
+    const TypeKey pos = b.type<File_Position>("File_Position");
+    const TypeKey parser = b.type<ParserValue>("ChaiScript_Parser");
 
-    auto parse = [](Interp&, Args a) {
-        ProgramRef p = parse_text(std::get<std::string>(a[0]->v), "__EVAL__", false);
-        if (a.size > 1 && std::get<bool>(a[1]->v)) {
+    const auto parse = [](Context&, Args a) {
+        auto tree = tree_of(parse_source(*a[0].str(), "__EVAL__", false));
+        if (a.size > 1 && a[1].as_bool()) {
             std::string out;
-            describe(*p->root, "", out, 0);
+            describe(*tree->current->root, "", out, 0);
             std::cout << out << std::flush;
         }
-        return lib_box(AstValue{p, p->root.get()});
+        return lib_value(AstValue{std::move(tree), {}});
     };
     b.add("parse", {K("string")}, parse);
     b.add("parse", {K("string"), K("bool")}, parse);  // true: also print the tree
-    b.add("eval", {node}, [](Interp& in, Args a) {
+    b.add("eval", {node}, [](Context& c, Args a) {
         const AstValue& v = ast(a[0]);
-        return errors_catchable([&] { return in.run(v.prog, v.node); });
+        v.at();
+        return errors_catchable([&] { return c.eval_tree(v.tree, v.path); });
     });
 
-    b.add("text", {node}, [](Interp&, Args a) { return make_str(node_label(*ast(a[0]).node)); });
-    b.add("identifier", {node}, [](Interp&, Args a) { return num_box(static_cast<int>(ast(a[0]).node->kind)); });
-    b.add("filename", {node}, [](Interp&, Args a) {
-        const Node& n = *ast(a[0]).node;
+    b.add("text", {node}, [](Context&, Args a) { return make_str(node_label(ast(a[0]).at())); });
+    b.add("identifier", {node}, [](Context&, Args a) { return num_value(static_cast<int>(ast(a[0]).at().kind)); });
+    b.add("filename", {node}, [](Context&, Args a) {
+        const Node& n = ast(a[0]).at();
         return make_str(n.file ? *n.file : std::string());
     });
-    b.add("start", {node}, [](Interp&, Args a) { return lib_box(ast(a[0]).node->start); });
-    b.add("end", {node}, [](Interp&, Args a) { return lib_box(ast(a[0]).node->end); });
-    b.add("to_string", {node}, [](Interp&, Args a) {
+    b.add("start", {node}, [](Context&, Args a) { return lib_value(ast(a[0]).at().start); });
+    b.add("end", {node}, [](Context&, Args a) { return lib_value(ast(a[0]).at().end); });
+    b.add("to_string", {node}, [](Context&, Args a) {
         std::string out;
-        describe(*ast(a[0]).node, "", out, 0);
+        describe(ast(a[0]).at(), "", out, 0);
         return make_str(std::move(out));
     });
-    b.add("children", {node}, [](Interp&, Args a) {
+    b.add("children", {node}, [](Context&, Args a) {
         const AstValue& v = ast(a[0]);
+        const Node& n = v.at();
         Vector kids;
-        for (const auto& k : v.node->kids)
-            if (k) kids.push_back(lib_box(AstValue{v.prog, k.get()}));
-        return make_box(Value(std::move(kids)));
+        for (uint32_t i = 0; i < n.kids.size(); ++i) {
+            if (!n.kid(i)) continue;
+            AstValue child{v.tree, v.path};
+            child.path.push_back(i);
+            kids.push_back(lib_value(std::move(child)));
+        }
+        return make_vec(std::move(kids));
     });
-    b.add("call_stack", {K("eval_error")}, [](Interp&, Args a) {
-        const ErrorV& e = std::get<ErrorV>(a[0]->v);
+    b.add("call_stack", {K("eval_error")}, [](Context&, Args a) {
+        const ErrorV& e = *a[0].error();
         Vector stack;
         if (e.eval())
             for (const auto& t : e.eval()->call_stack) stack.push_back(trace_node(t));
-        return make_box(Value(std::move(stack)));
+        return make_vec(std::move(stack));
     });
-    b.add("replace_child", {node, node, node}, [](Interp&, Args a) {
-        replace_child(ast(a[0]), ast(a[1]), ast(a[2]));
-        return undef();
+    b.add("replace_child", {node, node, node}, [](Context& c, Args a) {
+        replace_child(c, ast(a[0]), ast(a[1]), ast(a[2]));
+        return Value();
     });
-    b.add("line", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).line); });
-    b.add("column", {pos}, [](Interp&, Args a) { return num_box(lib_obj<File_Position>(a[0]).column); });
+    b.add("line", {pos}, [](Context&, Args a) { return num_value(lib_obj<File_Position>(a[0]).line); });
+    b.add("column", {pos}, [](Context&, Args a) { return num_value(lib_obj<File_Position>(a[0]).column); });
 
     // The body of a script function, as a tree.
-    auto script_fn = [](const BoxRef& f) { return dynamic_cast<const ScriptFn*>(std::get<FuncRef>(f->v).get()); };
-    b.add("has_parse_tree", {K("Function")}, [script_fn](Interp&, Args a) { return make_bool(script_fn(a[0]) != nullptr); });
-    b.add("get_parse_tree", {K("Function")}, [script_fn](Interp&, Args a) {
+    b.add("has_parse_tree", {K("Function")}, [](Context&, Args a) { return make_bool(script_fn(a[0]) != nullptr); });
+    b.add("get_parse_tree", {K("Function")}, [](Context&, Args a) {
         const ScriptFn* f = script_fn(a[0]);
         if (!f) throw std::runtime_error("Function does not have a parse tree");
-        return lib_box(AstValue{f->keep, f->body});
+        if (f->tree && f->tree->current == f->prog) return lib_value(AstValue{f->tree, path_to(f->body)});
+        // Not the tree's current version (or no tree): the body as a tree of its own.
+        return lib_value(AstValue{tree_of(copy_tree(*f->body)), {}});
     });
 
-    b.add("ChaiScript_Parser", {}, [](Interp&, Args) { return lib_box(ParserValue{}); });
-    b.add("parse", {parser, K("string"), K("string")}, [](Interp&, Args a) {
+    b.add("ChaiScript_Parser", {}, [](Context&, Args) { return lib_value(ParserValue{}); });
+    b.add("parse", {parser, K("string"), K("string")}, [](Context&, Args a) {
         // The caller checks the result, so text that is no program at all is reported by it.
-        ProgramRef p = parse_text(std::get<std::string>(a[1]->v), std::get<std::string>(a[2]->v), true);
-        if (!p) return make_bool(false);
-        lib_obj<ParserValue>(a[0]).last = AstValue{p, p->root.get()};
+        NodePtr root = parse_source(*a[1].str(), *a[2].str(), true);
+        if (!root) return make_bool(false);
+        lib_obj<ParserValue>(a[0]).last = AstValue{tree_of(std::move(root)), {}};
         return make_bool(true);
     });
-    b.add("ast", {parser}, [](Interp&, Args a) -> BoxRef {
+    b.add("ast", {parser}, [](Context&, Args a) -> Value {
         const AstValue& last = lib_obj<ParserValue>(a[0]).last;
-        if (!last.node) throw std::runtime_error("Parser has not parsed anything");
-        return lib_box(last);
+        if (!last.tree) throw std::runtime_error("Parser has not parsed anything");
+        return lib_value(last);
     });
 }
 

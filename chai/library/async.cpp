@@ -14,7 +14,7 @@ namespace {
 
 // Copies of a future value share this one object (library types are never cloned).
 struct FutureValue {
-    std::future<BoxRef> f;
+    std::future<Value> f;
     bool running = false;
 };
 
@@ -30,7 +30,7 @@ private:
 };
 
 // The future, ready to be waited for; a function waiting for its own result would never end.
-std::future<BoxRef>& usable(FutureValue& v) {
+std::future<Value>& usable(FutureValue& v) {
     if (v.running) throw std::runtime_error("A future cannot wait for its own result");
     if (!v.f.valid()) throw std::future_error(std::future_errc::no_state);
     return v.f;
@@ -39,29 +39,27 @@ std::future<BoxRef>& usable(FutureValue& v) {
 }  // namespace
 
 void add_async_lib(LibBuilder& b) {
-    const TypeKey future = lib_type<FutureValue>("future");
+    const TypeKey future = b.type<FutureValue>("future");
 
-    b.add("async", {K("Function")}, [](Interp& in, Args a) {
-        BoxRef fn = a[0];
-        Interp* engine = &in;
-        return lib_box(FutureValue{std::async(std::launch::deferred, [engine, fn] {
-            return engine->call_value(fn, Args{}, nullptr);
-        })});
+    b.add("async", {K("Function")}, [](Context& c, Args a) {
+        Value fn = a[0];
+        Context* engine = &c;
+        return lib_value(FutureValue{std::async(std::launch::deferred, [engine, fn] { return engine->call_value(fn, Args{}); })});
     });
-    b.add("get", {future}, [](Interp&, Args a) {
+    b.add("get", {future}, [](Context&, Args a) {
         FutureValue& v = lib_obj<FutureValue>(a[0]);
-        std::future<BoxRef>& f = usable(v);
+        std::future<Value>& f = usable(v);
         Running running(v.running);
         return f.get();
     });
-    b.add("wait", {future}, [](Interp&, Args a) {
+    b.add("wait", {future}, [](Context&, Args a) {
         FutureValue& v = lib_obj<FutureValue>(a[0]);
-        std::future<BoxRef>& f = usable(v);
+        std::future<Value>& f = usable(v);
         Running running(v.running);
         f.wait();
-        return undef();
+        return Value();
     });
-    b.add("valid", {future}, [](Interp&, Args a) { return make_bool(lib_obj<FutureValue>(a[0]).f.valid()); });
+    b.add("valid", {future}, [](Context&, Args a) { return make_bool(lib_obj<FutureValue>(a[0]).f.valid()); });
 }
 
 }  // namespace chai

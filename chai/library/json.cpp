@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "chai/library/library.hpp"
+#include "chai/runtime/objects.hpp"
 
 namespace chai {
 
@@ -34,20 +35,20 @@ void write_string(const std::string& s, std::string& out) {
 void write_object(const Map& m, std::string& out, int depth);
 
 // depth counts the objects being written around the value; the top level is 1.
-void write_value(const BoxRef& b, std::string& out, int depth) {
+void write_value(const Value& b, std::string& out, int depth) {
     if (depth > kMaxDepth) throw std::runtime_error("JSON ERROR: nesting too deep");
-    switch (b->idx()) {
-    case V_Undef: out += "null"; break;
-    case V_Bool: out += std::get<bool>(b->v) ? "true" : "false"; break;
-    case V_Number:
-        if (b->num().is_floating()) out += std::to_string(b->num().as<double>());
-        else out += std::to_string(b->num().as<int64_t>());
+    switch (b.kind()) {
+    case Kind::Undef: out += "null"; break;
+    case Kind::Bool: out += b.as_bool() ? "true" : "false"; break;
+    case Kind::Number:
+        if (b.num().is_floating()) out += std::to_string(b.num().as<double>());
+        else out += std::to_string(b.num().as<int64_t>());
         break;
-    case V_String: write_string(std::get<std::string>(b->v), out); break;
-    case V_Vector: {
+    case Kind::String: write_string(*b.str(), out); break;
+    case Kind::Vector: {
         out += '[';
         bool first = true;
-        for (const BoxRef& e : std::get<Vector>(b->v)) {
+        for (const Value& e : *b.vec()) {
             if (!first) out += ", ";
             write_value(e, out, depth + 1);
             first = false;
@@ -55,8 +56,14 @@ void write_value(const BoxRef& b, std::string& out, int depth) {
         out += ']';
         break;
     }
-    case V_Map: write_object(std::get<Map>(b->v), out, depth); break;
-    case V_Object: write_object(std::get<ObjRef>(b->v)->attrs, out, depth); break;
+    case Kind::Map: write_object(*b.map(), out, depth); break;
+    case Kind::Object: {
+        const DynObject& o = **b.obj();
+        Map attrs;
+        for (const auto& [id, v] : o.attrs) attrs[o.names->name(id)] = v;
+        write_object(attrs, out, depth);
+        break;
+    }
     default: throw std::runtime_error("Unknown object type to convert to JSON");
     }
 }
@@ -78,8 +85,8 @@ void write_object(const Map& m, std::string& out, int depth) {
 class JsonReader {
 public:
     explicit JsonReader(const std::string& s) : s_(s) {}
-    BoxRef document() {
-        BoxRef v = value(0);
+    Value document() {
+        Value v = value(0);
         skip();
         // Text after the value is an error rather than silently ignored.
         if (p_ < s_.size()) fail("Parse", std::string("Unexpected text after the value, found '") + s_[p_] + "'");
@@ -98,7 +105,7 @@ private:
         while (p_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[p_]))) ++p_;
     }
 
-    BoxRef value(int depth) {
+    Value value(int depth) {
         if (depth > kMaxDepth) fail("Parse", "nesting too deep");
         skip();
         char c = at();
@@ -111,20 +118,20 @@ private:
         case 'n':
             if (s_.compare(p_, 4, "null") != 0) fail("Null", "Expected 'null', found '" + s_.substr(p_, 4) + "'");
             p_ += 4;
-            return make_undef();
+            return Value();
         default:
             if ((c >= '0' && c <= '9') || c == '-') return number();
         }
         fail("Parse", "Unexpected starting character '" + shown() + "'");
     }
 
-    BoxRef object(int depth) {
+    Value object(int depth) {
         Map m;
         ++p_;
         skip();
         if (at() == '}') {
             ++p_;
-            return make_box(Value(std::move(m)));
+            return make_map(std::move(m));
         }
         for (;;) {
             skip();
@@ -141,17 +148,17 @@ private:
             }
             if (at() != '}') fail("Object", "Expected comma, found '" + shown() + "'\n");
             ++p_;
-            return make_box(Value(std::move(m)));
+            return make_map(std::move(m));
         }
     }
 
-    BoxRef array(int depth) {
+    Value array(int depth) {
         Vector v;
         ++p_;
         skip();
         if (at() == ']') {
             ++p_;
-            return make_box(Value(std::move(v)));
+            return make_vec(std::move(v));
         }
         for (;;) {
             v.push_back(value(depth + 1));
@@ -162,7 +169,7 @@ private:
             }
             if (at() != ']') fail("Array", "Expected ',' or ']', found '" + shown() + "'\n");
             ++p_;
-            return make_box(Value(std::move(v)));
+            return make_vec(std::move(v));
         }
     }
 
@@ -204,7 +211,7 @@ private:
         return out;
     }
 
-    BoxRef boolean() {
+    Value boolean() {
         if (s_.compare(p_, 4, "true") == 0) {
             p_ += 4;
             return make_bool(true);
@@ -219,7 +226,7 @@ private:
     static bool ends_number(char c) { return c == '\0' || std::isspace(static_cast<unsigned char>(c)) || c == ',' || c == ']' || c == '}'; }
 
     // The value is sign * digits * 10^exponent, computed in that order.
-    BoxRef number() {
+    Value number() {
         bool negative = at() == '-';
         if (negative) ++p_;
         std::string digits;
@@ -245,10 +252,10 @@ private:
             double sign = negative ? -1.0 : 1.0;
             if (!floating && exponent.empty()) {
                 int64_t v = std::stoll(digits);
-                return num_box(negative ? -v : v);
+                return num_value(negative ? -v : v);
             }
             double scale = exponent.empty() ? 1.0 : std::pow(10.0, static_cast<double>(std::stol(exponent)));
-            return num_box(sign * std::stod(digits) * scale);
+            return num_value(sign * std::stod(digits) * scale);
         } catch (const std::logic_error&) {  // out of range for the type
             fail("Number", "value out of range");
         }
@@ -261,12 +268,12 @@ private:
 }  // namespace
 
 void add_json_lib(LibBuilder& b) {
-    b.add("to_json", {K("")}, [](Interp&, Args a) {
+    b.add("to_json", {K("")}, [](Context&, Args a) {
         std::string out;
         write_value(a[0], out, 1);
         return make_str(std::move(out));
     });
-    b.add("from_json", {K("string")}, [](Interp&, Args a) { return JsonReader(std::get<std::string>(a[0]->v)).document(); });
+    b.add("from_json", {K("string")}, [](Context&, Args a) { return JsonReader(*a[0].str()).document(); });
 }
 
 }  // namespace chai

@@ -1,26 +1,26 @@
-#include <set>
-
 #include "chai/library/library.hpp"
+
+#include <set>
 
 namespace chai {
 
 void LibBuilder::append(const std::string& name, FuncRef f) {
-    auto& slot = table_[intern(name)];
-    if (!slot) slot = std::make_shared<FnList>();
-    slot->push_back(std::move(f));
+    const uint32_t id = table_.names.intern(name);
+    if (table_.fns.size() <= id) table_.fns.resize(id + 1);
+    auto list = table_.fns[id] ? std::make_shared<FnList>(*table_.fns[id]) : std::make_shared<FnList>();
+    list->push_back(std::move(f));
+    table_.fns[id] = std::move(list);
 }
 
-void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
-                     int arity) {
+void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, LibFn fn, int arity) {
     // Comparisons and tests give bools, as function descriptions report.
     static const std::set<std::string> tests = {"==", "!=", "<", "<=", ">", ">=", "!", "empty", "is_type",
                                                 "is_var_undef", "bare_equal", "type_match", "has_guard", "has_attr"};
     TypeKey result = tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
-    auto f = make_native(name, std::move(params), std::move(fn), arity, std::move(result));
-    append(name, std::move(f));
+    append(name, make_native(name, std::move(params), std::move(fn), arity, std::move(result)));
 }
 
-void LibBuilder::add_member(const std::string& name, TypeKey owner, std::function<BoxRef(Interp&, Args)> fn) {
+void LibBuilder::add_member(const std::string& name, TypeKey owner, LibFn fn) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;
     f->arity = 1;
@@ -30,8 +30,7 @@ void LibBuilder::add_member(const std::string& name, TypeKey owner, std::functio
     append(name, std::move(f));
 }
 
-void LibBuilder::add_untyped(const std::string& name, int arity, std::function<BoxRef(Interp&, Args)> fn,
-                             std::function<bool(Args)> guard) {
+void LibBuilder::add_untyped(const std::string& name, int arity, LibFn fn, std::function<bool(Args)> guard) {
     auto f = std::make_shared<NativeFn>();
     f->name = name;
     f->arity = arity;
@@ -45,23 +44,25 @@ void LibBuilder::add_untyped(const std::string& name, int arity, std::function<B
 
 TypeKey K(const char* name) {
     if (!*name) return key_any();
-    if (std::string(name) == "Number") {
-        TypeKey t;
-        t.kind = TypeKey::Arith;
-        t.name = "Number";
-        return t;
-    }
     const TypeKey* k = builtin_type_key(name);
     return k ? *k : key_any();
 }
 
-BoxRef undef() { return make_undef(); }
-
-const FnTable& stdlib_functions() {
-    static const FnTable table = [] {
-        FnTable t;
-        LibBuilder b(t);
+namespace {
+struct Library {
+    LibraryTable table;
+    HostRegistry types;
+    Library() {
+        // Names the evaluator and the parser's operators use come first, so engines share them.
+        for (const char* n : {"this", "to_string", "=", "[]", "==", "method_missing", "generate_range", "_", "eval",
+                              "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "|=", "^=", "++", "--", "~", "!"})
+            table.names.intern(n);
+        LibBuilder b(table, types);
         add_core_lib(b);
+        add_text_lib(b);
+        add_type_lib(b);
+        add_function_lib(b);
+        add_number_lib(b);
         add_string_lib(b);
         add_container_lib(b);
         add_functional_lib(b);
@@ -69,9 +70,16 @@ const FnTable& stdlib_functions() {
         add_json_lib(b);
         add_ast_lib(b);
         add_async_lib(b);
-        return t;
-    }();
-    return table;
+        table.fns.resize(table.names.end());
+    }
+};
+const Library& library() {
+    static const Library lib;
+    return lib;
 }
+}  // namespace
+
+const LibraryTable& library_table() { return library().table; }
+const HostRegistry& library_types() { return library().types; }
 
 }  // namespace chai

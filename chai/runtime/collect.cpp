@@ -3,8 +3,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "chai/runtime/interp.hpp"
-#include "chai/runtime/var_attrs.hpp"
+#include "chai/runtime/callable.hpp"
+#include "chai/runtime/objects.hpp"
 
 namespace chai {
 
@@ -19,79 +19,87 @@ namespace {
 
 // Something that holds references: a box, or an object, function or range snapshot that box
 // values share through shared pointers.
-enum class Kind : uint8_t { Box, Object, Function, Items };
+enum class RefKind : uint8_t { Box, Object, Function, Items };
 
 using Items = std::shared_ptr<Vector>;
 
 struct Ref {
-    Kind kind;
+    RefKind kind;
     const void* ptr;    // the Box, DynObject, Callable or Vector
     const void* owner;  // shared kinds: the shared_ptr it was reached through (to hold it later)
     long total;         // references of any origin
 };
 
-Ref ref_of(const BoxRef& b) { return {Kind::Box, b.get(), nullptr, static_cast<long>(b->refs)}; }
-Ref ref_of(const ObjRef& o) { return {Kind::Object, o.get(), &o, o.use_count()}; }
-Ref ref_of(const FuncRef& f) { return {Kind::Function, f.get(), &f, f.use_count()}; }
-Ref ref_of(const Items& v) { return {Kind::Items, v.get(), &v, v.use_count()}; }
+Ref ref_of(Box* b) { return {RefKind::Box, b, nullptr, static_cast<long>(b->refs)}; }
+Ref ref_of(const ObjRef& o) { return {RefKind::Object, o.get(), &o, o.use_count()}; }
+Ref ref_of(const FuncRef& f) { return {RefKind::Function, f.get(), &f, f.use_count()}; }
+Ref ref_of(const Items& v) { return {RefKind::Items, v.get(), &v, v.use_count()}; }
 
 // Boxes holding a number, string or the like, without attributes, cannot be part of a cycle.
-bool leaf(const Box& b) { return !b.has_attrs && !holds_boxes(b.v.index()); }
+bool leaf(const Box& b) { return !b.extra && !holds_boxes(b.p.index()); }
 
 // Calls visit(Ref) for every reference held directly by r (except leaf boxes).
 template <class F> void each_ref(const Ref& r, F&& visit) {
-    auto visit_box = [&](const BoxRef& b) {
+    auto visit_box = [&](const Value& v) {
+        Box* b = v.box();
         if (b && !leaf(*b)) visit(ref_of(b));
     };
     auto boxes = [&](const Vector& items) {
-        for (const BoxRef& e : items) visit_box(e);
+        for (const Value& e : items) visit_box(e);
     };
     switch (r.kind) {
-    case Kind::Box: {
+    case RefKind::Box: {
         const Box& b = *static_cast<const Box*>(r.ptr);
-        switch (b.idx()) {
-        case V_Vector: boxes(std::get<Vector>(b.v)); break;
-        case V_Map:
-            for (const auto& kv : std::get<Map>(b.v)) visit_box(kv.second);
+        switch (b.p.index()) {
+        case P_Vector: boxes(*std::get_if<P_Vector>(&b.p)); break;
+        case P_Map:
+            for (const auto& kv : *std::get_if<P_Map>(&b.p)) visit_box(kv.second);
             break;
-        case V_Pair: {
-            const PairV& p = std::get<PairV>(b.v);
+        case P_Pair: {
+            const PairV& p = *std::get_if<P_Pair>(&b.p);
             visit_box(p.first);
             visit_box(p.second);
             break;
         }
-        case V_Func:
-            if (const FuncRef& f = std::get<FuncRef>(b.v)) visit(ref_of(f));
+        case P_Func:
+            if (const FuncRef& f = *std::get_if<P_Func>(&b.p)) visit(ref_of(f));
             break;
-        case V_Object:
-            if (const ObjRef& o = std::get<ObjRef>(b.v)) visit(ref_of(o));
+        case P_Object:
+            if (const ObjRef& o = *std::get_if<P_Object>(&b.p)) visit(ref_of(o));
             break;
-        case V_Range:
-            if (const Items& items = std::get<RangeV>(b.v).items) visit(ref_of(items));
+        case P_Range:
+            if (const Items& items = std::get_if<P_Range>(&b.p)->items) visit(ref_of(items));
             break;
         default: break;
         }
-        if (b.has_attrs) for_each_var_attr(b, visit_box);
+        if (b.extra) {
+            if (b.extra->attrs)
+                for (const auto& kv : *b.extra->attrs) visit_box(kv.second);
+            visit_box(b.extra->string);
+        }
         break;
     }
-    case Kind::Object:
+    case RefKind::Object:
         for (const auto& kv : static_cast<const DynObject*>(r.ptr)->attrs) visit_box(kv.second);
         break;
-    case Kind::Function: {
+    case RefKind::Function: {
         const auto* c = static_cast<const Callable*>(r.ptr);
-        if (const auto* s = dynamic_cast<const ScriptFn*>(c)) {
-            for (const auto& cap : s->captures) visit_box(cap.second);
-        } else if (const auto* bound = dynamic_cast<const BoundFn*>(c)) {
-            visit_box(bound->target);
-            boxes(bound->fixed);
-        } else if (const auto* set = dynamic_cast<const OverloadSet*>(c)) {
-            for (const FuncRef& f : set->fns)
+        switch (c->type) {
+        case Callable::Type::Script: boxes(static_cast<const ScriptFn*>(c)->captures); break;
+        case Callable::Type::Bound:
+            visit_box(static_cast<const BoundFn*>(c)->target);
+            boxes(static_cast<const BoundFn*>(c)->fixed);
+            break;
+        case Callable::Type::Set:
+            for (const FuncRef& f : static_cast<const OverloadSet*>(c)->fns)
                 if (f) visit(ref_of(f));
-        }
+            break;
         // Host functions are opaque: what they capture counts as held from outside.
+        default: break;
+        }
         break;
     }
-    case Kind::Items: boxes(*static_cast<const Vector*>(r.ptr)); break;
+    case RefKind::Items: boxes(*static_cast<const Vector*>(r.ptr)); break;
     }
 }
 
@@ -107,7 +115,7 @@ public:
     // Tracked boxes come first, at their tracking slot, so finding them needs no lookup.
     Graph(const BoxTracker* tracker, const std::vector<Box*>& tracked) : tracker_(tracker) {
         vs_.reserve(tracked.size());
-        for (Box* b : tracked) vs_.push_back({{Kind::Box, b, nullptr, static_cast<long>(b->refs)}});
+        for (Box* b : tracked) vs_.push_back({{RefKind::Box, b, nullptr, static_cast<long>(b->refs)}});
         for (size_t i = 0; i < vs_.size(); ++i) {
             Ref r = vs_[i].ref;  // vs_ grows while visiting
             each_ref(r, [&](const Ref& to) { ++vs_[add(to)].inner; });
@@ -140,7 +148,7 @@ public:
 private:
     // The vertex of r, added if new.
     size_t add(const Ref& r) {
-        if (r.kind == Kind::Box) {
+        if (r.kind == RefKind::Box) {
             const Box* b = static_cast<const Box*>(r.ptr);
             if (b->tracker == tracker_) return b->track_slot;
         }
@@ -156,7 +164,7 @@ private:
 
 // Holds the garbage while its contents are dropped, so nothing is freed half-emptied.
 struct Garbage {
-    std::vector<BoxRef> boxes;
+    std::vector<Value> boxes;
     std::vector<ObjRef> objects;
     std::vector<FuncRef> functions;
     std::vector<Items> items;
@@ -165,44 +173,52 @@ struct Garbage {
         for (const Vertex& v : vs) {
             if (v.live) continue;
             switch (v.ref.kind) {
-            case Kind::Box: boxes.emplace_back(static_cast<Box*>(const_cast<void*>(v.ref.ptr))); break;
-            case Kind::Object: objects.push_back(*static_cast<const ObjRef*>(v.ref.owner)); break;
-            case Kind::Function: functions.push_back(*static_cast<const FuncRef*>(v.ref.owner)); break;
-            case Kind::Items: items.push_back(*static_cast<const Items*>(v.ref.owner)); break;
+            case RefKind::Box: boxes.emplace_back(static_cast<Box*>(const_cast<void*>(v.ref.ptr))); break;
+            case RefKind::Object: objects.push_back(*static_cast<const ObjRef*>(v.ref.owner)); break;
+            case RefKind::Function: functions.push_back(*static_cast<const FuncRef*>(v.ref.owner)); break;
+            case RefKind::Items: items.push_back(*static_cast<const Items*>(v.ref.owner)); break;
             }
         }
     }
 
     // Moves every reference out of the garbage (into `dropped`), then releases them all.
     void empty() {
-        std::vector<Value> values;
-        std::vector<std::map<std::string, BoxRef>> attrs;
-        std::vector<BoxRef> refs;
+        std::vector<Payload> values;
+        std::vector<std::vector<std::pair<uint32_t, Value>>> attrs;
+        std::vector<Value> refs;
         std::vector<FuncRef> fns;
+        std::vector<std::unique_ptr<Map>> var_attrs;
         values.reserve(boxes.size());
         attrs.reserve(objects.size());
-        for (const BoxRef& b : boxes) {
-            values.push_back(std::exchange(b->v, Value()));
-            if (b->has_attrs) drop_var_attrs(b.get());
+        for (const Value& v : boxes) {
+            Box* b = v.box();
+            values.push_back(std::exchange(b->p, Payload()));
+            if (b->extra) {
+                var_attrs.push_back(std::move(b->extra->attrs));
+                refs.push_back(std::move(b->extra->string));
+            }
         }
         for (const ObjRef& o : objects) attrs.push_back(std::exchange(o->attrs, {}));
         for (const FuncRef& f : functions) {
             // Functions are shared as const; these are unreachable, so emptying them is safe.
             auto* c = const_cast<Callable*>(f.get());
-            if (auto* s = dynamic_cast<ScriptFn*>(c)) {
-                for (auto& cap : s->captures) refs.push_back(std::move(cap.second));
+            if (c->type == Callable::Type::Script) {
+                auto* s = static_cast<ScriptFn*>(c);
+                for (Value& cap : s->captures) refs.push_back(std::move(cap));
                 s->captures.clear();
-            } else if (auto* bound = dynamic_cast<BoundFn*>(c)) {
+            } else if (c->type == Callable::Type::Bound) {
+                auto* bound = static_cast<BoundFn*>(c);
                 refs.push_back(std::move(bound->target));
-                for (BoxRef& x : bound->fixed) refs.push_back(std::move(x));
+                for (Value& x : bound->fixed) refs.push_back(std::move(x));
                 bound->fixed.clear();
-            } else if (auto* set = dynamic_cast<OverloadSet*>(c)) {
+            } else if (c->type == Callable::Type::Set) {
+                auto* set = static_cast<OverloadSet*>(c);
                 for (FuncRef& g : set->fns) fns.push_back(std::move(g));
                 set->fns.clear();
             }
         }
         for (const Items& v : items)
-            for (BoxRef& e : *v) refs.push_back(std::move(e));
+            for (Value& e : *v) refs.push_back(std::move(e));
     }
 };
 

@@ -1,69 +1,91 @@
-// Calls, method calls, function definitions and classes.
-#include <algorithm>
-
+// Calls, arguments, function definitions and classes.
 #include "chai/runtime/interp.hpp"
+#include "chai/runtime/objects.hpp"
 
 namespace chai {
 
 namespace {
-// Evaluates call arguments into a small buffer.
+// Call arguments, evaluated into a small buffer.
 struct ArgBuf {
-    BoxRef small[6];
-    std::vector<BoxRef> big;
-    size_t n = 0;
-    void reserve(size_t k) {
+    explicit ArgBuf(size_t k) {
         if (k > 6) big.resize(k);
     }
-    BoxRef* data() { return big.empty() ? small : big.data(); }
-    void push(BoxRef b) { data()[n++] = std::move(b); }
+    Arg small[6];
+    std::vector<Arg> big;
+    size_t n = 0;
+    Arg* data() { return big.empty() ? small : big.data(); }
+    void push(Arg a) { data()[n++] = std::move(a); }
     Args args() { return Args{data(), n}; }
 };
-
 }  // namespace
 
-bool Interp::declares_attr(const DynObject& o, uint32_t attr) const {
-    auto it = classes.find(intern(o.cls));
-    return it != classes.end() && std::find(it->second.attrs.begin(), it->second.attrs.end(), attr) != it->second.attrs.end();
-}
-
-BoxRef Interp::call_attr_function(const BoxRef& fn, Args a, const Node* site, const BoxRef& obj) {
-    return call_value(fn, Args{a.data + 1, a.size - 1}, site, &obj);
-}
-
-BoxRef Interp::call_member_value(const FnList& fns, Args a, const Node* site) {
-    for (const FuncRef& f : fns) {
-        if (!f->member_getter) continue;
-        FnList one{f};
-        bool matched = false;
-        BoxRef v;
-        try {
-            v = try_dispatch(one, Args{a.data, 1}, nullptr, nullptr, matched);
-        } catch (const ConversionFailed&) {
-            continue;  // a member of another type
+Arg Interp::eval_arg(const Node* n) {
+    switch (n->kind) {
+    case NK::Id: {
+        if (n->ref == Ref::Local && !frame_->dyn) {
+            Value& s = frame_->slots[n->slot];
+            if (s.boxed()) return {s};
+            // The callee takes a reference only if it needs one (see Args::ref).
+            if (!s.is_unset()) return {Value::unset(), &s};
         }
-        if (!matched) continue;
-        if (a.size == 1 && v->idx() != V_Func) return v;
-        return call_attr_function(v, a, site, a[0]);
+        if (Value* s = var_slot(n)) return {promote(*s)};
+        return {eval_id(n)};
     }
-    return BoxRef();
+    case NK::Index:
+    case NK::Ternary:
+    case NK::Prefix: return {eval_ref(n)};
+    case NK::Dot:
+        if (!n->parens) return {eval_ref(n)};
+        return {eval(n)};
+    default: return {eval(n)};
+    }
 }
 
-BoxRef Interp::eval_call(const Node* n) {
-    ArgBuf buf;
-    buf.reserve(n->kids.size() - 1);
-    const Node* callee = n->kid(0);
+Value Interp::eval_ref(const Node* n) {
+    switch (n->kind) {
+    case NK::Id:
+        if (Value* s = var_slot(n)) return promote(*s);
+        break;
+    case NK::Index: return eval_index(n, true);
+    case NK::Dot:
+        if (!n->parens) return eval_dot(n, false, true);
+        break;
+    case NK::Ternary: return condition(n->first) ? eval_ref(n->second) : eval_ref(n->kid(2));
+    case NK::Prefix:
+        if (n->op == OpCode::Incr || n->op == OpCode::Decr) {
+            Value v = eval_prefix(n);
+            return v.boxed() ? v : eval_ref(n->first);
+        }
+        break;
+    default: break;
+    }
+    Value v = eval(n);
+    promote(v);
+    return v;
+}
+
+Value Interp::eval_result(const Node* n) {
+    // The function's own variables end with the call: their values are enough.
+    if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
+    if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
+    return eval(n);
+}
+
+Value Interp::eval_call(const Node* n) {
+    ArgBuf buf(n->kids.size() - 1);
+    const Node* callee = n->first;
     try {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         if (callee->kind == NK::Id) {
-            if (BoxRef* v = var_slot(callee)) {
-                BoxRef fn = *v;
+            if (Value* v = var_slot(callee)) {
+                Value fn = *v;
                 return call_value(fn, buf.args(), n);
             }
-            const FnList* fl = functions(callee->name);
-            if (!fl) return call_value(lookup(callee->name, callee), buf.args(), n);  // unknown name: reported
-            return dispatch(*fl, buf.args(), n, callee->text);
+            Symbol& s = callee->symbol ? *callee->symbol : syms_->of(callee->name);
+            if (!s.fns) return call_value(lookup_symbol(s, callee), buf.args(), n);  // unknown name: reported
+            return dispatch(*s.fns, buf.args(), n, callee->name, nullptr, &s);
         }
-        BoxRef fn = eval(callee);
+        Value fn = eval(callee);
         return call_value(fn, buf.args(), n);
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
@@ -71,189 +93,99 @@ BoxRef Interp::eval_call(const Node* n) {
     }
 }
 
-void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
-    complete_trace(e, n);
-    if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
+namespace {
+void set_origin(ScriptFn& f, const Node* def, const Interp::Running& r) {
+    if (r.tree) f.tree = *r.tree;
+    if (r.prog) f.prog = *r.prog;
+    f.def = def;
+    f.body = def->first;
+    f.guard = def->kind == NK::Def && def->guarded ? def->second : nullptr;
+    f.frame = def->frame;
 }
+}  // namespace
 
-BoxRef Interp::eval_dot(const Node* n, bool target) {
-    ArgBuf buf;
-    buf.reserve(n->kids.size());
-    const std::string& name = n->text;
-    try {
-        BoxRef obj = eval(n->kid(0));
-        buf.push(obj);
-        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        ObjRef* dyn = std::get_if<ObjRef>(&obj->v);
-        // An existing attribute answers directly unless a function of that name (other than an
-        // attribute getter) could take the call first; a call of a declared attribute is always
-        // the attribute's.
-        if (dyn) {
-            auto it = (*dyn)->attrs.find(name);
-            if (it != (*dyn)->attrs.end() &&
-                (only_attr_getters(n->name) || (n->flag && declares_attr(**dyn, n->name)))) {
-                if (it->second->idx() == V_Func && !target && (n->flag || !declares_attr(**dyn, n->name)))
-                    return call_attr_function(it->second, buf.args(), n, obj);
-                if (!n->flag) return it->second;
-            }
-        }
-        const FnList* fl = functions(n->name);
-        if (n->flag && !dyn && fl && has_member_getters(n->name))
-            if (BoxRef r = call_member_value(*fl, buf.args(), n)) return r;
-        if (fl) {
-            bool matched = false;
-            BoxRef r;
-            try {
-                r = try_dispatch(*fl, buf.args(), nullptr, n, matched);
-            } catch (const ConversionFailed&) {
-                // A library function that cannot take a script object is no match for it: the
-                // object's own fallbacks below decide.
-                if (!dyn) conversion_failed(*fl, buf.args(), n, name);
-            } catch (const exception::detail_numeric_error& e) {
-                fail(n, e.reason);
-            }
-            if (matched) return r;
-        }
-        static const uint32_t mm = intern("method_missing");
-        if (const FnList* mfl = functions(mm)) {
-            // Script-defined fallbacks: (obj, name, [args]) first, then (obj, name) whose
-            // result, when it is a function, is called with the arguments (even with none);
-            // arguments for a result that is no function fail as an impossible cast.
-            BoxRef margs[3] = {obj, make_str(name), BoxRef()};
-            Vector rest(buf.data() + 1, buf.data() + buf.n);
-            margs[2] = make_box(Value(std::move(rest)));
-            bool matched = false;
-            BoxRef r = try_dispatch(*mfl, Args{margs, 3}, nullptr, n, matched);
-            if (matched) return r;
-            r = try_dispatch(*mfl, Args{margs, 2}, nullptr, n, matched);
-            if (matched) {
-                if (r->idx() == V_Func) {
-                    Args a = buf.args();
-                    return call_value(r, Args{a.data + 1, a.size - 1}, n, &obj);
-                }
-                if (buf.n > 1) throw exception::bad_boxed_cast("No known conversion");
-                return r;
-            }
-        }
-        if (dyn) {
-            // The object's own member: a function in it is called with the arguments (`this` =
-            // the object), another value is the result when there are none.
-            auto it = (*dyn)->attrs.find(name);
-            if (it != (*dyn)->attrs.end()) {
-                if (it->second->idx() == V_Func) return call_attr_function(it->second, buf.args(), n, obj);
-                if (buf.n == 1) return it->second;
-                throw exception::bad_boxed_cast("No known conversion");
-            }
-            // Unknown member of a script object: attributes come into being on first use.
-            if (!n->flag) {
-                if ((*dyn)->is_explicit) fail(n, "'" + name + "' is not a function.");
-                BoxRef& slot = (*dyn)->attrs[name];
-                if (!slot) slot = make_undef();
-                return slot;
-            }
-            if (buf.n == 1) return make_undef();
-            throw exception::bad_boxed_cast("No known conversion");
-        }
-        if (!fl) fail(n, "'" + name + "' is not a function.");
-        dispatch_failed(*fl, buf.args(), n, name, true);
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
-    }
-}
-
-BoxRef Interp::eval_lambda(const Node* n) {
+Value Interp::eval_lambda(const Node* n) {
     auto f = std::make_shared<ScriptFn>();
     f->name = "anonymous";
     f->host = false;
-    f->keep = current_program;
-    f->body = n->kid(0);
-    f->def = n;
+    set_origin(*f, n, running);
     f->arity = static_cast<int>(n->params.size());
-    for (const ParamDecl& p : n->params) {
-        f->names.push_back(p.name);
-        f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    for (const CaptureSource& c : n->frame->capture_from) {
+        Node probe;
+        probe.ref = c.ref;
+        probe.slot = c.slot;
+        probe.symbol = c.symbol;
+        probe.name = c.name;
+        Value* v = var_slot(&probe);
+        if (!v) fail(n, "Can not find object: " + c.name);
+        f->captures.push_back(promote(*v));
     }
-    for (uint32_t c : n->captures) {
-        BoxRef* v = find_var(c);
-        if (!v) fail(n, "Can not find object: " + name_of(c));
-        f->captures.emplace_back(c, *v);
-    }
-    f->note_names();
-    return func_box(f);
+    return make_func(std::move(f));
 }
 
-void Interp::check_name(uint32_t id, const char* what, const Node* site) {
-    static const uint32_t reserved[] = {
-        intern("def"),   intern("fun"),   intern("while"), intern("for"),    intern("if"),     intern("else"),
-        intern("&&"),    intern("||"),    intern(","),     intern("auto"),   intern("return"), intern("break"),
-        intern("true"),  intern("false"), intern("class"), intern("attr"),   intern("var"),    intern("global"),
-        intern("GLOBAL"), intern("_")};
-    for (uint32_t r : reserved)
-        if (id == r) fail(site, std::string("Reserved word used as ") + what + " name '" + name_of(id) + "'");
+void Interp::check_name(const std::string& name, const char* what, const Node* site) {
+    static const char* const reserved[] = {"def",    "fun",   "while", "for",   "if",    "else",   "&&",
+                                           "||",     ",",     "auto",  "return", "break", "true",  "false",
+                                           "class",  "attr",  "var",   "global", "GLOBAL", "_"};
+    for (const char* r : reserved)
+        if (name == r) fail(site, std::string("Reserved word used as ") + what + " name '" + name + "'");
 }
 
-BoxRef Interp::eval_def(const Node* n) {
-    check_name(n->name, n->name2 && n->name != n->name2 ? "method" : "function", n);
+Value Interp::eval_def(const Node* n) {
+    const bool in_class = n->class_symbol != nullptr;
+    check_name(n->name, in_class && n->name != n->class_name ? "method" : "function", n);
     auto f = std::make_shared<ScriptFn>();
-    f->name = name_of(n->name);
+    f->name = n->name;
     f->host = false;
-    f->keep = current_program;
-    f->body = n->kid(0);
-    f->def = n;
-    f->annotation = n->text;
-    f->seq = ++fn_seq;
-    if (n->flag) {
-        f->guard = n->kid(1);
-        f->guarded = true;
-    }
-    if (n->name2) {
-        const std::string& cls = name_of(n->name2);
-        if (n->name == n->name2) {
+    set_origin(*f, n, running);
+    f->annotation = n->annotation;
+    f->seq = ++fn_seq_;
+    f->guarded = n->guarded;
+    if (in_class) {
+        if (n->name == n->class_name) {
             f->ctor = true;
-            f->cls = cls;
+            f->cls = n->class_symbol->id;
         } else {
             f->method = true;
-            f->params.push_back(resolve_type(cls));
+            f->params.push_back(resolve_type(n->class_name));
         }
     }
-    for (const ParamDecl& p : n->params) {
-        f->names.push_back(p.name);
-        f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
-    }
+    for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->arity = static_cast<int>(f->params.size());
-    f->note_names();
-    add_function(n->name, f, n);
+    add_function(*n->symbol, std::move(f), n);
     return no_value();
 }
 
-void Interp::add_attribute(uint32_t cls, uint32_t attr, const Node* site) {
-    check_name(attr, "attribute", site);
-    ClassInfo& ci = classes[cls];
-    for (uint32_t a : ci.attrs)
-        if (a == attr) fail(site, "Attribute redefined '" + name_of(attr) + "'");
-    ci.attrs.push_back(attr);
+void Interp::add_attribute(Symbol& cls, Symbol& attr, const Node* site) {
+    check_name(*attr.name, "attribute", site);
+    if (!cls.cls) cls.cls = std::make_unique<ClassInfo>();
+    if (cls.cls->declares(attr.id)) fail(site, "Attribute redefined '" + *attr.name + "'");
+    cls.cls->attrs.push_back(attr.id);
     // The attribute's name also works as a getter function: level(lamp).
-    std::string name = name_of(attr);
     auto getter = std::make_shared<NativeFn>();
-    getter->name = name;
+    getter->name = *attr.name;
     getter->arity = 1;
-    getter->params = {resolve_type(name_of(cls))};
+    getter->params = {resolve_type(*cls.name)};
     getter->attr_getter = true;
-    getter->fn = [name](Interp&, Args a) {
-        BoxRef& slot = std::get<ObjRef>(a[0]->v)->attrs[name];
-        if (!slot) slot = make_undef();
-        return slot;
+    getter->fn = [names = syms_->names_ptr(), id = attr.id](Context&, Args a) {
+        DynObject& o = **a[0].obj();
+        Value& slot = o.slot(o.names == names ? id : o.names->intern(names->name(id)));
+        return promote(slot);
     };
-    add_function(attr, getter);
+    add_function(attr, std::move(getter));
 }
 
-BoxRef Interp::eval_class(const Node* n) {
+Value Interp::eval_class(const Node* n) {
     for (const auto& k : n->kids) {
-        if (k->kind == NK::AttrDecl) add_attribute(n->name, k->name, k.get());
+        if (k->kind == NK::AttrDecl) add_attribute(*n->symbol, *k->symbol, k.get());
         else eval_def(k.get());
     }
     return no_value();
+}
+
+uint32_t Interp::attr_id(const DynObject& o, const Symbol& s) {
+    return o.names.get() == &syms_->names() ? s.id : o.names->intern(*s.name);
 }
 
 }  // namespace chai

@@ -3,28 +3,36 @@
 
 namespace chai {
 
-BoxRef Interp::eval_block(const Node* n, bool new_scope) {
-    // An empty block is true; an empty file or eval text has no value.
-    if (n->kids.empty()) return n->kind == NK::File ? no_value() : bool_box(true);
-    if (new_scope) {
-        ScopeGuard g(*this);
-        return eval_block(n, false);
-    }
+BlockScope::~BlockScope() {
+    Frame& f = *in.frame();
+    for (uint32_t s = node->slot; s < node->slot_end; ++s) f.slots[s] = Value::unset();
+    --f.level;
+    if (f.dyn) in.trim_dyn();
+}
+
+Value Interp::eval_statements(const Node* n) {
     const size_t last = n->kids.size() - 1;
     for (size_t i = 0; i < last; ++i) {
         exec(n->kid(i));
-        if (ctl != Ctl::None) return no_value();
+        if (ctl_ != Ctl::None) return no_value();
     }
     return eval(n->kid(last));
 }
 
+Value Interp::eval_block(const Node* n) {
+    // An empty block is true.
+    if (n->kids.empty()) return Value::boolean(true, kTemp);
+    BlockScope scope(*this, n);
+    return eval_statements(n);
+}
+
 void Interp::exec_block(const Node* n) {
-    ScopeGuard g(*this);
+    BlockScope scope(*this, n);
     for (const auto& s : n->kids) {
         // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
         if (s->kind == NK::If) exec_if(s.get());
         else exec(s.get());
-        if (ctl != Ctl::None) break;
+        if (ctl_ != Ctl::None) break;
     }
 }
 
@@ -50,7 +58,7 @@ void Interp::exec(const Node* n) {
     eval(n);
 }
 
-BoxRef Interp::eval_if(const Node* n) {
+Value Interp::eval_if(const Node* n) {
     size_t i = 0;
     for (; i + 1 < n->kids.size(); i += 2)
         if (condition(n->kid(i))) return eval(n->kid(i + 1));
@@ -59,113 +67,105 @@ BoxRef Interp::eval_if(const Node* n) {
 }
 
 namespace {
-// Handles the loop's view of break/continue; returns true when the loop must stop.
-bool loop_exit(Interp& in) {
-    switch (in.ctl) {
-    case Ctl::Break: in.ctl = Ctl::None; return true;
-    case Ctl::Continue: in.ctl = Ctl::None; return false;
+// The loop's view of break/continue; true when the loop must stop.
+bool loop_exit(Ctl& ctl) {
+    switch (ctl) {
+    case Ctl::Break: ctl = Ctl::None; return true;
+    case Ctl::Continue: ctl = Ctl::None; return false;
     case Ctl::Return: return true;
     default: return false;
     }
 }
 }  // namespace
 
-BoxRef Interp::eval_while(const Node* n) {
-    while (condition(n->kid(0))) {
+Value Interp::eval_while(const Node* n) {
+    const Node* cond = n->first;
+    const Node* body = n->second;
+    while (condition(cond)) {
         count_step(n);
-        const Node* body = n->kid(1);
-        if (body->kind == NK::Block) exec_block(body);
-        else exec(body);
-        if (ctl != Ctl::None && loop_exit(*this)) break;
+        exec_block(body);
+        if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
     }
     return no_value();
 }
 
-BoxRef Interp::eval_for(const Node* n) {
-    ScopeGuard g(*this);
+Value Interp::eval_for(const Node* n) {
+    BlockScope scope(*this, n);
     exec(n->kid(0));
-    // The children are read on every turn: a script may replace them while the loop runs.
-    // Dispatching on the body's and the step's kinds here, at the loop's own site, keeps the
-    // branches of the loop predictable.
+    const Node* cond = n->kid(1);
+    const Node* step = n->kid(2);
+    const Node* body = n->kid(3);
+    const bool step_is_prefix = step->kind == NK::Prefix;
     for (;;) {
-        if (n->kid(1) && !condition(n->kid(1))) break;
+        if (cond && !condition(cond)) break;
         count_step(n);
-        const Node* body = n->kid(3);
-        if (body->kind == NK::Block) exec_block(body);
-        else exec(body);
-        if (ctl != Ctl::None && loop_exit(*this)) break;
-        const Node* step = n->kid(2);
-        if (step->kind != NK::Prefix || !step_in_place(step)) exec(step);
+        exec_block(body);
+        if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
+        if (!step_is_prefix || !step_in_place(step)) exec(step);
     }
     return no_value();
 }
 
-BoxRef Interp::eval_switch(const Node* n) {
-    ScopeGuard g(*this);
-    BoxRef v = eval(n->kid(0));
+Value Interp::eval_switch(const Node* n) {
+    BlockScope scope(*this, n);
+    Value v = eval(n->first);
     bool matched = false;
     for (size_t i = 1; i < n->kids.size(); ++i) {
         const Node* c = n->kid(i);
         if (c->kind == NK::Case && !matched) {
-            BoxRef cv = eval(c->kid(0));
-            static const uint32_t eq = intern("==");
-            BoxRef r = binary_values(OpCode::Eq, eq, "==", v, cv, c);
-            matched = truth(r, c);
+            Value cv = eval(c->first);
+            matched = truth(binary_values(OpCode::Eq, s_eq_, v, cv, c), c);
         } else if (c->kind == NK::Default) {
             matched = true;
         }
         if (matched) {
             eval(c->kids.back().get());
-            if (ctl == Ctl::Break) {
-                ctl = Ctl::None;
+            if (ctl_ == Ctl::Break) {
+                ctl_ = Ctl::None;
                 break;
             }
-            if (ctl != Ctl::None) break;
+            if (ctl_ != Ctl::None) break;
         }
     }
     return no_value();
 }
 
 namespace {
-BoxRef error_value(const std::exception& e) {
+Value error_value(const std::exception& e) {
     const char* type = "exception";
     if (dynamic_cast<const std::out_of_range*>(&e)) type = "out_of_range";
     else if (dynamic_cast<const std::runtime_error*>(&e)) type = "runtime_error";
-    bool range_error = dynamic_cast<const std::range_error*>(&e) != nullptr;
-    return make_box(Value(ErrorV(type, e.what(), {}, range_error)));
+    const bool range_error = dynamic_cast<const std::range_error*>(&e) != nullptr;
+    return make_boxed(Payload(std::in_place_index<P_Error>, ErrorV(type, e.what(), {}, range_error)), 0);
 }
 }  // namespace
 
-bool Interp::catch_matches(const Node* c, const BoxRef& v) {
-    if (!c->params.empty() && !c->params[0].type.empty()) {
-        TypeKey t = resolve_type(c->params[0].type);
-        if (match(t, *v) != 0) return false;
-    }
-    if (!c->flag) return true;
-    ScopeGuard g(*this);
-    if (!c->params.empty()) declare(c->params[0].name, v, c);
+bool Interp::catch_matches(const Node* c, const Value& v) {
+    if (!c->params.empty() && !c->params[0].type.empty() && match(resolve_type(c->params[0].type), v) != 0) return false;
+    if (!c->guarded) return true;
+    BlockScope scope(*this, c);
+    if (!c->params.empty()) frame_->slots[c->slot] = v;
     return truth(eval(c->kid(1)), c->kid(1), "Guard condition not boolean");
 }
 
-BoxRef Interp::eval_try(const Node* n) {
+Value Interp::eval_try(const Node* n) {
     const Node* fin = n->kids.back()->kind == NK::Finally ? n->kids.back().get() : nullptr;
-    auto run_finally = [&]() {
-        if (!fin) return BoxRef();
-        Ctl saved = ctl;
-        BoxRef saved_ret = ret;
-        ctl = Ctl::None;
-        BoxRef r = eval(fin->kid(0));
-        if (ctl == Ctl::None) {
-            ctl = saved;
-            ret = saved_ret;
+    auto run_finally = [&]() -> Value {
+        if (!fin) return Value::unset();
+        const Ctl saved = ctl_;
+        Value saved_ret = ret_;
+        ctl_ = Ctl::None;
+        Value r = eval(fin->first);
+        if (ctl_ == Ctl::None) {
+            ctl_ = saved;
+            ret_ = std::move(saved_ret);
         }
         return r;
     };
-    BoxRef result;
-    BoxRef thrown;
+    Value result = Value::unset();
+    Value thrown = Value::unset();
     try {
-        ScopeGuard g(*this);
-        result = eval(n->kid(0));
+        result = eval(n->first);
     } catch (ScriptThrow& t) {
         thrown = t.value;
     } catch (const exception::eval_error&) {
@@ -173,11 +173,10 @@ BoxRef Interp::eval_try(const Node* n) {
         throw;
     } catch (const std::exception& e) {
         thrown = error_value(e);
-        thrown->is_temp = false;
         // Keep the original for rethrow when no catch takes it.
         bool any = false;
-        for (size_t i = 1; i < n->kids.size(); ++i)
-            if (n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown)) any = true;
+        for (size_t i = 1; i < n->kids.size() && !any; ++i)
+            any = n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown);
         if (!any) {
             run_finally();
             throw;
@@ -186,16 +185,16 @@ BoxRef Interp::eval_try(const Node* n) {
         run_finally();
         throw;
     }
-    if (thrown) {
+    if (!thrown.is_unset()) {
         bool handled = false;
         try {
             for (size_t i = 1; i < n->kids.size() && !handled; ++i) {
                 const Node* c = n->kid(i);
                 if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
                 handled = true;
-                ScopeGuard g(*this);
-                if (!c->params.empty()) declare(c->params[0].name, thrown, c);
-                result = eval(c->kid(0));
+                BlockScope scope(*this, c);
+                if (!c->params.empty()) frame_->slots[c->slot] = thrown;
+                result = eval(c->first);
             }
         } catch (...) {
             run_finally();
@@ -207,10 +206,10 @@ BoxRef Interp::eval_try(const Node* n) {
         }
     }
     if (fin) {
-        BoxRef f = run_finally();
-        if (f) result = f;
+        Value f = run_finally();
+        if (!f.is_unset()) result = std::move(f);
     }
-    return result ? result : no_value();
+    return result.is_unset() ? no_value() : result;
 }
 
 }  // namespace chai

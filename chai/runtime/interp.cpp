@@ -1,122 +1,211 @@
 #include "chai/runtime/interp.hpp"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
+#include "chai/runtime/resolve.hpp"
 #include "chai/syntax/parser.hpp"
-#include "chai/library/library.hpp"
 
 namespace chai {
 
-namespace {
-#ifdef _WIN32
-constexpr size_t kStackBudget = 512 * 1024;
-#else
-constexpr size_t kStackBudget = 3 * 1024 * 1024;
-#endif
-}  // namespace
-
-Interp::Interp() : funcs(stdlib_functions()), stack_budget(kStackBudget) {
+Interp::Interp(const LibraryTable& lib, const HostRegistry& lib_types)
+    : syms_(std::make_shared<Symbols>(lib)), reg_(&lib_types) {
     // `_` marks an open argument for bind().
-    BoxRef placeholder = make_box(Value(TypeInfoV{"_", false, false}), false);
-    placeholder->is_const = true;
-    globals.emplace(intern("_"), std::move(placeholder));
-    no_value_ = make_undef();
-    no_value_->is_const = true;
+    Value placeholder = make_type_info({"_", false, false});
+    placeholder.set_flags(kConst);
+    syms_->of("_").global = placeholder;
+    no_value_.set_flags(kConst);
+    s_to_string_ = &syms_->of("to_string");
+    s_assign_ = &syms_->of("=");
+    s_index_ = &syms_->of("[]");
+    s_eq_ = &syms_->of("==");
+    s_method_missing_ = &syms_->of("method_missing");
+    s_generate_range_ = &syms_->of("generate_range");
 }
 
 Interp::~Interp() {
     // Drop everything the engine holds, then free the cycles left among the values it made.
-    locals.clear();
-    globals.clear();
-    ret = BoxRef();
-    funcs.clear();
-    retired_lists.clear();
-    current_program.reset();
+    ret_ = Value();
+    syms_->clear();
+    retired_lists_.clear();
+    retired_programs_.clear();
+    script_conversions_.clear();
     tracker.collect();
 }
 
-BoxRef Interp::run(const ProgramRef& prog, const Node* node) {
+FrameScope::FrameScope(Interp& i, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame)
+    : in(i), saved(i.frame_) {
+    frame.info = info;
+    frame.slots = in.slots_.push(info->nslots);
+    frame.outer = outer;
+    frame.file_level = file_level;
+    frame.eval_frame = eval_frame;
+    in.frame_ = &frame;
+}
+
+FrameScope::~FrameScope() {
+    in.slots_.pop(frame.info->nslots);
+    in.frame_ = saved;
+}
+
+void Interp::check_stack(const Node* site) {
     char probe = 0;
-    bool outer = stack_base == nullptr;
-    if (outer) {
-        // Engines kept for many evaluations free their cycles as they go. Between top-level runs
-        // every value in use is held by a counted reference (variables, the host's values).
-        if (tracker.size() >= collect_at) {
-            tracker.collect();
-            collect_at = std::max<size_t>(4096, 2 * tracker.size());
-        }
-        stack_base = &probe;
-    } else {
-        check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    const auto here = reinterpret_cast<uintptr_t>(&probe);
+    if (here < engine_stack_limit()) fail(site, "Call stack depth exceeded");
+    if (here < low_water_) low_water_ = here;
+    count_step(site);
+}
+
+void Interp::begin_run() {
+    // Engines kept for many evaluations free their cycles as they go. Between top-level runs every
+    // value in use is held by a counted reference (variables, the host's values).
+    if (tracker.size() >= collect_at_) {
+        tracker.collect();
+        collect_at_ = std::max<size_t>(4096, 2 * tracker.size());
     }
-    TrackingScope tracking(&tracker);
-    ProgramRef saved = current_program;
-    current_program = prog;
+    steps_ = 0;
+    ctl_ = Ctl::None;
+}
+
+void Interp::end_run() {
+    ctl_ = Ctl::None;
+    running = Running{};
+    frame_ = nullptr;
+    retired_lists_.clear();
+    retired_programs_.clear();
+    low_water_ = UINTPTR_MAX;
+}
+
+// ---- running programs ----
+
+Mode Interp::mode_for_eval() const {
+    // At the top level of a program, eval'd text is one more top-level text; anywhere else it
+    // runs inside the scope of its caller.
+    const Frame* f = frame_;
+    return !f || (f->file_level && !f->eval_frame && f->level == 0) ? Mode::Static : Mode::Dynamic;
+}
+
+Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode) {
+    // This version runs to its end, whatever edits the tree meanwhile.
+    const ProgramRef version = tree->current;
+    if (!node) node = version->root.get();
+    Frame* outer = mode == Mode::Dynamic ? frame_ : nullptr;
+    if (frame_) check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
+    Running saved = std::exchange(running, Running{&tree, &version});
     struct Restore {
         Interp& in;
-        ProgramRef saved;
-        bool outer;
-        ~Restore() {
-            in.current_program = saved;
-            if (outer) {
-                in.stack_base = nullptr;
-                in.retired_lists.clear();
-            }
-        }
-    } restore{*this, saved, outer};
-    BoxRef r = eval_traced(node ? node : prog->root.get(), node ? node->parent : nullptr);
+        Running r;
+        ~Restore() { in.running = r; }
+    } restore{*this, saved};
+    Value r = eval_traced(node, node->parent);
     // break/continue in text a script evaluates act on the loop around that eval call.
-    if (ctl == Ctl::Return) {
-        ctl = Ctl::None;
-        r = std::move(ret);
-    } else if ((ctl == Ctl::Break || ctl == Ctl::Continue) && outer) {
-        bool brk = ctl == Ctl::Break;
-        ctl = Ctl::None;
+    if (ctl_ == Ctl::Return) {
+        ctl_ = Ctl::None;
+        r = std::move(ret_);
+    } else if ((ctl_ == Ctl::Break || ctl_ == Ctl::Continue) && !outer) {
+        const bool brk = ctl_ == Ctl::Break;
+        ctl_ = Ctl::None;
         fail(nullptr, brk ? "Unexpected `break` statement outside of a loop"
                           : "Unexpected `continue` statement outside of a loop");
     }
-    return r ? r : make_undef();
+    return r;
 }
 
+std::shared_ptr<Tree> Interp::parse(const std::string& text, const std::string& filename, Mode mode) {
+    auto p = std::make_shared<Program>();
+    p->root = parse_text(text, filename);
+    p->symbols = syms_;
+    resolve_program(*p, mode);
+    auto tree = std::make_shared<Tree>();
+    tree->current = std::move(p);
+    return tree;
+}
+
+Value Interp::eval_text(const std::string& text, const std::string& filename) {
+    const Mode mode = mode_for_eval();
+    return run(parse(text, filename, mode), nullptr, mode);
+}
+
+Value Interp::eval_file(const std::string& path) { return eval_text(read_script_file(path), path); }
+
+Value Interp::use_file(const std::string& path) {
+    for (const std::string& f : used_files_)
+        if (f == path) return Value();
+    std::string text = read_script_file(path);
+    used_files_.push_back(path);  // before running: a file using itself runs once
+    return eval_text(text, path);
+}
+
+void Interp::prepare(Program& p) {
+    p.symbols = syms_;
+    resolve_program(p, Mode::Dynamic);
+}
+
+Value Interp::eval_tree(const std::shared_ptr<Tree>& tree, const std::vector<uint32_t>& path) {
+    const ProgramRef version = tree->current;
+    if (path.empty()) {
+        // A whole parsed text runs as it is (functions it defines belong to its tree). A tree
+        // that has not run yet is resolved now; one resolved for another use gets a new version.
+        if (version->mode == Mode::Unresolved) prepare(const_cast<Program&>(*version));
+        if (version->mode != Mode::Dynamic || version->symbols != syms_) {
+            auto p = std::make_shared<Program>();
+            p->root = copy_tree(*version->root);
+            prepare(*p);
+            tree->current = std::move(p);
+        }
+        return run(tree, nullptr, Mode::Dynamic);
+    }
+    // A part of a tree runs as a copy of its own.
+    const Node* node = version->root.get();
+    for (uint32_t i : path) node = node->kid(i);
+    auto p = std::make_shared<Program>();
+    p->root = copy_tree(*node);
+    prepare(*p);
+    auto copy = std::make_shared<Tree>();
+    copy->current = std::move(p);
+    return run(copy, nullptr, Mode::Dynamic);
+}
+
+// ---- globals ----
+
+void Interp::add_global(const std::string& name, Value v) {
+    Value& g = syms_->of(name).global;
+    if (!g.is_unset()) throw exception::name_conflict_error(name);
+    g = std::move(v);
+}
+
+void Interp::set_global(const std::string& name, Value v) {
+    Value& g = syms_->of(name).global;
+    if (!g.is_unset() && g.is_const()) throw std::runtime_error("Cannot replace constant global " + name);
+    g = std::move(v);
+}
+
+// ---- script files ----
+
 std::string read_script_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p = fs::u8path(path);
+    const fs::file_status st = fs::status(p, ec);
+    // Only regular files: a device or a pipe would be read for ever or never. A directory is
+    // reported like a missing file.
+    if (ec || !fs::exists(st) || fs::is_directory(st)) throw exception::file_not_found_error(path);
+    if (!fs::is_regular_file(st)) throw exception::file_not_found_error(path, "Not a regular file: " + path);
+    constexpr uintmax_t kLimit = uintmax_t(64) << 20;
+    const uintmax_t size = fs::file_size(p, ec);
+    if (ec || size > kLimit) throw exception::file_not_found_error(path, "File too large (over 64 MiB): " + path);
+    std::ifstream f(p, std::ios::binary);
     if (!f) throw exception::file_not_found_error(path);
-    std::string text;
-    char chunk[4096];
-    while (f.read(chunk, sizeof chunk) || f.gcount() > 0) text.append(chunk, static_cast<size_t>(f.gcount()));
-    // A path that opens but cannot be read (a directory) is no script: never run it as empty.
+    std::string text(static_cast<size_t>(size), '\0');
+    f.read(text.data(), static_cast<std::streamsize>(size));
+    text.resize(static_cast<size_t>(f.gcount()));
     if (f.bad()) throw exception::file_not_found_error(path);
     // Editors on Windows like to start UTF-8 files with a byte order mark; it is not code.
     static const std::string bom = "\xEF\xBB\xBF";
     if (text.compare(0, bom.size(), bom) == 0) text.erase(0, bom.size());
     return text;
-}
-
-BoxRef Interp::eval_text(const std::string& text, const std::string& filename) {
-    return run(parse_program(text, filename));
-}
-
-BoxRef Interp::eval_file(const std::string& path) { return eval_text(read_script_file(path), path); }
-
-BoxRef Interp::use_file(const std::string& path) {
-    for (const std::string& f : used_files)
-        if (f == path) return make_undef();
-    std::string text = read_script_file(path);
-    used_files.push_back(path);  // before running: a file using itself runs once
-    return eval_text(text, path);
-}
-
-void Interp::add_global(const std::string& name, BoxRef value) {
-    BoxRef& slot = globals[intern(name)];
-    if (slot) throw exception::name_conflict_error(name);
-    slot = std::move(value);
-}
-
-void Interp::set_global(const std::string& name, BoxRef value) {
-    BoxRef& slot = globals[intern(name)];
-    if (slot && slot->is_const) throw std::runtime_error("Cannot replace constant global " + name);
-    slot = std::move(value);
 }
 
 }  // namespace chai

@@ -1,283 +1,131 @@
-// The evaluator: walks the syntax tree with an explicit scope stack.
+// The evaluator: walks resolved syntax trees. Locals live in frame slots, other names in the
+// engine's name records; call sites remember the overload they chose.
 #pragma once
 #include <cstddef>
-#include <functional>
-#include <map>
+#include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
-#include <typeindex>
-#include <unordered_map>
 #include <vector>
 
-#include "chai/syntax/tree.hpp"
 #include "chai/runtime/collect.hpp"
-#include "chai/errors.hpp"
-#include "chai/runtime/value.hpp"
+#include "chai/runtime/context.hpp"
+#include "chai/runtime/frame.hpp"
+#include "chai/runtime/host_registry.hpp"
+#include "chai/runtime/stack.hpp"
 
 namespace chai {
-
-// Arguments of a call: a view over boxes owned by the caller.
-struct Args {
-    BoxRef* data = nullptr;
-    size_t size = 0;
-    BoxRef& operator[](size_t i) const { return data[i]; }
-};
-
-// Parameter type of a function, as far as dispatch is concerned.
-struct TypeKey {
-    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT, TypeInfoT };
-    Kind kind = Any;
-    NumKind nk = NumKind::Int;
-    bool is_const = false;                   // host parameter taken as const (shown in signatures only)
-    uint32_t cls = 0;                        // Class: interned class name
-    const std::type_info* host = nullptr;    // Host
-    std::string name;                        // Error: error type name; others: display name
-    bool operator==(const TypeKey& o) const {
-        return kind == o.kind && (kind != Num || nk == o.nk) && (kind != Class || cls == o.cls) &&
-               (kind != Host || *host == *o.host) && (kind != Error || name == o.name);
-    }
-};
-
-struct Callable {
-    std::string name;
-    int arity = 0;  // -1: any number of arguments
-    std::vector<TypeKey> params;
-    TypeKey result;  // what calls give, where known (host functions, predicates); else any value
-    bool guarded = false;
-    bool host = true;  // host/library functions come before script functions in a set
-    bool attr_getter = false;  // the getter a class attribute declaration makes
-    // Reads a host data member (`obj.name`): `obj.name(args)` calls the member's value.
-    bool member_getter = false;
-    uint64_t seq = 0;  // definition order
-    virtual ~Callable() = default;
-    // self: explicit `this` for functions stored in an object's attribute.
-    virtual BoxRef call(Interp& in, Args a, const BoxRef* self) const = 0;
-    virtual bool guard_ok(Interp&, Args, const BoxRef*) const { return true; }
-    // Overload sets and bound functions dispatch themselves.
-    virtual bool is_set() const { return false; }
-    // Parameter types as error details show them; dot: the object split off, "(T).(U, V)".
-    virtual std::string signature(bool dot = false) const;
-};
-
-using FnList = std::vector<FuncRef>;
-
-// "(a, b)", or with the object split off "(a).(b)" / "(a).()".
-std::string type_list(const std::vector<std::string>& names, bool dot);
-using FnTable = std::unordered_map<uint32_t, std::shared_ptr<FnList>>;
-
-// Thrown by host-argument conversion when a value cannot become the C++ parameter type.
-struct ConversionFailed {};
-
-// A value thrown by throw(); leaves the engine as exception::uncaught_throw.
-struct ScriptThrow {
-    BoxRef value;
-};
-
-enum class Ctl : uint8_t { None, Break, Continue, Return };
-
-struct ClassInfo {
-    std::vector<uint32_t> attrs;
-};
-
-// Turns a script value into a C++ object of one type (containers, user conversions).
-struct HostConversion {
-    bool (*accepts)(const Box&);  // cheap shape test, used by dispatch
-    std::function<std::shared_ptr<void>(Interp&, const BoxRef&)> convert;  // may throw ConversionFailed
-};
 
 // A conversion registered by a script: values of exactly type `from` become `to` through fn.
 struct ScriptConversion {
     TypeKey from, to;
-    BoxRef fn;
+    Value fn;
 };
 
-// Registry shared by the engine and the binding templates.
-struct HostRegistry {
-    std::map<std::string, TypeKey> type_names;  // user_type names
-    // Conversions into host types, keyed by the target type.
-    std::unordered_multimap<std::type_index, HostConversion> conversions;
-    const HostConversion* conversion_to(const std::type_info& to, const Box& b) const {
-        if (conversions.empty()) return nullptr;
-        auto [it, end] = conversions.equal_range(std::type_index(to));
-        for (; it != end; ++it)
-            if (it->second.accepts(b)) return &it->second;
-        return nullptr;
-    }
-    // (derived, base) -> pointer adjustment
-    std::map<std::pair<std::type_index, std::type_index>, void* (*)(void*)> bases;
-};
+struct LibraryTable;
 
-class Interp {
+// A call-stack entry for a node.
+exception::AST_Node_Trace trace_of(const Node* n);
+
+class Interp final : public Context {
 public:
     // Declared first so it outlives every value the engine holds.
     BoxTracker tracker;
 
-    Interp();
-    ~Interp();
+    Interp(const LibraryTable& lib, const HostRegistry& lib_types);
+    ~Interp() override;
     Interp(const Interp&) = delete;
     Interp& operator=(const Interp&) = delete;
 
-    // Runs a parsed program (or one node of it) in the current scope; returns its value.
-    BoxRef run(const ProgramRef& prog, const Node* node = nullptr);
-    BoxRef eval_text(const std::string& text, const std::string& filename);
-    // Reads and runs a script file (file_not_found_error if it cannot be read).
-    BoxRef eval_file(const std::string& path);
-    // Runs a file the first time it is used; later uses give undefined.
-    BoxRef use_file(const std::string& path);
-    // A new global (exception::name_conflict_error if the name is taken), or a replaced one
-    // (a constant global cannot be replaced).
-    void add_global(const std::string& name, BoxRef value);
-    void set_global(const std::string& name, BoxRef value);
-    BoxRef eval(const Node* n);
-    // Evaluates a statement whose value is not needed (loop bodies, increments): cheaper.
-    void exec(const Node* n);
+    // ---- entry points (the host's calls end up here) ----
+    // Runs fn as one evaluation: on the engine's own stack, with cycles collected between runs.
+    // Evaluations started from inside one (host functions calling back) run directly.
+    template <class F> Value enter(F&& fn);
+    bool evaluating() const { return running_depth_ > 0; }
+    void set_step_limit(uint64_t steps) {
+        step_limit_ = steps;
+        steps_ = 0;
+    }
+    Symbols& syms() { return *syms_; }
+    // A top-level variable, as the host's add(var(x), "name") makes.
+    void set_top(const std::string& name, Value v);
+    // Values handed over by the host may end up in cycles with the engine's own values.
+    void adopt(const Value& v) {
+        TrackingScope tracking(&tracker);
+        if (Box* b = v.box()) track_box(*b);
+    }
+    // Host types, base classes or conversions changed: choices remembered at call sites may too.
+    void types_changed() { ++epoch_; }
 
-    // ---- functions ----
-    void add_function(uint32_t name, FuncRef f, const Node* site = nullptr);
-    const FnList* functions(uint32_t name) const {
-        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
-        if (e.name == name && e.gen == fn_generation) return e.list;
-        return find_functions(name);
+    // ---- Context ----
+    std::string to_text(const Value& v, const Node* site = nullptr) override;
+    bool truth(const Value& v, const Node* site = nullptr, const char* why = "Condition not boolean") override;
+    std::string type_name(const Value& v) override;
+    std::string type_desc(const Value& v) override;
+    Value binary(OpCode op, const Value& l, const Value& r) override { return binary_values(op, nullptr, l, r, nullptr); }
+    Value new_object(std::string_view cls) override;
+    Value call_value(const Value& fn, Args a, const Node* site = nullptr, const Value* self = nullptr) override;
+    Value call_named(std::string_view name, Args a) override;
+    Value try_call(std::string_view name, Args a) override;
+    const FnList* functions(std::string_view name) override;
+    Value function_value(std::string_view name) override;
+    Value lookup(std::string_view name) override;
+    bool guard_accepts(const Callable& f, Args a) override { return f.guard_ok(*this, a, nullptr); }
+    Ctl& control() override { return ctl_; }
+    TypeKey resolve_type(const std::string& name) override;
+    int match(const TypeKey& t, const Value& v) override;
+    void add_type_conversion(const TypeKey& from, const TypeKey& to, const Value& fn) override;
+    HostRegistry& registry() override { return reg_; }
+    Value eval_text(const std::string& text, const std::string& filename) override;
+    Value eval_file(const std::string& path) override;
+    Value use_file(const std::string& path) override;
+    Value eval_tree(const std::shared_ptr<Tree>& tree, const std::vector<uint32_t>& path) override;
+    void prepare(Program& p) override;
+    std::shared_ptr<Symbols> symbols() override { return syms_; }
+    void add_global(const std::string& name, Value v) override;
+    void set_global(const std::string& name, Value v) override;
+    Map visible_objects() override;
+    void each_function(const std::function<void(const std::string&, const FnList&)>& f) override;
+    std::vector<std::string> class_names() override;
+    bool is_class(const std::string& name) override {
+        const Symbol* s = syms_->find(name);
+        return s && s->cls;
     }
-    // Whether the name has no functions but class attributes' getters.
-    bool only_attr_getters(uint32_t name) const {
-        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
-        if (e.name != name || e.gen != fn_generation) find_functions(name);
-        return e.getters_only;
+    void check_stack(const Node* site) override;
+    void count_step(const Node* site) override {
+        if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
     }
-    // Whether some function of the name reads a host data member.
-    bool has_member_getters(uint32_t name) const {
-        const FnCacheEntry& e = fn_cache_[name % kFnCacheSize];
-        if (e.name != name || e.gen != fn_generation) find_functions(name);
-        return e.member_getters;
-    }
-    // `obj.name(args)` where name is a data member of obj: calls the member's value with the
-    // arguments (`this` = obj), or gives a value that is not a function when there are none.
-    // Null when no member of that name applies to obj.
-    BoxRef call_member_value(const FnList& fns, Args a, const Node* site);
-    // Calls a function value with arguments.
-    BoxRef call_value(const BoxRef& fn, Args a, const Node* site, const BoxRef* self = nullptr);
-    // A function held in an object's attribute, called as a method: a[0] is the object.
-    BoxRef call_attr_function(const BoxRef& fn, Args a, const Node* site, const BoxRef& obj);
-    // Whether the object's class declares the attribute (so it has a getter function).
-    bool declares_attr(const DynObject& o, uint32_t attr) const;
-    BoxRef call_named(uint32_t name, Args a, const Node* site);
-    // Selects and runs an overload; returns null when nothing matched (reports nothing).
-    BoxRef try_dispatch(const FnList& fns, Args a, const BoxRef* self, const Node* site, bool& matched);
-    BoxRef resolve(const FnList& fns, Args a, const BoxRef* self, const Node* site,
-                   bool& matched, bool cacheable, uint64_t sig);
-    BoxRef dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const BoxRef* self = nullptr);
+
+    // ---- functions (dispatch.cpp, overloads.cpp) ----
+    void add_function(Symbol& s, FuncRef f, const Node* site = nullptr);
+    // Selects and runs an overload; unset when nothing matched (reports nothing).
+    // declined: set when the failure was a library or host function refusing the values.
+    Value try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
+                       bool* declined = nullptr);
+    Value dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const Value* self = nullptr,
+                   const Symbol* sym = nullptr);
+    Value call_symbol(Symbol& s, Args a, const Node* site);
     [[noreturn]] void not_a_function(const Node* site);
     [[noreturn]] void conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name);
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
-    int match(const TypeKey& t, const Box& b) const;
-    // A script conversion turning b into type t, or null.
-    const ScriptConversion* script_conversion(const TypeKey& t, const Box& b) const;
-    // Calls f with arguments converted to its parameter types by script conversions (and, if
-    // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
-    bool call_converted(const Callable& f, Args a, const BoxRef* self, bool numbers, BoxRef& result, bool& matched);
-    TypeKey resolve_type(const std::string& name) const;
+    Value call_script(const ScriptFn& f, Args a, const Value* self);
+    bool script_guard(const ScriptFn& f, Args a, const Value* self);
 
-    // ---- variables ----
-    BoxRef* find_var(uint32_t id) {
-        for (size_t i = locals.size(); i > frame_base; --i)
-            if (locals[i - 1].first == id) return &locals[i - 1].second;
-        return find_global(id);
-    }
-    BoxRef* find_global(uint32_t id);
-    // find_var for an identifier node, remembering where the variable was found.
-    BoxRef* var_slot(const Node* id) {
-        if (id->slot_epoch == shadow_epoch) {
-            size_t i = frame_base + id->slot;
-            if (i < locals.size() && locals[i].first == id->name) return &locals[i].second;
-        }
-        for (size_t i = locals.size(); i > frame_base; --i)
-            if (locals[i - 1].first == id->name) {
-                id->slot = static_cast<uint32_t>(i - 1 - frame_base);
-                id->slot_epoch = shadow_epoch;
-                return &locals[i - 1].second;
-            }
-        return find_global(id->name);
-    }
-    // Bumped whenever a frame gets two variables of one name (invalidates slot caches).
-    uint32_t shadow_epoch = 1;
-    BoxRef& declare(uint32_t id, BoxRef b, const Node* site);
-    BoxRef lookup(uint32_t id, const Node* site);
-    // The functions of a name as one value; null when there are none.
-    BoxRef function_value(uint32_t id);
-
-    // ---- values ----
-    bool truth(const BoxRef& b, const Node* site, const char* why = "Condition not boolean");
-    // Evaluates a condition; numeric comparisons of plain operands need no boxes. That case is
-    // inline: loops test it on every turn.
-    bool condition(const Node* n) {
-        if (n->kind == NK::Binary && n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
-            const Number *a, *b;
-            Number ta, tb;
-            if (fast_operands(n, a, b, ta, tb)) return num_compare_quick(static_cast<NumOp>(n->op), *a, *b);
-            return boxed_comparison(n);
-        }
-        return other_condition(n);
-    }
-    bool boxed_comparison(const Node* n);
-    bool other_condition(const Node* n);
-    // Side-effect-free numeric expressions (constants, variables, arithmetic) computed without
-    // boxes; false when n is not of that shape or a value is not a number.
-    bool fast_num(const Node* n, Number& out);
-    // A number constant or number variable, else null.
-    const Number* num_leaf(const Node* n) {
-        if (n->kind == NK::Const) return n->value->is_num() ? &n->value->num() : nullptr;
-        if (n->kind == NK::Id) {
-            BoxRef* v = var_slot(n);
-            return v && (*v)->is_num() ? &(*v)->num() : nullptr;
-        }
-        return nullptr;
-    }
-    // One operand as a number: a leaf, or arithmetic on two leaves computed inline into tmp
-    // (the shape of `n % d`); anything deeper goes through fast_num.
-    const Number* fast_operand(const Node* x, Number& tmp) {
-        if (const Number* v = num_leaf(x)) return v;
-        return arith_operand(x, tmp);
-    }
-    const Number* arith_operand(const Node* x, Number& tmp);
-    // Both operands of a binary node as numbers, computed without boxes.
-    bool fast_operands(const Node* n, const Number*& a, const Number*& b, Number& ta, Number& tb) {
-        a = fast_operand(n->first, ta);
-        if (!a) return false;
-        b = fast_operand(n->second, tb);
-        return b != nullptr;
-    }
-    // ++x / --x on a number variable, done in place; false when n is not of that shape.
-    bool step_in_place(const Node* n) {
-        if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
-        BoxRef* v = var_slot(n->first);
-        if (!v || !(*v)->is_num() || (*v)->is_const || (*v)->char_ref) return false;
-        num_incr_quick((*v)->num(), n->op == OpCode::Incr ? 1 : -1);
-        return true;
-    }
-    std::string to_text(const BoxRef& b, const Node* site = nullptr);  // via to_string overloads
-    BoxRef bool_box(bool v) { return make_bool(v); }
-    // The undefined result of statements (read-only, shared).
-    const BoxRef& no_value() const { return no_value_; }
-    void assign(const BoxRef& dst, const BoxRef& src, const Node* site);
-    BoxRef literal_element(const BoxRef& b, const Node* site, const char* uncopyable);
-    BoxRef new_object(const std::string& cls);
-    void add_attribute(uint32_t cls, uint32_t attr, const Node* site);
-
-    [[noreturn]] void fail(const Node* n, const std::string& reason, const std::string& params = {},
-                           const std::string& detail = {});
-    exception::AST_Node_Trace trace(const Node* n) const;
-    // Adds a call site to an error passing through it (once per site).
-    // Names that definitions may not take; what: "function", "method", "global", "attribute".
-    void check_name(uint32_t id, const char* what, const Node* site);
+    // ---- errors (trace.cpp) ----
+    exception::AST_Node_Trace trace(const Node* n) const { return trace_of(n); }
     // Records call site n in e's call stack, after the nodes leading to it.
     void add_call_trace(exception::eval_error& e, const Node* n) const;
     // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start
     // of the function or program that node is in: every node whose evaluation the error ended.
     void complete_trace(exception::eval_error& e, const Node* stop) const;
-    // Evaluates n; an error leaving it lists the nodes it passed through (see complete_trace).
-    BoxRef eval_traced(const Node* n, const Node* stop) {
+    // Names that definitions may not take; what: "function", "method", "global", "attribute".
+    void check_name(const std::string& name, const char* what, const Node* site);
+
+    // ---- evaluation ----
+    Value eval(const Node* n);
+    void exec(const Node* n);
+    Value eval_traced(const Node* n, const Node* stop) {
         try {
             return eval(n);
         } catch (exception::eval_error& e) {
@@ -285,181 +133,180 @@ public:
             throw;
         }
     }
-    void check_stack(const Node* site);
-    void count_step(const Node* site) {
-        if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
-    }
+    bool condition(const Node* n);
+    Value binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site);
+    void assign(Value& dst, const Value& src, const Node* site);
+    bool assign_builtin(Value& dst, const Value& src, const Node* site) override;
+    void assign_value(Value& dst, const Value& src) override { assign(dst, src, nullptr); }
+    bool compound_builtin(OpCode op, Value& dst, const Value& src, const Node* site) override;
+    Value literal_element(const Value& v, const Node* site, const char* uncopyable);
+    const Value& no_value() const { return no_value_; }
 
-    // ---- state (public for the library and binding code) ----
-    std::vector<std::pair<uint32_t, BoxRef>> locals;
-    size_t frame_base = 0;
-    size_t scope_base = 0;
-    std::unordered_map<uint32_t, BoxRef> globals;
-    FnTable funcs;
-    std::unordered_map<uint32_t, ClassInfo> classes;
-    HostRegistry reg;
-    std::vector<ScriptConversion> script_conversions;  // add_type_conversion, in order
-    Ctl ctl = Ctl::None;
-    BoxRef ret;
-    uint64_t fn_seq = 1000000;
-    uint32_t fn_generation = 1;  // changes whenever a function is added (invalidates call caches)
-    std::vector<std::shared_ptr<FnList>> retired_lists;
-    int dispatch_depth = 0;  // overload lists may be in use while this is positive
-    uint64_t step_limit_ = 0, steps_ = 0;
-    const char* stack_base = nullptr;
-    size_t stack_budget = 0;
-    // Tracked boxes at which cycles are next collected before a top-level run (see run()).
-    size_t collect_at = 4096;
-    std::vector<std::string> used_files;
+    // ---- variables (variables.cpp) ----
+    // Where a name node's variable is now; null when it names none.
+    Value* var_slot(const Node* id);
+    Value* find_by_name(const std::string& name, Symbol* sym);
+    Value& declare(const Node* decl);
+    Value lookup_symbol(Symbol& s, const Node* site);
+
+    // Functions defined while a program runs belong to its tree.
+    struct Running {
+        const std::shared_ptr<Tree>* tree = nullptr;
+        const ProgramRef* prog = nullptr;
+    };
+    Running running;
+    Frame* frame() { return frame_; }
+    // An attribute's id in an object's names (the object may come from another engine).
+    uint32_t attr_id(const DynObject& o, const Symbol& s);
 
 private:
-    BoxRef eval_block(const Node* n, bool new_scope);
-    void exec_block(const Node* n);
-    void exec_if(const Node* n);
-    BoxRef eval_id(const Node* n);
-    BoxRef eval_assign(const Node* n);
-    BoxRef eval_binary(const Node* n);
-    BoxRef eval_prefix(const Node* n);
-    BoxRef eval_call(const Node* n);
+    friend struct FrameScope;
+    void begin_run();
+    void end_run();
+    // Parses and resolves a text.
+    std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
+    // Runs a tree's current version from node (its root when null) in a frame of its own.
+    Value run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode);
+    Value eval_id(const Node* n);
+    Value eval_assign(const Node* n);
+    Value eval_binary(const Node* n);
+    Value eval_prefix(const Node* n);
+    Value eval_call(const Node* n);
     // target: obj.name is being assigned, so a function in the attribute is replaced, not called.
-    BoxRef eval_dot(const Node* n, bool target = false);
-    BoxRef eval_index(const Node* n);
-    // c[i] for a place that is changed or bound by reference: a string's char comes back linked.
-    BoxRef eval_index_ref(const Node* n);
-    BoxRef index_values(const BoxRef& c, const BoxRef& i, const Node* site);
-    // A value taken by reference (an argument, a `:=`/`var &` source, the operand of ++/--): a
-    // string's char included, so swap(s[0], s[1]) and ++s[i] work.
-    BoxRef eval_arg(const Node* a) { return a->kind == NK::Index ? eval_index_ref(a) : eval(a); }
-    BoxRef eval_container(const Node* n);
-    BoxRef eval_interp(const Node* n);
-    BoxRef eval_lambda(const Node* n);
-    BoxRef eval_def(const Node* n);
-    BoxRef eval_class(const Node* n);
-    BoxRef eval_if(const Node* n);
-    BoxRef eval_while(const Node* n);
-    BoxRef eval_for(const Node* n);
-    BoxRef eval_switch(const Node* n);
-    BoxRef eval_try(const Node* n);
-    BoxRef eval_decl(const Node* n);
-    void compound_assign(const Node* n, const BoxRef& dst, const BoxRef& src);
-    bool catch_matches(const Node* c, const BoxRef& v);
+    // ref: an attribute comes back as its shared box.
+    Value eval_dot(const Node* n, bool target = false, bool ref = false);
+    Value dot_fallbacks(const Node* n, Args a, const Value& obj);
+    Value eval_index(const Node* n, bool ref);
+    Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
+    Arg eval_arg(const Node* n);
+    Value eval_ref(const Node* n);
+    Value eval_container(const Node* n);
+    Value eval_interp(const Node* n);
+    Value eval_lambda(const Node* n);
+    Value eval_def(const Node* n);
+    Value eval_class(const Node* n);
+    Value eval_block(const Node* n);
+    // A block's statements in the current scope; the last one's value.
+    Value eval_statements(const Node* n);
+    void exec_block(const Node* n);
+    // What a function returns: the value, or for a variable of the caller's world (a global, an
+    // element, an attribute) that variable itself.
+    Value eval_result(const Node* n);
+    void exec_if(const Node* n);
+    Value eval_if(const Node* n);
+    Value eval_while(const Node* n);
+    Value eval_for(const Node* n);
+    Value eval_switch(const Node* n);
+    Value eval_try(const Node* n);
+    bool catch_matches(const Node* c, const Value& v);
+    Value eval_decl(const Node* n);
+    Value eval_bind(const Node* n);
+    void compound_assign(const Node* n, Value& dst, const Value& src);
+    void assign_target(const Node* lhs, const Node* n, const Value& rhs);
+    Value* place_of(const Node* lhs, Value& holder);
+    bool fast_num(const Node* n, Number& out);
+    bool num_leaf(const Node* n, Number& out);
+    bool fast_operands(const Node* n, Number& a, Number& b);
+    bool step_in_place(const Node* n);
+    void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
+    void new_functions(Symbol& s, FnListRef list);
+    Value call_member_value(const FnList& fns, Args a, const Node* site);
+    Value call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj);
+    Value resolve(const FnList& fns, Args a, const Value* self, SiteCache* cache, bool* declined);
+    // Calls f with arguments converted to its parameter types by script conversions (and, if
+    // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
+    bool call_converted(const Callable& f, Args a, const Value* self, bool numbers, Value& result);
+    const ScriptConversion* script_conversion(const TypeKey& t, const Value& v) const;
+    void bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj);
+public:
+    void trim_dyn();
 
-    BoxRef no_value_;
+private:
+    Mode mode_for_eval() const;
 
-    // Recently looked-up overload lists, valid while fn_generation is unchanged: calls find
-    // their functions without a hash lookup.
-    static constexpr size_t kFnCacheSize = 256;
-    struct FnCacheEntry {
-        uint32_t name = 0, gen = 0;
-        const FnList* list = nullptr;
-        bool getters_only = true;
-        bool member_getters = false;  // some function is a host data member's getter
-    };
-    mutable FnCacheEntry fn_cache_[kFnCacheSize];
-    const FnList* find_functions(uint32_t name) const;
+    std::shared_ptr<Symbols> syms_;
+    HostRegistry reg_;
+    SlotStack slots_;
+    Frame* frame_ = nullptr;
+    Ctl ctl_ = Ctl::None;
+    Value ret_;
+    Value no_value_;
+    int running_depth_ = 0;  // evaluations under way (0: none)
+    uintptr_t low_water_ = UINTPTR_MAX;  // deepest stack address a call reached in this run
+    uint32_t epoch_ = 1;     // changes with conversions (call sites compare it)
+    uint64_t fn_seq_ = 1000000;
+    uint64_t step_limit_ = 0, steps_ = 0;
+    size_t collect_at_ = 4096;
+    // Replaced overload lists and tree versions: calls may still be running them.
+    std::vector<FnListRef> retired_lists_;
+    std::vector<ProgramRef> retired_programs_;
+    std::vector<std::string> used_files_;
+    std::vector<ScriptConversion> script_conversions_;
+    // Names the evaluator calls itself.
+    Symbol *s_to_string_, *s_assign_, *s_index_, *s_eq_, *s_method_missing_, *s_generate_range_;
 
 public:
-    ProgramRef current_program;
-    // l op r as a script writes it: native for two numbers, else the operator's overloads.
-    BoxRef binary_values(OpCode op, uint32_t fn, const std::string& text, const BoxRef& l, const BoxRef& r, const Node* site);
+    void retire(ProgramRef p) { retired_programs_.push_back(std::move(p)); }
 };
 
-// Restores the locals stack on scope exit.
-struct ScopeGuard {
-    explicit ScopeGuard(Interp& i) : in(i), mark(i.locals.size()), saved_scope(i.scope_base) { i.scope_base = mark; }
-    ~ScopeGuard() {
-        // Most scopes declare nothing; skip the out-of-line resize for them.
-        if (in.locals.size() != mark) in.locals.resize(mark);
-        in.scope_base = saved_scope;
-    }
+// A block's scope: its variables' slots are cleared when it is left, and so are the variables
+// eval'd code declared in it.
+struct BlockScope {
+    BlockScope(Interp& i, const Node* n) : in(i), node(n) { ++in.frame()->level; }
+    ~BlockScope();
+    BlockScope(const BlockScope&) = delete;
+    BlockScope& operator=(const BlockScope&) = delete;
     Interp& in;
-    size_t mark, saved_scope;
+    const Node* node;
 };
 
-// A fresh stack for a function call: callers' locals become invisible.
-struct FrameGuard {
-    explicit FrameGuard(Interp& i) : in(i), mark(i.locals.size()), saved_frame(i.frame_base), saved_scope(i.scope_base) {
-        i.frame_base = mark;
-        i.scope_base = mark;
-    }
-    ~FrameGuard() {
-        in.locals.resize(mark);
-        in.frame_base = saved_frame;
-        in.scope_base = saved_scope;
-    }
+// A frame for a function call or a program run; frames live on the C++ stack.
+struct FrameScope {
+    FrameScope(Interp& in, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame);
+    ~FrameScope();
+    FrameScope(const FrameScope&) = delete;
+    FrameScope& operator=(const FrameScope&) = delete;
     Interp& in;
-    size_t mark, saved_frame, saved_scope;
+    Frame frame;
+    Frame* saved;
 };
 
-// Function defined in script (def, lambda, method, constructor).
-struct ScriptFn : Callable {
-    ProgramRef keep;
-    const Node* body = nullptr;
-    const Node* guard = nullptr;
-    const Node* def = nullptr;
-    std::vector<uint32_t> names;  // parameter names, without the implicit object of methods
-    bool method = false;          // first argument is `this` only
-    bool unwrapped = false;       // a method seen as the function inside it (contains nothing)
-    bool ctor = false;            // constructs an object of class `cls`
-    std::string cls;
-    mutable std::vector<std::pair<uint32_t, BoxRef>> captures;
-    std::string annotation;
+template <class F> Value Interp::enter(F&& fn) {
+    if (running_depth_ > 0) return fn();
+    struct Call {
+        F* fn;
+        Interp* in;
+        Value result;
+        std::exception_ptr error;
+        bool deep = false;
+    } call{&fn, this, Value(), nullptr};
+    begin_run();
+    run_on_engine_stack(
+        [](void* p) {
+            Call& c = *static_cast<Call*>(p);
+            char top = 0;
+            TrackingScope tracking(&c.in->tracker);
+            ++c.in->running_depth_;
+            try {
+                c.result = (*c.fn)();
+            } catch (...) {
+                c.error = std::current_exception();
+            }
+            --c.in->running_depth_;
+            const auto here = reinterpret_cast<uintptr_t>(&top);
+            c.deep = here > c.in->low_water_ && here - c.in->low_water_ > (uintptr_t(8) << 20);
+            c.in->end_run();
+        },
+        &call);
+    // A deep recursion left much stack memory touched: give it back.
+    if (call.deep) trim_engine_stack();
+    if (call.error) std::rethrow_exception(call.error);
+    return std::move(call.result);
+}
 
-    bool unusual_names = false;   // parameters repeat or hide `this`/captures (see note_names)
-
-    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
-    bool guard_ok(Interp& in, Args a, const BoxRef* self) const override;
-    std::string signature(bool dot = false) const override;
-    // Finds parameter names needing care on each call; run once the names and captures are set.
-    void note_names();
-
-private:
-    void bind(Interp& in, Args a, const BoxRef* self, const BoxRef& obj) const;
-    void check_names(Interp& in) const;
-};
-
-// Library/host function implemented in C++.
-struct NativeFn : Callable {
-    std::function<BoxRef(Interp&, Args)> fn;
-    std::function<bool(Args)> guard;  // set when guarded
-    BoxRef call(Interp& in, Args a, const BoxRef*) const override { return fn(in, a); }
-    bool guard_ok(Interp&, Args a, const BoxRef*) const override { return !guard || guard(a); }
-};
-
-// A function name used as a value: the whole overload set.
-struct OverloadSet : Callable {
-    FnList fns;
-    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
-    bool is_set() const override { return true; }
-};
-
-// bind(f, a, _, c): fixed arguments with placeholders.
-struct BoundFn : Callable {
-    BoxRef target;
-    std::vector<BoxRef> fixed;  // null entries are placeholders
-    BoxRef call(Interp& in, Args a, const BoxRef* self) const override;
-    bool is_set() const override { return true; }
-};
-
-// One signature and no guards: two such functions cannot be overloads of each other.
-bool same_signature(const Callable& a, const Callable& b);
-// Function values compare equal when they are the same function, sets of the same functions,
-// or script functions that could not be overloads of each other.
-bool functions_equal(const Callable& a, const Callable& b);
-
-// Whole text of a script file; throws exception::file_not_found_error.
+// Whole text of a script file: only regular files up to 64 MiB (file_not_found_error otherwise).
 std::string read_script_file(const std::string& path);
-
-TypeKey key_any();
-const TypeKey* builtin_type_key(const std::string& name);
-TypeKey key_num(NumKind k);
-TypeKey key_of(TypeKey::Kind k, const char* name);
-std::string key_name(const TypeKey& k);
-// bind(f, ...): `fixed` holds null entries where call arguments go.
-FuncRef make_bound(const BoxRef& target, std::vector<BoxRef> fixed);
-FuncRef make_native(const std::string& name, std::vector<TypeKey> params, std::function<BoxRef(Interp&, Args)> fn,
-                    int arity = -2, TypeKey result = TypeKey());
-BoxRef func_box(FuncRef f);
-uint32_t id_this();
+// A name node's label for messages.
+inline const std::string& name_of(const Node* n) { return n->name; }
 
 }  // namespace chai

@@ -1,12 +1,15 @@
-// Boxed script values. Variables, elements, attributes and parameters hold references to
-// boxes and may share one; that sharing is what gives the language its reference semantics.
+// Script values. Undefined values, bools and numbers are held directly (immediates); strings,
+// containers, objects, functions and host objects live in reference-counted boxes.
+//
+// The language gives every value a box that variables, elements, attributes and parameters may
+// share; sharing is what gives it references (`var &r = x`, `:=`, arguments). An immediate in a
+// slot stands for a box nobody else holds. Whatever takes a second reference to a slot first
+// turns its immediate into a box (promote()), so sharing works the same for every kind.
 #pragma once
 #include <cstdint>
-#include <exception>
 #include <map>
 #include <memory>
 #include <string>
-#include <typeinfo>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -17,72 +20,136 @@
 namespace chai {
 
 struct Box;
-class Interp;
-class BoxTracker;
-// Frees a box without recursing through nested containers (deep structures cannot overflow).
-void destroy_box(Box* b) noexcept;
 struct Callable;
+struct DynObject;
+struct HostTypeInfo;
+class BoxTracker;
 
-// Intrusive, single-threaded reference to a box: boxes never leave their engine.
-class BoxRef {
+// Value flags. Const: a literal or host constant, never changed in place. Temp: a fresh result
+// that may be taken over instead of copied. CString: a string standing for a C string (c_str()).
+enum : uint8_t { kConst = 1, kTemp = 2, kCString = 4 };
+
+enum class Tag : uint8_t { Unset, Undef, Bool, Num, Boxed };
+
+// What type_name() tells apart.
+enum class Kind : uint8_t { Undef, Bool, Number, String, Vector, Map, Pair, Function, Object, Host, Error, Range,
+                            TypeInfo };
+
+class Value {
 public:
-    BoxRef() = default;
-    explicit BoxRef(Box* b);
-    BoxRef(const BoxRef& o);
-    BoxRef(BoxRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    BoxRef& operator=(const BoxRef& o);
-    BoxRef& operator=(BoxRef&& o) noexcept;
-    ~BoxRef();
+    // An undefined value.
+    Value() noexcept : tag_(Tag::Undef), nk_(NumKind::Int), flags_(0) { u_.i = 0; }
+    // Not a value at all: an undeclared slot, or a function declining its arguments.
+    static Value unset() noexcept {
+        Value v;
+        v.tag_ = Tag::Unset;
+        return v;
+    }
+    static Value boolean(bool b, uint8_t flags = 0) noexcept {
+        Value v;
+        v.tag_ = Tag::Bool;
+        v.flags_ = flags;
+        v.u_.b = b;
+        return v;
+    }
+    static Value number(const Number& n, uint8_t flags = 0) noexcept {
+        Value v;
+        v.tag_ = Tag::Num;
+        v.nk_ = n.kind;
+        v.flags_ = flags;
+        v.u_.u = n.u;
+        return v;
+    }
+    template <class T> static Value of(T x, uint8_t flags = 0) noexcept { return number(Number::make(x), flags); }
+    // A reference to b (counted).
+    explicit Value(Box* b) noexcept;
 
-    Box* get() const { return p_; }
-    Box* operator->() const { return p_; }
-    Box& operator*() const { return *p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    bool operator==(const BoxRef& o) const { return p_ == o.p_; }
+    Value(const Value& o) noexcept;
+    Value(Value&& o) noexcept : tag_(o.tag_), nk_(o.nk_), flags_(o.flags_), u_(o.u_) { o.tag_ = Tag::Undef; }
+    Value& operator=(const Value& o) noexcept;
+    Value& operator=(Value&& o) noexcept;
+    ~Value() {
+        if (tag_ == Tag::Boxed) release();
+    }
+
+    Tag tag() const { return tag_; }
+    bool is_unset() const { return tag_ == Tag::Unset; }
+    bool boxed() const { return tag_ == Tag::Boxed; }
+    Box* box() const { return tag_ == Tag::Boxed ? u_.box : nullptr; }
+
+    // The value itself: an immediate, or what its box holds.
+    Kind kind() const;
+    bool is_undef() const;
+    bool is_bool() const;
+    bool is_num() const;
+    bool as_bool() const;    // is_bool() only
+    Number num() const;      // is_num() only
+    // Immediates only (the fast paths of the evaluator).
+    bool imm_num() const { return tag_ == Tag::Num; }
+    Number imm() const {
+        Number n;
+        n.kind = nk_;
+        n.u = u_.u;
+        return n;
+    }
+
+    // Boxed kinds: the content, or null for other kinds.
+    std::string* str() const;
+    std::vector<Value>* vec() const;
+    std::map<std::string, Value>* map() const;
+    struct PairV* pair() const;
+    const std::shared_ptr<const Callable>* func() const;
+    const std::shared_ptr<DynObject>* obj() const;
+    struct HostObj* host() const;
+    class ErrorV* error() const;
+    struct RangeV* range() const;
+    struct TypeInfoV* type_info() const;
+
+    uint8_t flags() const;
+    bool is_const() const { return (flags() & kConst) != 0; }
+    bool is_temp() const { return (flags() & kTemp) != 0; }
+    void set_flags(uint8_t f);
+    // The same value without flags (what a variable stores).
+    Value plain() const;
 
 private:
-    Box* p_ = nullptr;
+    friend struct Box;
+    void release() noexcept;
+    Tag tag_;
+    NumKind nk_;
+    uint8_t flags_;  // immediates only; a box keeps its own
+    union {
+        bool b;
+        int64_t i;
+        uint64_t u;
+        Box* box;
+    } u_;
 };
 
-using Vector = std::vector<BoxRef>;
-using Map = std::map<std::string, BoxRef>;
+using Vector = std::vector<Value>;
+using Map = std::map<std::string, Value>;
+using FuncRef = std::shared_ptr<const Callable>;
+using ObjRef = std::shared_ptr<DynObject>;
 
 struct PairV {
-    BoxRef first, second;
-    bool map_pair = false;
-};
-
-struct DynObject {
-    std::string cls;
-    std::map<std::string, BoxRef> attrs;
-    bool is_explicit = false;
-};
-
-// Registered host type description (shared, immutable after registration).
-struct HostType {
-    const std::type_info* type = nullptr;
-    std::string name;
-    // Copies the object for clones; null when the type cannot be copied.
-    std::shared_ptr<void> (*copy)(const void*) = nullptr;
+    Value first, second;
+    bool map_pair = false;  // a Map's entry: const key, its own type name
 };
 
 struct HostObj {
-    const std::type_info* type = nullptr;
+    const HostTypeInfo* type = nullptr;
     std::shared_ptr<void> ptr;
 };
 
-// An exception value seen by scripts (host/library errors, eval errors from eval()). Held through
-// a pointer: errors are rare, and every box is as large as the largest value kind.
+// An exception value seen by scripts (host/library errors, eval errors from eval()).
 class ErrorV {
 public:
     ErrorV(std::string type_name, std::string what, std::shared_ptr<const exception::eval_error> eval = {},
            bool range_error = false)
-        : info_(std::make_shared<const Info>(
-              Info{std::move(type_name), std::move(what), std::move(eval), range_error})) {}
+        : info_(std::make_shared<const Info>(Info{std::move(type_name), std::move(what), std::move(eval), range_error})) {}
     // runtime_error, out_of_range, exception, eval_error
     const std::string& type_name() const { return info_->type_name; }
     const std::string& what() const { return info_->what; }
-    // eval_error only (reason, call stack)
     const std::shared_ptr<const exception::eval_error>& eval() const { return info_->eval; }
     // A std::range_error: named as the runtime_error it derives from, still caught as range_error.
     bool range_error() const { return info_->range_error; }
@@ -108,117 +175,115 @@ struct TypeInfoV {
     bool undef = false;
 };
 
-using FuncRef = std::shared_ptr<const Callable>;
-using ObjRef = std::shared_ptr<DynObject>;
+// Rare extras of a box: attributes set with get_var_attr, or a link that writes changes back to
+// a string's character or a host object's member.
+struct BoxExtra;
 
-using Value = std::variant<std::monostate, bool, Number, std::string, Vector, Map, PairV, FuncRef, ObjRef,
-                           HostObj, ErrorV, RangeV, TypeInfoV>;
-
-enum VIdx : uint8_t { V_Undef, V_Bool, V_Number, V_String, V_Vector, V_Map, V_Pair, V_Func, V_Object, V_Host,
-                      V_Error, V_Range, V_TypeInfo };
+using Payload = std::variant<Value, std::string, Vector, Map, PairV, FuncRef, ObjRef, HostObj, ErrorV, RangeV, TypeInfoV>;
+enum PayloadIndex : uint8_t { P_Scalar, P_String, P_Vector, P_Map, P_Pair, P_Func, P_Object, P_Host, P_Error, P_Range,
+                              P_TypeInfo };
 
 struct Box {
     uint32_t refs = 0;
-    bool is_const = false;
-    bool is_temp = false;  // fresh result: may be adopted instead of cloned
-    bool has_attrs = false;  // has attributes set through get_var_attr (see var_attrs.hpp)
-    bool char_ref = false;   // a character of a string, written back on change (see char_ref.hpp)
     uint32_t track_slot = 0;
-    // Engine that may have to break cycles through this box (see collect.hpp); null for plain
-    // values and boxes made outside an engine run.
-    BoxTracker* tracker = nullptr;
-    Value v;
+    BoxTracker* tracker = nullptr;  // the engine that may have to break cycles through this box
+    BoxExtra* extra = nullptr;
+    uint8_t flags = 0;
+    Payload p;
 
     Box() = default;
-    explicit Box(Value val) : v(std::move(val)) {}
-    template <size_t I, class T> Box(std::in_place_index_t<I> i, T&& t) : v(i, std::forward<T>(t)) {}
-
-    VIdx idx() const { return static_cast<VIdx>(v.index()); }
-    bool undef() const { return v.index() == V_Undef; }
-    bool is_num() const { return v.index() == V_Number; }
-    Number& num() { return *std::get_if<Number>(&v); }
-    const Number& num() const { return *std::get_if<Number>(&v); }
+    explicit Box(Payload v) : p(std::move(v)) {}
+    template <size_t I, class T> Box(std::in_place_index_t<I> i, T&& v) : p(i, std::forward<T>(v)) {}
+    Box(const Box&) = delete;
+    Box& operator=(const Box&) = delete;
 
     static void* operator new(size_t n);
     static void operator delete(void* p) noexcept;
+
+    // A box holding an immediate keeps it here.
+    Value& scalar() { return *std::get_if<Value>(&p); }
+    const Value& scalar() const { return *std::get_if<Value>(&p); }
+    bool holds_scalar() const { return p.index() == P_Scalar; }
 };
 
-// Values that hold other boxes (elements, attributes, captures), so can be part of a cycle.
-inline bool holds_boxes(size_t idx) { return (idx >= V_Vector && idx <= V_Object) || idx == V_Range; }
+// Frees a box without recursing through nested containers (deep structures cannot overflow).
+void destroy_box(Box* b) noexcept;
 
-inline BoxRef::BoxRef(Box* b) : p_(b) { if (p_) ++p_->refs; }
-inline BoxRef::BoxRef(const BoxRef& o) : p_(o.p_) { if (p_) ++p_->refs; }
-inline BoxRef& BoxRef::operator=(const BoxRef& o) {
-    if (o.p_) ++o.p_->refs;
-    Box* old = p_;
-    p_ = o.p_;
-    if (old && --old->refs == 0) destroy_box(old);
+// ---- Value, inline ----
+inline Value::Value(Box* b) noexcept : tag_(Tag::Boxed), nk_(NumKind::Int), flags_(0) {
+    u_.box = b;
+    ++b->refs;
+}
+inline Value::Value(const Value& o) noexcept : tag_(o.tag_), nk_(o.nk_), flags_(o.flags_), u_(o.u_) {
+    if (tag_ == Tag::Boxed) ++u_.box->refs;
+}
+inline Value& Value::operator=(const Value& o) noexcept {
+    if (o.tag_ == Tag::Boxed) ++o.u_.box->refs;
+    if (tag_ == Tag::Boxed) release();
+    tag_ = o.tag_;
+    nk_ = o.nk_;
+    flags_ = o.flags_;
+    u_ = o.u_;
     return *this;
 }
-inline BoxRef& BoxRef::operator=(BoxRef&& o) noexcept {
+inline Value& Value::operator=(Value&& o) noexcept {
     if (this != &o) {
-        Box* old = p_;
-        p_ = o.p_;
-        o.p_ = nullptr;
-        if (old && --old->refs == 0) destroy_box(old);
+        if (tag_ == Tag::Boxed) release();
+        tag_ = o.tag_;
+        nk_ = o.nk_;
+        flags_ = o.flags_;
+        u_ = o.u_;
+        o.tag_ = Tag::Undef;
     }
     return *this;
 }
-inline BoxRef::~BoxRef() {
-    if (p_ && --p_->refs == 0) destroy_box(p_);
+inline void Value::release() noexcept {
+    if (--u_.box->refs == 0) destroy_box(u_.box);
+}
+inline Kind Value::kind() const {
+    switch (tag_) {
+    case Tag::Bool: return Kind::Bool;
+    case Tag::Num: return Kind::Number;
+    case Tag::Boxed: break;
+    default: return Kind::Undef;
+    }
+    const Box& b = *u_.box;
+    if (b.holds_scalar()) return b.scalar().kind();
+    return static_cast<Kind>(b.p.index() + static_cast<size_t>(Kind::String) - P_String);
+}
+inline bool Value::is_undef() const {
+    return tag_ == Tag::Undef || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Undef);
+}
+inline bool Value::is_bool() const {
+    return tag_ == Tag::Bool || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Bool);
+}
+inline bool Value::is_num() const {
+    return tag_ == Tag::Num || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Num);
+}
+inline bool Value::as_bool() const { return tag_ == Tag::Bool ? u_.b : u_.box->scalar().u_.b; }
+inline Number Value::num() const { return tag_ == Tag::Num ? imm() : u_.box->scalar().imm(); }
+inline uint8_t Value::flags() const { return tag_ == Tag::Boxed ? u_.box->flags : flags_; }
+inline void Value::set_flags(uint8_t f) {
+    if (tag_ == Tag::Boxed) u_.box->flags = f;
+    else flags_ = f;
 }
 
-// Longest string scripts may build; longer results raise std::length_error.
-constexpr size_t kMaxStringSize = size_t(1) << 28;
-void check_string_size(size_t n);
-
-// Index past the end of a Vector or string: the standard library's own out_of_range texts.
-[[noreturn]] void throw_vector_index(size_t n, size_t size);
-[[noreturn]] void throw_string_index(size_t n, size_t size);
-
-// Fresh boxes.
-BoxRef make_box(Value v, bool temp = true);
-inline BoxRef make_num(Number n) {
-    BoxRef b(new Box(std::in_place_index<V_Number>, n));
-    b->is_temp = true;
-    return b;
+template <class T, PayloadIndex I> T* payload_of(const Value& v) {
+    Box* b = v.box();
+    return b ? std::get_if<I>(&b->p) : nullptr;
 }
-template <class T> BoxRef num_box(T v) { return make_num(Number::make(v)); }
-// Result of an operator on numbers: a read-only temporary (assigning to `a + b` fails).
-inline BoxRef make_num_result(Number n) {
-    BoxRef b = make_num(n);
-    b->is_const = true;
-    return b;
-}
-inline BoxRef make_bool(bool v) {
-    BoxRef b(new Box(std::in_place_index<V_Bool>, v));
-    b->is_temp = true;
-    return b;
-}
-// Boxes made on this thread that can refer to others are tracked by the given engine tracker
-// (null: none); returns the previous one. See collect.hpp.
-BoxTracker* swap_box_tracker(BoxTracker* t);
-// Tracks an existing box too (it was assigned a value, gained attributes, or an engine was
-// handed it), if it can refer to other boxes and no engine tracks it yet.
-void track_box(Box& b);
+inline std::string* Value::str() const { return payload_of<std::string, P_String>(*this); }
+inline Vector* Value::vec() const { return payload_of<Vector, P_Vector>(*this); }
+inline Map* Value::map() const { return payload_of<Map, P_Map>(*this); }
+inline PairV* Value::pair() const { return payload_of<PairV, P_Pair>(*this); }
+inline const FuncRef* Value::func() const { return payload_of<FuncRef, P_Func>(*this); }
+inline const ObjRef* Value::obj() const { return payload_of<ObjRef, P_Object>(*this); }
+inline HostObj* Value::host() const { return payload_of<HostObj, P_Host>(*this); }
+inline ErrorV* Value::error() const { return payload_of<ErrorV, P_Error>(*this); }
+inline RangeV* Value::range() const { return payload_of<RangeV, P_Range>(*this); }
+inline TypeInfoV* Value::type_info() const { return payload_of<TypeInfoV, P_TypeInfo>(*this); }
 
-inline BoxRef make_str(std::string s) { return make_box(Value(std::move(s))); }
-// Not tracked: an undefined box is tracked once it is assigned a value (see track_box).
-inline BoxRef make_undef() { return BoxRef(new Box()); }
-
-// Shallow copy of a value (containers keep the same element boxes; objects copy attributes).
-// Returns false when the value cannot be copied (host type without copy constructor).
-bool clone_value(const Value& from, Value& to);
-BoxRef clone_box(const BoxRef& b);
-
-// Name used by type_name() and in error messages.
-std::string type_name_of(const Box& b);
-// "const int" style description for error messages.
-std::string type_desc(const Box& b);
-
-// Host type registry lookups (names given with user_type<T>()).
-const HostType* find_host_type(const std::type_info& t);
-const HostType* register_host_type(const std::type_info& t, const std::string& name,
-                                   std::shared_ptr<void> (*copy)(const void*));
+// Values that can hold other boxes, so can be part of a cycle.
+inline bool holds_boxes(size_t index) { return (index >= P_Vector && index <= P_Object) || index == P_Range; }
 
 }  // namespace chai

@@ -10,9 +10,10 @@
 
 namespace chai {
 
-// Parses a whole text; throws exception::eval_error on any syntax error. Text whose very first
-// token starts no statement is reported as unparsed input, or gives null if `or_null` is set.
-ProgramRef parse_program(std::string source, const std::string& filename, bool or_null = false);
+// Parses a whole text into a File node; throws exception::eval_error on any syntax error. Text
+// whose very first token starts no statement is reported as unparsed input, or gives null if
+// `or_null` is set.
+NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
@@ -51,7 +52,7 @@ private:
     std::string annotations();
     bool matched_separator() const;
     NodePtr block(const char* what);
-    NodePtr def(uint32_t class_name, std::string annotation);
+    NodePtr def(std::string class_name, std::string annotation);
     NodePtr class_def();
     NodePtr parenthesized(const char* keyword);
     NodePtr if_stmt();

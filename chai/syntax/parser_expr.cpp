@@ -9,6 +9,9 @@ namespace chai {
 
 namespace {
 
+bool is_number(Literal l) { return l == Literal::Integer || l == Literal::Floating || l == Literal::Char ||
+                                  l == Literal::Infinity || l == Literal::NaN; }
+
 struct Level {
     const char* name;
     const char* ops[4];
@@ -33,12 +36,6 @@ OpCode binary_code(const std::string& s) {
 
 const char* const kAssignOps[] = {"=", ":=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "^=", "|="};
 
-BoxRef const_box(Value v) {
-    BoxRef b = make_box(std::move(v), false);
-    b->is_const = true;
-    return b;
-}
-
 }  // namespace
 
 NodePtr Parser::equation() {
@@ -53,9 +50,6 @@ NodePtr Parser::equation() {
                 n->op = std::strcmp(op, "=") == 0 ? OpCode::Assign
                         : std::strcmp(op, ":=") == 0 ? OpCode::Bind
                                                      : binary_code(std::string(op, std::strlen(op) - 1));
-                n->name = intern(op);
-                if (n->op != OpCode::Assign && n->op != OpCode::Bind)
-                    n->name2 = intern(std::string(op, std::strlen(op) - 1));
                 ++pos_;
                 skip_nl();
                 auto rhs = equation();
@@ -125,7 +119,6 @@ NodePtr Parser::binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr
     auto n = make(kind, lhs->start);
     n->op = binary_code(op);
     n->text = op;
-    n->name = intern(op);
     n->kids.push_back(std::move(lhs));
     n->kids.push_back(std::move(rhs));
     return finish(std::move(n));
@@ -141,13 +134,12 @@ NodePtr Parser::unary() {
                 auto n = make(NK::Prefix, cur().start);
                 n->op = codes[i];
                 n->text = ops[i];
-                n->name = intern(ops[i]);
                 ++pos_;
                 auto operand = unary();
                 if (!operand) fail(std::string("Incomplete prefix '") + ops[i] + "' expression");
                 // Fold negative number literals so they cost nothing at run time.
-                if (n->op == OpCode::Neg && operand->kind == NK::Const && operand->value->is_num()) {
-                    operand->value = const_box(Value(num_neg(operand->value->num())));
+                if (n->op == OpCode::Neg && operand->kind == NK::Const && is_number(operand->literal)) {
+                    ++operand->minus;
                     operand->start = n->start;
                     operand->text = "-" + operand->text;  // error traces show it as written
                     return operand;
@@ -168,21 +160,23 @@ NodePtr Parser::decl() {
         if (accept_op("&")) {
             if (cur().kind != Tok::Ident) fail("Incomplete '&' expression");
             auto n = make(NK::RefDecl, cur().start);
-            n->name = intern(cur().text);
+            n->name = cur().text;
             ++pos_;
             return finish(std::move(n));
         }
         if (cur().kind != Tok::Ident) fail("Incomplete variable declaration");
         auto n = make(NK::VarDecl, cur().start);
-        n->name = intern(cur().text);
+        n->name = cur().text;
         ++pos_;
         return finish(std::move(n));
     }
     if (w == "global" || w == "GLOBAL") {
         ++pos_;
-        if (cur().kind != Tok::Ident) fail("Incomplete global declaration");
+        const bool reference = accept_op("&");
+        if (cur().kind != Tok::Ident) fail(reference ? "Incomplete '&' expression" : "Incomplete global declaration");
         auto n = make(NK::GlobalDecl, cur().start);
-        n->name = intern(cur().text);
+        n->reference = reference;
+        n->name = cur().text;
         ++pos_;
         return finish(std::move(n));
     }
@@ -190,11 +184,11 @@ NodePtr Parser::decl() {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
-        n->name2 = intern(cur().text);
+        n->class_name = cur().text;
         ++pos_;
         if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
-        n->name = intern(cur().text);
+        n->name = cur().text;
         ++pos_;
         return finish(std::move(n));
     }
@@ -236,12 +230,11 @@ NodePtr Parser::postfix() {
         } else if (accept_op(".")) {
             if (cur().kind != Tok::Ident) fail("Incomplete dot access fun call");
             auto n = make(NK::Dot, p->start);
-            n->name = intern(cur().text);
-            n->text = cur().text;
+            n->name = cur().text;
             ++pos_;
             n->kids.push_back(std::move(p));
             if (accept_op("(")) {
-                n->flag = true;
+                n->parens = true;
                 args(*n);
             }
             p = finish(std::move(n));
@@ -260,7 +253,7 @@ NodePtr Parser::primary() {
     case Tok::Error: fail_at(t.text, t.end);
     case Tok::Char: {
         auto n = make(NK::Const, t.start);
-        n->value = const_box(Value(Number::make(t.text[0])));
+        n->literal = Literal::Char;
         n->text = t.text;
         ++pos_;
         return finish(std::move(n));
@@ -283,24 +276,21 @@ NodePtr Parser::primary() {
             // expression they are plain names (`x = else` looks up a variable "else").
             if (t.text == "true" || t.text == "false") {
                 auto n = make(NK::Const, t.start);
-                n->value = const_box(Value(t.text == "true"));
+                n->literal = Literal::Bool;
                 n->text = t.text;
                 ++pos_;
                 return finish(std::move(n));
             }
             if (t.text == "Infinity" || t.text == "NaN") {
                 auto n = make(NK::Const, t.start);
-                double d = t.text == "NaN" ? std::numeric_limits<double>::quiet_NaN()
-                                           : std::numeric_limits<double>::infinity();
-                n->value = const_box(Value(Number::make(d)));
+                n->literal = t.text == "NaN" ? Literal::NaN : Literal::Infinity;
                 n->text = t.text;
                 ++pos_;
                 return finish(std::move(n));
             }
         }
         auto n = make(NK::Id, t.start);
-        n->name = intern(t.text);
-        n->text = t.text;
+        n->name = t.text;
         ++pos_;
         return finish(std::move(n));
     }
@@ -373,7 +363,7 @@ NodePtr Parser::lambda() {
     if (accept_op("[")) {
         skip_nl();
         while (cur().kind == Tok::Ident) {
-            n->captures.push_back(intern(cur().text));
+            n->captures.push_back(cur().text);
             ++pos_;
             skip_nl();
             if (!accept_op(",")) break;
@@ -393,59 +383,8 @@ NodePtr Parser::lambda() {
 NodePtr Parser::number_literal() {
     const Token& t = cur();
     auto n = make(NK::Const, t.start);
+    n->literal = t.kind == Tok::Float ? Literal::Floating : Literal::Integer;
     n->text = t.text;
-    const std::string& s = t.text;
-    Number num;
-    if (t.kind == Tok::Float) {
-        size_t e = s.size();
-        bool has_f = false, has_l = false;
-        while (e > 0 && std::strchr("fFlL", s[e - 1])) {
-            has_f |= s[e - 1] == 'f' || s[e - 1] == 'F';
-            has_l |= s[e - 1] == 'l' || s[e - 1] == 'L';
-            --e;
-        }
-        std::string digits = s.substr(0, e);
-        if (has_f) num = Number::make(std::strtof(digits.c_str(), nullptr));
-        else if (has_l) num = Number::make(std::strtold(digits.c_str(), nullptr));
-        else num = Number::make(std::strtod(digits.c_str(), nullptr));
-    } else {
-        size_t e = s.size();
-        int ls = 0;
-        bool u = false;
-        while (e > 0 && std::strchr("uUlL", s[e - 1])) {
-            if (s[e - 1] == 'u' || s[e - 1] == 'U') u = true;
-            else ++ls;
-            --e;
-        }
-        std::string body = s.substr(0, e);
-        int base = 10;
-        size_t skip = 0;
-        if (body.size() > 1 && (body[1] == 'x' || body[1] == 'X')) base = 16, skip = 2;
-        else if (body.size() > 1 && (body[1] == 'b' || body[1] == 'B')) base = 2, skip = 2;
-        else if (body.size() > 1 && body[0] == '0') base = 8, skip = 1;
-        std::string digits = body.substr(skip);
-        bool nondec = base != 10;
-        errno = 0;
-        char* endp = nullptr;
-        long long sv = std::strtoll(digits.c_str(), &endp, base);
-        uint64_t uv = static_cast<uint64_t>(sv);
-        bool big = errno == ERANGE;
-        if (big) {
-            errno = 0;
-            unsigned long long uu = std::strtoull(digits.c_str(), nullptr, base);
-            if (errno == ERANGE) num = num_convert(Number::make(INT64_MAX), NumKind::LongLong);
-            else num = Number::make(static_cast<uint64_t>(uu));
-        } else {
-            bool L = ls >= 1, LL = ls >= 2;
-            if (!u && !L && sv >= INT32_MIN && sv <= INT32_MAX) num = Number::make(static_cast<int32_t>(sv));
-            else if ((u || nondec) && !L && uv <= UINT32_MAX) num = Number::make(static_cast<uint32_t>(uv));
-            else if (!u && !LL) num = Number::make(static_cast<int64_t>(sv));
-            else if ((u || nondec) && !LL) num = Number::make(uv);
-            else if (!u) num = num_convert(Number::make(static_cast<int64_t>(sv)), NumKind::LongLong);
-            else num = num_convert(Number::make(uv), NumKind::ULongLong);
-        }
-    }
-    n->value = const_box(Value(num));
     ++pos_;
     return finish(std::move(n));
 }
@@ -454,7 +393,7 @@ NodePtr Parser::string_literal() {
     const Token& t = cur();
     auto n = make(NK::Const, t.start);
     if (t.parts.size() == 1) {
-        n->value = const_box(Value(t.parts[0].text));
+        n->literal = Literal::String;
         n->text = t.parts[0].text;
         ++pos_;
         return finish(std::move(n));
@@ -463,7 +402,7 @@ NodePtr Parser::string_literal() {
     for (const StrPiece& p : t.parts) {
         if (!p.is_code) {
             auto c = make(NK::Const, t.start);
-            c->value = const_box(Value(p.text));
+            c->literal = Literal::String;
             c->text = p.text;
             n->kids.push_back(finish(std::move(c)));
             continue;

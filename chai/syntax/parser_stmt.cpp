@@ -68,7 +68,7 @@ NodePtr Parser::program(bool or_null) {
         // A text whose very first statement does not parse is no program at all; callers that
         // can say so (a parser object's result) get null, everything else an error.
         if (nothing_parsed_ && or_null) return nullptr;
-        throw exception::eval_error("Unparsed input", cur().start, "");
+        throw exception::eval_error("Unparsed input", cur().start, *file_);
     }
     // A file's statements are siblings, so its height is not limited like nested code.
     file->height = 1;
@@ -125,7 +125,7 @@ void Parser::statements(Node& into, bool in_block) {
 
 NodePtr Parser::statement(bool& was_block, std::string annotation) {
     was_block = true;
-    if (accept_kw("def")) return def(0, std::move(annotation));
+    if (accept_kw("def")) return def({}, std::move(annotation));
     if (accept_kw("class")) return class_def();
     if (accept_kw("if")) return if_stmt();
     if (accept_kw("while")) return while_stmt();
@@ -167,10 +167,10 @@ void Parser::params(Node& n) {
         ++pos_;
         if (cur().kind == Tok::Ident) {
             p.type = first;
-            p.name = intern(cur().text);
+            p.name = cur().text;
             ++pos_;
         } else {
-            p.name = intern(first);
+            p.name = first;
         }
         n.params.push_back(std::move(p));
         skip_nl();
@@ -179,20 +179,20 @@ void Parser::params(Node& n) {
     }
 }
 
-NodePtr Parser::def(uint32_t class_name, std::string annotation) {
+NodePtr Parser::def(std::string class_name, std::string annotation) {
     if (cur().kind != Tok::Ident) fail("Missing function name in definition");
     auto n = make(NK::Def, cur().start);
-    n->text = std::move(annotation);
+    n->annotation = std::move(annotation);
     std::string name = cur().text;
     ++pos_;
     if (accept_op("::")) {
         if (cur().kind != Tok::Ident) fail("Missing method name in definition");
-        class_name = intern(name);
+        class_name = name;
         name = cur().text;
         ++pos_;
     }
-    n->name = intern(name);
-    n->name2 = class_name;
+    n->name = name;
+    n->class_name = std::move(class_name);
     if (accept_op("(")) {
         params(*n);
         if (!accept_op(")")) fail("Incomplete function definition");
@@ -201,7 +201,7 @@ NodePtr Parser::def(uint32_t class_name, std::string annotation) {
     if (accept_op(":")) {
         auto g = expr();
         if (!g) fail("Missing guard expression for function");
-        n->flag = true;
+        n->guarded = true;
         n->kids.push_back(std::move(g));
         skip_nl();
     }
@@ -213,7 +213,7 @@ NodePtr Parser::def(uint32_t class_name, std::string annotation) {
 NodePtr Parser::class_def() {
     if (cur().kind != Tok::Ident) fail("Missing class name in definition");
     auto n = make(NK::Class, cur().start);
-    n->name = intern(cur().text);
+    n->name = cur().text;
     ++pos_;
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'class' block");
@@ -226,8 +226,8 @@ NodePtr Parser::class_def() {
         } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
             if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
             auto a = make(NK::AttrDecl, cur().start);
-            a->name = intern(cur().text);
-            a->name2 = n->name;
+            a->name = cur().text;
+            a->class_name = n->name;
             ++pos_;
             n->kids.push_back(finish(std::move(a)));
         } else {
@@ -354,7 +354,7 @@ NodePtr Parser::try_stmt() {
                 if (accept_op(":")) {
                     auto g = expr();
                     if (!g) fail("Missing guard expression for catch");
-                    c->flag = true;
+                    c->guarded = true;
                     c->kids.push_back(std::move(g));
                 }
             }
@@ -375,14 +375,11 @@ NodePtr Parser::try_stmt() {
     return finish(std::move(n));
 }
 
-ProgramRef parse_program(std::string source, const std::string& filename, bool or_null) {
-    auto prog = std::make_shared<Program>();
-    prog->source = std::move(source);
+NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null) {
     auto file = std::make_shared<const std::string>(filename);
-    Lexer lex(prog->source, file);
+    Lexer lex(source, file);
     Parser p(lex.run(), file);
-    prog->root = p.program(or_null);
-    return prog->root ? prog : nullptr;
+    return p.program(or_null);
 }
 
 }  // namespace chai

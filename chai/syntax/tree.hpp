@@ -1,13 +1,21 @@
-// The syntax tree built by the parser and walked by the evaluator.
+// The syntax tree built by the parser. Names and literals are kept as written; before a tree first
+// runs, the resolver binds them (slots, name records, literal values) and from then on nothing in
+// the tree changes: an edit through reflection makes a changed copy.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "chai/errors.hpp"
-#include "chai/runtime/value.hpp"
 
 namespace chai {
+
+// Filled in by the resolver (runtime/resolve.hpp); the tree only points at them.
+struct Symbol;
+struct FnInfo;
+struct SiteCache;
+class Value;
 
 enum class NK : uint8_t {
     File, Block, Const, InterpStr, Id, VarDecl, RefDecl, GlobalDecl, AttrDecl, Assign, Binary, And, Or,
@@ -21,58 +29,67 @@ enum class OpCode : uint8_t {
     Assign, Bind, Neg, Plus, Not, Compl, Incr, Decr, None
 };
 
+// What a Const node spells.
+enum class Literal : uint8_t { None, Integer, Floating, String, Char, Bool, Infinity, NaN };
+
+// Where a name is found at run time, as the resolver decided.
+enum class Ref : uint8_t {
+    None,
+    Local,    // a slot of the running function's frame
+    Top,      // a top-level variable, else a global, else functions (code outside functions)
+    Global,   // a global, else functions (code inside functions)
+    Dynamic,  // by name through the frames an eval'd text runs in, then as Top
+};
+
 struct ParamDecl {
-    uint32_t name = 0;
+    std::string name;
     std::string type;  // empty: untyped
 };
 
 struct Node {
-    // Hot fields first: evaluation of small expressions touches only these.
     NK kind = NK::Noop;
     OpCode op = OpCode::None;
-    bool flag = false;        // Dot: has parentheses; Def: has guard; Catch: has guard
-    uint32_t name = 0;        // identifier (interned)
-    // Variables: frame-relative slot found last time, valid while no variable was shadowed.
-    mutable uint32_t slot = 0;
-    mutable uint32_t slot_epoch = 0;
-    // Calls: the overload chosen last time for the same argument types (see try_dispatch).
-    mutable uint32_t cache_gen = 0;
-    mutable uint64_t cache_sig = 0;
-    mutable const void* cache_list = nullptr;
-    mutable const struct Callable* cache_fn = nullptr;
-    uint32_t name2 = 0;       // class name for methods/attributes
-    const Node* first = nullptr;   // kids[0] and kids[1], for quick access
+    Literal literal = Literal::None;  // Const: what the text spells
+    uint8_t minus = 0;                // Const: unary minus signs folded into the literal
+    bool parens = false;     // Dot: the member is called with parentheses
+    bool guarded = false;    // Def, Catch: a guard expression follows
+    bool reference = false;  // GlobalDecl: `global &name`
+
+    // ---- set by the resolver before the first run ----
+    Ref ref = Ref::None;
+    uint32_t slot = 0;                // Local: the frame slot
+    uint32_t slot_end = 0;            // Block, For, Switch, Catch: slots [slot, slot_end) are its scope's
+    Symbol* symbol = nullptr;         // the name's record; operators and members: their functions
+    Symbol* class_symbol = nullptr;   // Def of a method or constructor, AttrDecl, Class
+    FnInfo* frame = nullptr;          // Def, Lambda, File, Block: frame layout / slots to clear
+    const Value* constant = nullptr;  // Const
+    SiteCache* site = nullptr;        // calls, operators, members: what dispatch chose last time
+
+    const Node* first = nullptr;  // kids[0] and kids[1], for quick access
     const Node* second = nullptr;
-    BoxRef value;             // constants
     std::vector<std::unique_ptr<Node>> kids;
-    int height = 1;           // tree height, bounded so evaluation and destruction stay shallow
+    const Node* parent = nullptr;  // for error call stacks
+
+    std::string name;        // identifiers, declared and defined names, members
+    std::string class_name;  // Def of a method or constructor, AttrDecl
+    std::string text;        // literals and operators as written
+    std::string annotation;  // Def: the `#` lines before it
+    std::vector<ParamDecl> params;
+    std::vector<std::string> captures;
+
+    int height = 1;  // tree height, bounded so evaluation and destruction stay shallow
     File_Position start, end;
     std::shared_ptr<const std::string> file;
-    std::string text;         // operator text, annotation, type names
-    std::vector<ParamDecl> params;
-    std::vector<uint32_t> captures;
-    const Node* parent = nullptr;  // for error call stacks
 
     Node* kid(size_t i) const { return kids[i].get(); }
 };
 
-// Points every child of n at n (and so on down when deep).
-void adopt_kids(Node& n, bool deep);
-
 using NodePtr = std::unique_ptr<Node>;
 
-// Keeps a parsed program alive for as long as functions defined in it exist.
-struct Program {
-    NodePtr root;
-    std::string source;
-    // Subtrees taken out by replace_child: functions or a running evaluation may still use them.
-    mutable std::vector<NodePtr> retired;
-};
-using ProgramRef = std::shared_ptr<const Program>;
-
-// Interned identifiers, shared by all engines of the process.
-uint32_t intern(const std::string& s);
-const std::string& name_of(uint32_t id);
+// Points every child of n at n (and so on down when deep).
+void adopt_kids(Node& n, bool deep);
+// A deep copy of a subtree, unresolved.
+NodePtr copy_tree(const Node& n);
 
 // Re-prints a node the way error traces show code.
 std::string node_text(const Node& n);

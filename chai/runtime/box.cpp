@@ -1,0 +1,274 @@
+#include "chai/runtime/box.hpp"
+
+#include <stdexcept>
+#include <vector>
+
+#include "chai/runtime/collect.hpp"
+#include "chai/runtime/objects.hpp"
+
+namespace chai {
+
+// ---- allocation: a per-thread free list, boxes are made and dropped constantly ----
+namespace {
+struct FreeList {
+    std::vector<void*> items;
+    ~FreeList() {
+        for (void* p : items) ::operator delete(p);
+    }
+};
+thread_local FreeList t_free;
+thread_local BoxTracker* t_tracker = nullptr;
+}  // namespace
+
+void* Box::operator new(size_t n) {
+    if (n == sizeof(Box) && !t_free.items.empty()) {
+        void* p = t_free.items.back();
+        t_free.items.pop_back();
+        return p;
+    }
+    return ::operator new(n);
+}
+
+void Box::operator delete(void* p) noexcept {
+    if (t_free.items.size() < 4096) {
+        try {
+            t_free.items.push_back(p);
+            return;
+        } catch (...) {
+        }
+    }
+    ::operator delete(p);
+}
+
+namespace {
+// Unlinks a character reference from its string before the box goes.
+void drop_extra(Box* b) noexcept {
+    BoxExtra* x = b->extra;
+    b->extra = nullptr;
+    if (Box* s = x->string.box(); s && s->extra) {
+        auto& refs = s->extra->char_refs;
+        for (size_t i = 0; i < refs.size(); ++i)
+            if (refs[i] == b) {
+                refs[i] = refs.back();
+                refs.pop_back();
+                break;
+            }
+    }
+    // Boxes released here (attributes, the string) are queued like nested elements.
+    delete x;
+}
+}  // namespace
+
+void destroy_box(Box* b) noexcept {
+    if (b->tracker) b->tracker->remove(b);
+    if (b->holds_scalar() && !b->extra) {  // nothing nested to release
+        delete b;
+        return;
+    }
+    thread_local bool active = false;
+    thread_local std::vector<Box*> pending;
+    if (active) {
+        try {
+            pending.push_back(b);
+            return;
+        } catch (...) {
+        }
+    }
+    const bool outer = !active;
+    active = true;
+    if (b->extra) drop_extra(b);
+    delete b;
+    if (!outer) return;
+    while (!pending.empty()) {
+        Box* next = pending.back();
+        pending.pop_back();
+        if (next->extra) drop_extra(next);
+        delete next;
+    }
+    active = false;
+}
+
+BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
+
+void track_box(Box& b) {
+    if (!b.tracker && t_tracker && ((b.extra && b.extra->attrs) || holds_boxes(b.p.index()))) t_tracker->add(&b);
+}
+
+Value make_boxed(Payload v, uint8_t flags) {
+    Box* b = new Box(std::move(v));
+    b->flags = flags;
+    if (t_tracker && holds_boxes(b->p.index())) t_tracker->add(b);
+    return Value(b);
+}
+
+void promote_slow(Value& slot) {
+    Box* b = new Box(std::in_place_index<P_Scalar>, slot.plain());
+    b->flags = slot.flags();
+    slot = Value(b);
+}
+
+Value Value::plain() const {
+    if (tag_ == Tag::Boxed) return *this;
+    Value v = *this;
+    v.flags_ = 0;
+    return v;
+}
+
+Vector share_elements(Vector& v) {
+    for (Value& e : v) promote(e);
+    return v;
+}
+
+Map share_values(Map& m) {
+    for (auto& kv : m) promote(kv.second);
+    return m;
+}
+
+namespace {
+// Objects nested (or looped) through attributes are shared below a fixed depth.
+thread_local int t_copy_depth = 0;
+
+bool copy_payload(Box& from, Payload& to) {
+    switch (from.p.index()) {
+    case P_Vector: to.emplace<P_Vector>(share_elements(*std::get_if<P_Vector>(&from.p))); return true;
+    case P_Map: to.emplace<P_Map>(share_values(*std::get_if<P_Map>(&from.p))); return true;
+    case P_Pair: {
+        PairV& p = *std::get_if<P_Pair>(&from.p);
+        promote(p.first);
+        promote(p.second);
+        to.emplace<P_Pair>(p);
+        return true;
+    }
+    case P_Object: {
+        const ObjRef& o = *std::get_if<P_Object>(&from.p);
+        if (t_copy_depth > 64) {
+            to.emplace<P_Object>(o);
+            return true;
+        }
+        ++t_copy_depth;
+        auto c = std::make_shared<DynObject>(o->names, o->cls);
+        c->is_explicit = o->is_explicit;
+        c->attrs.reserve(o->attrs.size());
+        for (const auto& [id, v] : o->attrs) c->attrs.emplace_back(id, clone(v));
+        --t_copy_depth;
+        to.emplace<P_Object>(std::move(c));
+        return true;
+    }
+    case P_Host: {
+        const HostObj& h = *std::get_if<P_Host>(&from.p);
+        if (!h.type->copy) return false;
+        to.emplace<P_Host>(HostObj{h.type, h.type->copy(h.ptr.get())});
+        return true;
+    }
+    case P_Scalar: to.emplace<P_Scalar>(from.scalar().plain()); return true;
+    default: to = from.p; return true;
+    }
+}
+}  // namespace
+
+bool copy_for_store(const Value& v, Value& out) {
+    Box* b = v.box();
+    if (!b) {
+        out = v.plain();
+        return true;
+    }
+    if (b->holds_scalar()) {
+        out = b->scalar().plain();
+        return true;
+    }
+    if ((b->flags & kTemp) && b->refs == 1) {
+        b->flags &= static_cast<uint8_t>(~(kTemp | kConst));
+        out = v;
+        return true;
+    }
+    Payload p;
+    if (!copy_payload(*b, p)) return false;
+    out = make_boxed(std::move(p), 0);
+    return true;
+}
+
+Value clone(const Value& v) {
+    Box* b = v.box();
+    if (!b) return v.plain();
+    if (b->holds_scalar()) return b->scalar().plain();
+    Payload p;
+    if (!copy_payload(*b, p)) return v;
+    return make_boxed(std::move(p), 0);
+}
+
+// ---- attributes of any value ----
+Value& var_attr(Box& b, const std::string& name) {
+    if (!b.extra) b.extra = new BoxExtra();
+    if (!b.extra->attrs) b.extra->attrs = std::make_unique<Map>();
+    track_box(b);
+    Value& slot = (*b.extra->attrs)[name];
+    return slot;
+}
+
+void copy_var_attrs(Box& to, Box& from, bool clone_them) {
+    Map copy;
+    if (from.extra && from.extra->attrs) copy = clone_them ? *from.extra->attrs : share_values(*from.extra->attrs);
+    if (clone_them)
+        for (auto& kv : copy) kv.second = clone(kv.second);
+    if (!to.extra) to.extra = new BoxExtra();
+    auto old = std::move(to.extra->attrs);
+    to.extra->attrs = std::make_unique<Map>(std::move(copy));
+    track_box(to);
+}
+
+// ---- references to characters and host values ----
+Value make_char_ref(const Value& string_box, size_t index) {
+    Box* s = string_box.box();
+    const std::string& text = *std::get_if<P_String>(&s->p);
+    Box* c = new Box(std::in_place_index<P_Scalar>, Value::of(text[index]));
+    c->extra = new BoxExtra();
+    c->extra->string = string_box;
+    c->extra->index = index;
+    if (!s->extra) s->extra = new BoxExtra();
+    s->extra->char_refs.push_back(c);
+    return Value(c);
+}
+
+Value make_host_ref(Value copy, std::function<void(const Value&)> write) {
+    promote(copy);
+    Box* b = copy.box();
+    if (!b->extra) b->extra = new BoxExtra();
+    b->extra->write = std::move(write);
+    b->flags &= static_cast<uint8_t>(~kTemp);
+    return copy;
+}
+
+void write_back(Box& b) {
+    BoxExtra& x = *b.extra;
+    if (x.write) {
+        x.write(Value(&b));
+        return;
+    }
+    Box* s = x.string.box();
+    if (!s || !b.holds_scalar() || !b.scalar().is_num()) return;
+    std::string& text = *std::get_if<P_String>(&s->p);
+    // A string that has since shrunk is left alone.
+    if (x.index >= text.size()) return;
+    const char c = b.scalar().num().as<char>();
+    text[x.index] = c;
+    // Other live references to the same character see the change.
+    for (Box* other : s->extra->char_refs)
+        if (other != &b && other->extra->index == x.index) other->scalar() = Value::of(c);
+}
+
+// ---- limits and standard texts ----
+void check_string_size(size_t n) {
+    if (n > kMaxStringSize) throw std::length_error("String too long");
+}
+
+void throw_vector_index(size_t n, size_t size) {
+    throw std::out_of_range("vector::_M_range_check: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
+void throw_string_index(size_t n, size_t size) {
+    throw std::out_of_range("basic_string::at: __n (which is " + std::to_string(n) +
+                            ") >= this->size() (which is " + std::to_string(size) + ")");
+}
+
+}  // namespace chai
