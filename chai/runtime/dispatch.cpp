@@ -39,6 +39,12 @@ bool arg_tags(Args a, const Names& names, uint32_t* tags) {
     }
     return true;
 }
+
+bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
 }  // namespace
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
@@ -47,7 +53,7 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     uint32_t tags[4];
     const bool cacheable = cache && arg_tags(a, syms_->names(), tags);
     if (cacheable && cache->fn && cache->version == sym->version && cache->epoch == epoch_ && cache->nargs == a.size &&
-        std::equal(tags, tags + a.size, cache->tags)) {
+        same_tags(tags, cache->tags, a.size)) {
         Value r = cache->fn->call(*this, a, self);
         if (!r.is_unset()) return r;
         // The remembered function declined these values: full resolution decides.

@@ -76,6 +76,7 @@ Value Interp::eval_call(const Node* n) {
     const Node* callee = n->first;
     try {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        frame_->site = n;
         if (callee->kind == NK::Id) {
             if (Value* v = var_slot(callee)) {
                 Value fn = *v;

@@ -34,7 +34,19 @@ Value Interp::call_member_value(const FnList& fns, Args a, const Node* site) {
     return Value::unset();
 }
 
+Value* Interp::attr_slot(const Node* n) {
+    Value* receiver = var_slot(n->first);
+    const ObjRef* o = receiver ? receiver->obj() : nullptr;
+    if (!o || !n->symbol->only_attr_getters) return nullptr;
+    DynObject& d = **o;
+    Value* attr = d.find(attr_id(d, *n->symbol));
+    // A function held in an attribute is called: no plain read.
+    return attr && attr->kind() != Kind::Function ? attr : nullptr;
+}
+
 Value Interp::eval_dot(const Node* n, bool target, bool ref) {
+    if (n->fast == F_Attr && !target && !ref)
+        if (Value* attr = attr_slot(n)) return *attr;
     DotArgs buf(n->kids.size());
     const std::string& name = n->name;
     Symbol& sym = *n->symbol;
@@ -43,6 +55,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         const Value obj = buf.args()[0];
         const ObjRef* dyn = obj.obj();
+        frame_->site = n;
         // An existing attribute answers directly unless a function of that name (other than an
         // attribute getter) could take the call first; a call of a declared attribute is always
         // the attribute's.

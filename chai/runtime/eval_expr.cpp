@@ -53,45 +53,52 @@ Value Interp::eval_id(const Node* n) {
 
 // ---- numbers without boxes ----
 
-bool Interp::num_leaf(const Node* n, Number& out) {
-    if (n->kind == NK::Const) {
-        if (!n->constant->imm_num()) return false;
-        out = n->constant->imm();
-        return true;
-    }
-    if (n->kind != NK::Id) return false;
-    const Value* v;
-    if (n->ref == Ref::Local && !frame_->dyn) {
-        v = &frame_->slots[n->slot];
-        if (v->imm_num()) {
-            out = v->imm();
-            return true;
-        }
-    } else {
-        v = var_slot(n);
-        if (!v) return false;
-    }
-    if (!v->is_num()) return false;
+bool Interp::slow_num(const Node* n, Number& out) {
+    const Value* v = nullptr;
+    if (n->kind == NK::Id) v = var_slot(n);
+    else if (n->fast == F_Attr) v = attr_slot(n);
+    if (!v || !v->is_num()) return false;
     out = v->num();
     return true;
 }
 
-bool Interp::fast_num(const Node* n, Number& out) {
-    if (n->kind == NK::Binary && n->op <= OpCode::BitXor) {
-        Number a, b;
-        if (!fast_operands(n, a, b)) return false;
-        try {
-            out = num_binary_quick(static_cast<NumOp>(n->op), a, b);
-        } catch (const exception::detail_numeric_error& e) {
-            fail(n, e.reason);
-        }
-        return true;
-    }
-    return num_leaf(n, out);
+bool Interp::int_arith(const Node* n, int32_t& out) {
+    int32_t x, y;
+    return int_operand(n->first, x) && int_operand(n->second, y) && int_op(n->op, x, y, out);
 }
 
-bool Interp::fast_operands(const Node* n, Number& a, Number& b) {
-    return fast_num(n->first, a) && fast_num(n->second, b);
+bool Interp::arith(const Node* n, Number& out) {
+    Number a, b;
+    if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
+        const int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
+        out.kind = NumKind::Int;
+        switch (n->op) {
+        case OpCode::Add: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(y)); return true;
+        case OpCode::Sub: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y)); return true;
+        case OpCode::Mul: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) * static_cast<uint32_t>(y)); return true;
+        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
+        case OpCode::Div:
+            if (y != 0 && y != -1) {
+                out.i = x / y;
+                return true;
+            }
+            break;
+        case OpCode::Mod:
+            if (y != 0 && y != -1) {
+                out.i = x % y;
+                return true;
+            }
+            break;
+        default: break;
+        }
+    }
+    try {
+        out = num_binary(static_cast<NumOp>(n->op), a, b);
+    } catch (const exception::detail_numeric_error& e) {
+        fail(n, e.reason);
+    }
+    return true;
 }
 
 bool Interp::condition(const Node* n) {
@@ -99,7 +106,7 @@ bool Interp::condition(const Node* n) {
     case NK::Binary:
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
             Number a, b;
-            if (fast_operands(n, a, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+            if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l.num(), r.num());
@@ -117,11 +124,13 @@ bool Interp::condition(const Node* n) {
 
 Value Interp::eval_binary(const Node* n) {
     if (n->op <= OpCode::BitXor) {
+        int32_t x;
+        if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);
         Number r;
-        if (fast_num(n, r)) return make_num_result(r);
+        if (arith(n, r)) return make_num_result(r);
     } else {
         Number a, b;
-        if (fast_operands(n, a, b))
+        if (fast_num(n->first, a) && fast_num(n->second, b))
             return Value::boolean(num_compare_quick(static_cast<NumOp>(n->op), a, b), kConst | kTemp);
     }
     Value l = eval(n->first);
@@ -152,8 +161,14 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
 // ++x / --x on a number variable, done in place; false when n is not of that shape.
 bool Interp::step_in_place(const Node* n) {
     if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
-    Value* v = var_slot(n->first);
+    const Node* id = n->first;
+    Value* v = id->ref == Ref::Local && !frame_->dyn ? &frame_->slots[id->slot] : var_slot(id);
     if (!v) return false;
+    if (v->imm_int() && !v->is_const()) {
+        const int32_t x = v->int32();
+        *v = Value::of(static_cast<int32_t>(static_cast<uint32_t>(x) + (n->op == OpCode::Incr ? 1u : ~0u)));
+        return true;
+    }
     const int delta = n->op == OpCode::Incr ? 1 : -1;
     if (v->imm_num()) {
         if (v->is_const()) return false;

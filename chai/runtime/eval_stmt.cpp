@@ -6,8 +6,7 @@ namespace chai {
 BlockScope::~BlockScope() {
     Frame& f = *in.frame();
     for (uint32_t s = node->slot; s < node->slot_end; ++s) f.slots[s] = Value::unset();
-    --f.level;
-    if (f.dyn) in.trim_dyn();
+    if (f.dyn) in.trim_dyn(node->depth);
 }
 
 Value Interp::eval_statements(const Node* n) {
@@ -26,7 +25,25 @@ Value Interp::eval_block(const Node* n) {
     return eval_statements(n);
 }
 
+void Interp::run_body(const Node* n) {
+    for (const auto& k : n->kids) {
+        const Node* s = k.get();
+        if (s->kind == NK::If) {
+            const size_t count = s->kids.size();
+            size_t i = 0;
+            for (; i + 1 < count; i += 2)
+                if (test(s->kid(i))) break;
+            if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
+        } else if (!int_step(s)) {
+            exec(s);
+        }
+        if (ctl_ != Ctl::None) return;
+    }
+}
+
 void Interp::exec_block(const Node* n) {
+    // No variables of its own: nothing to clear when it is left.
+    if (n->slot == n->slot_end && !frame_->dyn) return run_body(n);
     BlockScope scope(*this, n);
     for (const auto& s : n->kids) {
         // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
@@ -39,7 +56,7 @@ void Interp::exec_block(const Node* n) {
 void Interp::exec_if(const Node* n) {
     size_t i = 0;
     for (; i + 1 < n->kids.size(); i += 2)
-        if (condition(n->kid(i))) {
+        if (test(n->kid(i))) {
             exec(n->kid(i + 1));
             return;
         }
@@ -51,7 +68,7 @@ void Interp::exec(const Node* n) {
     case NK::Block: exec_block(n); return;
     case NK::If: exec_if(n); return;
     case NK::Prefix:
-        if (step_in_place(n)) return;
+        if (int_step(n) || step_in_place(n)) return;
         break;
     default: break;
     }
@@ -81,7 +98,7 @@ bool loop_exit(Ctl& ctl) {
 Value Interp::eval_while(const Node* n) {
     const Node* cond = n->first;
     const Node* body = n->second;
-    while (condition(cond)) {
+    while (test(cond)) {
         count_step(n);
         exec_block(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
@@ -97,11 +114,11 @@ Value Interp::eval_for(const Node* n) {
     const Node* body = n->kid(3);
     const bool step_is_prefix = step->kind == NK::Prefix;
     for (;;) {
-        if (cond && !condition(cond)) break;
+        if (cond && !test(cond)) break;
         count_step(n);
         exec_block(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
-        if (!step_is_prefix || !step_in_place(step)) exec(step);
+        if (!int_step(step) && (!step_is_prefix || !step_in_place(step))) exec(step);
     }
     return no_value();
 }

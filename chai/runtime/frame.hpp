@@ -14,16 +14,19 @@ namespace chai {
 struct DynVar {
     std::string name;
     Value value;
-    int level;  // block depth it belongs to
+    int level;  // block depth of the scope it belongs to
 };
 
 struct Frame {
+    int level() const { return site ? site->depth : 0; }
     Value* slots = nullptr;
     const FnInfo* info = nullptr;
     // Eval'd code: the frame it runs in, where names it does not declare are found.
     Frame* outer = nullptr;
     std::unique_ptr<std::deque<DynVar>> dyn;
-    int level = 0;            // block depth now
+    // The call running in this frame now: its depth is the frame's block depth while it runs
+    // (eval'd code declares there).
+    const Node* site = nullptr;
     bool file_level = false;  // a program's own code: top-level variables are visible
     bool eval_frame = false;  // code eval'd in another frame (see outer)
 };

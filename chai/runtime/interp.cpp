@@ -1,7 +1,8 @@
 #include "chai/runtime/interp.hpp"
 
 #include <algorithm>
-#include <filesystem>
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "chai/runtime/resolve.hpp"
@@ -83,7 +84,7 @@ Mode Interp::mode_for_eval() const {
     // At the top level of a program, eval'd text is one more top-level text; anywhere else it
     // runs inside the scope of its caller.
     const Frame* f = frame_;
-    return !f || (f->file_level && !f->eval_frame && f->level == 0) ? Mode::Static : Mode::Dynamic;
+    return !f || (f->file_level && !f->eval_frame && f->level() == 0) ? Mode::Static : Mode::Dynamic;
 }
 
 Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode) {
@@ -185,19 +186,17 @@ void Interp::set_global(const std::string& name, Value v) {
 // ---- script files ----
 
 std::string read_script_file(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path p = fs::u8path(path);
-    const fs::file_status st = fs::status(p, ec);
     // Only regular files: a device or a pipe would be read for ever or never. A directory is
-    // reported like a missing file.
-    if (ec || !fs::exists(st) || fs::is_directory(st)) throw exception::file_not_found_error(path);
-    if (!fs::is_regular_file(st)) throw exception::file_not_found_error(path, "Not a regular file: " + path);
-    constexpr uintmax_t kLimit = uintmax_t(64) << 20;
-    const uintmax_t size = fs::file_size(p, ec);
-    if (ec || size > kLimit) throw exception::file_not_found_error(path, "File too large (over 64 MiB): " + path);
-    std::ifstream f(p, std::ios::binary);
+    // reported like a missing file. (stat and S_ISREG exist on POSIX and in MinGW alike.)
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) throw exception::file_not_found_error(path);
+    if (!S_ISREG(st.st_mode)) throw exception::file_not_found_error(path, "Not a regular file: " + path);
+    constexpr uint64_t kLimit = uint64_t(64) << 20;
+    const auto size = static_cast<uint64_t>(st.st_size);
+    if (size > kLimit) throw exception::file_not_found_error(path, "File too large (over 64 MiB): " + path);
+    std::ifstream f(path, std::ios::binary);
     if (!f) throw exception::file_not_found_error(path);
+    // Read what is there (the file may change meanwhile), never more than the limit.
     std::string text(static_cast<size_t>(size), '\0');
     f.read(text.data(), static_cast<std::streamsize>(size));
     text.resize(static_cast<size_t>(f.gcount()));

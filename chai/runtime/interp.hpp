@@ -204,9 +204,112 @@ private:
     void compound_assign(const Node* n, Value& dst, const Value& src);
     void assign_target(const Node* lhs, const Node* n, const Value& rhs);
     Value* place_of(const Node* lhs, Value& holder);
-    bool fast_num(const Node* n, Number& out);
-    bool num_leaf(const Node* n, Number& out);
-    bool fast_operands(const Node* n, Number& a, Number& b);
+public:
+    // A side-effect-free numeric operand (constants, variables, attributes, arithmetic on them)
+    // computed without boxes; false when n is not of that shape or a value is not a number.
+    bool fast_num(const Node* n, Number& out) {
+        if (n->fast == F_Local) {
+            const Value& v = frame_->slots[n->slot];
+            if (v.imm_num() && !frame_->dyn) {
+                out = v.imm();
+                return true;
+            }
+        } else if (n->fast == F_Const) {
+            out = n->constant->imm();
+            return true;
+        } else if (is_arith(n->fast)) {
+            return arith(n, out);
+        }
+        return slow_num(n, out);
+    }
+    bool arith(const Node* n, Number& out);
+    // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
+    // eval'd code declared variables in the frame (they may hide slots).
+    bool int_operand(const Node* n, int32_t& out) {
+        switch (n->fast) {
+        case F_Local: return int_slot(n, out);
+        case F_Const: return int_const(n, out);
+        case F_ArithLL: {
+            int32_t x, y;
+            return int_slot(n->first, x) && int_slot(n->second, y) && int_op(n->op, x, y, out);
+        }
+        case F_ArithLC: {
+            int32_t x, y;
+            return int_slot(n->first, x) && int_const(n->second, y) && int_op(n->op, x, y, out);
+        }
+        case F_Arith: return int_arith(n, out);
+        default: return false;
+        }
+    }
+    bool int_slot(const Node* n, int32_t& out) const {
+        const Value& v = frame_->slots[n->slot];
+        if (!v.imm_int()) return false;
+        out = v.int32();
+        return true;
+    }
+    static bool int_const(const Node* n, int32_t& out) {
+        if (!n->constant->imm_int()) return false;
+        out = n->constant->int32();
+        return true;
+    }
+    // x op y as ints wrap; division by 0 or -1 is left to the general path, which knows its errors.
+    static bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
+        const uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
+        switch (op) {
+        case OpCode::Add: out = static_cast<int32_t>(ux + uy); return true;
+        case OpCode::Sub: out = static_cast<int32_t>(ux - uy); return true;
+        case OpCode::Mul: out = static_cast<int32_t>(ux * uy); return true;
+        case OpCode::Div:
+            if (y == 0 || y == -1) return false;
+            out = x / y;
+            return true;
+        case OpCode::Mod:
+            if (y == 0 || y == -1) return false;
+            out = x % y;
+            return true;
+        default: return false;
+        }
+    }
+    static bool int_compare(OpCode op, int32_t x, int32_t y) {
+        switch (op) {
+        case OpCode::Lt: return x < y;
+        case OpCode::Eq: return x == y;
+        case OpCode::Le: return x <= y;
+        case OpCode::Gt: return x > y;
+        case OpCode::Ge: return x >= y;
+        default: return x != y;
+        }
+    }
+    bool int_arith(const Node* n, int32_t& out);
+    // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
+    // one, else the general evaluation.
+    bool test(const Node* n) {
+        int32_t x, y;
+        bool ints = false;
+        if (!frame_->dyn) switch (n->fast) {
+            case F_CmpLL: ints = int_slot(n->first, x) && int_slot(n->second, y); break;
+            case F_CmpLC: ints = int_slot(n->first, x) && int_const(n->second, y); break;
+            case F_CmpXC: ints = int_operand(n->first, x) && int_const(n->second, y); break;
+            case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
+            default: break;
+            }
+        return ints ? int_compare(n->op, x, y) : condition(n);
+    }
+    // ++i / --i of an int local: the usual loop step.
+    bool int_step(const Node* n) {
+        if (n->fast != F_Step || frame_->dyn) return false;
+        Value& v = frame_->slots[n->first->slot];
+        if (!v.plain_int()) return false;
+        v.set_int32(static_cast<int32_t>(static_cast<uint32_t>(v.int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
+        return true;
+    }
+    // A loop body: a block's statements, `if` taken inline (the usual statement of a loop).
+    void run_body(const Node* body);
+    // obj.name as a plain read of a script object's attribute, or null.
+    Value* attr_slot(const Node* n);
+
+private:
+    bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);
@@ -219,7 +322,8 @@ private:
     const ScriptConversion* script_conversion(const TypeKey& t, const Value& v) const;
     void bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj);
 public:
-    void trim_dyn();
+    // Drops the variables eval'd code declared in scopes from depth on (they are being left).
+    void trim_dyn(int depth);
 
 private:
     Mode mode_for_eval() const;
@@ -252,7 +356,7 @@ public:
 // A block's scope: its variables' slots are cleared when it is left, and so are the variables
 // eval'd code declared in it.
 struct BlockScope {
-    BlockScope(Interp& i, const Node* n) : in(i), node(n) { ++in.frame()->level; }
+    BlockScope(Interp& i, const Node* n) : in(i), node(n) {}
     ~BlockScope();
     BlockScope(const BlockScope&) = delete;
     BlockScope& operator=(const BlockScope&) = delete;

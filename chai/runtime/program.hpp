@@ -16,6 +16,21 @@ namespace chai {
 class Symbols;
 struct Callable;
 
+// Shapes the evaluator takes a short way (Node::fast): numeric operands read without boxes,
+// comparisons, and loop steps. Binary nodes also tell whether their operands are locals (L) or
+// literals (C), so the commonest ones are computed in a few instructions.
+enum Fast : uint8_t {
+    F_None,
+    F_Local,  // a local variable
+    F_Const,  // a number literal
+    F_Attr,   // obj.name without parentheses: an attribute of a script object, usually
+    F_Step,   // ++x or --x of a local variable
+    F_Arith, F_ArithLL, F_ArithLC,  // arithmetic (+ - * / % << >> & | ^) on two operands
+    F_Cmp, F_CmpLL, F_CmpLC, F_CmpXC,  // comparisons (X: any operand)
+};
+inline bool is_arith(uint8_t f) { return f >= F_Arith && f <= F_ArithLC; }
+inline bool is_comparison(uint8_t f) { return f >= F_Cmp && f <= F_CmpXC; }
+
 // How a captured variable is found where a lambda is made.
 struct CaptureSource {
     Ref ref = Ref::None;

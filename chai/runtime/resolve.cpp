@@ -21,6 +21,16 @@ struct Context {
     bool dynamic = false;          // calls eval or get_objects: its variables may be reached by name
 };
 
+// Which short way a Binary node takes (see Fast).
+uint8_t binary_shape(const Node& n) {
+    const bool arith = n.op <= OpCode::BitXor;
+    const uint8_t l = n.first->fast, r = n.second->fast;
+    if (l == F_Local && r == F_Local) return arith ? F_ArithLL : F_CmpLL;
+    if (l == F_Local && r == F_Const) return arith ? F_ArithLC : F_CmpLC;
+    if (!arith && r == F_Const) return F_CmpXC;
+    return arith ? F_Arith : F_Cmp;
+}
+
 bool reaches_variables(const std::string& name) {
     return name == "eval" || name == "eval_file" || name == "use" || name == "get_objects";
 }
@@ -103,6 +113,7 @@ private:
 
     void block(Node* n) {
         open_scope();
+        n->depth = depth();
         const uint32_t first = next_slot();
         statements(*n);
         close_scope(n, first);
@@ -139,6 +150,18 @@ private:
     }
 
     void expr(Node* n, bool operand) {
+        n->depth = depth();
+        resolve_node(n, operand);
+        // The numeric short ways: leaves and arithmetic on them.
+        if (n->kind == NK::Id && n->ref == Ref::Local) n->fast = F_Local;
+        else if (n->kind == NK::Const && n->constant->imm_num()) n->fast = F_Const;
+        else if (n->kind == NK::Binary && n->op <= OpCode::Ne) n->fast = binary_shape(*n);
+        else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && n->first->fast == F_Local)
+            n->fast = F_Step;
+        else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
+    }
+
+    void resolve_node(Node* n, bool operand) {
         switch (n->kind) {
         case NK::File: statements(*n); break;  // a string's ${} snippet: in the current scope
         case NK::Block: block(n); break;
@@ -229,6 +252,7 @@ private:
             break;
         case NK::For: {
             open_scope();
+            n->depth = depth();
             const uint32_t first = next_slot();
             expr(n->kid(0), false);
             if (n->kid(1)) expr(n->kid(1), true);
@@ -239,6 +263,7 @@ private:
         }
         case NK::Switch: {
             open_scope();
+            n->depth = depth();
             const uint32_t first = next_slot();
             expr(n->kid(0), true);
             for (size_t i = 1; i < n->kids.size(); ++i) {
@@ -254,6 +279,7 @@ private:
             break;
         case NK::Catch: {
             open_scope();
+            n->depth = depth();
             const uint32_t first = next_slot();
             if (!n->params.empty()) declare_local(n->params[0].name);
             if (n->guarded) expr(n->kid(1), true);

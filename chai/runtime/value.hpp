@@ -86,6 +86,11 @@ public:
     Number num() const;      // is_num() only
     // Immediates only (the fast paths of the evaluator).
     bool imm_num() const { return tag_ == Tag::Num; }
+    bool imm_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int; }
+    int32_t int32() const { return static_cast<int32_t>(u_.i); }
+    // An int immediate without flags changed in place (a loop counter).
+    bool plain_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int && flags_ == 0; }
+    void set_int32(int32_t x) { u_.i = x; }
     Number imm() const {
         Number n;
         n.kind = nk_;

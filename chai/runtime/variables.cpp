@@ -25,14 +25,14 @@ Value* search_frame(Frame& f, const std::string& name) {
     return best;
 }
 
-// Whether frame f's current scope already has a variable of that name.
-bool in_current_scope(Frame& f, const std::string& name) {
+// Whether frame f's scope at that depth already has a variable of that name.
+bool in_scope(Frame& f, int level, const std::string& name) {
     if (f.info)
         for (uint32_t s = 0; s < f.info->nslots; ++s)
-            if (!f.slots[s].is_unset() && f.info->slot_depth[s] == f.level && f.info->slot_names[s] == name) return true;
+            if (!f.slots[s].is_unset() && f.info->slot_depth[s] == level && f.info->slot_names[s] == name) return true;
     if (f.dyn)
         for (const DynVar& d : *f.dyn)
-            if (d.level == f.level && d.name == name) return true;
+            if (d.level == level && d.name == name) return true;
     return false;
 }
 
@@ -84,29 +84,33 @@ Value& Interp::declare(const Node* d) {
     const auto redefined = [&]() { fail(d, "Variable redefined '" + name + "'"); };
     if (d->ref == Ref::Local) {
         Value& s = frame_->slots[d->slot];
-        if (!s.is_unset() || (frame_->dyn && in_current_scope(*frame_, name))) redefined();
+        if (!s.is_unset() || (frame_->dyn && in_scope(*frame_, d->depth, name))) redefined();
         s = Value();
         return s;
     }
     // Eval'd code declares into the scope it runs in.
     Frame* t = frame_;
+    int level = d->depth;
     if (d->ref == Ref::Dynamic)
-        while (t && t->eval_frame && t->level == 0 && t->outer) t = t->outer;
-    if (d->ref == Ref::Top || !t || (t->level == 0 && (t->file_level || t->eval_frame))) {
+        while (t && t->eval_frame && level == 0 && t->outer) {
+            t = t->outer;
+            level = t->level();
+        }
+    if (d->ref == Ref::Top || !t || (level == 0 && (t->file_level || t->eval_frame))) {
         Symbol& sym = d->symbol ? *d->symbol : syms_->of(name);
         if (!sym.top.is_unset()) redefined();
         sym.top = Value();
         return sym.top;
     }
-    if (in_current_scope(*t, name)) redefined();
+    if (in_scope(*t, level, name)) redefined();
     if (!t->dyn) t->dyn = std::make_unique<std::deque<DynVar>>();
-    t->dyn->push_back({name, Value(), t->level});
+    t->dyn->push_back({name, Value(), level});
     return t->dyn->back().value;
 }
 
-void Interp::trim_dyn() {
+void Interp::trim_dyn(int depth) {
     auto& d = *frame_->dyn;
-    while (!d.empty() && d.back().level > frame_->level) d.pop_back();
+    while (!d.empty() && d.back().level >= depth) d.pop_back();
 }
 
 Value Interp::eval_decl(const Node* n) {

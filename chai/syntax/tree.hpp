@@ -57,6 +57,8 @@ struct Node {
 
     // ---- set by the resolver before the first run ----
     Ref ref = Ref::None;
+    uint8_t fast = 0;                 // numeric shape the evaluator takes a short way (runtime::Fast)
+    uint16_t depth = 0;               // block depth in its function (scopes: the depth they open)
     uint32_t slot = 0;                // Local: the frame slot
     uint32_t slot_end = 0;            // Block, For, Switch, Catch: slots [slot, slot_end) are its scope's
     Symbol* symbol = nullptr;         // the name's record; operators and members: their functions
