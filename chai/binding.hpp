@@ -61,6 +61,8 @@ template <class P> struct ArgHolder {
 
     Fit load(HostCall& call, size_t i) {
         box = kOut || std::is_same_v<D, Boxed_Value> ? call.ref(i) : call.arg(i);
+        // A literal cannot be changed: a writable reference parameter does not take it.
+        if (kOut && box.is_const()) return Fit::No;
         if constexpr (std::is_same_v<D, bool>) {
             return read_bool(box, value) ? Fit::Ok : Fit::No;
         } else if constexpr (std::is_integral_v<D> && std::is_signed_v<D>) {

@@ -149,7 +149,12 @@ Value* Interp::place_of(const Node* l, Value& holder) {
         holder = eval_id(l);
         return &holder;
     case NK::Index: holder = eval_index(l, true); return &holder;
-    case NK::Dot: holder = eval_dot(l, true); return &holder;
+    case NK::Dot:
+        if (!l->parens) {
+            holder = eval_dot(l, true);
+            return &holder;
+        }
+        [[fallthrough]];  // a method call's result
     default:
         holder = eval(l);
         // A function's fresh result is no place to store anything.

@@ -82,9 +82,10 @@ Value Interp::eval_call(const Node* n) {
                 Value fn = *v;
                 return call_value(fn, buf.args(), n);
             }
-            Symbol& s = callee->symbol ? *callee->symbol : syms_->of(callee->name);
-            if (!s.fns) return call_value(lookup_symbol(s, callee), buf.args(), n);  // unknown name: reported
-            return dispatch(*s.fns, buf.args(), n, callee->name, nullptr, &s);
+            Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
+            // An unknown name is reported as such.
+            if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), buf.args(), n);
+            return dispatch(*s->fns, buf.args(), n, callee->name, nullptr, s);
         }
         Value fn = eval(callee);
         return call_value(fn, buf.args(), n);

@@ -47,8 +47,7 @@ Value Interp::eval(const Node* n) {
 
 Value Interp::eval_id(const Node* n) {
     if (Value* v = var_slot(n)) return *v;
-    if (n->symbol) return lookup_symbol(*n->symbol, n);
-    return lookup_symbol(syms_->of(n->name), n);
+    return lookup_name(n->symbol ? n->symbol : syms_->find(n->name), n->name, n);
 }
 
 // ---- numbers without boxes ----

@@ -42,8 +42,13 @@ void Interp::run_body(const Node* n) {
 }
 
 void Interp::exec_block(const Node* n) {
-    // No variables of its own: nothing to clear when it is left.
-    if (n->slot == n->slot_end && !frame_->dyn) return run_body(n);
+    // No variables of its own: nothing to clear when it is left (but what eval'd code in it
+    // declared; an error leaving it is cleared by the scope around).
+    if (n->slot == n->slot_end && !frame_->dyn) {
+        run_body(n);
+        if (frame_->dyn) trim_dyn(n->depth);
+        return;
+    }
     BlockScope scope(*this, n);
     for (const auto& s : n->kids) {
         // `if` is the usual statement of a loop body: taken here, its branch stays predictable.

@@ -147,7 +147,8 @@ public:
     Value* var_slot(const Node* id);
     Value* find_by_name(const std::string& name, Symbol* sym);
     Value& declare(const Node* decl);
-    Value lookup_symbol(Symbol& s, const Node* site);
+    // A name that is no variable: its functions, a type's Type_Info (T_type), or an error.
+    Value lookup_name(const Symbol* s, const std::string& name, const Node* site);
 
     // Functions defined while a program runs belong to its tree.
     struct Running {

@@ -93,14 +93,16 @@ private:
                 }
         }
         if (reaches_variables(name)) ctx().dynamic = true;
-        n.symbol = sym(name);
         n.ref = !ctx().file_level ? Ref::Global : mode_ == Mode::Static ? Ref::Top : Ref::Dynamic;
+        // Eval'd code finds names by name at run time: names it only declares or reads in its
+        // caller's scope are not kept by the engine (an eval loop making new names stays flat).
+        n.symbol = n.ref == Ref::Dynamic ? syms_.find(name) : sym(name);
     }
 
     void declare(Node& n) {
         if (ctx().file_level && depth() == 0) {
-            n.symbol = sym(n.name);
             n.ref = mode_ == Mode::Static ? Ref::Top : Ref::Dynamic;
+            n.symbol = n.ref == Ref::Dynamic ? syms_.find(n.name) : sym(n.name);
             return;
         }
         n.ref = Ref::Local;

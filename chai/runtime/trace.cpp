@@ -19,8 +19,11 @@ bool function_root(const Node* n) {
 }
 }  // namespace
 
+// An error passing through thousands of calls (runaway recursion) keeps its innermost entries.
+constexpr size_t kMaxTrace = 256;
+
 void Interp::complete_trace(exception::eval_error& e, const Node* stop) const {
-    if (e.call_stack.empty()) return;
+    if (e.call_stack.empty() || e.call_stack.size() >= kMaxTrace) return;
     const Node* n = static_cast<const Node*>(e.call_stack.back().node());
     if (!n) return;
     while (n != stop && !function_root(n) && n->parent && n->parent != stop) {
@@ -33,6 +36,7 @@ void Interp::complete_trace(exception::eval_error& e, const Node* stop) const {
 
 void Interp::add_call_trace(exception::eval_error& e, const Node* n) const {
     complete_trace(e, n);
+    if (e.call_stack.size() >= kMaxTrace) return;
     if (e.call_stack.empty() || e.call_stack.back().node() != n) e.call_stack.push_back(trace(n));
 }
 

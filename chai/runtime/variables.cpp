@@ -154,10 +154,9 @@ Value Interp::function_value(std::string_view name) {
     return make_func(std::move(set));
 }
 
-Value Interp::lookup_symbol(Symbol& s, const Node* site) {
-    if (s.fns) return function_value(*s.name);
+Value Interp::lookup_name(const Symbol* s, const std::string& name, const Node* site) {
+    if (s && s->fns) return function_value(name);
     // Every type name T also answers to T_type, a Type_Info value.
-    const std::string& name = *s.name;
     if (name.size() > 5 && name.compare(name.size() - 5, 5, "_type") == 0) {
         const std::string base = name.substr(0, name.size() - 5);
         const TypeKey* k = builtin_type_key(base);
@@ -173,7 +172,7 @@ Value Interp::lookup_symbol(Symbol& s, const Node* site) {
 Value Interp::lookup(std::string_view name) {
     const std::string n(name);
     if (Value* v = find_by_name(n, nullptr)) return *v;
-    return lookup_symbol(syms_->of(n), nullptr);
+    return lookup_name(syms_->find(n), n, nullptr);
 }
 
 Map Interp::visible_objects() {

@@ -1,11 +1,12 @@
-// Values in reference cycles: freed with the engine unless the host still holds them.
+// Values in reference cycles, and names: freed with the engine unless the host still holds them.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
 #include "chai/chaiscript.hpp"
-#include "chai/runtime/callable.hpp"
+#include "chai/library/library.hpp"
+#include "chai/runtime/interp.hpp"
 
 namespace {
 
@@ -92,4 +93,24 @@ TEST(chai_cycles, AnEngineKeptForManyRunsFreesCyclesAsItGoes) {
     // Each run left a cycle holding the probe; most of them must be gone already.
     EXPECT_LT(probe.use_count(), 10000);
     EXPECT_EQ(1, e.eval<int>("probe"));
+}
+
+// Names a script brings belong to its engine: the shared names never grow, and code eval'd in a
+// loop declaring and reading new names leaves the engine's own names as they were.
+TEST(chai_cycles, NamesGoWithTheirEngine) {
+    const uint32_t shared = chai::library_table().names.end();
+    for (int i = 0; i < 20; ++i) {
+        chai::ChaiScript e;
+        e.eval("var fresh_" + std::to_string(i) + " = 1; def named_" + std::to_string(i) + "(x) { x.attr_" +
+               std::to_string(i) + " }");
+    }
+    EXPECT_EQ(shared, chai::library_table().names.end());
+
+    chai::Interp in(chai::library_table(), chai::library_types());
+    const auto run = [&in](const std::string& code) { in.enter([&] { return in.eval_text(code, "names.chai"); }); };
+    run("def churn(i) { eval(\"var v\" + to_string(i) + \" = i; v\" + to_string(i) + \" + 1\") }");
+    run("churn(0)");
+    const uint32_t before = in.syms().names().end();
+    run("for (var i = 1; i < 2000; ++i) { churn(i); eval(\"var w\" + to_string(i) + \" = 2\") }");
+    EXPECT_EQ(before, in.syms().names().end());
 }
