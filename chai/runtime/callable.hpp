@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,36 @@ struct Args {
         return a.value;
     }
     Args tail(size_t from) const { return Args{data + from, size - from}; }
+};
+
+// The arguments of a call being evaluated: a few in place, more on the heap.
+class ArgList {
+public:
+    explicit ArgList(size_t capacity) {
+        if (capacity > kInPlace) {
+            big_.reserve(capacity);
+            data_ = nullptr;
+        }
+    }
+    ArgList(const ArgList&) = delete;
+    ArgList& operator=(const ArgList&) = delete;
+    ~ArgList() {
+        if (data_)
+            for (size_t i = 0; i < n_; ++i) data_[i].~Arg();
+    }
+    void push(Arg a) {
+        if (data_) new (data_ + n_) Arg(std::move(a));
+        else big_.push_back(std::move(a));
+        ++n_;
+    }
+    Args args() { return Args{data_ ? data_ : big_.data(), n_}; }
+
+private:
+    static constexpr size_t kInPlace = 4;
+    alignas(Arg) unsigned char small_[kInPlace * sizeof(Arg)];
+    Arg* data_ = reinterpret_cast<Arg*>(small_);
+    std::vector<Arg> big_;
+    size_t n_ = 0;
 };
 
 struct Callable {

@@ -151,6 +151,7 @@ Value* Interp::place_of(const Node* l, Value& holder) {
     case NK::Index: holder = eval_index(l, true); return &holder;
     case NK::Dot:
         if (!l->parens) {
+            if (Value* attr = attr_place(l)) return attr;
             holder = eval_dot(l, true);
             return &holder;
         }

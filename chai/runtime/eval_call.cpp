@@ -4,21 +4,6 @@
 
 namespace chai {
 
-namespace {
-// Call arguments, evaluated into a small buffer.
-struct ArgBuf {
-    explicit ArgBuf(size_t k) {
-        if (k > 6) big.resize(k);
-    }
-    Arg small[6];
-    std::vector<Arg> big;
-    size_t n = 0;
-    Arg* data() { return big.empty() ? small : big.data(); }
-    void push(Arg a) { data()[n++] = std::move(a); }
-    Args args() { return Args{data(), n}; }
-};
-}  // namespace
-
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
     case NK::Id: {
@@ -72,7 +57,7 @@ Value Interp::eval_result(const Node* n) {
 }
 
 Value Interp::eval_call(const Node* n) {
-    ArgBuf buf(n->kids.size() - 1);
+    ArgList buf(n->kids.size() - 1);
     const Node* callee = n->first;
     try {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));

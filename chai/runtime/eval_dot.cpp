@@ -1,22 +1,10 @@
 // Member access and method calls (obj.name, obj.name(args)).
+#include <algorithm>
+
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
 
 namespace chai {
-
-namespace {
-struct DotArgs {
-    explicit DotArgs(size_t k) {
-        if (k > 6) big.resize(k);
-    }
-    Arg small[6];
-    std::vector<Arg> big;
-    size_t n = 0;
-    Arg* data() { return big.empty() ? small : big.data(); }
-    void push(Arg a) { data()[n++] = std::move(a); }
-    Args args() { return Args{data(), n}; }
-};
-}  // namespace
 
 Value Interp::call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj) {
     return call_value(fn, a.tail(1), site, &obj);
@@ -35,25 +23,48 @@ Value Interp::call_member_value(const FnList& fns, Args a, const Node* site) {
 }
 
 Value* Interp::attr_slot(const Node* n) {
-    Value* receiver = var_slot(n->first);
-    const ObjRef* o = receiver ? receiver->obj() : nullptr;
-    if (!o || !n->symbol->only_attr_getters) return nullptr;
-    DynObject& d = **o;
-    Value* attr = d.find(attr_id(d, *n->symbol));
-    // A function held in an attribute is called: no plain read.
-    return attr && attr->kind() != Kind::Function ? attr : nullptr;
+    const Node* r = n->first;
+    const Value* receiver = r->fast == F_Local && !frame_->dyn ? &frame_->slots[r->slot] : var_slot(r);
+    Box* b = receiver ? receiver->box() : nullptr;
+    if (!b || b->p.index() != P_Object || !n->symbol->only_attr_getters) return nullptr;
+    DynObject& d = **std::get_if<P_Object>(&b->p);
+    const uint32_t id = d.names.get() == &syms_->names() ? n->symbol->id : attr_id(d, *n->symbol);
+    for (auto& [key, attr] : d.attrs)
+        // A function held in an attribute is called: no plain read.
+        if (key == id) return attr.boxed() && attr.kind() == Kind::Function ? nullptr : &attr;
+    return nullptr;
+}
+
+bool Interp::script_method_missing() const {
+    const FnList* fns = s_method_missing_->fns.get();
+    return fns && std::any_of(fns->begin(), fns->end(), [](const FuncRef& f) { return !f->host; });
+}
+
+Value* Interp::attr_place(const Node* n) {
+    if (n->fast != F_Attr) return nullptr;
+    if (Value* attr = attr_slot(n)) return attr;
+    const Node* r = n->first;
+    const Value* receiver = r->fast == F_Local && !frame_->dyn ? &frame_->slots[r->slot] : var_slot(r);
+    Box* b = receiver ? receiver->box() : nullptr;
+    if (!b || b->p.index() != P_Object || script_method_missing()) return nullptr;
+    DynObject& d = **std::get_if<P_Object>(&b->p);
+    if (d.is_explicit || d.names.get() != &syms_->names()) return nullptr;
+    const Symbol& cls = syms_->at(d.cls);
+    // A new attribute comes into being: declared by the object's class, or no function claims it.
+    if (d.find(n->symbol->id) || (n->symbol->fns && !(cls.cls && cls.cls->declares(n->symbol->id)))) return nullptr;
+    return &d.slot(n->symbol->id);
 }
 
 Value Interp::eval_dot(const Node* n, bool target, bool ref) {
     if (n->fast == F_Attr && !target && !ref)
         if (Value* attr = attr_slot(n)) return *attr;
-    DotArgs buf(n->kids.size());
+    ArgList buf(n->kids.size());
     const std::string& name = n->name;
     Symbol& sym = *n->symbol;
     try {
         buf.push(eval_arg(n->first));
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        const Value obj = buf.args()[0];
+        const Value& obj = buf.args()[0];
         const ObjRef* dyn = obj.obj();
         frame_->site = n;
         // An existing attribute answers directly unless a function of that name (other than an

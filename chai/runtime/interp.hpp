@@ -229,6 +229,12 @@ public:
     bool int_operand(const Node* n, int32_t& out) {
         switch (n->fast) {
         case F_Local: return int_slot(n, out);
+        case F_Attr: {
+            const Value* v = attr_slot(n);
+            if (!v || !v->scalar_view().imm_int()) return false;
+            out = v->scalar_view().int32();
+            return true;
+        }
         case F_Const: return int_const(n, out);
         case F_ArithLL: {
             int32_t x, y;
@@ -308,6 +314,11 @@ public:
     void run_body(const Node* body);
     // obj.name as a plain read of a script object's attribute, or null.
     Value* attr_slot(const Node* n);
+    // obj.name as the place an assignment stores to: the attribute, made if new, where no
+    // function or fallback of the name could have a say; else null.
+    Value* attr_place(const Node* n);
+    // Whether a script defined method_missing (the library's own serves direct calls only).
+    bool script_method_missing() const;
 
 private:
     bool slow_num(const Node* n, Number& out);

@@ -88,6 +88,8 @@ public:
     bool imm_num() const { return tag_ == Tag::Num; }
     bool imm_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int; }
     int32_t int32() const { return static_cast<int32_t>(u_.i); }
+    // The immediate held here or in this value's box (for reading numbers where they are).
+    const Value& scalar_view() const;
     // An int immediate without flags changed in place (a loop counter).
     bool plain_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int && flags_ == 0; }
     void set_int32(int32_t x) { u_.i = x; }
@@ -267,6 +269,9 @@ inline bool Value::is_num() const {
 }
 inline bool Value::as_bool() const { return tag_ == Tag::Bool ? u_.b : u_.box->scalar().u_.b; }
 inline Number Value::num() const { return tag_ == Tag::Num ? imm() : u_.box->scalar().imm(); }
+inline const Value& Value::scalar_view() const {
+    return tag_ == Tag::Boxed && u_.box->holds_scalar() ? u_.box->scalar() : *this;
+}
 inline uint8_t Value::flags() const { return tag_ == Tag::Boxed ? u_.box->flags : flags_; }
 inline void Value::set_flags(uint8_t f) {
     if (tag_ == Tag::Boxed) u_.box->flags = f;
