@@ -1,7 +1,7 @@
 // Calls: overload selection with call-site caches, calling function values, and adding functions.
 #include <algorithm>
 
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
 
 namespace chai {

@@ -1,6 +1,6 @@
 // Expressions: names, operators, literals. Numeric operands that are constants, variables or
 // arithmetic on them are computed without touching any box.
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 
 namespace chai {
 
@@ -63,7 +63,7 @@ bool Interp::slow_num(const Node* n, Number& out) {
 
 bool Interp::int_arith(const Node* n, int32_t& out) {
     int32_t x, y;
-    return int_operand(n->first, x) && int_operand(n->second, y) && int_op(n->op, x, y, out);
+    return int_operand(n->first, x) && int_operand(n->second, y) && fast::int_op(n->op, x, y, out);
 }
 
 bool Interp::arith(const Node* n, Number& out) {

@@ -1,5 +1,6 @@
 // Blocks, control flow and exceptions.
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/scopes.hpp"
 
 namespace chai {
 

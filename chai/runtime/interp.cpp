@@ -1,11 +1,14 @@
 #include "chai/runtime/interp.hpp"
 
 #include <algorithm>
+#include <exception>
 #include <sys/stat.h>
 
 #include <fstream>
 
 #include "chai/runtime/resolve.hpp"
+#include "chai/runtime/scopes.hpp"
+#include "chai/runtime/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {
@@ -22,7 +25,6 @@ Interp::Interp(const LibraryTable& lib, const HostRegistry& lib_types)
     s_index_ = &syms_->of("[]");
     s_eq_ = &syms_->of("==");
     s_method_missing_ = &syms_->of("method_missing");
-    s_generate_range_ = &syms_->of("generate_range");
 }
 
 Interp::~Interp() {
@@ -58,7 +60,7 @@ void Interp::check_stack(const Node* site) {
     count_step(site);
 }
 
-void Interp::begin_run() {
+Value Interp::enter_new(Value (*body)(void*), void* fn) {
     // Engines kept for many evaluations free their cycles as they go. Between top-level runs every
     // value in use is held by a counted reference (variables, the host's values).
     if (tracker.size() >= collect_at_) {
@@ -67,15 +69,41 @@ void Interp::begin_run() {
     }
     steps_ = 0;
     ctl_ = Ctl::None;
-}
-
-void Interp::end_run() {
-    ctl_ = Ctl::None;
-    running = Running{};
-    frame_ = nullptr;
-    retired_lists_.clear();
-    retired_programs_.clear();
-    low_water_ = UINTPTR_MAX;
+    struct Call {
+        Value (*body)(void*);
+        void* fn;
+        Interp* in;
+        Value result;
+        std::exception_ptr error;
+        bool deep = false;
+    } call{body, fn, this, Value(), nullptr};
+    run_on_engine_stack(
+        [](void* p) {
+            Call& c = *static_cast<Call*>(p);
+            Interp& in = *c.in;
+            char top = 0;
+            TrackingScope tracking(&in.tracker);
+            ++in.running_depth_;
+            try {
+                c.result = c.body(c.fn);
+            } catch (...) {
+                c.error = std::current_exception();
+            }
+            --in.running_depth_;
+            const auto here = reinterpret_cast<uintptr_t>(&top);
+            c.deep = here > in.low_water_ && here - in.low_water_ > (uintptr_t(8) << 20);
+            in.ctl_ = Ctl::None;
+            in.running = Running{};
+            in.frame_ = nullptr;
+            in.retired_lists_.clear();
+            in.retired_programs_.clear();
+            in.low_water_ = UINTPTR_MAX;
+        },
+        &call);
+    // A deep recursion left much stack memory touched: give it back.
+    if (call.deep) trim_engine_stack();
+    if (call.error) std::rethrow_exception(call.error);
+    return std::move(call.result);
 }
 
 // ---- running programs ----

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <exception>
+#include <type_traits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,7 +12,6 @@
 #include "chai/runtime/context.hpp"
 #include "chai/runtime/frame.hpp"
 #include "chai/runtime/host_registry.hpp"
-#include "chai/runtime/stack.hpp"
 
 namespace chai {
 
@@ -40,7 +39,11 @@ public:
     // ---- entry points (the host's calls end up here) ----
     // Runs fn as one evaluation: on the engine's own stack, with cycles collected between runs.
     // Evaluations started from inside one (host functions calling back) run directly.
-    template <class F> Value enter(F&& fn);
+    template <class F> Value enter(F&& fn) {
+        if (running_depth_ > 0) return fn();
+        using Fn = std::remove_reference_t<F>;
+        return enter_new([](void* f) -> Value { return (*static_cast<Fn*>(f))(); }, &fn);
+    }
     bool evaluating() const { return running_depth_ > 0; }
     void set_step_limit(uint64_t steps) {
         step_limit_ = steps;
@@ -162,8 +165,7 @@ public:
 
 private:
     friend struct FrameScope;
-    void begin_run();
-    void end_run();
+    Value enter_new(Value (*body)(void*), void* fn);
     // Parses and resolves a text.
     std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
     // Runs a tree's current version from node (its root when null) in a frame of its own.
@@ -206,110 +208,20 @@ private:
     void assign_target(const Node* lhs, const Node* n, const Value& rhs);
     Value* place_of(const Node* lhs, Value& holder);
 public:
+    // ---- numeric fast paths (fast_paths.hpp) ----
     // A side-effect-free numeric operand (constants, variables, attributes, arithmetic on them)
     // computed without boxes; false when n is not of that shape or a value is not a number.
-    bool fast_num(const Node* n, Number& out) {
-        if (n->fast == F_Local) {
-            const Value& v = frame_->slots[n->slot];
-            if (v.imm_num() && !frame_->dyn) {
-                out = v.imm();
-                return true;
-            }
-        } else if (n->fast == F_Const) {
-            out = n->constant->imm();
-            return true;
-        } else if (is_arith(n->fast)) {
-            return arith(n, out);
-        }
-        return slow_num(n, out);
-    }
+    inline bool fast_num(const Node* n, Number& out);
     bool arith(const Node* n, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
-    bool int_operand(const Node* n, int32_t& out) {
-        switch (n->fast) {
-        case F_Local: return int_slot(n, out);
-        case F_Attr: {
-            const Value* v = attr_slot(n);
-            if (!v || !v->scalar_view().imm_int()) return false;
-            out = v->scalar_view().int32();
-            return true;
-        }
-        case F_Const: return int_const(n, out);
-        case F_ArithLL: {
-            int32_t x, y;
-            return int_slot(n->first, x) && int_slot(n->second, y) && int_op(n->op, x, y, out);
-        }
-        case F_ArithLC: {
-            int32_t x, y;
-            return int_slot(n->first, x) && int_const(n->second, y) && int_op(n->op, x, y, out);
-        }
-        case F_Arith: return int_arith(n, out);
-        default: return false;
-        }
-    }
-    bool int_slot(const Node* n, int32_t& out) const {
-        const Value& v = frame_->slots[n->slot];
-        if (!v.imm_int()) return false;
-        out = v.int32();
-        return true;
-    }
-    static bool int_const(const Node* n, int32_t& out) {
-        if (!n->constant->imm_int()) return false;
-        out = n->constant->int32();
-        return true;
-    }
-    // x op y as ints wrap; division by 0 or -1 is left to the general path, which knows its errors.
-    static bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
-        const uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
-        switch (op) {
-        case OpCode::Add: out = static_cast<int32_t>(ux + uy); return true;
-        case OpCode::Sub: out = static_cast<int32_t>(ux - uy); return true;
-        case OpCode::Mul: out = static_cast<int32_t>(ux * uy); return true;
-        case OpCode::Div:
-            if (y == 0 || y == -1) return false;
-            out = x / y;
-            return true;
-        case OpCode::Mod:
-            if (y == 0 || y == -1) return false;
-            out = x % y;
-            return true;
-        default: return false;
-        }
-    }
-    static bool int_compare(OpCode op, int32_t x, int32_t y) {
-        switch (op) {
-        case OpCode::Lt: return x < y;
-        case OpCode::Eq: return x == y;
-        case OpCode::Le: return x <= y;
-        case OpCode::Gt: return x > y;
-        case OpCode::Ge: return x >= y;
-        default: return x != y;
-        }
-    }
+    inline bool int_operand(const Node* n, int32_t& out);
     bool int_arith(const Node* n, int32_t& out);
     // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
     // one, else the general evaluation.
-    bool test(const Node* n) {
-        int32_t x, y;
-        bool ints = false;
-        if (!frame_->dyn) switch (n->fast) {
-            case F_CmpLL: ints = int_slot(n->first, x) && int_slot(n->second, y); break;
-            case F_CmpLC: ints = int_slot(n->first, x) && int_const(n->second, y); break;
-            case F_CmpXC: ints = int_operand(n->first, x) && int_const(n->second, y); break;
-            case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
-            default: break;
-            }
-        return ints ? int_compare(n->op, x, y) : condition(n);
-    }
+    inline bool test(const Node* n);
     // ++i / --i of an int local: the usual loop step.
-    bool int_step(const Node* n) {
-        if (n->fast != F_Step || frame_->dyn) return false;
-        Value& v = frame_->slots[n->first->slot];
-        if (!v.plain_int()) return false;
-        v.set_int32(static_cast<int32_t>(static_cast<uint32_t>(v.int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
-        return true;
-    }
+    inline bool int_step(const Node* n);
     // A loop body: a block's statements, `if` taken inline (the usual statement of a loop).
     void run_body(const Node* body);
     // obj.name as a plain read of a script object's attribute, or null.
@@ -359,66 +271,11 @@ private:
     std::vector<std::string> used_files_;
     std::vector<ScriptConversion> script_conversions_;
     // Names the evaluator calls itself.
-    Symbol *s_to_string_, *s_assign_, *s_index_, *s_eq_, *s_method_missing_, *s_generate_range_;
+    Symbol *s_to_string_, *s_assign_, *s_index_, *s_eq_, *s_method_missing_;
 
 public:
     void retire(ProgramRef p) { retired_programs_.push_back(std::move(p)); }
 };
-
-// A block's scope: its variables' slots are cleared when it is left, and so are the variables
-// eval'd code declared in it.
-struct BlockScope {
-    BlockScope(Interp& i, const Node* n) : in(i), node(n) {}
-    ~BlockScope();
-    BlockScope(const BlockScope&) = delete;
-    BlockScope& operator=(const BlockScope&) = delete;
-    Interp& in;
-    const Node* node;
-};
-
-// A frame for a function call or a program run; frames live on the C++ stack.
-struct FrameScope {
-    FrameScope(Interp& in, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame);
-    ~FrameScope();
-    FrameScope(const FrameScope&) = delete;
-    FrameScope& operator=(const FrameScope&) = delete;
-    Interp& in;
-    Frame frame;
-    Frame* saved;
-};
-
-template <class F> Value Interp::enter(F&& fn) {
-    if (running_depth_ > 0) return fn();
-    struct Call {
-        F* fn;
-        Interp* in;
-        Value result;
-        std::exception_ptr error;
-        bool deep = false;
-    } call{&fn, this, Value(), nullptr};
-    begin_run();
-    run_on_engine_stack(
-        [](void* p) {
-            Call& c = *static_cast<Call*>(p);
-            char top = 0;
-            TrackingScope tracking(&c.in->tracker);
-            ++c.in->running_depth_;
-            try {
-                c.result = (*c.fn)();
-            } catch (...) {
-                c.error = std::current_exception();
-            }
-            --c.in->running_depth_;
-            const auto here = reinterpret_cast<uintptr_t>(&top);
-            c.deep = here > c.in->low_water_ && here - c.in->low_water_ > (uintptr_t(8) << 20);
-            c.in->end_run();
-        },
-        &call);
-    // A deep recursion left much stack memory touched: give it back.
-    if (call.deep) trim_engine_stack();
-    if (call.error) std::rethrow_exception(call.error);
-    return std::move(call.result);
-}
 
 // Whole text of a script file: only regular files up to 64 MiB (file_not_found_error otherwise).
 std::string read_script_file(const std::string& path);

@@ -53,8 +53,6 @@ struct FnInfo {
     std::vector<uint32_t> capture_slots;
     std::vector<CaptureSource> capture_from;  // Lambda: where each capture is found
     std::string duplicate_param;              // two parameters of this name: calls fail
-    // Blocks: the slots their variables use, cleared when the block is left.
-    uint32_t first_slot = 0, end_slot = 0;
 
     uint32_t add_slot(const std::string& name, uint16_t depth) {
         slot_names.push_back(name);
