@@ -154,6 +154,8 @@ struct ScriptFn : Callable {
     Value call(Interp& in, Args a, const Value* self) const override;
     bool guard_ok(Interp& in, Args a, const Value* self) const override;
     std::string signature(bool dot = false) const override;
+    // Runs from this Def or Lambda node (of the current program version) on.
+    void set_def(const Node* n) const;
 };
 
 using NativeBody = std::function<Value(Context&, Args)>;

@@ -169,10 +169,14 @@ static void follow_edits(Interp& in, const ScriptFn& f) {
     if (!def || def->kind != f.def->kind || !def->frame) return;
     in.retire(f.prog);
     f.prog = now;
-    f.def = def;
-    f.body = def->first;
-    f.guard = def->kind == NK::Def && def->guarded ? def->second : nullptr;
-    f.frame = def->frame;
+    f.set_def(def);
+}
+
+void ScriptFn::set_def(const Node* n) const {
+    def = n;
+    body = n->body();
+    guard = n->kind == NK::Def ? n->guard() : nullptr;
+    frame = n->frame;
 }
 
 void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj) {

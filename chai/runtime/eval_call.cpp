@@ -35,7 +35,7 @@ Value Interp::eval_ref(const Node* n) {
     case NK::Dot:
         if (!n->parens) return eval_dot(n, false, true);
         break;
-    case NK::Ternary: return condition(n->first) ? eval_ref(n->second) : eval_ref(n->kid(2));
+    case NK::Ternary: return condition(n->condition()) ? eval_ref(n->second) : eval_ref(n->otherwise());
     case NK::Prefix:
         if (n->op == OpCode::Incr || n->op == OpCode::Decr) {
             Value v = eval_prefix(n);
@@ -84,10 +84,7 @@ namespace {
 void set_origin(ScriptFn& f, const Node* def, const Interp::Running& r) {
     if (r.tree) f.tree = *r.tree;
     if (r.prog) f.prog = *r.prog;
-    f.def = def;
-    f.body = def->first;
-    f.guard = def->kind == NK::Def && def->guarded ? def->second : nullptr;
-    f.frame = def->frame;
+    f.set_def(def);
 }
 }  // namespace
 

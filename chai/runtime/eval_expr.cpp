@@ -12,7 +12,7 @@ Value Interp::eval(const Node* n) {
     case NK::Binary: return eval_binary(n);
     case NK::And:
     case NK::Or: return Value::boolean(condition(n), kTemp);
-    case NK::Ternary: return condition(n->first) ? eval(n->second) : eval(n->kid(2));
+    case NK::Ternary: return condition(n->condition()) ? eval(n->second) : eval(n->otherwise());
     case NK::Prefix: return eval_prefix(n);
     case NK::Call: return eval_call(n);
     case NK::Dot: return eval_dot(n);

@@ -102,8 +102,8 @@ bool loop_exit(Ctl& ctl) {
 }  // namespace
 
 Value Interp::eval_while(const Node* n) {
-    const Node* cond = n->first;
-    const Node* body = n->second;
+    const Node* cond = n->condition();
+    const Node* body = n->body();
     while (test(cond)) {
         count_step(n);
         exec_block(body);
@@ -114,10 +114,10 @@ Value Interp::eval_while(const Node* n) {
 
 Value Interp::eval_for(const Node* n) {
     BlockScope scope(*this, n);
-    exec(n->kid(0));
-    const Node* cond = n->kid(1);
-    const Node* step = n->kid(2);
-    const Node* body = n->kid(3);
+    exec(n->loop_init());
+    const Node* cond = n->condition();
+    const Node* step = n->loop_step();
+    const Node* body = n->body();
     const bool step_is_prefix = step->kind == NK::Prefix;
     for (;;) {
         if (cond && !test(cond)) break;
@@ -142,7 +142,7 @@ Value Interp::eval_switch(const Node* n) {
             matched = true;
         }
         if (matched) {
-            eval(c->kids.back().get());
+            eval(c->body());
             if (ctl_ == Ctl::Break) {
                 ctl_ = Ctl::None;
                 break;
@@ -168,17 +168,17 @@ bool Interp::catch_matches(const Node* c, const Value& v) {
     if (!c->guarded) return true;
     BlockScope scope(*this, c);
     if (!c->params.empty()) frame_->slots[c->slot] = v;
-    return truth(eval(c->kid(1)), c->kid(1), "Guard condition not boolean");
+    return truth(eval(c->guard()), c->guard(), "Guard condition not boolean");
 }
 
 Value Interp::eval_try(const Node* n) {
-    const Node* fin = n->kids.back()->kind == NK::Finally ? n->kids.back().get() : nullptr;
+    const Node* fin = n->finally_block();
     auto run_finally = [&]() -> Value {
         if (!fin) return Value::unset();
         const Ctl saved = ctl_;
         Value saved_ret = ret_;
         ctl_ = Ctl::None;
-        Value r = eval(fin->first);
+        Value r = eval(fin->body());
         if (ctl_ == Ctl::None) {
             ctl_ = saved;
             ret_ = std::move(saved_ret);
@@ -217,7 +217,7 @@ Value Interp::eval_try(const Node* n) {
                 handled = true;
                 BlockScope scope(*this, c);
                 if (!c->params.empty()) frame_->slots[c->slot] = thrown;
-                result = eval(c->first);
+                result = eval(c->body());
             }
         } catch (...) {
             run_finally();

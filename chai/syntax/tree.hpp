@@ -84,6 +84,30 @@ struct Node {
     std::shared_ptr<const std::string> file;
 
     Node* kid(size_t i) const { return kids[i].get(); }
+
+    // Children by role, for the kinds of a fixed shape. The others: Binary, Assign, And, Or,
+    // Index, Dot (the object, the member's arguments): first and second; Call: the callee, then
+    // the arguments; If: condition and branch pairs, then the else branch; Switch: the value,
+    // then Case and Default nodes; Try: the block, Catch nodes, a Finally node last.
+    // Def, Lambda, Catch, Finally, Case, Default, While, For: the statements run.
+    const Node* body() const {
+        switch (kind) {
+        case NK::While: return second;
+        case NK::For: return kid(3);
+        case NK::Case: return second;
+        default: return first;
+        }
+    }
+    const Node* guard() const { return guarded ? kid(1) : nullptr; }  // Def, Catch
+    const Node* otherwise() const { return kid(2); }                   // Ternary: the value when false
+    const Node* condition() const {                                    // While, For (null: none), Ternary
+        return kind == NK::For ? kid(1) : first;
+    }
+    const Node* loop_init() const { return kid(0); }  // For
+    const Node* loop_step() const { return kid(2); }  // For
+    const Node* finally_block() const {               // Try: its Finally node, if any
+        return kids.back()->kind == NK::Finally ? kids.back().get() : nullptr;
+    }
 };
 
 using NodePtr = std::unique_ptr<Node>;
