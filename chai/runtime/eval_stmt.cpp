@@ -42,7 +42,7 @@ void Interp::run_body(const Node* n) {
     }
 }
 
-void Interp::exec_block(const Node* n) {
+inline void Interp::exec_block(const Node* n) {
     // No variables of its own: nothing to clear when it is left (but what eval'd code in it
     // declared; an error leaving it is cleared by the scope around).
     if (n->slot == n->slot_end && !frame_->dyn) {
@@ -50,6 +50,10 @@ void Interp::exec_block(const Node* n) {
         if (frame_->dyn) trim_dyn(n->depth);
         return;
     }
+    exec_scoped_block(n);
+}
+
+void Interp::exec_scoped_block(const Node* n) {
     BlockScope scope(*this, n);
     for (const auto& s : n->kids) {
         // `if` is the usual statement of a loop body: taken here, its branch stays predictable.

@@ -42,14 +42,11 @@ inline bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
 }
 
 inline bool int_compare(OpCode op, int32_t x, int32_t y) {
-    switch (op) {
-    case OpCode::Lt: return x < y;
-    case OpCode::Eq: return x == y;
-    case OpCode::Le: return x <= y;
-    case OpCode::Gt: return x > y;
-    case OpCode::Ge: return x >= y;
-    default: return x != y;
-    }
+    // Which of <, ==, > make each comparison true, as bits 0, 1, 2: one lookup, no branches.
+    static constexpr uint8_t kTrueFor[] = {0b001, 0b011, 0b100, 0b110, 0b010, 0b101};  // Lt Le Gt Ge Eq Ne
+    static_assert(int(OpCode::Le) == int(OpCode::Lt) + 1 && int(OpCode::Ne) == int(OpCode::Lt) + 5, "order");
+    const int order = (x > y) - (x < y) + 1;
+    return (kTrueFor[int(op) - int(OpCode::Lt)] >> order) & 1;
 }
 
 }  // namespace fast

@@ -29,6 +29,7 @@ struct Frame {
     const Node* site = nullptr;
     bool file_level = false;  // a program's own code: top-level variables are visible
     bool eval_frame = false;  // code eval'd in another frame (see outer)
+    uint32_t eval_nesting = 0;  // eval frames directly around this one (names are looked up through them)
 };
 
 class SlotStack {

@@ -108,6 +108,10 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
 
 // ---- running programs ----
 
+namespace {
+constexpr uint32_t kMaxEvalNesting = 2000;
+}
+
 Mode Interp::mode_for_eval() const {
     // At the top level of a program, eval'd text is one more top-level text; anywhere else it
     // runs inside the scope of its caller.
@@ -121,7 +125,12 @@ Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode
     if (!node) node = version->root.get();
     Frame* outer = mode == Mode::Dynamic ? frame_ : nullptr;
     if (frame_) check_stack(nullptr);  // eval() nested in eval() recurses without any script call
+    // Names are looked up through the evals around: text that evals itself would make each
+    // lookup slower, long before the stack runs out.
+    const uint32_t nesting = outer && outer->eval_frame ? outer->eval_nesting + 1 : 0;
+    if (nesting > kMaxEvalNesting) fail(nullptr, "Call stack depth exceeded");
     FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
+    scope.frame.eval_nesting = nesting;
     Running saved = std::exchange(running, Running{&tree, &version});
     struct Restore {
         Interp& in;

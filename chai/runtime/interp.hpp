@@ -192,6 +192,7 @@ private:
     // A block's statements in the current scope; the last one's value.
     Value eval_statements(const Node* n);
     void exec_block(const Node* n);
+    void exec_scoped_block(const Node* n);
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
