@@ -20,16 +20,19 @@ struct Task {
     void* caller = nullptr;
 };
 
+thread_local uintptr_t t_limit = 0;  // 0 while not on the fiber
+
 struct EngineFiber {
     void* fiber = nullptr;
     ~EngineFiber() {
-        if (fiber) DeleteFiber(fiber);
+        // Not while running on it (a script's host function ended the process from there):
+        // deleting the running fiber ends the thread.
+        if (fiber && !t_limit) DeleteFiber(fiber);
     }
 };
 
 thread_local EngineFiber t_fiber;
 thread_local Task t_task;
-thread_local uintptr_t t_limit = 0;
 thread_local uintptr_t t_low = 0;  // the fiber stack's lowest address
 
 void WINAPI fiber_main(void*) {
@@ -52,7 +55,15 @@ void run_on_engine_stack(void (*fn)(void*), void* arg) {
         return;
     }
     const bool converted = !IsThreadAFiber();
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+// GetCurrentFiber reads the thread block through an intrinsic that GCC takes for an empty array.
+#pragma GCC diagnostic ignored "-Warray-bounds"
+#endif
     void* caller = converted ? ConvertThreadToFiber(nullptr) : GetCurrentFiber();
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
     if (!caller) throw std::bad_alloc();
     if (!t_fiber.fiber) t_fiber.fiber = CreateFiberEx(64 * 1024, kStackSize, FIBER_FLAG_FLOAT_SWITCH, fiber_main, nullptr);
     if (!t_fiber.fiber) {
