@@ -26,15 +26,19 @@ Value Interp::eval_block(const Node* n) {
     return eval_statements(n);
 }
 
-void Interp::run_body(const Node* n) {
+CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
     for (const auto& k : n->kids) {
         const Node* s = k.get();
         if (s->kind == NK::If) {
             const size_t count = s->kids.size();
-            size_t i = 0;
-            for (; i + 1 < count; i += 2)
-                if (test(s->kid(i))) break;
-            if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
+            if (count == 2) {  // the commonest: one condition, no else
+                if (test(s->first)) exec(s->second);
+            } else {
+                size_t i = 0;
+                for (; i + 1 < count; i += 2)
+                    if (test(s->kid(i))) break;
+                if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
+            }
         } else if (!int_step(s)) {
             exec(s);
         }
@@ -42,7 +46,7 @@ void Interp::run_body(const Node* n) {
     }
 }
 
-inline void Interp::exec_block(const Node* n) {
+CHAI_HOT_INLINE void Interp::exec_block(const Node* n) {
     // No variables of its own: nothing to clear when it is left (but what eval'd code in it
     // declared; an error leaving it is cleared by the scope around).
     if (n->slot == n->slot_end && !frame_->dyn) {

@@ -5,6 +5,12 @@
 
 #include "chai/runtime/interp.hpp"
 
+#if defined(__GNUC__)
+#define CHAI_HOT_INLINE inline __attribute__((always_inline))
+#else
+#define CHAI_HOT_INLINE inline
+#endif
+
 namespace chai {
 
 namespace fast {
@@ -23,7 +29,7 @@ inline bool int_const(const Node* n, int32_t& out) {
 }
 
 // x op y as ints wrap; division by 0 or -1 is left to the general path, which knows its errors.
-inline bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
+CHAI_HOT_INLINE bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
     const uint32_t ux = static_cast<uint32_t>(x), uy = static_cast<uint32_t>(y);
     switch (op) {
     case OpCode::Add: out = static_cast<int32_t>(ux + uy); return true;
@@ -67,7 +73,7 @@ inline bool Interp::fast_num(const Node* n, Number& out) {
     return slow_num(n, out);
 }
 
-inline bool Interp::int_operand(const Node* n, int32_t& out) {
+CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
     const Frame& f = *frame_;
     switch (n->fast) {
     case F_Local: return fast::int_slot(f, n, out);
@@ -91,7 +97,7 @@ inline bool Interp::int_operand(const Node* n, int32_t& out) {
     }
 }
 
-inline bool Interp::test(const Node* n) {
+CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     const Frame& f = *frame_;
     int32_t x, y;
     bool ints = false;
