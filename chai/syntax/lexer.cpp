@@ -287,8 +287,10 @@ void Lexer::lex_char(Token& t) {
 }
 
 void Lexer::lex_operator(Token& t) {
+    const char c = peek();
     for (const char* op : kOps) {
-        size_t n = std::strlen(op);
+        if (op[0] != c) continue;
+        const size_t n = std::strlen(op);
         if (src_.compare(pos_, n, op) == 0) {
             t.kind = Tok::Op;
             t.text = op;

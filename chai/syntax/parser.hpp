@@ -15,6 +15,9 @@ namespace chai {
 // `or_null` is set.
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
 
+// Whether a token's text is s: the first characters decide most comparisons without a call.
+inline bool spells(const std::string& text, const char* s) { return text[0] == s[0] && text.compare(s) == 0; }
+
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
 

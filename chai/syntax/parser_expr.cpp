@@ -44,7 +44,7 @@ NodePtr Parser::equation() {
     if (!lhs) return nullptr;
     if (cur().kind == Tok::Op)
         for (const char* op : kAssignOps)
-            if (cur().text == op) {
+            if (spells(cur().text, op)) {
                 auto n = make(NK::Assign, lhs->start);
                 n->text = op;
                 n->op = std::strcmp(op, "=") == 0 ? OpCode::Assign
@@ -86,7 +86,7 @@ NodePtr Parser::binary(int min_level) {
         if (cur().kind != Tok::Op) return lhs;
         // "a++b" / "i++": a doubled +/- in operator position is a binary op then a prefix op.
         // The token's first character is the binary operator; the rest stays as the prefix.
-        if ((cur().text == "++" || cur().text == "--") && min_level <= kAdditionLevel) {
+        if ((spells(cur().text, "++") || spells(cur().text, "--")) && min_level <= kAdditionLevel) {
             Token& t = toks_[pos_];
             std::string op = t.text.substr(0, 1);
             t.text = op;
@@ -100,7 +100,7 @@ NodePtr Parser::binary(int min_level) {
         int level = -1;
         for (int l = min_level; l < kLevelCount && level < 0; ++l)
             for (const char* op : kLevels[l].ops)
-                if (op && cur().text == op) {
+                if (op && spells(cur().text, op)) {
                     level = l;
                     break;
                 }
@@ -110,7 +110,7 @@ NodePtr Parser::binary(int min_level) {
         skip_nl();
         auto rhs = binary(level + 1);
         if (!rhs) fail(std::string("Incomplete ") + kLevels[level].name + " expression");
-        NK kind = op == "&&" ? NK::And : op == "||" ? NK::Or : NK::Binary;
+        NK kind = spells(op, "&&") ? NK::And : spells(op, "||") ? NK::Or : NK::Binary;
         lhs = binary_node(kind, op, std::move(lhs), std::move(rhs));
     }
 }
@@ -155,7 +155,7 @@ NodePtr Parser::unary() {
 NodePtr Parser::decl() {
     if (cur().kind != Tok::Ident || cur().quoted_ident) return nullptr;
     const std::string& w = cur().text;
-    if (w == "var" || w == "auto") {
+    if (spells(w, "var") || spells(w, "auto")) {
         ++pos_;
         if (accept_op("&")) {
             if (cur().kind != Tok::Ident) fail("Incomplete '&' expression");
@@ -170,7 +170,7 @@ NodePtr Parser::decl() {
         ++pos_;
         return finish(std::move(n));
     }
-    if (w == "global" || w == "GLOBAL") {
+    if (spells(w, "global") || spells(w, "GLOBAL")) {
         ++pos_;
         const bool reference = accept_op("&");
         if (cur().kind != Tok::Ident) fail(reference ? "Incomplete '&' expression" : "Incomplete global declaration");
@@ -180,7 +180,7 @@ NodePtr Parser::decl() {
         ++pos_;
         return finish(std::move(n));
     }
-    if (w == "attr") {
+    if (spells(w, "attr")) {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
@@ -259,7 +259,7 @@ NodePtr Parser::primary() {
         return finish(std::move(n));
     }
     case Tok::Op:
-        if (t.text == "(") {
+        if (spells(t.text, "(")) {
             DepthGuard g(*this);
             ++pos_;
             auto e = expr();
@@ -267,23 +267,23 @@ NodePtr Parser::primary() {
             if (!accept_op(")")) fail("Missing closing parenthesis ')'");
             return e;
         }
-        if (t.text == "[") return container();
+        if (spells(t.text, "[")) return container();
         return nullptr;
     case Tok::Ident: {
         if (!t.quoted_ident) {
-            if (t.text == "fun") return lambda();
+            if (spells(t.text, "fun")) return lambda();
             // Other keywords are only keywords where a statement starts; inside an
             // expression they are plain names (`x = else` looks up a variable "else").
-            if (t.text == "true" || t.text == "false") {
+            if (spells(t.text, "true") || spells(t.text, "false")) {
                 auto n = make(NK::Const, t.start);
                 n->literal = Literal::Bool;
                 n->text = t.text;
                 ++pos_;
                 return finish(std::move(n));
             }
-            if (t.text == "Infinity" || t.text == "NaN") {
+            if (spells(t.text, "Infinity") || spells(t.text, "NaN")) {
                 auto n = make(NK::Const, t.start);
-                n->literal = t.text == "NaN" ? Literal::NaN : Literal::Infinity;
+                n->literal = spells(t.text, "NaN") ? Literal::NaN : Literal::Infinity;
                 n->text = t.text;
                 ++pos_;
                 return finish(std::move(n));

@@ -12,13 +12,13 @@ Parser::DepthGuard::DepthGuard(Parser& parser) : p(parser) {
     if (++p.depth_ > kMaxNesting) p.fail("Nesting too deep");
 }
 
-bool Parser::is_op(const char* s) const { return cur().kind == Tok::Op && cur().text == s; }
+bool Parser::is_op(const char* s) const { return cur().kind == Tok::Op && spells(cur().text, s); }
 bool Parser::accept_op(const char* s) {
     if (!is_op(s)) return false;
     ++pos_;
     return true;
 }
-bool Parser::is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && cur().text == s; }
+bool Parser::is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && spells(cur().text, s); }
 bool Parser::accept_kw(const char* s) {
     if (!is_kw(s)) return false;
     ++pos_;
