@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import ctypes
 from typing import TYPE_CHECKING
 
 from . import _checks
@@ -11,6 +12,7 @@ if TYPE_CHECKING:
     from ._engine import LightEngine
 
 _lib = L.lib
+_c_int32 = ctypes.c_int32
 
 
 class Channel:
@@ -39,7 +41,7 @@ class Channel:
     @property
     def intensity(self) -> int:
         """The channel's intensity (settable)."""
-        return self._engine._int(_lib.orv_getIntensity, self._index)
+        return self._engine._read(_c_int32, _lib.orv_getIntensity, self._index)
 
     @intensity.setter
     def intensity(self, value: int) -> None:

@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import operator
 import os
 from typing import Any, Iterable, List, Union
 
@@ -15,7 +16,7 @@ def integer(value: Any, what: str, low: int = INT32_MIN, high: int = INT32_MAX) 
     """`value` as an int within [low, high]; TypeError for a non-integer (bools included)."""
     if isinstance(value, bool) or not hasattr(type(value), "__index__"):
         raise TypeError(f"{what} must be an int, not {type(value).__name__}")
-    number = value.__index__()
+    number = operator.index(value)
     if not low <= number <= high:
         raise ValueError(f"{what} must be between {low} and {high}, not {number}")
     return number

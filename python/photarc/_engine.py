@@ -6,7 +6,7 @@ import ctypes
 import os
 import threading
 import weakref
-from typing import Any, Callable, List, Optional, Tuple, Union
+from typing import Any, Callable, List, Optional, Tuple, Type, TypeVar, Union
 
 from . import _checks
 from . import _library as L
@@ -15,6 +15,7 @@ from ._errors import PhotarcError, failure
 from ._text import read_text
 
 _lib = L.lib
+_T = TypeVar("_T")
 
 DEFAULT_PORT = 8095
 DEFAULT_BAUD = 115200
@@ -116,23 +117,27 @@ class LightEngine:
 
     def _call(self, export: Callable[..., int], *arguments: Any) -> None:
         with self._lock:
-            handle = self._live()
+            handle = self._handle  # not _live(): this path is the hot one
+            if handle is None:
+                raise ValueError("operation on a closed LightEngine")
             result = export(handle, *arguments)
             if result:
                 raise self._failure(handle, export, result)
 
-    def _int(self, export: Callable[..., int], *arguments: Any) -> int:
-        value = ctypes.c_int32()
+    def _read(self, value_type: "Type[ctypes._SimpleCData[_T]]", export: Callable[..., int], *arguments: Any) -> _T:
+        """Calls `export` with a last out-argument of `value_type` and returns its value."""
+        value = value_type()
         self._call(export, *arguments, ctypes.byref(value))
         return value.value
+
+    def _int(self, export: Callable[..., int], *arguments: Any) -> int:
+        return self._read(ctypes.c_int32, export, *arguments)
 
     def _float(self, export: Callable[..., int], *arguments: Any) -> float:
-        value = ctypes.c_double()
-        self._call(export, *arguments, ctypes.byref(value))
-        return value.value
+        return self._read(ctypes.c_double, export, *arguments)
 
     def _bool(self, export: Callable[..., int], *arguments: Any) -> bool:
-        return self._int(export, *arguments) == 1
+        return self._read(ctypes.c_int32, export, *arguments) == 1
 
     def _text(self, export: Callable[..., int], *arguments: Any) -> str:
         with self._lock:
@@ -142,7 +147,10 @@ class LightEngine:
                 code, text = self._last_error(handle)
                 return result == L.DEVICE_FAILURE and code == _ERANGE and text.startswith(_COPY_FAILURE_TEXT)
 
-            result, text = read_text(export.__name__, lambda buffer, size: export(handle, *arguments, buffer, size), did_not_fit)
+            def fill(buffer: "ctypes.Array[ctypes.c_char]", size: int) -> int:
+                return int(export(handle, *arguments, buffer, size))
+
+            result, text = read_text(export.__name__, fill, did_not_fit)
             if result:
                 raise self._failure(handle, export, result)
             return text
@@ -152,7 +160,7 @@ class LightEngine:
         _lib.orv_getLastErrorCode(handle, ctypes.byref(code))
         result, text = read_text(
             "orv_getLastErrorText",
-            lambda buffer, size: _lib.orv_getLastErrorText(handle, buffer, size),
+            lambda buffer, size: int(_lib.orv_getLastErrorText(handle, buffer, size)),
             lambda result: result == L.TEXT_DOES_NOT_FIT,
         )
         return code.value, text

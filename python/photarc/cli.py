@@ -25,7 +25,8 @@ def _parser() -> argparse.ArgumentParser:
     setter.add_argument("channel", metavar="CHANNEL")
     setter.add_argument("intensity", metavar="INTENSITY", type=int)
     for word in ("on", "off"):
-        commands.add_parser(word, help=f"switch a channel (or all) {word}").add_argument("channel", metavar="CHANNEL|all")
+        switch = commands.add_parser(word, help=f"switch a channel (or all) {word}")
+        switch.add_argument("channel", metavar="CHANNEL|all")
     commands.add_parser("raw", help="send a raw command, print the reply").add_argument("text", metavar="TEXT")
     commands.add_parser("script", help="run a ChaiScript file against the engine").add_argument("file", metavar="FILE")
     return parser

@@ -106,6 +106,7 @@ def orvanta() -> OrvantaRecord:
 def run_cli(*arguments: str, check_status: int = 0) -> subprocess.CompletedProcess:
     """`python3 -m photarc ARGUMENTS`, asserting its exit status."""
     environment = dict(os.environ, PYTHONPATH=str(PYTHON_DIR))
-    done = subprocess.run([sys.executable, "-m", "photarc", *arguments], capture_output=True, text=True, env=environment)
+    done = subprocess.run([sys.executable, "-m", "photarc", *arguments],
+                          capture_output=True, text=True, env=environment)
     assert done.returncode == check_status, done
     return done
