@@ -112,7 +112,7 @@ def _candidates() -> List[Tuple[str, str]]:
 def _load() -> Tuple[ctypes.CDLL, str]:
     failures: List[str] = []
     for target, description in _candidates():
-        if os.sep in target and not os.path.exists(target):
+        if os.path.dirname(target) and not os.path.exists(target):
             failures.append(f"{description}: no such file")
             continue
         try:

@@ -58,6 +58,17 @@ def test_channel_objects(engine):
     assert not red.on
 
 
+def test_device_control(engine):
+    engine.shutdown()
+    with pytest.raises(photarc.DeviceError) as asleep:
+        engine.channel(0).on = True
+    assert asleep.value.code == 58
+    engine.wake_up()
+    engine.channel(0).on = True
+    engine.restart()
+    assert engine.states == [False] * 5
+
+
 def test_texts_longer_than_1024_characters(start_simulator):
     model = "WIDE " + "M" * 3000
     with photarc.connect(start_simulator("--model", model).serial_path) as engine:
