@@ -13,8 +13,9 @@ from typing import Callable, Dict, Iterator, List
 import pytest
 
 PYTHON_DIR = Path(__file__).resolve().parents[1]
-BUILD_DIR = Path(os.environ.get("PHOTARC_BUILD_DIR", PYTHON_DIR.parent / "build" / "default"))
-os.environ.setdefault("PHOTARC_LIBRARY", str(BUILD_DIR / "api" / "libPhotarc.so.1"))
+BUILD_DIR = Path(os.environ.get("PHOTARC_BUILD_DIR", PYTHON_DIR.parent / "build" / "default")).resolve()
+# Absolute, since some tests run programs elsewhere.
+os.environ["PHOTARC_LIBRARY"] = os.path.abspath(os.environ.get("PHOTARC_LIBRARY", BUILD_DIR / "api" / "libPhotarc.so.1"))
 SIM = os.environ.get("PHOTARC_SIM", str(BUILD_DIR / "sim" / "gen3" / "photarc-sim"))
 sys.path.insert(0, str(PYTHON_DIR))
 
