@@ -45,7 +45,7 @@ file(INSTALL "${staging}/installed-library.txt" DESTINATION "${package_dir}")
 if(NOT PHOTARC_TARGET_WINDOWS AND python)
   file(RELATIVE_PATH site_from_bin "${prefix}/bin" "${prefix}/${site_dir}")
   file(WRITE "${staging}/photarc" "#!${python}
-# The photarc command line; finds the package installed beside this prefix.
+# The photarc command line, with the package installed in this prefix.
 import os
 import sys
 

@@ -21,6 +21,7 @@ DEFAULT_PORT = 8095
 DEFAULT_BAUD = 115200
 LEGACY_DEFAULT_BAUD = 9600
 
+_CLOSED = "operation on a closed LightEngine"
 _ERANGE = 34
 _COPY_FAILURE_TEXT = "Error in string copy"
 
@@ -33,7 +34,8 @@ def _create(export: Callable[..., int], *arguments: Any) -> int:
     handle = ctypes.c_void_p()
     result = export(ctypes.byref(handle), *arguments)
     if result:
-        detail = f"unknown legacy model number {arguments[0]}" if result == L.UNKNOWN_MODEL else "no engine was created"
+        unknown = result == L.UNKNOWN_MODEL
+        detail = f"unknown legacy model number {arguments[0]}" if unknown else "no engine was created"
         raise failure(export.__name__, result, result, detail)
     assert handle.value is not None
     return handle.value
@@ -108,7 +110,7 @@ class LightEngine:
     def _live(self) -> int:
         handle = self._handle
         if handle is None:
-            raise ValueError("operation on a closed LightEngine")
+            raise ValueError(_CLOSED)
         return handle
 
     def _failure(self, handle: int, export: Callable[..., int], result: int) -> PhotarcError:
@@ -119,7 +121,7 @@ class LightEngine:
         with self._lock:
             handle = self._handle  # not _live(): this path is the hot one
             if handle is None:
-                raise ValueError("operation on a closed LightEngine")
+                raise ValueError(_CLOSED)
             result = export(handle, *arguments)
             if result:
                 raise self._failure(handle, export, result)
