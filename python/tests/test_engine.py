@@ -133,14 +133,11 @@ def test_python_side_mistakes_never_reach_the_library(engine):
         engine.channel("PURPLE")
     mistakes = [
         (TypeError, lambda: setattr(first, "intensity", "500")),
-        (TypeError, lambda: setattr(first, "intensity", 1.5)),
         (ValueError, lambda: setattr(first, "intensity", 2**31)),
         (ValueError, lambda: setattr(first, "on", 2)),
         (TypeError, lambda: engine.channel(1.0)),
-        (TypeError, lambda: engine.command(b"GET MODEL")),
         (ValueError, lambda: engine.command("GET\0MODEL")),
         (TypeError, lambda: engine.connect("127.0.0.1", "8095")),
-        (ValueError, lambda: engine.connect("127.0.0.1", 70000)),
         (TypeError, lambda: setattr(engine, "intensities", "12345")),
         (TypeError, lambda: setattr(engine, "power_reference", [1, None])),
         (TypeError, lambda: photarc.LightEngine.legacy(2.0)),
