@@ -5,6 +5,7 @@ from __future__ import annotations
 import ctypes
 import itertools
 import os
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -34,11 +35,18 @@ def pytest_configure(config: pytest.Config) -> None:
         pytest.exit(unloadable, returncode=77)  # reported as skipped by ctest
 
 
+def _end_with_parent() -> None:
+    """A test process that dies (a sanitizer's abort, say) takes its simulators along."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 class Simulator:
     """A running photarc-sim: its serial path and TCP port, as it prints them."""
 
     def __init__(self, *options: str) -> None:
-        self.process = subprocess.Popen([SIM, "--port", "0", *options], stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([SIM, "--port", "0", *options], stdout=subprocess.PIPE, text=True,
+                                        preexec_fn=_end_with_parent)
         assert self.process.stdout is not None
         self.serial_path = self.process.stdout.readline().strip()
         self.port = int(self.process.stdout.readline())
