@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 
 #include "link/LeException.h"
+#include "link/StandardOutput.h"
 #include "link/platform/Sockets.h"
 
 namespace orvapi {
@@ -33,8 +33,8 @@ int32_t tcpConnect(const std::string& address, uint16_t port, std::chrono::milli
     }
     if (!platform::connectIPv4(socket, address, port)) {
         const int code = platform::lastSocketError();
-        std::cout << "TCP socket connect server failed with error code: " << code << std::endl;
-        std::cout << "Exiting..." << std::endl;
+        printLine("TCP socket connect server failed with error code: " + std::to_string(code));
+        printLine("Exiting...");
         platform::closeSocket(socket);
         platform::socketLibraryCleanup();
         fail("TCP connect to server failed: ", code);

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "chai/chaiscript.hpp"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 
 namespace orvapi {
 

@@ -4,7 +4,7 @@
 #include <climits>
 #include <stdexcept>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/DeviceErrors.h"
 #include "link/LeException.h"
 
@@ -44,6 +44,7 @@ TEST(LeException, ConstructorsSetCode) {
     const LeException copy(coded);
     EXPECT_EQ(copy.code, 63);
     EXPECT_EQ(copy.description, "Y");
+    EXPECT_EQ(leFailure("Z").code, -1);
 }
 
 TEST(LeException, ReportLayout) {

@@ -4,7 +4,7 @@
 #include <future>
 
 #include "link/LeException.h"
-#include "link/ReplyParsing.h"
+#include "engine/gen3/Reply.h"
 #include "link/TcpTransport.h"
 #include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"

@@ -1,11 +1,24 @@
 // Connection life cycle and the command transaction of Gen3LightEngine.
 // Lock order: engineMutex, then the serial port's own lock (taken inside each SerialPort call).
+#include <cerrno>
+
 #include "engine/DriverFailures.h"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/LeException.h"
 #include "link/TcpTransport.h"
 
 namespace orvapi {
+
+namespace {
+
+// A line break would end the command early on the wire and send the rest as a second command,
+// whose reply would then answer a later call.
+void requireOneLine(const std::string& command) {
+    if (command.find_first_of("\r\n") != std::string::npos)
+        throw LeException("Invalid argument: line break in command text", EINVAL);
+}
+
+}  // namespace
 
 Gen3LightEngine::Gen3LightEngine(std::chrono::milliseconds replyTimeout_)
     : serialLink(replyTimeout_), replyTimeout(replyTimeout_) {}
@@ -41,6 +54,7 @@ void Gen3LightEngine::disconnect() {
 bool Gen3LightEngine::getConnected() { return serialLink.isOpen() || tcpSocket != 0; }
 
 std::string Gen3LightEngine::executeCommand(const std::string& command) {
+    requireOneLine(command);
     std::lock_guard<std::mutex> guard(engineMutex);
     if (serialLink.isOpen()) {
         serialLink.purgeInput();

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/LeException.h"
 #include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"
