@@ -30,8 +30,8 @@ Gen3LightEngine::~Gen3LightEngine() {
 
 void Gen3LightEngine::closeLinks() {
     if (serialLink.isOpen()) serialLink.close();
-    const int32_t socket = tcpSocket.exchange(0);
-    if (socket != 0) tcpClose(socket);
+    const TcpSocket socket = tcpSocket.exchange(kNoTcpSocket);
+    if (socket != kNoTcpSocket) tcpClose(socket);
 }
 
 void Gen3LightEngine::connectTCP(const std::string& address, uint16_t port) {
@@ -51,7 +51,7 @@ void Gen3LightEngine::disconnect() {
     closeLinks();
 }
 
-bool Gen3LightEngine::getConnected() { return serialLink.isOpen() || tcpSocket != 0; }
+bool Gen3LightEngine::getConnected() { return serialLink.isOpen() || tcpSocket != kNoTcpSocket; }
 
 std::string Gen3LightEngine::executeCommand(const std::string& command) {
     requireOneLine(command);
@@ -63,7 +63,7 @@ std::string Gen3LightEngine::executeCommand(const std::string& command) {
         serialLink.write(nul == std::string::npos ? command + "\n" : command.substr(0, nul));
         return serialLink.readLine();
     }
-    if (tcpSocket != 0) return tcpSendReceive(tcpSocket, command);
+    if (const TcpSocket socket = tcpSocket; socket != kNoTcpSocket) return tcpSendReceive(socket, command);
     throw leFailure("Not connected");
 }
 

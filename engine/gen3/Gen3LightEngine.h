@@ -11,6 +11,7 @@
 #include "engine/LightEngine.h"
 #include "engine/gen3/Reply.h"
 #include "link/SerialPort.h"
+#include "link/TcpTransport.h"
 #include "link/Timeouts.h"
 
 namespace orvapi {
@@ -77,7 +78,7 @@ private:
     // Closes both links; the caller holds engineMutex.
     void closeLinks();
 
-    std::atomic<int32_t> tcpSocket{0};
+    std::atomic<TcpSocket> tcpSocket{kNoTcpSocket};
     SerialPort serialLink;
     LastError lastError;
     std::mutex engineMutex;
