@@ -67,6 +67,8 @@ std::string Gen3LightEngine::executeCommand(const std::string& command) {
     throw leFailure("Not connected");
 }
 
+// Stored under the engine lock, so that a store waits for a transaction in progress; the readers
+// take only the last error's own small lock.
 void Gen3LightEngine::setLastError(int code, const std::string& text) {
     std::lock_guard<std::mutex> guard(engineMutex);
     lastError.set(code, text);
