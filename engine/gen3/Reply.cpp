@@ -16,6 +16,7 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 
 std::vector<std::string> splitTokens(const std::string& text) {
     std::vector<std::string> tokens;
+    tokens.reserve(4);  // a reply to a query has three
     const char* at = text.data();
     const char* const end = at + text.size();
     while (at != end) {
