@@ -14,7 +14,7 @@ namespace {
 // A line break would end the command early on the wire and send the rest as a second command,
 // whose reply would then answer a later call.
 void requireOneLine(const std::string& command) {
-    if (command.find_first_of("\r\n") != std::string::npos)
+    if (command.find('\n') != std::string::npos || command.find('\r') != std::string::npos)
         throw LeException("Invalid argument: line break in command text", EINVAL);
 }
 
