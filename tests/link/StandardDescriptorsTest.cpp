@@ -9,6 +9,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "api/photarc.h"
 #include "engine/gen3/Gen3LightEngine.h"
 #include "link/TcpTransport.h"
 #include "tests/link/LeFailure.h"
@@ -60,6 +61,8 @@ TEST(StandardDescriptors, PrintingToAClosedPipeNeitherEndsTheHostNorLeavesASigna
 
     // Prints two lines before it throws; without care the first one would end this process.
     const auto failure = leFailureOf([&] { tcpConnect("127.0.0.1", nobody.port()); });
+    // A script run without a handle prints its failure.
+    const int32_t scriptResult = orv_executeScript(nullptr, "/nonexistent/run.chai");
     sigset_t pending;
     sigpending(&pending);
     const bool signalLeft = sigismember(&pending, SIGPIPE) == 1;
@@ -70,6 +73,7 @@ TEST(StandardDescriptors, PrintingToAClosedPipeNeitherEndsTheHostNorLeavesASigna
     ::close(savedStdout);
     std::clearerr(stdout);
     EXPECT_EQ(failure.description.rfind("TCP connect to server failed: ", 0), 0u) << failure.description;
+    EXPECT_EQ(scriptResult, 11001);
     EXPECT_FALSE(signalLeft);
     EXPECT_TRUE(streamGood);
     struct sigaction action {};
