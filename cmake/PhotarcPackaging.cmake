@@ -43,16 +43,18 @@ else()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/prerm)
   # The summary line is CPACK_PACKAGE_DESCRIPTION_SUMMARY.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[
-The Photarc library (libPhotarc.so.1, 48 C functions named orv_ around an opaque handle) controls
-light engines whose channels are named by colour, over a serial port or TCP.
+The Photarc library (libPhotarc.so.1, 48 C functions named orv_ around an
+opaque handle) controls light engines whose channels are named by colour, over
+a serial port or TCP.
 
-This package holds the library with its header photarc.h, CMake package and pkg-config file;
-TestPhotarc, a console program that walks one device through the library; photarc-sim, a
-simulated light engine for work without hardware; and the photarc Python package with its
-photarc command.
+This package holds the library with its header photarc.h, CMake package and
+pkg-config file; TestPhotarc, a console program that walks one device through
+the library; photarc-sim, a simulated light engine for work without hardware;
+and the photarc Python package with its photarc command.
 
-It also holds libOrvantaDLL64.so: not the maker's closed library of that name, which older
-devices need, but Photarc's own stand-in for it, which simulates older devices and drives no
-hardware. To drive real older devices, the maker's library has to be found by the loader first.]=])
+It also holds libOrvantaDLL64.so: not the maker's closed library of that name,
+which older devices need, but Photarc's own stand-in for it, which simulates
+older devices and drives no hardware. To drive real older devices, put the
+maker's libOrvantaDLL64.so into /usr/local/lib and run ldconfig.]=])
 endif()
 include(CPack)
