@@ -29,6 +29,7 @@ else()
   # Staged with DESTDIR, so that install steps see the final prefix (/usr): the Python package
   # goes where Debian's Python looks, the pkg-config file names /usr.
   set(CPACK_SET_DESTDIR ON)
+  # ci/package configures /usr, which also gives the Debian library directory (lib/<multiarch>).
   set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Photarc maintainers <photarc@example.org>")
