@@ -21,7 +21,13 @@ if(EXISTS "${prefix}/bin/python3")
   set(python "${prefix}/bin/python3")
 endif()
 if(PHOTARC_TARGET_WINDOWS)
-  set(site_dir "Lib/site-packages")
+  # A Python installation or virtual environment has Lib/site-packages; any other prefix (the SDK
+  # archive) gets a plain python/ folder to put on PYTHONPATH.
+  if(EXISTS "${prefix}/python.exe" OR EXISTS "${prefix}/Scripts/python.exe")
+    set(site_dir "Lib/site-packages")
+  else()
+    set(site_dir "python")
+  endif()
 elseif(python)
   execute_process(COMMAND "${python}" -c "${site_query}" "${prefix}"
     OUTPUT_VARIABLE site_dir OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed)
