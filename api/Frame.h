@@ -1,14 +1,13 @@
 #pragma once
 // The frames every export runs in: clear the handle's last error, run one engine operation,
 // turn whatever it throws into a stored last error and a result code. No exception leaves.
-#include <exception>
 #include <string>
 #include <utility>
 
 #include "api/ResultCodes.h"
 #include "api/photarc.h"
 #include "engine/LightEngine.h"
-#include "link/LeException.h"
+#include "link/Failure.h"
 
 namespace orvapi::api {
 
@@ -34,12 +33,9 @@ int32_t framedCall(OrvHandle handle, int32_t failureResult, StoredCode storedCod
     try {
         body(*engine);
         return kSuccess;
-    } catch (const LeException& failure) {
-        storeLastError(*engine, storedCode(failure.code), failure.description);
-    } catch (const std::exception& failure) {
-        storeLastError(*engine, storedCode(-1), failure.what());
     } catch (...) {
-        storeLastError(*engine, storedCode(-1), "Unknown error occurred.");
+        const Failure failure = currentFailure();
+        storeLastError(*engine, storedCode(failure.code), failure.text);
     }
     return failureResult;
 }

@@ -3,7 +3,7 @@
 
 #include "api/Conversions.h"
 #include "api/Frame.h"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 
 using namespace orvapi;
 using namespace orvapi::api;

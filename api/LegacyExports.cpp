@@ -5,9 +5,8 @@
 
 #include "api/Conversions.h"
 #include "api/Frame.h"
-#include "engine/Gen3LightEngine.h"
 #include "engine/ModelTables.h"
-#include "engine/Tovra3LightEngine.h"
+#include "engine/tovra3/Tovra3LightEngine.h"
 #include "legacy/LegacyLightEngine.h"
 
 using namespace orvapi;
@@ -46,15 +45,17 @@ int32_t orv_createLegacyLightEngineByName(OrvHandle* handle, const char* model) 
 
 int32_t orv_getLegacy(OrvHandle handle, int32_t* legacy) {
     if (handle == nullptr || legacy == nullptr) return kDeviceFailure;
-    LightEngine* engine = engineOf(handle);
-    if (dynamic_cast<LegacyLightEngine*>(engine) != nullptr) {
+    switch (engineOf(handle)->driverFamily()) {
+    case DriverFamily::LegacyProtocol:
         *legacy = 1;
-    } else if (dynamic_cast<Gen3LightEngine*>(engine) != nullptr) {
+        return kSuccess;
+    case DriverFamily::TextProtocol:
         *legacy = 0;
-    } else {
-        return kUnknownDriver;
+        return kSuccess;
+    case DriverFamily::Tovra3:
+        break;
     }
-    return kSuccess;
+    return kUnknownDriver;
 }
 
 }  // extern "C"

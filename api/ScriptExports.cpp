@@ -1,8 +1,7 @@
 // orv_executeScript: a device-family frame with a handle; without one, failures are printed.
-#include <iostream>
-
 #include "api/Conversions.h"
 #include "api/Frame.h"
+#include "link/StandardOutput.h"
 #include "script/ScriptHost.h"
 
 using namespace orvapi;
@@ -14,22 +13,13 @@ int32_t orv_executeScript(OrvHandle handle, const char* scriptPath) {
     if (handle != nullptr)
         return deviceFrame(handle, [&](LightEngine& engine) { runScript(&engine, textIn(scriptPath)); });
 
-    std::string failure;
     try {
         runScript(nullptr, textIn(scriptPath));
         return kSuccess;
-    } catch (const LeException& error) {
-        failure = error.description;
-    } catch (const std::exception& error) {
-        failure = error.what();
     } catch (...) {
-        failure = "Unknown error occurred.";
+        printLine(currentFailure().text);
+        return kDeviceFailure;
     }
-    try {
-        std::cout << failure << std::endl;
-    } catch (...) {
-    }
-    return kDeviceFailure;
 }
 
 }  // extern "C"

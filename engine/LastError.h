@@ -1,6 +1,8 @@
 #pragma once
-// The last-error pair every driver keeps. It has a small lock of its own so that readers
-// never wait for a driver's transaction lock and never see a half-written pair.
+// The last-error pair every driver keeps, behind a small lock of its own. A writer may hold its
+// driver's lock as well (the text-protocol driver stores under its engine lock, so a store waits
+// for a transaction in progress); readers take only this small lock, held while one field is
+// copied, so they never wait for a transaction and never see a half-written pair.
 #include <mutex>
 #include <string>
 

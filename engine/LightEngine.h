@@ -3,11 +3,20 @@
 // Every capability is one virtual operation; a driver that lacks one implements it as a throw.
 // Failures are reported by throwing orvapi::LeException (or, from the serial transport,
 // std::runtime_error / std::system_error), never by return codes.
+//
+// Threads: a Gen3LightEngine may be called from several threads at once; its connects,
+// disconnects and command transactions take turns on its engine lock, and each caller gets the
+// reply to its own command. Tovra3LightEngine and LegacyLightEngine take no lock: one such
+// engine is used by one thread at a time. On every driver the last error may be read from any
+// thread while another call runs (see LastError).
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace orvapi {
+
+// The kinds of driver behind the interface.
+enum class DriverFamily { TextProtocol, LegacyProtocol, Tovra3 };
 
 class LightEngine {
 public:
@@ -70,6 +79,9 @@ public:
     virtual int getNumber();
     virtual std::string getString(int value);
     virtual void throwLeException() = 0;
+
+    // Which driver this is, for the one export that must tell them apart.
+    virtual DriverFamily driverFamily() const = 0;
 };
 
 }  // namespace orvapi

@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdlib>
 
-#include "engine/DriverFailures.h"
 #include "engine/ModelTables.h"
 #include "link/LeException.h"
 
@@ -24,18 +23,11 @@ const char* libraryModelName(const std::string& model) { return model == "VEXORX
 
 }  // namespace
 
-LegacyLightEngine::LegacyLightEngine(std::string modelName) : model(std::move(modelName)) {}
+LegacyLightEngine::LegacyLightEngine(std::string modelName) : OlderDeviceEngine(std::move(modelName)) {}
 
 LegacyLightEngine::~LegacyLightEngine() {
     if (deviceHandle != nullptr) ovShutDown(deviceHandle);
 }
-
-size_t LegacyLightEngine::checkedChannel(int channel) const {
-    if (channel < 0 || static_cast<size_t>(channel) >= channelNames.size()) throwInvalidChannelIndex(channel);
-    return static_cast<size_t>(channel);
-}
-
-void LegacyLightEngine::connectTCP(const std::string&, uint16_t) { throwNotSupported(); }
 
 void LegacyLightEngine::connectCOM(const std::string& portName, uint32_t) {
     disconnect();
@@ -68,74 +60,12 @@ void LegacyLightEngine::disconnect() {
 
 bool LegacyLightEngine::getConnected() { return deviceHandle != nullptr; }
 
-std::string LegacyLightEngine::getModel() { return model; }
-std::string LegacyLightEngine::getSerialNumber() { throwNotSupported(); }
-std::string LegacyLightEngine::getVersion() { throwNotSupported(); }
-std::string LegacyLightEngine::getIP() { throwNotSupported(); }
-void LegacyLightEngine::setIP(const std::string&) { throwNotSupported(); }
-
-double LegacyLightEngine::getTemperature() { return 0.0; }
-int LegacyLightEngine::getStatusCode() { return 0; }
-int LegacyLightEngine::getMaximumIntensity() { return 100; }
-int LegacyLightEngine::getNumberOfChannels() { return static_cast<int>(channelNames.size()); }
-
-std::string LegacyLightEngine::getChannelName(int channel) { return channelNames[checkedChannel(channel)]; }
-
-int LegacyLightEngine::getChannelIndex(const std::string& name) {
-    const auto found = std::find(channelNames.begin(), channelNames.end(), name);
-    if (found == channelNames.end()) throwInvalidChannelName(name);
-    return static_cast<int>(found - channelNames.begin());
-}
-
-void LegacyLightEngine::setChannel(int channel, bool on) {
-    const size_t index = checkedChannel(channel);
-    // The library's result is not examined: the record follows the request.
+void LegacyLightEngine::sendChannel(size_t index, bool on) {
     ovColorEnable(channelNames[index].c_str(), on ? "ON" : "OFF");
-    channelStates[index] = on;
 }
 
-bool LegacyLightEngine::getChannel(int channel) { return channelStates[checkedChannel(channel)]; }
-
-void LegacyLightEngine::setMultipleChannels(const std::vector<bool>& on) {
-    for (size_t i = 0; i < on.size(); ++i) setChannel(static_cast<int>(i), on[i]);
-}
-
-std::vector<bool> LegacyLightEngine::getMultipleChannels() { return channelStates; }
-
-void LegacyLightEngine::setIntensity(int channel, int intensity) {
-    const size_t index = checkedChannel(channel);
-    if (intensity < 0 || intensity > getMaximumIntensity()) throwInvalidIntensity(intensity);
+void LegacyLightEngine::sendIntensity(size_t index, int intensity) {
     ovColorLevel(channelNames[index].c_str(), std::to_string(intensity).c_str());
-    intensities[index] = intensity;
 }
-
-int LegacyLightEngine::getIntensity(int channel) { return intensities[checkedChannel(channel)]; }
-
-int LegacyLightEngine::getChannelPowerCount(int) { throwNotSupported(); }
-double LegacyLightEngine::getChannelPowerMW(int) { throwNotSupported(); }
-std::vector<int> LegacyLightEngine::getPowerReference() { throwNotSupported(); }
-void LegacyLightEngine::setPowerReference(const std::vector<int>&) { throwNotSupported(); }
-void LegacyLightEngine::setPowerLock(bool) { throwNotSupported(); }
-bool LegacyLightEngine::getPowerLock() { throwNotSupported(); }
-
-void LegacyLightEngine::setMultipleIntensities(const std::vector<int>& intensity) {
-    for (size_t i = 0; i < intensity.size(); ++i) setIntensity(static_cast<int>(i), intensity[i]);
-}
-
-std::vector<int> LegacyLightEngine::getMultipleIntensities() { return intensities; }
-
-void LegacyLightEngine::wakeUp() {}
-
-void LegacyLightEngine::setTTLEnable(bool) { throwNotSupported(); }
-bool LegacyLightEngine::getTTLEnable() { throwNotSupported(); }
-void LegacyLightEngine::setTTLPolarity(bool) { throwNotSupported(); }
-bool LegacyLightEngine::getTTLPolarity() { throwNotSupported(); }
-double LegacyLightEngine::getSupplyPowerW() { throwNotSupported(); }
-std::string LegacyLightEngine::executeCommand(const std::string&) { throwNotSupported(); }
-
-void LegacyLightEngine::setLastError(int code, const std::string& text) { lastError.set(code, text); }
-int LegacyLightEngine::getLastErrorCode() { return lastError.code(); }
-std::string LegacyLightEngine::getLastErrorText() { return lastError.text(); }
-void LegacyLightEngine::throwLeException() { throwTestException(); }
 
 }  // namespace orvapi

@@ -8,10 +8,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 
 #include "link/Timeouts.h"
 
 namespace orvapi {
+
+// The longest reply line that is read; a longer one fails its read.
+constexpr size_t kMaxReplyLine = 1024 * 1024;
 
 class SerialPort {
 public:
@@ -31,7 +35,8 @@ public:
     // Writes every byte of the block or throws std::runtime_error.
     void write(const std::string& bytes);
     // One reply line: bytes up to LF, CR dropped, LF not included. Throws std::runtime_error
-    // on a read failure or when no LF arrived within the read time-out.
+    // on a read failure, when no LF arrived within the read time-out, or when the line grows
+    // beyond kMaxReplyLine (the rest of that line, up to its LF, is read and dropped first).
     std::string readLine();
     // Discards input that arrived but was not read (also what is buffered here).
     void purgeInput();
@@ -51,6 +56,8 @@ private:
     std::string pending;
 
     void closeLocked();
+    // Reads what has arrived into `pending`, waiting until the deadline at most.
+    std::error_code receiveLocked(std::chrono::steady_clock::time_point deadline);
     [[noreturn]] void throwReadFailure(const std::string& message) const;
 };
 

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 
 #include "link/LeException.h"
-#include "link/platform/Sockets.h"
+#include "link/StandardOutput.h"
 
 namespace orvapi {
 
@@ -15,34 +14,34 @@ namespace {
 
 }  // namespace
 
-int32_t tcpConnect(const std::string& address, uint16_t port, std::chrono::milliseconds receiveTimeout) {
-    const int startupError = platform::socketLibraryStartup();
+TcpSocket tcpConnect(const std::string& address, uint16_t port, std::chrono::milliseconds receiveTimeout) {
+    const int startupError = platform::startSocketLibrary();
     if (startupError != 0) fail("WinSock initialization failed with error: ", startupError);
 
-    const int32_t socket = platform::openTcpSocket();
-    if (socket < 0) {
+    const TcpSocket socket = platform::openTcpSocket();
+    if (socket == kNoTcpSocket) {
         const int code = platform::lastSocketError();
-        platform::socketLibraryCleanup();
+        platform::stopSocketLibrary();
         fail("TCP socket creation failed with error: ", code);
     }
     if (!platform::setReceiveTimeout(socket, receiveTimeout)) {
         const int code = platform::lastSocketError();
         platform::closeSocket(socket);
-        platform::socketLibraryCleanup();
+        platform::stopSocketLibrary();
         fail("Socket set timeout failed: ", code);
     }
     if (!platform::connectIPv4(socket, address, port)) {
         const int code = platform::lastSocketError();
-        std::cout << "TCP socket connect server failed with error code: " << code << std::endl;
-        std::cout << "Exiting..." << std::endl;
+        printLine("TCP socket connect server failed with error code: " + std::to_string(code));
+        printLine("Exiting...");
         platform::closeSocket(socket);
-        platform::socketLibraryCleanup();
+        platform::stopSocketLibrary();
         fail("TCP connect to server failed: ", code);
     }
     return socket;
 }
 
-std::string tcpSendReceive(int32_t socket, const std::string& command) {
+std::string tcpSendReceive(TcpSocket socket, const std::string& command) {
     if (command.size() > kMaxTcpCommandLength)
         throw leFailure("Command length exceeds maximum size of " + std::to_string(kMaxTcpCommandLength));
 
@@ -67,9 +66,9 @@ std::string tcpSendReceive(int32_t socket, const std::string& command) {
     return std::string(begin, std::find(begin, end, '\0'));
 }
 
-void tcpClose(int32_t socket) {
+void tcpClose(TcpSocket socket) {
     platform::closeSocket(socket);
-    platform::socketLibraryCleanup();
+    platform::stopSocketLibrary();
 }
 
 }  // namespace orvapi

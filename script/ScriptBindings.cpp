@@ -1,10 +1,9 @@
 #include "script/ScriptBindings.h"
 
-#include <stdexcept>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 
 namespace orvapi {
 
@@ -38,11 +37,14 @@ void addOperations(chai::ChaiScript& script, Bind bind, const char* multipleChan
     script.add(bind(&LightEngine::getMultipleIntensities), "getMultipleIntensities");
 }
 
+// An index outside the list is the script's error: an evaluation error, which the engine places
+// at the call that asked for it.
 template <class List>
 auto elementAt(const List& list, int index) {
     if (index < 0 || static_cast<size_t>(index) >= list.size())
-        throw std::out_of_range("get: index " + std::to_string(index) + " is outside the list of " +
-                                std::to_string(list.size()) + " elements");
+        throw chai::exception::eval_error("get: index " + std::to_string(index) + " is outside the list of " +
+                                              std::to_string(list.size()) + " elements",
+                                          std::string(), {});
     return list[static_cast<size_t>(index)];
 }
 

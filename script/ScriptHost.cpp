@@ -1,9 +1,9 @@
 #include "script/ScriptHost.h"
 
-#include <exception>
 #include <memory>
 
 #include "chai/chaiscript.hpp"
+#include "link/Failure.h"
 #include "link/LeException.h"
 #include "script/ScriptBindings.h"
 
@@ -19,22 +19,23 @@ std::string describe(const chai::exception::eval_error& error) {
            std::to_string(where.start().column) + "#" + error.what();
 }
 
+// Everything else that leaves a script: a light-engine operation's own failure keeps its code
+// and text; anything without a code of its own is a "Script exception".
+constexpr FailureWording kScriptWording{"Script exception: ", "Script exception: unknown exception"};
+
 void evaluate(chai::ChaiScript& script, const std::string& path) {
     try {
         script.eval_file(path);
     } catch (const chai::exception::eval_error& error) {
         throw leFailure(describe(error));
-    } catch (const LeException&) {
-        throw;  // a light-engine operation's own failure, with its own code
-    } catch (const std::exception& error) {
-        throw leFailure(std::string("Script exception: ") + error.what());
     } catch (const chai::exception::uncaught_throw& thrown) {
         // An error from the script's own eval/eval_file call is still an evaluation error, and
         // says where it happened; any other value the script threw must not leave the export either.
         if (thrown.error()) throw leFailure(describe(*thrown.error()));
         throw leFailure("Script exception: uncaught throw of " + thrown.type_name() + ": " + thrown.what());
     } catch (...) {
-        throw leFailure("Script exception: unknown exception");
+        Failure failure = currentFailure(kScriptWording);
+        throw LeException(std::move(failure.text), failure.code);
     }
 }
 

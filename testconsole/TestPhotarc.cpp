@@ -85,12 +85,27 @@ void showErrorReporting(OrvHandle handle, int32_t channels, int32_t maximum) {
     check(handle, orv_setMultipleChannels(handle, off.data(), channels));
 }
 
-void run(OrvHandle handle, const std::string& address, bool legacy) {
+// After a run that stopped half-way (in a ramp, or after every channel went on): every channel
+// off and dark. Failures are ignored; the run's own failure has been reported.
+void leaveDark(OrvHandle handle) noexcept {
+    try {
+        int32_t channels = 0;
+        if (orv_getNumberOfChannels(handle, &channels) != 0 || channels < 0) channels = 0;
+        const std::vector<int32_t> zeros(static_cast<size_t>(channels), 0);
+        orv_setMultipleChannels(handle, zeros.data(), channels);
+        orv_setMultipleIntensities(handle, zeros.data(), channels);
+    } catch (...) {
+    }
+}
+
+// `connected` is set once the link is open, so the error path knows whether a light may be on.
+void run(OrvHandle handle, const std::string& address, bool legacy, bool& connected) {
     say("Connecting to light engine on: " + address + "...");
     if (isSerialAddress(address))
         check(handle, orv_connectCOM(handle, address.c_str(), legacy ? kLegacyBaudRate : kBaudRate));
     else
         check(handle, orv_connectTCP(handle, address.c_str(), kTcpPort));
+    connected = true;
 
     say("Model: " + textOf(handle, orv_getModel));
     if (!legacy) {
@@ -146,10 +161,12 @@ int main(int argc, char** argv) {
     }
 
     say(std::string("Photarc version ") + "1.1.14" + ", part number " + "48-20731-Rev-C");
+    bool connected = false;
     try {
-        run(handle, address, legacy);
+        run(handle, address, legacy, connected);
     } catch (const std::exception& failure) {
         std::cout << failure.what() << std::endl;
+        if (connected) leaveDark(handle);
     }
     orv_deleteLightEngine(handle);
     say("Test completed.");

@@ -10,7 +10,7 @@
 
 #include "api/photarc.h"
 #include "chai/chaiscript.hpp"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "script/ScriptBindings.h"
 
 namespace {

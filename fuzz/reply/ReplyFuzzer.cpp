@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
+#include "engine/gen3/Reply.h"
 #include "link/LeException.h"
-#include "link/ReplyParsing.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ void checkHelpers(const std::string& reply) {
     const bool ok = isResponseOk(reply);
     // An "E" reply may itself carry -2, so only one direction holds.
     require(!tokens.empty() || code == -2);
-    require(!ok || code == 0);
+    // Code 0 means acknowledged and nothing else: no error reply reads as success.
+    require(ok == (code == 0));
     try {
         const auto values = parseResponse(reply);
         require(ok && tokens.size() >= 2 && values.size() == tokens.size() - 2);
@@ -84,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 extern "C" const char* const* photarcFuzzSeeds() {
     static const char* const seeds[] = {
         "A X 1",       "E X 53",        "E X",  "A",  "A X", "A CHMAP VIOLET CYAN RED\r\n", "A M 1 0 x 1",
-        "E X -2147483649", "N X 53", " \t\r\n", "A MODEL Nova   Prism 5", "A P POS", nullptr};
+        "E X -2147483649", "N X 53", " \t\r\n", "A MODEL Nova   Prism 5", "A P POS", "A CHINT 99999999999", "E X 0", nullptr};
     return seeds;
 }

@@ -26,6 +26,7 @@ const char* const kUsage =
     "  --split-replies       send each reply in two pieces, 20 ms apart\n"
     "  --drop-after N        TCP: hang up instead of answering command N+1 of a connection\n"
     "  --silent-after N      answer nothing after N commands of a connection\n"
+    "  --busy-at N           refuse command N of a connection as busy (error 58)\n"
     "  --garbage             answer with bytes that are no reply\n"
     "  --nul-bytes           put a NUL byte after the first token of each reply\n"
     "  --delay-ms N          wait N ms before each reply\n"
@@ -89,6 +90,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         {"--supply-limit", number(1, 1000000, [&](long v) { device.supplyLimitWatts = static_cast<double>(v); })},
         {"--drop-after", number(0, 1000000000, [&](long v) { faults.dropAfter = static_cast<int>(v); })},
         {"--silent-after", number(0, 1000000000, [&](long v) { faults.silentAfter = static_cast<int>(v); })},
+        {"--busy-at", number(1, 1000000000, [&](long v) { faults.busyAt = static_cast<int>(v); })},
         {"--delay-ms", number(0, 3600000, [&](long v) { faults.delay = std::chrono::milliseconds(v); })},
     };
     const std::map<std::string, bool*> flags = {

@@ -7,7 +7,7 @@ DeviceHub::DeviceHub(DeviceConfig config, Faults faults) : model(std::move(confi
 ReplyPlan DeviceHub::exchange(const std::string& command, FaultCounter& counter) {
     std::lock_guard<std::mutex> guard(hubMutex);
     const int number = counter.next(generation);
-    return planReply(active, number, model.handle(command));
+    return planReply(active, number, number == active.busyAt ? model.refuseAsBusy(command) : model.handle(command));
 }
 
 void DeviceHub::setFaults(const Faults& faults) {

@@ -116,12 +116,21 @@ std::string DeviceModel::applyChannels(const std::vector<Channel>& next) {
     return ok();
 }
 
-std::string DeviceModel::handle(const std::string& commandLine) {
-    const auto tokens = split(commandLine);
+void DeviceModel::echoCommand(const std::vector<std::string>& tokens) {
     echo.clear();
     for (const auto& token : tokens) echo += (echo.empty() ? "" : "_") + token;
     if (echo.size() > kMaxEcho) echo.resize(kMaxEcho);
     if (echo.empty()) echo = "-";
+}
+
+std::string DeviceModel::refuseAsBusy(const std::string& commandLine) {
+    echoCommand(split(commandLine));
+    return error(kBusy);
+}
+
+std::string DeviceModel::handle(const std::string& commandLine) {
+    const auto tokens = split(commandLine);
+    echoCommand(tokens);
     if (tokens.empty()) return error(kInvalidSyntax);
 
     const bool getOrSet = (tokens[0] == "GET" || tokens[0] == "SET") && tokens.size() >= 2;

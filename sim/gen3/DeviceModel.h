@@ -38,6 +38,8 @@ public:
 
     // The reply to one command line (surrounding white space and CR ignored).
     std::string handle(const std::string& commandLine);
+    // The reply of a unit too busy for the command (error 58); the command is not carried out.
+    std::string refuseAsBusy(const std::string& commandLine);
 
     const DeviceConfig& config() const { return settings; }
     double supplyWatts() const;
@@ -54,6 +56,8 @@ private:
 
     void reset();
     void registerCommands();
+    // Token 2 of the replies to this command line.
+    void echoCommand(const std::vector<std::string>& tokens);
     // Both the reply text and the error codes a real unit uses.
     std::string ok(const std::string& values = std::string()) const;
     std::string error(int code) const;

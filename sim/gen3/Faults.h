@@ -12,6 +12,7 @@ struct Faults {
     std::chrono::milliseconds splitPause{20};
     int dropAfter = -1;                          // hang up instead of answering command N+1 (TCP)
     int silentAfter = -1;                        // answer nothing after N commands
+    int busyAt = -1;                             // refuse command N as busy (58), not carrying it out
     bool garbage = false;                        // replies replaced by bytes that are no reply
     bool nulBytes = false;                       // a NUL right after the first token of each reply
     std::chrono::milliseconds delay{0};          // before each reply

@@ -3,24 +3,24 @@
 namespace photarc::sim {
 
 StopSignal::StopSignal() {
-    platform::Socket ends[2];
-    platform::connectedPair(ends);
+    net::Socket ends[2];
+    net::connectedPair(ends);
     readEnd = ends[0];
     writeEnd = ends[1];
 }
 
 StopSignal::~StopSignal() {
-    platform::closeSocket(readEnd);
-    platform::closeSocket(writeEnd);
+    net::closeSocket(readEnd);
+    net::closeSocket(writeEnd);
 }
 
 void StopSignal::raise() {
     const char byte = 1;
-    (void)platform::sendSome(writeEnd, &byte, 1);
+    (void)net::sendSome(writeEnd, &byte, 1);
 }
 
 bool StopSignal::waitFor(std::chrono::milliseconds duration) const {
-    return platform::waitReadable({readEnd}, duration) == 0;
+    return net::waitReadable({readEnd}, duration) == 0;
 }
 
 }  // namespace photarc::sim

@@ -3,9 +3,12 @@
 // can wait on alongside them.
 #include <chrono>
 
-#include "sim/gen3/platform/Sockets.h"
+#include "link/platform/Sockets.h"
 
 namespace photarc::sim {
+
+// The socket seam the simulator shares with the library.
+namespace net = ::orvapi::platform;
 
 class StopSignal {
 public:
@@ -16,14 +19,14 @@ public:
 
     void raise();
     // Readable once raised (never drained, so every waiter sees it).
-    platform::Socket socket() const { return readEnd; }
+    net::Socket socket() const { return readEnd; }
     // Pauses for `duration`, ending early when raised; true when raised.
     bool waitFor(std::chrono::milliseconds duration) const;
 
 private:
-    platform::SocketLibrary library;
-    platform::Socket readEnd = platform::kNoSocket;
-    platform::Socket writeEnd = platform::kNoSocket;
+    net::SocketLibrary library;
+    net::Socket readEnd = net::kNoSocket;
+    net::Socket writeEnd = net::kNoSocket;
 };
 
 }  // namespace photarc::sim

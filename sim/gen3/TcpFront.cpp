@@ -6,17 +6,17 @@ namespace photarc::sim {
 
 namespace {
 
-using platform::Socket;
+using net::Socket;
 
 // Waits until `socket` is readable; false when the stop signal came first.
 bool waitReadable(Socket socket, const StopSignal& stop) {
-    return platform::waitReadable({socket, stop.socket()}, std::chrono::milliseconds(-1)) == 0;
+    return net::waitReadable({socket, stop.socket()}, std::chrono::milliseconds(-1)) == 0;
 }
 
 // After a hang-up: read and drop until the client closes too (or we stop).
 void drainUntilClosed(Socket client, const StopSignal& stop) {
     char scratch[4096];
-    while (waitReadable(client, stop) && platform::receiveSome(client, scratch, sizeof scratch) > 0) {
+    while (waitReadable(client, stop) && net::receiveSome(client, scratch, sizeof scratch) > 0) {
     }
 }
 
@@ -37,11 +37,11 @@ std::vector<std::string> commandsInChunk(const std::string& chunk) {
 }
 
 TcpFront::TcpFront(DeviceHub& hub_, const StopSignal& stop_, uint16_t port)
-    : hub(hub_), stop(stop_), listener(platform::bindLoopback(port, 16)) {
+    : hub(hub_), stop(stop_), listener(net::bindLoopback(port, 16)) {
     try {
-        boundPort = platform::localPort(listener);
+        boundPort = net::localPort(listener);
     } catch (...) {
-        platform::closeSocket(listener);
+        net::closeSocket(listener);
         throw;
     }
 }
@@ -49,15 +49,15 @@ TcpFront::TcpFront(DeviceHub& hub_, const StopSignal& stop_, uint16_t port)
 TcpFront::~TcpFront() {
     if (acceptor.joinable()) acceptor.join();
     for (auto& connection : connections) connection.worker.join();
-    platform::closeSocket(listener);
+    net::closeSocket(listener);
 }
 
 void TcpFront::start() { acceptor = std::thread([this] { acceptLoop(); }); }
 
 void TcpFront::acceptLoop() {
     while (waitReadable(listener, stop)) {
-        const Socket client = platform::acceptConnection(listener);
-        if (client == platform::kNoSocket) continue;
+        const Socket client = net::acceptConnection(listener);
+        if (client == net::kNoSocket) continue;
         reapFinished();
         auto finished = std::make_shared<std::atomic<bool>>(false);
         connections.push_back({std::thread([this, client, finished] {
@@ -81,20 +81,20 @@ void TcpFront::reapFinished() {
 
 void TcpFront::serve(Socket client) {
     // A reply split over two sends would meet delayed acknowledgement: send each whole, at once.
-    platform::setNoDelay(client);
+    net::setNoDelay(client);
     FaultCounter counter;
-    const auto send = [client](const std::string& bytes) { (void)platform::sendSome(client, bytes.data(), bytes.size()); };
+    const auto send = [client](const std::string& bytes) { (void)net::sendSome(client, bytes.data(), bytes.size()); };
 
     char buffer[4096];
     bool open = true;
     while (open && waitReadable(client, stop)) {
-        const long received = platform::receiveSome(client, buffer, sizeof buffer);
+        const long received = net::receiveSome(client, buffer, sizeof buffer);
         if (received <= 0) break;
         for (const auto& command : commandsInChunk(std::string(buffer, static_cast<size_t>(received)))) {
             const ReplyPlan plan = hub.exchange(command, counter);
             if (plan.hangUp) {
                 // The client sees end-of-stream; it closes its end when it reconnects.
-                platform::shutdownSending(client);
+                net::shutdownSending(client);
                 drainUntilClosed(client, stop);
                 open = false;
                 break;
@@ -105,7 +105,7 @@ void TcpFront::serve(Socket client) {
             }
         }
     }
-    platform::closeSocket(client);
+    net::closeSocket(client);
 }
 
 }  // namespace photarc::sim

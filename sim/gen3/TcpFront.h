@@ -10,9 +10,12 @@
 
 #include "sim/gen3/DeviceHub.h"
 #include "sim/gen3/StopSignal.h"
-#include "sim/gen3/platform/Sockets.h"
+#include "link/platform/Sockets.h"
 
 namespace photarc::sim {
+
+// The socket seam the simulator shares with the library.
+namespace net = ::orvapi::platform;
 
 class TcpFront {
 public:
@@ -32,13 +35,13 @@ private:
         std::shared_ptr<std::atomic<bool>> finished;
     };
     void acceptLoop();
-    void serve(platform::Socket client);
+    void serve(net::Socket client);
     void reapFinished();
 
     DeviceHub& hub;
     const StopSignal& stop;
-    platform::SocketLibrary library;
-    platform::Socket listener = platform::kNoSocket;
+    net::SocketLibrary library;
+    net::Socket listener = net::kNoSocket;
     uint16_t boundPort = 0;
     std::thread acceptor;
     std::vector<Connection> connections;  // touched by the acceptor only

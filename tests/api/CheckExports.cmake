@@ -1,12 +1,8 @@
 # Compares the functions the shared library exports with those the public header declares:
 # exactly the same names, nothing else (no C++, Asio or standard-library symbol).
 # Expects: LIBRARY, HEADER, and TOOL (nm for ELF, an objdump for PE DLLs).
-file(STRINGS ${HEADER} declarations REGEX "PHOTARC_API[ \t]+int32_t[ \t]+orv_[A-Za-z0-9_]+[ \t]*\\(")
-set(declared)
-foreach(line ${declarations})
-  string(REGEX MATCH "orv_[A-Za-z0-9_]+" name "${line}")
-  list(APPEND declared ${name})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/PhotarcDeclaredExports.cmake)
+photarc_declared_exports(${HEADER} declared)
 list(LENGTH declared declaredCount)
 if(NOT declaredCount EQUAL 48)
   message(FATAL_ERROR "the header declares ${declaredCount} exports, not 48")

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <stdexcept>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/DeviceErrors.h"
+#include "link/Failure.h"
 #include "link/LeException.h"
 
 using namespace orvapi;
@@ -44,6 +46,7 @@ TEST(LeException, ConstructorsSetCode) {
     const LeException copy(coded);
     EXPECT_EQ(copy.code, 63);
     EXPECT_EQ(copy.description, "Y");
+    EXPECT_EQ(leFailure("Z").code, -1);
 }
 
 TEST(LeException, ReportLayout) {
@@ -65,6 +68,29 @@ TEST(LeException, IsNotAStandardException) {
     }
     EXPECT_FALSE(caughtAsStd);
     EXPECT_TRUE(caughtAsOwn);
+}
+
+TEST(Failure, WhateverWasThrownBecomesACodeAndAText) {
+    const auto translated = [](const std::function<void()>& thrower, const FailureWording& wording) {
+        try {
+            thrower();
+        } catch (...) {
+            return currentFailure(wording);
+        }
+        return Failure{0, "nothing thrown"};
+    };
+    const FailureWording script{"Script exception: ", "Script exception: unknown exception"};
+    for (const FailureWording& wording : {kPlainWording, script}) {
+        const Failure device = translated([] { throw LeException("Light engine is busy", 58); }, wording);
+        EXPECT_EQ(device.code, 58);
+        EXPECT_EQ(device.text, "Light engine is busy");
+        const Failure standard = translated([] { throw std::runtime_error("port gone"); }, wording);
+        EXPECT_EQ(standard.code, -1);
+        EXPECT_EQ(standard.text, std::string(wording.prefix) + "port gone");
+        const Failure other = translated([] { throw 7; }, wording);
+        EXPECT_EQ(other.code, -1);
+        EXPECT_EQ(other.text, wording.unknown);
+    }
 }
 
 TEST(LightEngineBase, GetStringAndGetNumber) {

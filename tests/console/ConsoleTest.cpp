@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "api/photarc.h"
 #include "sim/gen3/Simulator.h"
 #include "tests/console/ConsoleDevice.h"
 
@@ -86,6 +87,28 @@ TEST(Console, RefusedConnectionEndsThroughTheErrorPath) {
                                        "Exiting...",
                                        "Error : 11004, TCP connect to server failed: " + std::to_string(ECONNREFUSED),
                                        "", "Test completed."));
+}
+
+TEST(Console, ARunThatStopsHalfWayLeavesEveryChannelDark) {
+    SimulatorOptions options = consoleDevice(8095);
+    options.faults.busyAt = 11;  // the power reading at intensity 1, with the channel on
+    Simulator simulator(options);
+    const ConsoleRun run = runConsole("127.0.0.1");
+    EXPECT_EQ(run.exitCode, 0);
+    std::vector<std::string> expected = photarc::testing::console::expectedRun("127.0.0.1");
+    expected.resize(8);  // up to "   I=0, P=0 mW"
+    for (const char* line : {"Error : 58, Light engine is busy", "", "Test completed."}) expected.emplace_back(line);
+    EXPECT_EQ(run.lines, expected);
+
+    OrvHandle handle = nullptr;
+    ASSERT_EQ(orv_createLightEngine(&handle), 0);
+    ASSERT_EQ(orv_connectTCP(handle, "127.0.0.1", simulator.tcpPort()), 0);
+    int32_t state = -1, intensity = -1;
+    EXPECT_EQ(orv_getMultipleChannels(handle, &state, 1), 0);
+    EXPECT_EQ(orv_getMultipleIntensities(handle, &intensity, 1), 0);
+    EXPECT_EQ(state, 0);
+    EXPECT_EQ(intensity, 0);
+    orv_deleteLightEngine(handle);
 }
 
 TEST(Console, DeviceThatAcceptsEverythingIsReported) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 
 #include "link/LeException.h"
@@ -63,6 +64,10 @@ TEST_F(CommandSet, NumericQueriesConvertLeniently) {
     EXPECT_EQ(run("A C 88", "GET CHPWR 1", [](auto& e) { return e.getChannelPowerCount(1); }), 88);
     EXPECT_DOUBLE_EQ(run("A C 12.25", "GET CHPWRWATTS 0", [](auto& e) { return e.getChannelPowerMW(0); }), 12.25);
     EXPECT_DOUBLE_EQ(run("A W 48.5", "GET SUPPLYPOWER", [](auto& e) { return e.getSupplyPowerW(); }), 48.5);
+    // Beyond the 32-bit range a value saturates, singly and in lists.
+    EXPECT_EQ(run("A CHINT 99999999999", "GET CHINT 1", [](auto& e) { return e.getIntensity(1); }), INT_MAX);
+    EXPECT_EQ(run("A M 99999999999 -99999999999 7", "GET MULCHINT", [](auto& e) { return e.getMultipleIntensities(); }),
+              (std::vector<int>{INT_MAX, INT_MIN, 7}));
 }
 
 TEST_F(CommandSet, FlagQueriesAreTrueForAnyNonZeroValue) {
@@ -155,6 +160,9 @@ TEST_F(CommandSet, SettingAndListFailuresPrefixTheTableMessage) {
         expectFailure(failure("", call), -2, "Error : Error: -2");
         expectFailure(failure("E X", call), -1, "Error : Error: -1");
         expectFailure(failure("OK X 0", call), -1, "Error : Error: -1");
+        // An error reply whose code reads as 0 must not report "OK".
+        expectFailure(failure("E X 0", call), -1, "Error : Error: -1");
+        expectFailure(failure("E X abc", call), -1, "Error : Error: -1");
     }
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 
 namespace photarc::testing {
 

@@ -1,4 +1,4 @@
-// The simulator's socket seam and stop signal, which its fronts rely on to wake up and to end:
+// The socket seam and the simulator's stop signal, which its fronts rely on to wake up and to end:
 // readiness reports the right socket, a closed peer counts as readable, a raised stop stays
 // raised for every waiter.
 #include <gtest/gtest.h>
@@ -6,9 +6,10 @@
 #include <chrono>
 
 #include "sim/gen3/StopSignal.h"
-#include "sim/gen3/platform/Sockets.h"
+#include "link/platform/Sockets.h"
 
 using namespace photarc::sim;
+namespace platform = orvapi::platform;
 using namespace std::chrono_literals;
 
 namespace {

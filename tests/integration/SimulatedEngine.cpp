@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 
 namespace photarc::testing {
 

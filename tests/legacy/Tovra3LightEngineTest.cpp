@@ -6,7 +6,7 @@
 
 #include "Failure.h"
 #include "tests/link/PtyDevice.h"
-#include "engine/Tovra3LightEngine.h"
+#include "engine/tovra3/Tovra3LightEngine.h"
 
 using namespace std::chrono_literals;
 using orvapi::Tovra3LightEngine;

@@ -2,7 +2,7 @@
 
 namespace photarc::testing {
 
-namespace net = sim::platform;
+namespace net = orvapi::platform;
 
 LoopbackPeer::LoopbackPeer() : listener(net::bindLoopback(0, 4)), listenPort(net::localPort(listener)) {}
 

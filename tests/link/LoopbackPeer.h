@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "sim/gen3/platform/Sockets.h"
+#include "link/platform/Sockets.h"
 
 namespace photarc::testing {
 
@@ -28,9 +28,9 @@ public:
     void closeClient();
 
 private:
-    sim::platform::SocketLibrary library;
-    sim::platform::Socket listener;
-    sim::platform::Socket client = sim::platform::kNoSocket;
+    orvapi::platform::SocketLibrary library;
+    orvapi::platform::Socket listener;
+    orvapi::platform::Socket client = orvapi::platform::kNoSocket;
     uint16_t listenPort;
 };
 
@@ -44,8 +44,8 @@ public:
     uint16_t port() const { return boundPort; }
 
 private:
-    sim::platform::SocketLibrary library;
-    sim::platform::Socket socket;
+    orvapi::platform::SocketLibrary library;
+    orvapi::platform::Socket socket;
     uint16_t boundPort;
 };
 

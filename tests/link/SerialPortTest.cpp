@@ -4,6 +4,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "link/SerialPort.h"
 #include "tests/link/PtyDevice.h"
@@ -45,6 +46,16 @@ TEST_F(SerialPortOverPty, ReadsLinesDroppingCarriageReturns) {
     EXPECT_EQ(port.readLine(), "");
     EXPECT_EQ(port.readLine(), "");
     EXPECT_EQ(port.readLine(), "last");
+}
+
+TEST_F(SerialPortOverPty, ALineBeyondOneMebibyteFailsAndItsRestIsDropped) {
+    const std::string longest(kMaxReplyLine, 'x');
+    std::thread deviceSide([&] { device.write(longest + "\r\n" + longest + "yz\r\nnext\n"); });
+    EXPECT_EQ(port.readLine(), longest);
+    EXPECT_EQ(runtimeFailureOf([&] { port.readLine(); }),
+              "Failed to read data from serial port " + device.path() + " (reply line longer than 1048576 bytes)");
+    EXPECT_EQ(port.readLine(), "next");
+    deviceSide.join();
 }
 
 TEST_F(SerialPortOverPty, KeepsNulBytesInsideALine) {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <future>
 
+#include "engine/gen3/Reply.h"
 #include "link/LeException.h"
-#include "link/ReplyParsing.h"
 #include "link/TcpTransport.h"
 #include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"
@@ -34,7 +34,7 @@ protected:
     }
 
     LoopbackPeer peer;
-    int32_t socket = 0;
+    TcpSocket socket = kNoTcpSocket;
 };
 
 }  // namespace
@@ -100,7 +100,7 @@ TEST_F(TcpExchange, PeerCloseGivesAnEmptyReplyThatTheParserRejects) {
 
 TEST(TcpTransport, SilentPeerMakesTheReceiveTimeOut) {
     LoopbackPeer peer;
-    const int32_t socket = tcpConnect("127.0.0.1", peer.port(), 200ms);
+    const TcpSocket socket = tcpConnect("127.0.0.1", peer.port(), 200ms);
     peer.accept();
     const auto started = std::chrono::steady_clock::now();
     const auto failure = leFailureOf([&] { tcpSendReceive(socket, "GET SN"); });

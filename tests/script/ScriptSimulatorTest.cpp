@@ -66,12 +66,18 @@ TEST(ConstructingModeOverTcp, ListHelpersRefuseWhatIsNotThere) {
     EXPECT_EQ(output.substr(0, 2), "0\n");
     EXPECT_NE(output.find("setMultipleIntensities"), std::string::npos) << output;
 
-    ScriptFile outside("outside.chai",
-                       "var engine = Gen3LightEngine()\n"
-                       "engine.connectTCP(\"127.0.0.1\", " + std::to_string(simulator.tcpPort()) + ")\n"
-                       "engine.getMultipleChannels().get(5)\n");
+    // An index outside the list is an evaluation error at the call that asked for it.
+    const std::string connect =
+        "var engine = Gen3LightEngine()\n"
+        "engine.connectTCP(\"127.0.0.1\", " + std::to_string(simulator.tcpPort()) + ")\n";
+    ScriptFile outside("outside.chai", connect + "engine.getMultipleChannels().get(5)\n");
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(orv_executeScript(nullptr, outside.path()), 11001);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Script exception: get: index 5 is outside the list of 5 elements\n");
+              std::string(outside.path()) + "#3#1#Error: \"get: index 5 is outside the list of 5 elements\" \n");
+    ScriptFile before("before.chai", connect + "var levels = engine.getMultipleIntensities()\nprint(get(levels, -1))\n");
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(orv_executeScript(nullptr, before.path()), 11001);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              std::string(before.path()) + "#4#7#Error: \"get: index -1 is outside the list of 5 elements\" \n");
 }

@@ -47,6 +47,7 @@ public:
     MOCK_METHOD(double, getSupplyPowerW, (), (override));
     MOCK_METHOD(std::string, executeCommand, (const std::string&), (override));
     MOCK_METHOD(void, throwLeException, (), (override));
+    MOCK_METHOD(DriverFamily, driverFamily, (), (const, override));
 
     // The error state is real, so tests can read what the frame stored.
     void setLastError(int code, const std::string& text) override { lastError.set(code, text); }

@@ -1,21 +1,16 @@
 // The command words of the text protocol and how each reply is read.
-#include <cstdlib>
+#include <algorithm>
 
 #include "engine/DriverFailures.h"
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/DeviceErrors.h"
 #include "link/LeException.h"
-#include "link/ReplyParsing.h"
 
 namespace orvapi {
 
 namespace {
 
 std::string flag(bool value) { return value ? "1" : "0"; }
-
-int toInt(const std::string& value) { return std::atoi(value.c_str()); }
-
-double toDouble(const std::string& value) { return std::atof(value.c_str()); }
 
 // " v1 v2 ..." for a list argument; empty for an empty list.
 template <class List, class Format>
@@ -25,40 +20,38 @@ std::string joinArguments(const List& values, Format format) {
     return text;
 }
 
-[[noreturn]] void throwNotAcknowledged(const std::string& reply) {
-    const int code = getResponseCode(reply);
-    throw LeException("Error : " + getErrorMessage(code), code);
+[[noreturn]] void throwNotAcknowledged(const Reply& reply) {
+    throw LeException("Error : " + getErrorMessage(reply.code), reply.code);
 }
 
 }  // namespace
 
-std::string Gen3LightEngine::queryValue(const std::string& command) {
-    return parseResponseValue(executeCommand(command));
-}
+Reply Gen3LightEngine::exchange(const std::string& command) { return parseReply(executeCommand(command)); }
+
+std::string Gen3LightEngine::queryValue(const std::string& command) { return firstValueOf(exchange(command)); }
 
 void Gen3LightEngine::sendSetting(const std::string& command) {
-    const std::string reply = executeCommand(command);
-    if (!isResponseOk(reply)) throwNotAcknowledged(reply);
+    const Reply reply = exchange(command);
+    if (!reply.acknowledged) throwNotAcknowledged(reply);
 }
 
 std::vector<std::string> Gen3LightEngine::queryList(const std::string& command) {
-    const std::string reply = executeCommand(command);
-    if (!isResponseOk(reply)) throwNotAcknowledged(reply);
-    const auto tokens = tokenize(reply);
-    if (tokens.size() <= 2) return {};
-    return std::vector<std::string>(tokens.begin() + 2, tokens.end());
+    Reply reply = exchange(command);
+    if (!reply.acknowledged) throwNotAcknowledged(reply);
+    auto& tokens = reply.tokens;
+    tokens.erase(tokens.begin(), tokens.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(2, tokens.size())));
+    return std::move(tokens);
 }
 
-std::vector<std::string> Gen3LightEngine::queryChannelMap() { return parseResponse(executeCommand("GET CHMAP")); }
+std::vector<std::string> Gen3LightEngine::queryChannelMap() { return valuesOf(exchange("GET CHMAP")); }
 
 std::string Gen3LightEngine::getModel() {
     const std::string command = "GET MODEL";
-    const std::string reply = executeCommand(command);
-    if (!isResponseOk(reply)) throw leFailure(command + " failed : " + reply);
-    const auto tokens = tokenize(reply);
-    if (tokens.size() < 2) throw leFailure("Invalid response : " + reply);
+    const Reply reply = exchange(command);
+    if (!reply.acknowledged) throw leFailure(command + " failed : " + reply.text);
+    if (reply.tokens.size() < 2) throw leFailure("Invalid response : " + reply.text);
     std::string model;
-    for (size_t i = 2; i < tokens.size(); ++i) model += (i > 2 ? " " : "") + tokens[i];
+    for (size_t i = 2; i < reply.tokens.size(); ++i) model += (i > 2 ? " " : "") + reply.tokens[i];
     return model;
 }
 
@@ -69,17 +62,17 @@ std::string Gen3LightEngine::getVersion() { return queryValue("GET VER"); }
 std::string Gen3LightEngine::getIP() { return queryValue("GET IP"); }
 
 void Gen3LightEngine::setIP(const std::string& address) {
-    const std::string reply = executeCommand("SET IP " + address);
-    if (!isResponseOk(reply)) throw leFailure("Error : " + reply);
+    const Reply reply = exchange("SET IP " + address);
+    if (!reply.acknowledged) throw leFailure("Error : " + reply.text);
 }
 
-double Gen3LightEngine::getTemperature() { return toDouble(queryValue("GET TEMP")); }
+double Gen3LightEngine::getTemperature() { return replyDouble(queryValue("GET TEMP")); }
 
-int Gen3LightEngine::getStatusCode() { return toInt(queryValue("GET STAT")); }
+int Gen3LightEngine::getStatusCode() { return replyInt(queryValue("GET STAT")); }
 
-int Gen3LightEngine::getMaximumIntensity() { return toInt(queryValue("GET MAXINT")); }
+int Gen3LightEngine::getMaximumIntensity() { return replyInt(queryValue("GET MAXINT")); }
 
-int Gen3LightEngine::getNumberOfChannels() { return toInt(queryValue("GET NUMCH")); }
+int Gen3LightEngine::getNumberOfChannels() { return replyInt(queryValue("GET NUMCH")); }
 
 std::string Gen3LightEngine::getChannelName(int channel) {
     const auto names = queryChannelMap();
@@ -98,7 +91,7 @@ void Gen3LightEngine::setChannel(int channel, bool on) {
     sendSetting("SET CH " + std::to_string(channel) + " " + flag(on));
 }
 
-bool Gen3LightEngine::getChannel(int channel) { return toInt(queryValue("GET CH " + std::to_string(channel))) != 0; }
+bool Gen3LightEngine::getChannel(int channel) { return replyInt(queryValue("GET CH " + std::to_string(channel))) != 0; }
 
 void Gen3LightEngine::setMultipleChannels(const std::vector<bool>& on) {
     sendSetting("SET MULCH" + joinArguments(on, flag));
@@ -114,19 +107,19 @@ void Gen3LightEngine::setIntensity(int channel, int intensity) {
     sendSetting("SET CHINT " + std::to_string(channel) + " " + std::to_string(intensity));
 }
 
-int Gen3LightEngine::getIntensity(int channel) { return toInt(queryValue("GET CHINT " + std::to_string(channel))); }
+int Gen3LightEngine::getIntensity(int channel) { return replyInt(queryValue("GET CHINT " + std::to_string(channel))); }
 
 int Gen3LightEngine::getChannelPowerCount(int channel) {
-    return toInt(queryValue("GET CHPWR " + std::to_string(channel)));
+    return replyInt(queryValue("GET CHPWR " + std::to_string(channel)));
 }
 
 double Gen3LightEngine::getChannelPowerMW(int channel) {
-    return toDouble(queryValue("GET CHPWRWATTS " + std::to_string(channel)));
+    return replyDouble(queryValue("GET CHPWRWATTS " + std::to_string(channel)));
 }
 
 std::vector<int> Gen3LightEngine::getPowerReference() {
     std::vector<int> values;
-    for (const auto& token : queryList("GET PWR")) values.push_back(toInt(token));
+    for (const auto& token : queryList("GET PWR")) values.push_back(replyInt(token));
     return values;
 }
 
@@ -136,7 +129,7 @@ void Gen3LightEngine::setPowerReference(const std::vector<int>& reference) {
 
 void Gen3LightEngine::setPowerLock(bool on) { sendSetting("SET PWRLOCK " + flag(on)); }
 
-bool Gen3LightEngine::getPowerLock() { return toInt(queryValue("GET PWRLOCK")) != 0; }
+bool Gen3LightEngine::getPowerLock() { return replyInt(queryValue("GET PWRLOCK")) != 0; }
 
 void Gen3LightEngine::setMultipleIntensities(const std::vector<int>& intensity) {
     sendSetting("SET MULCHINT" + joinArguments(intensity, [](int v) { return std::to_string(v); }));
@@ -144,7 +137,7 @@ void Gen3LightEngine::setMultipleIntensities(const std::vector<int>& intensity) 
 
 std::vector<int> Gen3LightEngine::getMultipleIntensities() {
     std::vector<int> values;
-    for (const auto& token : queryList("GET MULCHINT")) values.push_back(toInt(token));
+    for (const auto& token : queryList("GET MULCHINT")) values.push_back(replyInt(token));
     return values;
 }
 
@@ -152,7 +145,7 @@ void Gen3LightEngine::wakeUp() { sendSetting("WAKEUP"); }
 
 void Gen3LightEngine::setTTLEnable(bool on) { sendSetting("SET TTLENABLE " + flag(on)); }
 
-bool Gen3LightEngine::getTTLEnable() { return toInt(queryValue("GET TTLENABLE")) != 0; }
+bool Gen3LightEngine::getTTLEnable() { return replyInt(queryValue("GET TTLENABLE")) != 0; }
 
 void Gen3LightEngine::setTTLPolarity(bool positive) { sendSetting(std::string("SET TTLPOL ") + (positive ? "POS" : "NEG")); }
 
@@ -161,6 +154,6 @@ bool Gen3LightEngine::getTTLPolarity() {
     return value == "POS" || value == "HIGH";
 }
 
-double Gen3LightEngine::getSupplyPowerW() { return toDouble(queryValue("GET SUPPLYPOWER")); }
+double Gen3LightEngine::getSupplyPowerW() { return replyDouble(queryValue("GET SUPPLYPOWER")); }
 
 }  // namespace orvapi

@@ -1,19 +1,27 @@
 #pragma once
-// Driver for the TOVRA3: one white channel, write-only byte commands over a serial port.
-// The device never answers, so every query is answered from what this driver last sent.
-// No lock of its own: one engine is used by one thread at a time.
+// Driver for current devices speaking the line-based text protocol over serial or TCP.
+// Every device operation is one command through executeCommand (called virtually, so tests
+// can feed replies) whose reply is read once (Reply.h). The link and the transaction live in
+// Gen3Connection.cpp, the command words in Gen3CommandSet.cpp.
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
 #include "engine/LastError.h"
 #include "engine/LightEngine.h"
+#include "engine/gen3/Reply.h"
 #include "link/SerialPort.h"
+#include "link/TcpTransport.h"
+#include "link/Timeouts.h"
 
 namespace orvapi {
 
-class Tovra3LightEngine : public LightEngine {
+class Gen3LightEngine : public LightEngine {
 public:
-    Tovra3LightEngine() = default;
-    ~Tovra3LightEngine() override;
-    Tovra3LightEngine(const Tovra3LightEngine&) = delete;
-    Tovra3LightEngine& operator=(const Tovra3LightEngine&) = delete;
+    explicit Gen3LightEngine(std::chrono::milliseconds replyTimeout = kReplyTimeout);
+    ~Gen3LightEngine() override;
+    Gen3LightEngine(const Gen3LightEngine&) = delete;
+    Gen3LightEngine& operator=(const Gen3LightEngine&) = delete;
 
     void connectTCP(const std::string& address, uint16_t port) override;
     void connectCOM(const std::string& portName, uint32_t baudRate) override;
@@ -57,15 +65,24 @@ public:
     int getLastErrorCode() override;
     std::string getLastErrorText() override;
     void throwLeException() override;
+    DriverFamily driverFamily() const override { return DriverFamily::TextProtocol; }
 
 private:
-    // One write, then the pause the device needs before it takes the next command.
-    void send(const std::string& bytes);
+    // Reply patterns of the command set (one executeCommand each).
+    Reply exchange(const std::string& command);
+    std::string queryValue(const std::string& command);
+    void sendSetting(const std::string& command);
+    std::vector<std::string> queryList(const std::string& command);
+    std::vector<std::string> queryChannelMap();
 
-    LastError lastError;
-    int intensity = 0;
-    bool channelOn = false;
+    // Closes both links; the caller holds engineMutex.
+    void closeLinks();
+
+    std::atomic<TcpSocket> tcpSocket{kNoTcpSocket};
     SerialPort serialLink;
+    LastError lastError;
+    std::mutex engineMutex;
+    std::chrono::milliseconds replyTimeout;
 };
 
 }  // namespace orvapi

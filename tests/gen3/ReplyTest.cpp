@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "link/DeviceErrors.h"
+#include <climits>
+
+#include "engine/gen3/Reply.h"
 #include "link/LeException.h"
-#include "link/ReplyParsing.h"
 
 using namespace orvapi;
 
@@ -36,7 +37,10 @@ TEST(ResponseCode, ClassifiesEveryReplyShape) {
     EXPECT_EQ(getResponseCode("A X 7"), 0);
     EXPECT_EQ(getResponseCode("E X 53"), 53);
     EXPECT_EQ(getResponseCode("E X -5x"), -5);
-    EXPECT_EQ(getResponseCode("E X abc"), 0);
+    // An error reply is never success: a code that reads as 0, or as no number, is -1.
+    EXPECT_EQ(getResponseCode("E X abc"), -1);
+    EXPECT_EQ(getResponseCode("E X 0"), -1);
+    EXPECT_EQ(getResponseCode("E X 99999999999"), INT_MAX);
     EXPECT_EQ(getResponseCode("E X"), -1);
     EXPECT_EQ(getResponseCode("N X 53"), -1);
     EXPECT_EQ(getResponseCode("a X 1"), -1);
@@ -74,9 +78,11 @@ TEST(ParseResponse, ErrorRepliesCarryTheDeviceCodeAndMessage) {
     const auto notE = failureOf([] { parseResponse("N X 53"); });
     EXPECT_EQ(notE.code, -1);
 
-    const auto nonNumeric = failureOf([] { parseResponse("E X abc"); });
-    EXPECT_EQ(nonNumeric.code, 0);
-    EXPECT_EQ(nonNumeric.description, "OK");
+    for (const char* noCodeReply : {"E X abc", "E X 0", "E X +0"}) {
+        const auto nonNumeric = failureOf([&] { parseResponse(noCodeReply); });
+        EXPECT_EQ(nonNumeric.code, -1) << noCodeReply;
+        EXPECT_EQ(nonNumeric.description, "Error: -1") << noCodeReply;
+    }
 }
 
 TEST(ParseResponse, MalformedAcknowledgementsQuoteTheReplyExactly) {
@@ -97,19 +103,14 @@ TEST(ParseResponse, MalformedAcknowledgementsQuoteTheReplyExactly) {
     EXPECT_EQ(failureOf([] { parseResponseValue(""); }).description, "No tokens to parse");
 }
 
-TEST(DeviceErrors, MessagesOfKnownAndUnknownCodes) {
-    EXPECT_EQ(getErrorMessage(0), "OK");
-    EXPECT_EQ(getErrorMessage(64), "TEC is not locked, channel(s) are disabled");
-    EXPECT_EQ(getErrorMessage(74), "Lasers warming up");
-    EXPECT_EQ(getErrorMessage(54), "Error: 54");
-    EXPECT_EQ(getErrorMessage(-1), "Error: -1");
-    EXPECT_EQ(getErrorMessage(1000), "Error: 1000");
-}
-
-TEST(LeExceptionReport, LayoutOfToString) {
-    const LeException plain = leFailure("X");
-    EXPECT_EQ(plain.code, -1);
-    EXPECT_EQ(plain.toString(), "Description: X\r\n\r\nCALL STACK\r\n\r\n\r\nPARAMETERS\r\n");
-    const LeException full("D", "S", "P");
-    EXPECT_EQ(full.toString(), "Description: D\r\n\r\nCALL STACK\r\nS\r\n\r\nPARAMETERS\r\nP");
+TEST(Reply, NumbersReadLikeAtoiButSaturate) {
+    EXPECT_EQ(replyInt("42"), 42);
+    EXPECT_EQ(replyInt("-17x"), -17);
+    EXPECT_EQ(replyInt("abc"), 0);
+    EXPECT_EQ(replyInt("2147483647"), INT_MAX);
+    EXPECT_EQ(replyInt("2147483648"), INT_MAX);
+    EXPECT_EQ(replyInt("99999999999"), INT_MAX);
+    EXPECT_EQ(replyInt("-99999999999999999999999"), INT_MIN);
+    EXPECT_EQ(replyDouble("25.5"), 25.5);
+    EXPECT_EQ(replyDouble("abc"), 0.0);
 }

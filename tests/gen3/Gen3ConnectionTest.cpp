@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/LeException.h"
 #include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"
@@ -36,6 +38,25 @@ TEST(Gen3Connection, CommandsNeedALink) {
     EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }).description, "Not connected");
     engine.disconnect();  // nothing open: nothing to do
     EXPECT_FALSE(engine.getConnected());
+}
+
+TEST(Gen3Connection, CommandTextsWithLineBreaksAreRefusedBeforeAnythingIsSent) {
+    LoopbackPeer peer;
+    Gen3LightEngine engine(5s);
+    engine.connectTCP("127.0.0.1", peer.port());
+    peer.accept();
+    const std::vector<std::function<void()>> refused = {
+        [&] { engine.setIP("192.168.10.20\nGET CHINT 1"); },
+        [&] { engine.executeCommand("GET MODEL\r"); },
+        [&] { engine.executeCommand("\nGET SN"); },
+    };
+    for (const auto& call : refused) {
+        const LeException failure = leFailureOf(call);
+        EXPECT_EQ(failure.code, 22);
+        EXPECT_EQ(failure.description, "Invalid argument: line break in command text");
+    }
+    // The first bytes the device sees are those of the next good command.
+    EXPECT_EQ(answered(engine, peer, "GET SN", "A SN 1"), "A SN 1");
 }
 
 TEST(Gen3Connection, ATcpConnectReplacesTheEarlierConnection) {

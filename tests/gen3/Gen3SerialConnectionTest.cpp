@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/Gen3LightEngine.h"
+#include "engine/gen3/Gen3LightEngine.h"
 #include "link/LeException.h"
 #include "tests/link/LeFailure.h"
 #include "tests/link/LoopbackPeer.h"

@@ -1,4 +1,4 @@
-#include "engine/Tovra3Commands.h"
+#include "engine/tovra3/Tovra3Commands.h"
 
 namespace orvapi::tovra3 {
 

@@ -1,0 +1,20 @@
+# photarc_version_resource(<target> <description>): on Windows, gives the DLL or program a version
+# resource (file and product version, product name, description) shown in its properties.
+function(photarc_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    set(photarc_file_type VFT_APP)
+  else()
+    set(photarc_file_type VFT_DLL)
+  endif()
+  set(photarc_target ${target})
+  set(photarc_description "${description}")
+  set(resource_dir ${PROJECT_BINARY_DIR}/version-resources)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${resource_dir}/${target}.rc.in @ONLY)
+  # The file name is known once the target's properties are final.
+  file(GENERATE OUTPUT ${resource_dir}/${target}.rc INPUT ${resource_dir}/${target}.rc.in)
+  target_sources(${target} PRIVATE ${resource_dir}/${target}.rc)
+endfunction()

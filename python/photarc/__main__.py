@@ -1,0 +1,7 @@
+"""``python3 -m photarc``: the command line."""
+
+import sys
+
+from .cli import main
+
+sys.exit(main())

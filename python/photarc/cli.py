@@ -1,0 +1,112 @@
+"""The command line: ``photarc ADDRESS [--port N] [--baud N] [--legacy MODEL] COMMAND ...``."""
+
+from __future__ import annotations
+
+import argparse
+import sys
+from typing import Callable, List, Optional, TypeVar, Union
+
+from ._engine import DEFAULT_PORT, LightEngine
+from ._errors import DeviceError, PhotarcError, brief
+
+T = TypeVar("T")
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(prog="photarc", description="Drive a light engine from the command line.")
+    parser.add_argument("address", help='serial port ("COM3", "/dev/ttyUSB0") or TCP host')
+    parser.add_argument("--port", type=int, default=DEFAULT_PORT, help="TCP port (default %(default)s)")
+    parser.add_argument("--baud", type=int, help="serial baud rate (default 115200, 9600 for --legacy)")
+    parser.add_argument("--legacy", metavar="MODEL", help='an older device: model number or name ("TOVRA3", ...)')
+    commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
+    commands.add_parser("info", help="identity, temperature and every channel")
+    commands.add_parser("get", help="a channel's intensity").add_argument("channel", metavar="CHANNEL")
+    setter = commands.add_parser("set", help="set a channel's intensity")
+    setter.add_argument("channel", metavar="CHANNEL")
+    setter.add_argument("intensity", metavar="INTENSITY", type=int)
+    for word in ("on", "off"):
+        switch = commands.add_parser(word, help=f"switch a channel (or all) {word}")
+        switch.add_argument("channel", metavar="CHANNEL|all")
+    commands.add_parser("raw", help="send a raw command, print the reply").add_argument("text", metavar="TEXT")
+    commands.add_parser("script", help="run a ChaiScript file against the engine").add_argument("file", metavar="FILE")
+    return parser
+
+
+def _channel_key(text: str) -> Union[int, str]:
+    """A channel on the command line is an index when it is a number, else a name."""
+    try:
+        return int(text)
+    except ValueError:
+        return text
+
+
+def _open(args: argparse.Namespace) -> LightEngine:
+    if args.legacy is None:
+        engine = LightEngine()
+    else:
+        engine = LightEngine.legacy(int(args.legacy) if args.legacy.isdigit() else args.legacy)
+    try:
+        engine.connect(args.address, args.port, args.baud)
+    except BaseException:
+        engine.close()
+        raise
+    return engine
+
+
+def _or_unsupported(read: Callable[[], T], legacy: bool) -> Union[T, str]:
+    """Older devices cannot answer every question; their gaps show as "n/a"."""
+    try:
+        return read()
+    except DeviceError:
+        if legacy:
+            return "n/a"
+        raise
+
+
+def _info(engine: LightEngine) -> None:
+    legacy = engine.is_legacy
+    print(f"model: {engine.model}")
+    print(f"serial number: {_or_unsupported(lambda: engine.serial_number, legacy)}")
+    print(f"firmware version: {_or_unsupported(lambda: engine.firmware_version, legacy)}")
+    print(f"temperature: {engine.temperature}")
+    for channel in engine.channels:
+        power = _or_unsupported(lambda: f"{channel.power_mw:.3f}", legacy)
+        state = "on" if channel.on else "off"
+        print(f"{channel.index} {channel.name}: intensity {channel.intensity}, {state}, {power} mW")
+
+
+def _switch(engine: LightEngine, target: str, on: bool) -> None:
+    if target == "all":
+        engine.states = [on] * engine.channel_count
+    else:
+        engine.channel(_channel_key(target)).on = on
+
+
+def _run(engine: LightEngine, args: argparse.Namespace) -> None:
+    if args.command == "info":
+        _info(engine)
+    elif args.command == "get":
+        print(engine.channel(_channel_key(args.channel)).intensity)
+    elif args.command == "set":
+        engine.channel(_channel_key(args.channel)).intensity = args.intensity
+    elif args.command in ("on", "off"):
+        _switch(engine, args.channel, args.command == "on")
+    elif args.command == "raw":
+        print(engine.command(args.text).rstrip("\r\n"))
+    elif args.command == "script":
+        engine.run_script(args.file)
+
+
+def main(argv: Optional[List[str]] = None) -> int:
+    """Runs the command line; returns the exit status (0 success, 1 failure, 2 usage)."""
+    parser = _parser()
+    args = parser.parse_args(argv)
+    try:
+        with _open(args) as engine:
+            _run(engine, args)
+    except PhotarcError as error:
+        print(brief(error.code, error.text), file=sys.stderr)
+        return 1
+    except (TypeError, ValueError) as error:
+        parser.error(str(error))
+    return 0
