@@ -216,12 +216,7 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     Active active(f);
     check_stack(f.guard);
     FrameScope scope(*this, f.frame, nullptr, false, false);
-    Running saved = std::exchange(running, Running{&f.tree, &f.prog});
-    struct Restore {
-        Interp& in;
-        Running r;
-        ~Restore() { in.running = r; }
-    } restore{*this, saved};
+    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     bind_params(f, a, self, Value());
     Value r = eval_traced(f.guard, nullptr);
     return r.is_bool() && r.as_bool();
@@ -238,12 +233,7 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     Value obj;
     if (f.ctor) obj = new_object(syms_->name(f.cls));
     FrameScope scope(*this, f.frame, nullptr, false, false);
-    Running saved = std::exchange(running, Running{&f.tree, &f.prog});
-    struct Restore {
-        Interp& in;
-        Running r;
-        ~Restore() { in.running = r; }
-    } restore{*this, saved};
+    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     bind_params(f, a, self, obj);
     // An error leaving this call lists the nodes of the body it passed through.
     Value r;

@@ -131,12 +131,7 @@ Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode
     if (nesting > kMaxEvalNesting) fail(nullptr, "Call stack depth exceeded");
     FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
     scope.frame.eval_nesting = nesting;
-    Running saved = std::exchange(running, Running{&tree, &version});
-    struct Restore {
-        Interp& in;
-        Running r;
-        ~Restore() { in.running = r; }
-    } restore{*this, saved};
+    RunningScope running_scope(*this, Running{&tree, &version});
     Value r = eval_traced(node, node->parent);
     // break/continue in text a script evaluates act on the loop around that eval call.
     if (ctl_ == Ctl::Return) {

@@ -1,5 +1,7 @@
 // Scopes the evaluator opens while it runs: a function's frame and a block's variables.
 #pragma once
+#include <utility>
+
 #include "chai/runtime/interp.hpp"
 
 namespace chai {
@@ -13,6 +15,16 @@ struct BlockScope {
     BlockScope& operator=(const BlockScope&) = delete;
     Interp& in;
     const Node* node;
+};
+
+// The tree version whose code runs until the scope ends (functions it defines belong to it).
+struct RunningScope {
+    RunningScope(Interp& i, Interp::Running r) : in(i), saved(std::exchange(i.running, r)) {}
+    ~RunningScope() { in.running = saved; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+    Interp& in;
+    Interp::Running saved;
 };
 
 // A frame for a function call or a program run; frames live on the C++ stack.

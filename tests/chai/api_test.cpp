@@ -22,6 +22,16 @@
 
 namespace {
 
+// The reason of the evaluation error that code raises, or "no error".
+std::string error_reason(chai::ChaiScript& e, const std::string& code) {
+    try {
+        e.eval(code);
+    } catch (const chai::exception::eval_error& err) {
+        return err.reason;
+    }
+    return "no error";
+}
+
 class Device {
 public:
     virtual ~Device() = default;
@@ -98,14 +108,7 @@ TEST(chai_api, FreeFunctionsAndLambdasConvertArguments) {
     EXPECT_THROW(e.eval("shout(1, true)"), chai::exception::eval_error);
     EXPECT_THROW(e.eval("shout(\"a\", 1)"), chai::exception::eval_error);
     // A number outside an integer parameter's range fails the call (it would wrap), naming it.
-    const auto reason = [&e](const std::string& code) -> std::string {
-        try {
-            e.eval(code);
-        } catch (const chai::exception::eval_error& err) {
-            return err.reason;
-        }
-        return "no error";
-    };
+    const auto reason = [&e](const std::string& code) { return error_reason(e, code); };
     EXPECT_EQ("Error calling function 'take_levels': 4294967796 is out of range for parameter 1 (uint32_t)",
               reason("take_levels(4294967796, 1)"));
     EXPECT_EQ("Error calling function 'take_levels': -1 is out of range for parameter 2 (uint16_t)",
@@ -473,14 +476,7 @@ TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
     Unique only;
     e.add(chai::fun([&only]() -> Unique& { return only; }), "only");
     e.add(chai::fun(&Unique::id), "id");
-    const auto reason = [&e](const std::string& code) -> std::string {
-        try {
-            e.eval(code);
-        } catch (const chai::exception::eval_error& err) {
-            return err.reason;
-        }
-        return "no error";
-    };
+    const auto reason = [&e](const std::string& code) { return error_reason(e, code); };
     EXPECT_EQ(4, e.eval<int>("var &u = only(); u.id"));
     EXPECT_EQ("Missing clone or copy constructor for right hand side of equation", reason("var u2 = only()"));
     EXPECT_EQ("Can not find appropriate 'clone' or copy constructor for vector elements", reason("[only()]"));

@@ -105,11 +105,7 @@ void entry() {
 
 uintptr_t engine_stack_limit() { return t_limit; }
 
-void run_on_engine_stack(void (*fn)(void*), void* arg) {
-    if (t_limit) {
-        fn(arg);
-        return;
-    }
+void switch_to_engine_stack(void (*fn)(void*), void* arg) {
     if (!t_stack.base) {
         void* p = mmap(nullptr, kStackSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();

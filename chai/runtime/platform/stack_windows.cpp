@@ -49,11 +49,7 @@ void WINAPI fiber_main(void*) {
 
 uintptr_t engine_stack_limit() { return t_limit; }
 
-void run_on_engine_stack(void (*fn)(void*), void* arg) {
-    if (t_limit) {
-        fn(arg);
-        return;
-    }
+void switch_to_engine_stack(void (*fn)(void*), void* arg) {
     const bool converted = !IsThreadAFiber();
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
