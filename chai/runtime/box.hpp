@@ -42,7 +42,7 @@ inline Value& promote(Value& slot) {
 
 // The value a declaration stores from v: an immediate as it is, a fresh box taken over, any
 // other box copied (containers keep sharing their elements). False when v cannot be copied (a
-// host object without copy constructor).
+// host object without copy constructor). In copy.cpp.
 bool copy_for_store(const Value& v, Value& out);
 // A copy that is never v's own box (push_back, clone); uncopyable host objects are shared.
 Value clone(const Value& v);
@@ -51,7 +51,7 @@ Vector share_elements(Vector& v);
 Map share_values(Map& m);
 
 // Boxes made on this thread that can hold other boxes are tracked by this engine's tracker
-// (null: none); returns the previous one. See collect.hpp.
+// (null: none); returns the previous one. See tracker.hpp.
 BoxTracker* swap_box_tracker(BoxTracker* t);
 // Tracks an existing box too (it was assigned a container, gained attributes, or an engine was
 // handed it), if it can hold other boxes and no engine tracks it yet.

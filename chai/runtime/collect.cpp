@@ -1,4 +1,4 @@
-#include "chai/runtime/collect.hpp"
+#include "chai/runtime/tracker.hpp"
 
 #include <unordered_map>
 #include <utility>

@@ -4,12 +4,6 @@
 
 namespace chai {
 
-BlockScope::~BlockScope() {
-    Frame& f = *in.frame();
-    for (uint32_t s = node->slot; s < node->slot_end; ++s) f.slots[s] = Value::unset();
-    if (f.dyn) in.trim_dyn(node->depth);
-}
-
 Value Interp::eval_statements(const Node* n) {
     const size_t last = n->kids.size() - 1;
     for (size_t i = 0; i < last; ++i) {

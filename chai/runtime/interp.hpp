@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "chai/runtime/collect.hpp"
+#include "chai/runtime/tracker.hpp"
 #include "chai/runtime/context.hpp"
 #include "chai/runtime/frame.hpp"
 #include "chai/runtime/host_registry.hpp"
