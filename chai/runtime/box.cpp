@@ -1,5 +1,7 @@
 #include "chai/runtime/box.hpp"
 
+#include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -7,36 +9,48 @@
 
 namespace chai {
 
-// ---- allocation: a per-thread free list, boxes are made and dropped constantly ----
+// ---- allocation: freed boxes are reused while evaluations run, boxes come and go constantly ----
+// Per-thread state holds no memory once the outermost evaluation has ended, and nothing here has
+// a destructor: MinGW frees a thread's thread_local storage before it runs their destructors.
 namespace {
-struct FreeList {
-    std::vector<void*> items;
-    ~FreeList() {
-        for (void* p : items) ::operator delete(p);
-    }
+struct FreeBox {
+    FreeBox* next;
 };
-thread_local FreeList t_free;
+constexpr uint32_t kMaxFree = 4096;
+thread_local FreeBox* t_free = nullptr;
+thread_local uint32_t t_free_count = 0;
+thread_local uint32_t t_evaluations = 0;  // running on this thread (nested engines count too)
 thread_local BoxTracker* t_tracker = nullptr;
 }  // namespace
 
 void* Box::operator new(size_t n) {
-    if (n == sizeof(Box) && !t_free.items.empty()) {
-        void* p = t_free.items.back();
-        t_free.items.pop_back();
-        return p;
+    if (n == sizeof(Box) && t_free) {
+        FreeBox* f = t_free;
+        t_free = f->next;
+        --t_free_count;
+        return f;
     }
     return ::operator new(n);
 }
 
 void Box::operator delete(void* p) noexcept {
-    if (t_free.items.size() < 4096) {
-        try {
-            t_free.items.push_back(p);
-            return;
-        } catch (...) {
-        }
+    if (t_evaluations && t_free_count < kMaxFree) {
+        t_free = new (p) FreeBox{t_free};
+        ++t_free_count;
+        return;
     }
     ::operator delete(p);
+}
+
+BoxReuseScope::BoxReuseScope() { ++t_evaluations; }
+
+BoxReuseScope::~BoxReuseScope() {
+    if (--t_evaluations) return;
+    while (FreeBox* f = t_free) {
+        t_free = f->next;
+        ::operator delete(f);
+    }
+    t_free_count = 0;
 }
 
 namespace {
@@ -56,6 +70,8 @@ void drop_extra(Box* b) noexcept {
     // Boxes released here (attributes, the string) are queued like nested elements.
     delete x;
 }
+
+thread_local std::vector<Box*>* t_pending = nullptr;  // the outermost destroy_box's list
 }  // namespace
 
 void destroy_box(Box* b) noexcept {
@@ -64,27 +80,29 @@ void destroy_box(Box* b) noexcept {
         delete b;
         return;
     }
-    thread_local bool active = false;
-    thread_local std::vector<Box*> pending;
-    if (active) {
+    // Boxes released while another is destroyed wait in the outermost call's list, so that
+    // freeing a long chain does not recurse once per link.
+    if (t_pending) {
         try {
-            pending.push_back(b);
+            t_pending->push_back(b);
             return;
-        } catch (...) {
+        } catch (...) {  // no room to wait: freed right here
+            if (b->extra) drop_extra(b);
+            delete b;
+            return;
         }
     }
-    const bool outer = !active;
-    active = true;
+    std::vector<Box*> pending;
+    t_pending = &pending;
     if (b->extra) drop_extra(b);
     delete b;
-    if (!outer) return;
     while (!pending.empty()) {
         Box* next = pending.back();
         pending.pop_back();
         if (next->extra) drop_extra(next);
         delete next;
     }
-    active = false;
+    t_pending = nullptr;
 }
 
 BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }

@@ -50,6 +50,16 @@ Value clone(const Value& v);
 Vector share_elements(Vector& v);
 Map share_values(Map& m);
 
+// While one lives on a thread, boxes freed there are kept for reuse; when the outermost one
+// ends they go back to the heap.
+class BoxReuseScope {
+public:
+    BoxReuseScope();
+    ~BoxReuseScope();
+    BoxReuseScope(const BoxReuseScope&) = delete;
+    BoxReuseScope& operator=(const BoxReuseScope&) = delete;
+};
+
 // Boxes made on this thread that can hold other boxes are tracked by this engine's tracker
 // (null: none); returns the previous one. See tracker.hpp.
 BoxTracker* swap_box_tracker(BoxTracker* t);

@@ -61,6 +61,7 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             Call& c = *static_cast<Call*>(p);
             Interp& in = *c.in;
             char top = 0;
+            BoxReuseScope reuse;
             TrackingScope tracking(&in.tracker);
             ++in.running_depth_;
             try {
