@@ -1,164 +1,168 @@
 #include "chai/chaiscript.hpp"
 
-#include <fstream>
-#include <sstream>
-
-#include "chai/parser.hpp"
+#include "chai/library/library.hpp"
+#include "chai/runtime/interp.hpp"
 
 namespace chai {
 
-namespace detail {
-const char* held_type_name(const Box& b) {
-    switch (b.idx()) {
-    case V_Undef: return typeid(void).name();
-    case V_Bool: return typeid(bool).name();
-    case V_String: return typeid(std::string).name();
-    case V_Host: return std::get<HostObj>(b.v).type->name();
-    case V_Number:
-        switch (b.num().kind) {
-        case NumKind::Int8: return typeid(int8_t).name();
-        case NumKind::UInt8: return typeid(uint8_t).name();
-        case NumKind::Int16: return typeid(int16_t).name();
-        case NumKind::UInt16: return typeid(uint16_t).name();
-        case NumKind::Int: return typeid(int).name();
-        case NumKind::UInt: return typeid(unsigned).name();
-        case NumKind::Long: return typeid(int64_t).name();
-        case NumKind::ULong: return typeid(uint64_t).name();
-        case NumKind::LongLong: return typeid(long long).name();
-        case NumKind::ULongLong: return typeid(unsigned long long).name();
-        case NumKind::Char: return typeid(char).name();
-        case NumKind::WChar: return typeid(wchar_t).name();
-        case NumKind::Char16: return typeid(char16_t).name();
-        case NumKind::Char32: return typeid(char32_t).name();
-        case NumKind::Float: return typeid(float).name();
-        case NumKind::Double: return typeid(double).name();
-        case NumKind::LongDouble: return typeid(long double).name();
-        }
-        break;
-    default: break;
-    }
-    // Script-only kinds (containers, functions, objects) have no C++ type of their own here.
-    return typeid(Value).name();
-}
-}  // namespace detail
+namespace {
 
-ChaiScript::ChaiScript() : in_(std::make_unique<Interp>()) {}
+TypeKey key_of_param(const HostRegistry& reg, const detail::HostParam& p) {
+    TypeKey k;
+    switch (p.kind) {
+    case detail::HostParam::Any: break;
+    case detail::HostParam::Number: k = key_num(p.num); break;
+    case detail::HostParam::Bool: k = key_of(TypeKey::Bool, "bool"); break;
+    case detail::HostParam::String: k = key_of(TypeKey::Str, "string"); break;
+    case detail::HostParam::Object: k = host_key(reg, *p.type); break;
+    case detail::HostParam::Void:
+        k = host_key(reg, host_type<void>());
+        k.name = "void";
+        break;
+    }
+    k.is_const = p.is_const;
+    return k;
+}
+
+// What a script value reads as in an error message.
+std::string shown(Context& c, const Value& v) {
+    try {
+        return c.to_text(v);
+    } catch (...) {
+        return c.type_name(v);
+    }
+}
+
+}  // namespace
+
+Boxed_Value var(const exception::eval_error& e) {
+    return Boxed_Value(make_error(ErrorV("eval_error", e.what(), std::make_shared<exception::eval_error>(e))));
+}
+
+bool detail::is_function(const Boxed_Value& v) { return v.value().kind() == Kind::Function; }
+
+ChaiScript::ChaiScript() : in_(std::make_unique<Interp>(library_table(), library_types())) {}
 ChaiScript::~ChaiScript() = default;
 
 ChaiScript& ChaiScript::add(const Proxy_Function& f, const std::string& name) {
-    auto copy = std::make_shared<NativeFn>(dynamic_cast<const NativeFn&>(*f.fn));
-    copy->name = name;
-    // Parameter names may have been registered after fun() was called.
-    for (TypeKey& k : copy->params)
-        if (k.kind == TypeKey::Host)
-            if (const HostType* t = find_host_type(*k.host); t && !t->name.empty()) k.name = t->name;
-    in_->add_function(intern(name), copy);
+    const std::shared_ptr<const detail::HostFunction> host = f.fn;
+    auto fn = std::make_shared<NativeFn>();
+    fn->name = name;
+    fn->arity = host->arity;
+    for (const detail::HostParam& p : host->params) fn->params.push_back(key_of_param(in_->registry(), p));
+    fn->result = key_of_param(in_->registry(), host->result);
+    fn->member_getter = host->member_getter;
+    fn->checks_numbers = true;
+    fn->fn = [host, name](Context& c, Args a) -> Value {
+        detail::HostCall call(c, a);
+        Boxed_Value out;
+        const int status = host->body(call, out);
+        if (status == detail::kCallOk) return out.value();
+        if (status == detail::kCallDeclined) return Value::unset();
+        const size_t i = static_cast<size_t>(status);
+        c.fail(nullptr, "Error calling function '" + name + "': " + shown(c, a[i]) + " is out of range for parameter " +
+                            std::to_string(i + 1) + " (" + kind_name(host->params[i].num) + ")");
+    };
+    in_->add_function(in_->syms().of(name), std::move(fn));
     return *this;
 }
 
 ChaiScript& ChaiScript::add(const Type_Registration& t, const std::string& name) {
-    register_host_type(*t.type, name, t.copy);
-    TypeKey k;
-    k.kind = TypeKey::Host;
-    k.host = t.type;
-    k.name = name;
-    in_->reg.type_names[name] = k;
+    in_->registry().name_type(*t.type, name);
+    in_->types_changed();
     return *this;
 }
 
 ChaiScript& ChaiScript::add(const Type_Conversion& c) {
-    c.install(in_->reg);
+    if (c.base) {
+        in_->registry().add_base(*c.derived, *c.base, c.upcast);
+    } else {
+        HostConversion conv;
+        conv.accepts = [accepts = c.accepts](const Value& v) { return accepts(Boxed_Value(v)); };
+        conv.convert = [convert = c.convert](Context& ctx, const Value& v) {
+            const Boxed_Value value(v);
+            detail::HostCall call(ctx, value);
+            return convert(call);
+        };
+        in_->registry().add_conversion(*c.to, std::move(conv));
+    }
+    in_->types_changed();
     return *this;
 }
 
-// Values handed over by the host may end up in cycles with the engine's own values.
-void ChaiScript::adopt(const Boxed_Value& value) {
-    if (!value) return;
-    TrackingScope tracking(&in_->tracker);
-    track_box(*value);
-}
-
 ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
-    adopt(value);
-    uint32_t id = intern(name);
-    for (auto& [k, v] : in_->locals)
-        if (k == id) {
-            v = value;
-            return *this;
-        }
-    in_->locals.emplace_back(id, value);
-    ++in_->shadow_epoch;
+    in_->adopt(value.value());
+    in_->set_top(name, value.value());
     return *this;
 }
 
 ChaiScript& ChaiScript::add_global(const Boxed_Value& value, const std::string& name) {
-    adopt(value);
-    in_->add_global(name, value);
+    in_->adopt(value.value());
+    in_->add_global(name, value.value());
     return *this;
 }
 
 ChaiScript& ChaiScript::add_global_const(const Boxed_Value& value, const std::string& name) {
-    if (!value->is_const) throw exception::global_non_const(name);
-    adopt(value);
-    in_->add_global(name, value);
-    return *this;
+    if (!value.is_const()) throw exception::global_non_const(name);
+    return add_global(value, name);
 }
 
 ChaiScript& ChaiScript::set_global(const Boxed_Value& value, const std::string& name) {
-    adopt(value);
-    in_->set_global(name, value);
+    in_->adopt(value.value());
+    in_->set_global(name, value.value());
     return *this;
 }
 
-void ChaiScript::set_step_limit(uint64_t steps) {
-    in_->step_limit_ = steps;
-    in_->steps_ = 0;
-}
+void ChaiScript::set_step_limit(uint64_t steps) { in_->set_step_limit(steps); }
 
-Boxed_Value ChaiScript::guarded(const std::function<Boxed_Value()>& run) {
-    in_->ctl = Ctl::None;
-    in_->steps_ = 0;
-    try {
-        return run();
-    } catch (ScriptThrow& t) {
-        in_->ctl = Ctl::None;
-        const Box& b = *t.value;
-        std::string type = type_name_of(b);
-        std::string text;
-        std::shared_ptr<const exception::eval_error> error;
-        if (auto* s = std::get_if<std::string>(&b.v)) {
-            text = *s;
-        } else if (auto* e = std::get_if<ErrorV>(&b.v)) {
-            text = e->what();
-            error = e->eval();
-        } else {
-            try {
-                text = type + ": " + in_->to_text(t.value);
-            } catch (...) {
-                text = type;
+Boxed_Value ChaiScript::run(const std::function<Boxed_Value()>& body) {
+    Interp& in = *in_;
+    // Called back from a host function: the script's own throws pass through to the script.
+    if (in.evaluating()) return body();
+    return Boxed_Value(in.enter([&]() -> Value {
+        try {
+            return body().value();
+        } catch (ScriptThrow& t) {
+            // The thrown value is described here, while the engine can still run to_string.
+            const Value& v = t.value;
+            const std::string type = in.type_name(v);
+            std::string text;
+            std::shared_ptr<const exception::eval_error> error;
+            if (const std::string* s = v.str()) {
+                text = *s;
+            } else if (const ErrorV* e = v.error()) {
+                text = e->what();
+                error = e->eval();
+            } else {
+                try {
+                    text = type + ": " + in.to_text(v);
+                } catch (...) {
+                    text = type;
+                }
             }
+            throw exception::uncaught_throw(type, text, error);
         }
-        throw exception::uncaught_throw(type, text, error);
-    } catch (...) {
-        in_->ctl = Ctl::None;
-        throw;
-    }
+    }));
 }
 
 Boxed_Value ChaiScript::eval(const std::string& text, const std::string& filename) {
-    return guarded([&] { return in_->eval_text(text, filename); });
+    return run([&] { return Boxed_Value(in_->eval_text(text, filename)); });
 }
 
 Boxed_Value ChaiScript::eval_file(const std::string& path) {
-    return guarded([&] { return in_->eval_file(path); });
-}
-
-Boxed_Value ChaiScript::call(const Boxed_Value& fn, std::vector<Boxed_Value> args) {
-    return guarded([&] { return in_->call_value(fn, Args{args.data(), args.size()}, nullptr); });
+    return run([&] { return Boxed_Value(in_->eval_file(path)); });
 }
 
 Boxed_Value ChaiScript::use(const std::string& path) {
-    return guarded([&] { return in_->use_file(path); });
+    return run([&] { return Boxed_Value(in_->use_file(path)); });
+}
+
+Boxed_Value ChaiScript::call(const Boxed_Value& fn, std::vector<Boxed_Value> args) {
+    return run([&] {
+        std::vector<Arg> a;
+        for (const Boxed_Value& v : args) a.push_back({v.value()});
+        return Boxed_Value(in_->call_value(fn.value(), Args{a.data(), a.size()}));
+    });
 }
 
 }  // namespace chai

@@ -18,18 +18,21 @@
 // Data members (fun(&Lamp::level)) and other non-const references to numbers, bools and strings
 // write script changes back (lamp.level = 5); `var x = lamp.level` copies, as does declaring a
 // variable from any reference result (host types without a copy constructor cannot be copied).
+// Non-const int&, bool& and string& parameters change the script variable passed in.
 // A registered function that throws bad_boxed_cast declines the call: other overloads may run.
 //
 // Adding a name twice adds an overload. Numbers convert between arithmetic types when calling
-// host functions; strings and bools must match. Void results are undefined script values, other
-// C++ types are held by value as opaque objects.
+// host functions, but a number outside the range of an integer parameter fails the call with an
+// eval_error naming the function; strings and bools must match. Void results are undefined script
+// values, other C++ types are held by value as opaque objects.
 //
 // Errors leaving eval/eval_file:
 //   chai::exception::eval_error        syntax and evaluation errors (std::runtime_error), with
 //                                      reason, filename, start_position (syntax) and call_stack
 //                                      (each entry: filename(), start().line, start().column)
 //   chai::exception::arithmetic_error  integer division by zero
-//   chai::exception::file_not_found_error  eval_file of a missing file
+//   chai::exception::file_not_found_error  eval_file of a missing file, or of one that is no
+//                                      regular file or larger than 64 MiB
 //   chai::exception::uncaught_throw    a script throw() nothing caught (not a std::exception);
 //                                      type_name() and what() describe the thrown value
 //   chai::exception::bad_boxed_cast    eval<T> of another type; a method call on a script object
@@ -38,34 +41,38 @@
 //   (scripts can catch std exceptions: runtime_error and subclasses, out_of_range, exception).
 //
 // Destroying an engine frees what its scripts built, including values that refer to themselves
-// (a Vector holding itself, a lambda capturing its own variable). Values the host still holds
-// stay valid, with everything they reach; cycles among those are the host's to break.
+// (a Vector holding itself, a lambda capturing its own variable), and the names they used.
+// Values the host still holds stay valid, with everything they reach; cycles among those are the
+// host's to break.
 //
 // An engine is used by one thread at a time; engines on different threads are independent.
 // Scripts' async(f) futures keep that rule: f runs deferred, in the same engine, on the thread
-// that first calls get() or wait().
-// Building one is cheap (the standard library is shared, read-only, by all engines).
+// that first calls get() or wait(). Evaluation runs on a stack the engine keeps per thread, so
+// scripts may recurse as deep on a small thread stack as on a large one; runaway recursion ends
+// in "Call stack depth exceeded". Building an engine is cheap (the standard library is shared,
+// read-only, by all engines).
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "chai/binding.hpp"
+#include "chai/boxed_value.hpp"
 #include "chai/conversions.hpp"
 #include "chai/errors.hpp"
 
 namespace chai {
 
-using Boxed_Value = BoxRef;
+class Interp;
 
 // A C++ function ready to be added under a name.
 struct Proxy_Function {
-    FuncRef fn;
+    std::shared_ptr<const detail::HostFunction> fn;
 };
 
 struct Type_Registration {
-    const std::type_info* type;
-    std::shared_ptr<void> (*copy)(const void*);
+    const HostTypeInfo* type;
 };
 
 // ---- fun ----
@@ -73,20 +80,18 @@ namespace detail {
 // Class, result and parameters of a member function pointer (const and noexcept forms alike).
 template <class M> struct member_traits;
 template <class C, class R, class... A> struct member_traits<R (C::*)(A...)> {
-    using Class = C;
     using Object = C;
-    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, C&, A...>(std::move(f)); }
-    template <class F> static FuncRef bound(F f) { return make_host_fn<R, A...>(std::move(f)); }
+    template <class F> static auto unbound(F f) { return make_host_fn<R, C&, A...>(std::move(f)); }
+    template <class F> static auto bound(F f) { return make_host_fn<R, A...>(std::move(f)); }
 };
 template <class C, class R, class... A> struct member_traits<R (C::*)(A...) const> : member_traits<R (C::*)(A...)> {
     using Object = const C;
-    template <class F> static FuncRef unbound(F f) { return make_host_fn<R, const C&, A...>(std::move(f)); }
+    template <class F> static auto unbound(F f) { return make_host_fn<R, const C&, A...>(std::move(f)); }
 };
 template <class C, class R, class... A>
 struct member_traits<R (C::*)(A...) noexcept> : member_traits<R (C::*)(A...)> {};
 template <class C, class R, class... A>
 struct member_traits<R (C::*)(A...) const noexcept> : member_traits<R (C::*)(A...) const> {};
-
 }  // namespace detail
 
 template <class R, class... A> Proxy_Function fun(R (*f)(A...)) { return {detail::make_host_fn<R, A...>(f)}; }
@@ -121,10 +126,7 @@ template <class F, class = decltype(&F::operator())> Proxy_Function fun(F f) {
     return {detail::call_sig<decltype(&F::operator())>::make(std::move(f))};
 }
 
-template <class T> Type_Registration user_type() {
-    if constexpr (std::is_copy_constructible_v<T> && !std::is_abstract_v<T>) return {&typeid(T), &detail::copy_object<T>};
-    else return {&typeid(T), nullptr};
-}
+template <class T> Type_Registration user_type() { return {&host_type<T>()}; }
 
 template <class Sig> struct ctor_helper;
 template <class T, class... A> struct ctor_helper<T(A...)> {
@@ -134,33 +136,14 @@ template <class T, class... A> struct ctor_helper<T(A...)> {
 };
 template <class Sig> Proxy_Function constructor() { return ctor_helper<Sig>::make(); }
 
-template <class Base, class Derived> Type_Conversion base_class() {
-    return {[](HostRegistry& r) {
-        r.bases[{std::type_index(typeid(Derived)), std::type_index(typeid(Base))}] = [](void* p) -> void* {
-            return static_cast<Base*>(static_cast<Derived*>(p));
-        };
-    }};
-}
-
 // A script value holding a copy of x (numbers, bool, string, or an opaque host object).
-template <class T> Boxed_Value var(T x) {
-    Boxed_Value b = detail::wrap_result<T>(std::move(x));
-    b->is_temp = false;
-    return b;
-}
-template <class T> Boxed_Value const_var(T x) {
-    Boxed_Value b = var(std::move(x));
-    b->is_const = true;
-    return b;
-}
+template <class T> Boxed_Value var(T x) { return detail::as_variable(detail::wrap_result<T>(std::move(x)), false); }
+template <class T> Boxed_Value const_var(T x) { return detail::as_variable(detail::wrap_result<T>(std::move(x)), true); }
+// The value a script's own eval() failure gives (scripts read reason(), call_stack(), ...).
+Boxed_Value var(const exception::eval_error& e);
 
 // Reads a C++ value out of a script value; throws exception::bad_boxed_cast on mismatch.
 template <class T> T boxed_cast(const Boxed_Value& b);
-
-namespace detail {
-// The C++ type a script value holds, as typeid().name() spells it (for cast errors).
-const char* held_type_name(const Box& b);
-}  // namespace detail
 
 class ChaiScript {
 public:
@@ -194,8 +177,8 @@ public:
     void set_step_limit(uint64_t steps);
 
 private:
-    Boxed_Value guarded(const std::function<Boxed_Value()>& run);
-    void adopt(const Boxed_Value& value);
+    template <class F> Boxed_Value guarded(F&& run);
+    Boxed_Value run(const std::function<Boxed_Value()>& body);
     std::unique_ptr<Interp> in_;
 };
 
@@ -204,16 +187,17 @@ template <class T> T boxed_cast(const Boxed_Value& b) {
     if constexpr (std::is_same_v<D, Boxed_Value>) {
         return b;
     } else if constexpr (std::is_same_v<D, bool>) {
-        if (auto* v = std::get_if<bool>(&b->v)) return *v;
+        bool v = false;
+        if (detail::read_bool(b, v)) return v;
     } else if constexpr (std::is_arithmetic_v<D>) {
-        if (b->is_num()) return b->num().as<D>();
+        Number n;
+        if (detail::read_number(b, n)) return n.as<D>();
     } else if constexpr (std::is_same_v<D, std::string>) {
-        if (auto* v = std::get_if<std::string>(&b->v)) return *v;
+        if (const std::string* s = detail::string_in(b)) return *s;
     } else {
-        if (auto* h = std::get_if<HostObj>(&b->v))
-            if (*h->type == typeid(D)) return *static_cast<D*>(h->ptr.get());
+        if (const void* p = detail::object_exactly(b, host_type<D>())) return *static_cast<const D*>(p);
     }
-    throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + detail::held_type_name(*b) +
+    throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + detail::held_type_name(b) +
                                     " to: " + typeid(D).name());
 }
 
@@ -221,11 +205,12 @@ namespace detail {
 template <class T> struct script_callable {
     static T make(ChaiScript&, const Boxed_Value& value) { return boxed_cast<T>(value); }
 };
+bool is_function(const Boxed_Value& v);
 template <class R, class... A> struct script_callable<std::function<R(A...)>> {
     static std::function<R(A...)> make(ChaiScript& engine, const Boxed_Value& fn) {
-        if (fn->idx() != V_Func) throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") +
-                                                                 held_type_name(*fn) + " to: " +
-                                                                 typeid(std::function<R(A...)>).name());
+        if (!is_function(fn))
+            throw exception::bad_boxed_cast(std::string("Cannot perform boxed_cast: ") + held_type_name(fn) + " to: " +
+                                            typeid(std::function<R(A...)>).name());
         return [&engine, fn](A... a) -> R {
             Boxed_Value r = engine.call(fn, {wrap_result<A>(std::forward<A>(a))...});
             if constexpr (!std::is_void_v<R>) return boxed_cast<R>(r);

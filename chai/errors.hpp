@@ -71,10 +71,12 @@ public:
     explicit arithmetic_error(const std::string& why) : std::runtime_error("Arithmetic error: " + why) {}
 };
 
+// A script file that cannot be read: missing, a directory, no regular file, or too large.
 class file_not_found_error : public std::runtime_error {
 public:
     explicit file_not_found_error(const std::string& path)
         : std::runtime_error("File Not Found: " + path), filename(path) {}
+    file_not_found_error(const std::string& path, const std::string& why) : std::runtime_error(why), filename(path) {}
     std::string filename;
 };
 

@@ -6,16 +6,8 @@
 #include "chai/chaiscript.hpp"
 
 namespace {
-// Calls a script function value without arguments.
-chai::BoxRef call_script(chai::Interp& in, const chai::BoxRef& f) { return in.call_value(f, chai::Args{}, nullptr); }
-
 // Helpers that unit-test style scripts expect from this program (not from the library).
 void add_program_functions(chai::ChaiScript& engine) {
-    using chai::Args;
-    using chai::BoxRef;
-    using chai::Interp;
-    const chai::TypeKey function = chai::key_of(chai::TypeKey::Func, "Function");
-
     engine.add(chai::fun([](int code) {
                    std::cout.flush();
                    std::exit(code);
@@ -27,26 +19,25 @@ void add_program_functions(chai::ChaiScript& engine) {
                }),
                "now");
     // True if f threw anything at all: script throws, interpreter errors, host exceptions.
-    engine.add(chai::Proxy_Function{chai::make_native("throws_exception", {function}, [](Interp& in, Args a) {
+    engine.add(chai::fun([&engine](const chai::Boxed_Value& f) {
                    try {
-                       call_script(in, a[0]);
+                       engine.call(f, {});
                    } catch (...) {
-                       return chai::make_bool(true);
+                       return true;
                    }
-                   return chai::make_bool(false);
-               })},
+                   return false;
+               }),
                "throws_exception");
     // The interpreter error f raised, as the value a script's own eval() failure gives; other
     // exceptions pass through.
-    engine.add(chai::Proxy_Function{chai::make_native("get_eval_error", {function}, [](Interp& in, Args a) {
+    engine.add(chai::fun([&engine](const chai::Boxed_Value& f) {
                    try {
-                       call_script(in, a[0]);
+                       engine.call(f, {});
                    } catch (const chai::exception::eval_error& e) {
-                       return chai::make_box(chai::Value(
-                           chai::ErrorV{"eval_error", e.what(), std::make_shared<chai::exception::eval_error>(e)}));
+                       return chai::var(e);
                    }
                    throw std::runtime_error("no eval error");
-               })},
+               }),
                "get_eval_error");
 }
 }  // namespace

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -12,12 +13,24 @@
 #include <iostream>
 #include <sstream>
 #include <thread>
+
+#include <pthread.h>
 #include <typeinfo>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
 
 namespace {
+
+// The reason of the evaluation error that code raises, or "no error".
+std::string error_reason(chai::ChaiScript& e, const std::string& code) {
+    try {
+        e.eval(code);
+    } catch (const chai::exception::eval_error& err) {
+        return err.reason;
+    }
+    return "no error";
+}
 
 class Device {
 public:
@@ -94,6 +107,37 @@ TEST(chai_api, FreeFunctionsAndLambdasConvertArguments) {
     // Strings and bools are never converted.
     EXPECT_THROW(e.eval("shout(1, true)"), chai::exception::eval_error);
     EXPECT_THROW(e.eval("shout(\"a\", 1)"), chai::exception::eval_error);
+    // A number outside an integer parameter's range fails the call (it would wrap), naming it.
+    const auto reason = [&e](const std::string& code) { return error_reason(e, code); };
+    EXPECT_EQ("Error calling function 'take_levels': 4294967796 is out of range for parameter 1 (uint32_t)",
+              reason("take_levels(4294967796, 1)"));
+    EXPECT_EQ("Error calling function 'take_levels': -1 is out of range for parameter 2 (uint16_t)",
+              reason("take_levels(1, -1)"));
+    EXPECT_EQ("Error calling function 'take_levels': 70000 is out of range for parameter 2 (uint16_t)",
+              reason("var far = 70000; take_levels(1, far)"));
+    e.eval("take_levels(2.9, 65535.5)");  // fractions are cut, the rest fits
+    EXPECT_EQ(2u, got32);
+    EXPECT_EQ(65535u, got16);
+}
+
+// Numbers, bools and strings a host function takes by non-const reference are the script's own
+// variables, wherever they live; literals are not taken.
+TEST(chai_api, HostReferenceParametersChangeScriptVariables) {
+    chai::ChaiScript e;
+    e.add(chai::fun([](int& x) { x += 5; }), "bump");
+    e.add(chai::fun([](double& d) { d *= 2; }), "twice");
+    e.add(chai::fun([](bool& b) { b = !b; }), "flip");
+    e.add(chai::fun([](std::string& s) { s += "!"; }), "shout");
+    EXPECT_EQ(6, e.eval<int>("var top_level = 1; bump(top_level); top_level"));
+    EXPECT_EQ(6, e.eval<int>("def local_one() { var n = 1; bump(n); n } local_one()"));
+    EXPECT_EQ(7, e.eval<int>("def param_one(p) { bump(p); p } var outer = 2; param_one(outer); outer"));
+    EXPECT_EQ(3.0, e.eval<double>("var v = [1.5]; twice(v[0]); v[0]"));
+    EXPECT_EQ(8.0, e.eval<double>("var o = Dynamic_Object(); o.d = 4.0; twice(o.d); o.d"));
+    EXPECT_TRUE(e.eval<bool>("var b = false; flip(b); b"));
+    EXPECT_EQ("hi!", e.eval<std::string>("var s = \"hi\"; shout(s); s"));
+    EXPECT_EQ("char", e.eval<std::string>("var c = 'a'; bump(c); type_name(c)"));  // the type stays
+    EXPECT_EQ('f', e.eval<char>("c"));
+    EXPECT_THROW(e.eval("bump(1)"), chai::exception::eval_error);
 }
 
 // A host function describes its result type first, as scripts see it in get_param_types().
@@ -281,6 +325,17 @@ TEST(chai_api, EvalFileSkipsAByteOrderMarkAndRefusesDirectories) {
     } catch (const chai::exception::file_not_found_error& err) {
         EXPECT_EQ("File Not Found: " + ::testing::TempDir(), err.what());
     }
+    // Over 64 MiB is refused before anything is read (the file is sparse: it costs no disk).
+    const std::string big = ::testing::TempDir() + "chai_api_big.chai";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, (std::uintmax_t(64) << 20) + 1);
+    try {
+        e.eval_file(big);
+        FAIL();
+    } catch (const chai::exception::file_not_found_error& err) {
+        EXPECT_EQ("File too large (over 64 MiB): " + big, err.what());
+    }
+    std::remove(big.c_str());
 }
 
 TEST(chai_api, UncaughtEvalErrorFromAScriptsEvalKeepsTheError) {
@@ -364,11 +419,11 @@ TEST(chai_api, DataMembersFunctionObjectsAndBoxedValues) {
     e.add(chai::fun(&Settings::label), "label");
     std::function<int(int, int)> mul = [](int a, int b) { return a * b; };
     e.add(chai::fun(mul), "mul");
-    e.add(chai::fun([](const chai::Boxed_Value& v) { return chai::type_name_of(*v); }), "kind_of");
+    e.add(chai::fun([](const chai::Boxed_Value& v) { return v; }), "same");
     EXPECT_EQ(3, e.eval<int>("var s = Settings(); s.gain"));
     EXPECT_EQ("main", e.eval<std::string>("s.label"));
     EXPECT_EQ(42, e.eval<int>("mul(6, 7)"));
-    EXPECT_EQ("Vector", e.eval<std::string>("kind_of([1])"));
+    EXPECT_EQ("Vector", e.eval<std::string>("type_name(same([1]))"));
     EXPECT_EQ("Settings", e.eval<std::string>("type_name(s)"));
     EXPECT_THROW(e.eval<int>("\"text\""), chai::exception::bad_boxed_cast);
 }
@@ -421,14 +476,7 @@ TEST(chai_api, HostReferencesWriteThroughAndDeclarationsCopy) {
     Unique only;
     e.add(chai::fun([&only]() -> Unique& { return only; }), "only");
     e.add(chai::fun(&Unique::id), "id");
-    const auto reason = [&e](const std::string& code) -> std::string {
-        try {
-            e.eval(code);
-        } catch (const chai::exception::eval_error& err) {
-            return err.reason;
-        }
-        return "no error";
-    };
+    const auto reason = [&e](const std::string& code) { return error_reason(e, code); };
     EXPECT_EQ(4, e.eval<int>("var &u = only(); u.id"));
     EXPECT_EQ("Missing clone or copy constructor for right hand side of equation", reason("var u2 = only()"));
     EXPECT_EQ("Can not find appropriate 'clone' or copy constructor for vector elements", reason("[only()]"));
@@ -726,4 +774,48 @@ TEST(chai_api, GlobalsAndUseFromTheHost) {
     e.use(path);
     EXPECT_EQ(1, e.eval<int>("uses"));
     std::remove(path.c_str());
+}
+
+namespace {
+// Runs f on a new thread with the given stack size (POSIX threads: MinGW has them too).
+void on_thread_with_stack(size_t bytes, const std::function<void()>& f) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, bytes);
+    pthread_t thread;
+    auto body = [](void* p) -> void* {
+        (*static_cast<const std::function<void()>*>(p))();
+        return nullptr;
+    };
+    ASSERT_EQ(0, pthread_create(&thread, &attr, body, const_cast<std::function<void()>*>(&f)));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+}  // namespace
+
+// Scripts recurse as deep on a small thread stack as on the main thread, and runaway recursion
+// ends in an error there too.
+TEST(chai_api, RecursionDepthDoesNotDependOnTheCallersStack) {
+#if defined(__SANITIZE_THREAD__)
+    const int deep = 2000;  // the thread sanitizer follows at most 64Ki nested C++ calls
+#else
+    const int deep = 10000;
+#endif
+    const auto check = [deep] {
+        chai::ChaiScript e;
+        e.eval("def depth(n) { if (n == 0) { 0 } else { 1 + depth(n - 1) } }");
+        EXPECT_EQ(deep, e.eval<int>("depth(" + std::to_string(deep) + ")"));
+        try {
+            e.eval("def runaway(n) { runaway(n + 1) } runaway(0)");
+            ADD_FAILURE() << "runaway recursion ended";
+        } catch (const chai::exception::eval_error& err) {
+            EXPECT_EQ("Call stack depth exceeded", err.reason);
+        }
+        EXPECT_EQ(3, e.eval<int>("depth(3)"));  // usable afterwards
+    };
+    check();
+    for (size_t kib : {256, 512, 1024}) {
+        SCOPED_TRACE(std::to_string(kib) + " KiB thread stack");
+        on_thread_with_stack(kib * 1024, check);
+    }
 }

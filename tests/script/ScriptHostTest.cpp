@@ -88,6 +88,11 @@ TEST_F(HandleMode, OperationsAreGlobalFunctionsBoundToTheHandle) {
                   "connectTCP(\"127.0.0.1\", 8095)\n"),
               0)
         << engine.getLastErrorText();
+    // A number the parameter cannot hold fails the call instead of wrapping (to 500, to port 4464).
+    EXPECT_EQ(run("setIntensity(1, 4294967796)\n"), 11001);
+    EXPECT_THAT(engine.getLastErrorText(), HasSubstr("Error calling function 'setIntensity': 4294967796 is out of range"));
+    EXPECT_EQ(run("connectTCP(\"127.0.0.1\", 70000)\n"), 11001);
+    EXPECT_THAT(engine.getLastErrorText(), HasSubstr("Error calling function 'connectTCP': 70000 is out of range"));
 }
 
 TEST_F(HandleMode, StateGetterKeepsItsHistoricalSpelling) {

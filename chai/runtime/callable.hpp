@@ -1,0 +1,200 @@
+// Functions: script functions, library and host functions, overload sets and bound functions;
+// their parameter types, and the arguments of a call.
+#pragma once
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "chai/runtime/box.hpp"
+#include "chai/runtime/host_type.hpp"
+
+namespace chai {
+
+class Interp;
+class Context;
+struct Node;
+struct FnInfo;
+struct Program;
+struct Tree;
+
+// Parameter type of a function, as far as dispatch is concerned.
+struct TypeKey {
+    enum Kind : uint8_t { Any, Arith, Num, Bool, Str, Vec, MapT, PairT, MapPairT, Func, Obj, Class, Host, Error, RangeT,
+                          TypeInfoT };
+    Kind kind = Any;
+    NumKind nk = NumKind::Int;
+    bool is_const = false;                 // host parameter taken as const (shown in signatures only)
+    uint32_t cls = 0;                      // Class: name id of the class
+    const HostTypeInfo* host = nullptr;    // Host
+    std::string name;                      // Error: error type name; others: display name
+    bool operator==(const TypeKey& o) const {
+        return kind == o.kind && (kind != Num || nk == o.nk) && (kind != Class || cls == o.cls) &&
+               (kind != Host || host == o.host) && (kind != Error || name == o.name);
+    }
+};
+
+TypeKey key_any();
+TypeKey key_num(NumKind k);
+TypeKey key_of(TypeKey::Kind k, const char* name);
+std::string key_name(const TypeKey& k);
+const TypeKey* builtin_type_key(const std::string& name);
+
+// One argument of a call. A local variable holding an immediate is passed as its slot: the
+// callee shares it only if it needs a reference (see Args::ref), so reading costs nothing.
+struct Arg {
+    Value value;
+    Value* place = nullptr;
+};
+
+// The arguments of a call: a view over the caller's array.
+struct Args {
+    Arg* data = nullptr;
+    size_t size = 0;
+    const Value& operator[](size_t i) const {
+        const Arg& a = data[i];
+        return a.place ? *a.place : a.value;
+    }
+    // The argument itself, as a box others may share (a variable passed in is shared from now).
+    Value& ref(size_t i) const {
+        Arg& a = data[i];
+        if (a.place) {
+            a.value = promote(*a.place);
+            a.place = nullptr;
+        } else {
+            promote(a.value);
+        }
+        return a.value;
+    }
+    Args tail(size_t from) const { return Args{data + from, size - from}; }
+};
+
+// The arguments of a call being evaluated: a few in place, more on the heap.
+class ArgList {
+public:
+    explicit ArgList(size_t capacity) {
+        if (capacity > kInPlace) {
+            big_.reserve(capacity);
+            data_ = nullptr;
+        }
+    }
+    ArgList(const ArgList&) = delete;
+    ArgList& operator=(const ArgList&) = delete;
+    ~ArgList() {
+        if (data_)
+            for (size_t i = 0; i < n_; ++i) data_[i].~Arg();
+    }
+    void push(Arg a) {
+        if (data_) new (data_ + n_) Arg(std::move(a));
+        else big_.push_back(std::move(a));
+        ++n_;
+    }
+    Args args() { return Args{data_ ? data_ : big_.data(), n_}; }
+
+private:
+    static constexpr size_t kInPlace = 4;
+    alignas(Arg) unsigned char small_[kInPlace * sizeof(Arg)];
+    Arg* data_ = reinterpret_cast<Arg*>(small_);
+    std::vector<Arg> big_;
+    size_t n_ = 0;
+};
+
+struct Callable {
+    enum class Type : uint8_t { Script, Native, Set, Bound };
+    explicit Callable(Type t) : type(t) {}
+    virtual ~Callable() = default;
+
+    Type type;
+    std::string name;
+    int arity = 0;  // -1: any number of arguments
+    std::vector<TypeKey> params;
+    TypeKey result;  // what calls give, where known (host functions, predicates); else any value
+    bool guarded = false;
+    bool host = true;          // host/library functions come before script functions in a set
+    bool attr_getter = false;  // the getter a class attribute declaration makes
+    // Reads a host data member (`obj.name`): `obj.name(args)` calls the member's value.
+    bool member_getter = false;
+    // A host function that range-checks numbers itself: dispatch passes them unconverted.
+    bool checks_numbers = false;
+    uint64_t seq = 0;  // definition order
+
+    // self: explicit `this` for functions stored in an object's attribute. Unset: the function
+    // declines these arguments (a library or host function that cannot take them).
+    virtual Value call(Interp& in, Args a, const Value* self) const = 0;
+    virtual bool guard_ok(Interp&, Args, const Value*) const { return true; }
+    // Parameter types as error details show them; dot: the object split off, "(T).(U, V)".
+    virtual std::string signature(bool dot = false) const;
+    // Overload sets and bound functions dispatch themselves.
+    bool is_set() const { return type == Type::Set || type == Type::Bound; }
+};
+
+using FnList = std::vector<FuncRef>;
+using FnListRef = std::shared_ptr<const FnList>;
+
+// Function defined in script (def, lambda, method, constructor).
+struct ScriptFn : Callable {
+    ScriptFn() : Callable(Type::Script) {}
+    // The tree the function came from. When a script edits it (replace_child), the next call
+    // runs the new version; calls already running finish on the one they started with.
+    std::shared_ptr<Tree> tree;
+    mutable std::shared_ptr<const Program> prog;
+    mutable const Node* def = nullptr;  // the Def or Lambda node
+    mutable const Node* body = nullptr;
+    mutable const Node* guard = nullptr;
+    mutable const FnInfo* frame = nullptr;
+    bool method = false;     // first argument is `this` only
+    bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
+    bool ctor = false;       // constructs an object of class `cls`
+    uint32_t cls = 0;
+    mutable Vector captures;  // boxes, in the order of the capture list
+    mutable uint32_t active = 0;  // calls running: an edit of the tree is followed by the next call
+    std::string annotation;
+
+    Value call(Interp& in, Args a, const Value* self) const override;
+    bool guard_ok(Interp& in, Args a, const Value* self) const override;
+    std::string signature(bool dot = false) const override;
+    // Runs from this Def or Lambda node (of the current program version) on.
+    void set_def(const Node* n) const;
+};
+
+using NativeBody = std::function<Value(Context&, Args)>;
+
+// Library/host function implemented in C++.
+struct NativeFn : Callable {
+    NativeFn() : Callable(Type::Native) {}
+    NativeBody fn;
+    std::function<bool(Args)> guard;  // set when guarded
+    Value call(Interp& in, Args a, const Value*) const override;
+    bool guard_ok(Interp&, Args a, const Value*) const override { return !guard || guard(a); }
+};
+
+// A function name used as a value: the whole overload set.
+struct OverloadSet : Callable {
+    OverloadSet() : Callable(Type::Set) {}
+    FnList fns;
+    Value call(Interp& in, Args a, const Value* self) const override;
+};
+
+// bind(f, a, _, c): fixed arguments with placeholders (unset entries).
+struct BoundFn : Callable {
+    BoundFn() : Callable(Type::Bound) {}
+    Value target;
+    std::vector<Value> fixed;
+    Value call(Interp& in, Args a, const Value* self) const override;
+};
+
+// One signature and no guards: two such functions cannot be overloads of each other.
+bool same_signature(const Callable& a, const Callable& b);
+// Function values compare equal when they are the same function, sets of the same functions,
+// or script functions that could not be overloads of each other.
+bool functions_equal(const Callable& a, const Callable& b);
+// "(a, b)", or with the object split off "(a).(b)" / "(a).()".
+std::string type_list(const std::vector<std::string>& names, bool dot);
+
+FuncRef make_native(const std::string& name, std::vector<TypeKey> params, NativeBody fn, int arity = -2,
+                    TypeKey result = TypeKey());
+// bind(f, ...): `fixed` holds unset entries where call arguments go.
+FuncRef make_bound(const Value& target, std::vector<Value> fixed);
+
+}  // namespace chai

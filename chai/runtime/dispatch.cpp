@@ -1,0 +1,306 @@
+// Calls: overload selection with call-site caches, calling function values, and adding functions.
+#include <algorithm>
+
+#include "chai/runtime/scopes.hpp"
+#include "chai/runtime/objects.hpp"
+
+namespace chai {
+
+namespace {
+// The argument types that decide overload resolution, one word each; false when a value's type
+// is not one a cache can remember.
+bool arg_tags(Args a, const Names& names, uint32_t* tags) {
+    if (a.size > 4) return false;
+    for (size_t i = 0; i < a.size; ++i) {
+        const Value& v = a[i];
+        const Box* b = v.box();
+        const Value& s = b && b->holds_scalar() ? b->scalar() : v;
+        uint32_t t;
+        switch (s.tag()) {
+        case Tag::Num: t = 3u << 24 | static_cast<uint32_t>(s.imm().kind); break;
+        case Tag::Bool: t = 2u << 24; break;
+        case Tag::Boxed:
+            switch (b->p.index()) {
+            case P_Pair: t = 7u << 24 | (std::get_if<P_Pair>(&b->p)->map_pair ? 1u : 0u); break;
+            case P_Object: {
+                const DynObject& o = **std::get_if<P_Object>(&b->p);
+                if (o.names.get() != &names || o.cls >= (1u << 24)) return false;
+                t = 9u << 24 | o.cls;
+                break;
+            }
+            case P_Host: t = 10u << 24 | std::get_if<P_Host>(&b->p)->type->id; break;
+            case P_Error: return false;
+            default: t = static_cast<uint32_t>(16 + b->p.index()) << 24;
+            }
+            break;
+        default: t = 1u << 24;
+        }
+        tags[i] = t;
+    }
+    return true;
+}
+
+bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+}  // namespace
+
+Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
+                           bool* declined) {
+    SiteCache* cache = site && sym ? site->site : nullptr;
+    uint32_t tags[4];
+    const bool cacheable = cache && arg_tags(a, syms_->names(), tags);
+    if (cacheable && cache->fn && cache->version == sym->version && cache->epoch == epoch_ && cache->nargs == a.size &&
+        same_tags(tags, cache->tags, a.size)) {
+        Value r = cache->fn->call(*this, a, self);
+        if (!r.is_unset()) return r;
+        // The remembered function declined these values: full resolution decides.
+    }
+    // One untyped, unguarded candidate.
+    if (fns.size() == 1) {
+        const Callable& f = *fns[0];
+        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
+            std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+            Value r = f.call(*this, a, self);
+            if (r.is_unset() && declined) *declined = true;
+            return r;
+        }
+    }
+    if (cacheable) {
+        cache->nargs = static_cast<uint8_t>(a.size);
+        std::copy(tags, tags + a.size, cache->tags);
+        cache->version = sym->version;
+        cache->epoch = epoch_;
+        cache->fn = nullptr;
+    }
+    return resolve(fns, a, self, cacheable ? cache : nullptr, declined);
+}
+
+Value Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const Value* self,
+                       const Symbol* sym) {
+    bool declined = false;
+    Value r;
+    try {
+        r = try_dispatch(fns, a, self, site, sym, &declined);
+    } catch (const exception::detail_numeric_error& e) {
+        fail(site, e.reason);
+    }
+    if (!r.is_unset()) return r;
+    if (declined) conversion_failed(fns, a, site, name);
+    dispatch_failed(fns, a, site, name, false);
+}
+
+Value Interp::call_symbol(Symbol& s, Args a, const Node* site) {
+    if (!s.fns) fail(site, "Can not find object: " + *s.name);
+    return dispatch(*s.fns, a, site, *s.name, nullptr, &s);
+}
+
+Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
+    const FuncRef* f = fn.func();
+    if (!f) not_a_function(site);
+    const FuncRef keep = *f;  // the value's box may be given another function while this one runs
+    if (keep->is_set()) return keep->call(*this, a, self);
+    const Callable& c = *keep;
+    if (!c.guarded && c.arity == static_cast<int>(a.size) &&
+        std::all_of(c.params.begin(), c.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+        Value r = c.call(*this, a, self);
+        if (!r.is_unset()) return r;
+    }
+    const FnList one{keep};
+    // Errors name the function as the call spelled it (`g(1)` for a stored lambda g).
+    const Node* callee = site && site->kind == NK::Call ? site->first : nullptr;
+    return dispatch(one, a, site, callee && callee->kind == NK::Id ? callee->name : c.name, self);
+}
+
+Value Interp::call_named(std::string_view name, Args a) { return call_symbol(syms_->of(name), a, nullptr); }
+
+Value Interp::try_call(std::string_view name, Args a) {
+    Symbol* s = syms_->find(name);
+    if (!s || !s->fns) return Value::unset();
+    return try_dispatch(*s->fns, a, nullptr, nullptr, s);
+}
+
+const FnList* Interp::functions(std::string_view name) {
+    Symbol* s = syms_->find(name);
+    return s ? s->fns.get() : nullptr;
+}
+
+void Interp::not_a_function(const Node* site) {
+    // The call's callee is what did not evaluate to a function.
+    const Node* callee = site && site->kind == NK::Call ? site->first : site;
+    fail(site, "'" + (callee ? node_text(*callee) : std::string()) + "' does not evaluate to a function.");
+}
+
+Value NativeFn::call(Interp& in, Args a, const Value*) const { return fn(in, a); }
+
+Value OverloadSet::call(Interp& in, Args a, const Value* self) const { return in.dispatch(fns, a, nullptr, name, self); }
+
+Value BoundFn::call(Interp& in, Args a, const Value* self) const {
+    std::vector<Arg> full;
+    size_t next = 0;
+    for (const Value& f : fixed) {
+        if (!f.is_unset()) full.push_back({f});
+        else if (next < a.size) full.push_back(a.data[next++]);
+    }
+    while (next < a.size) full.push_back(a.data[next++]);
+    return in.call_value(target, Args{full.data(), full.size()}, nullptr, self);
+}
+
+// ---- script functions ----
+
+Value ScriptFn::call(Interp& in, Args a, const Value* self) const { return in.call_script(*this, a, self); }
+bool ScriptFn::guard_ok(Interp& in, Args a, const Value* self) const { return !guard || in.script_guard(*this, a, self); }
+
+// A function's tree was edited: calls from now on run the new version of its definition (when
+// it still has one at the same place).
+static void follow_edits(Interp& in, const ScriptFn& f) {
+    const ProgramRef& now = f.tree->current;
+    std::vector<uint32_t> path;
+    for (const Node* n = f.def; n->parent; n = n->parent) {
+        const auto& kids = n->parent->kids;
+        path.push_back(static_cast<uint32_t>(std::find_if(kids.begin(), kids.end(), [n](const NodePtr& k) {
+                                                 return k.get() == n;
+                                             }) - kids.begin()));
+    }
+    const Node* def = now->root.get();
+    for (size_t i = path.size(); i-- > 0 && def;) def = path[i] < def->kids.size() ? def->kid(path[i]) : nullptr;
+    if (!def || def->kind != f.def->kind || !def->frame) return;
+    in.retire(f.prog);
+    f.prog = now;
+    f.set_def(def);
+}
+
+void ScriptFn::set_def(const Node* n) const {
+    def = n;
+    body = n->body();
+    guard = n->kind == NK::Def ? n->guard() : nullptr;
+    frame = n->frame;
+}
+
+void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj) {
+    const FnInfo& fi = *f.frame;
+    Value* s = frame_->slots;
+    Value& this_slot = s[fi.this_slot];
+    // `this`: the new object, the first argument of a method, the object whose attribute holds
+    // the function, or else the first argument.
+    const bool this_is_arg = !f.ctor && (f.method || !self) && a.size > 0;
+    if (f.ctor) this_slot = obj;
+    else if (!this_is_arg && self) this_slot = *self;
+    else if (this_is_arg && !fi.this_by_value) this_slot = a.ref(0);
+    for (size_t i = 0; i < fi.capture_slots.size() && i < f.captures.size(); ++i) s[fi.capture_slots[i]] = f.captures[i];
+    const size_t first = f.method ? 1 : 0;
+    const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
+    // Shared arguments first: a variable passed twice is then seen shared by both parameters.
+    for (size_t i = 0; i < n; ++i)
+        if (!fi.param_by_value[i]) s[fi.param_slots[i]] = a.ref(first + i);
+    for (size_t i = 0; i < n; ++i)
+        if (fi.param_by_value[i]) s[fi.param_slots[i]] = a[first + i];
+    if (this_is_arg && fi.this_by_value) this_slot = a[0];
+}
+
+namespace {
+// Counts a running call of a script function.
+struct Active {
+    explicit Active(const ScriptFn& f) : fn(f) { ++fn.active; }
+    ~Active() { --fn.active; }
+    Active(const Active&) = delete;
+    Active& operator=(const Active&) = delete;
+    const ScriptFn& fn;
+};
+}  // namespace
+
+bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
+    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    Active active(f);
+    check_stack(f.guard);
+    FrameScope scope(*this, f.frame, nullptr, false, false);
+    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    bind_params(f, a, self, Value());
+    Value r = eval_traced(f.guard, nullptr);
+    return r.is_bool() && r.as_bool();
+}
+
+Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
+    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    Active active(f);
+    check_stack(f.body);
+    if (!f.frame->duplicate_param.empty())
+        // Binding the second parameter clashes with the first: the plain naming error, as when a
+        // host adds a taken global name (scripts catch it as a runtime_error).
+        throw exception::name_conflict_error(f.frame->duplicate_param);
+    Value obj;
+    if (f.ctor) obj = new_object(syms_->name(f.cls));
+    FrameScope scope(*this, f.frame, nullptr, false, false);
+    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    bind_params(f, a, self, obj);
+    // An error leaving this call lists the nodes of the body it passed through.
+    Value r;
+    try {
+        const Node* body = f.body;
+        if (body->kind != NK::Block) {
+            r = eval(body);  // a guard called as a function of its own
+        } else if (body->kids.empty()) {
+            r = Value::boolean(true, kTemp);
+        } else {
+            BlockScope block(*this, body);
+            const size_t last = body->kids.size() - 1;
+            for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
+            if (ctl_ == Ctl::None) r = eval_result(body->kid(last));
+        }
+    } catch (exception::eval_error& e) {
+        complete_trace(e, nullptr);
+        throw;
+    }
+    if (ctl_ == Ctl::Return) {
+        ctl_ = Ctl::None;
+        r = std::move(ret_);
+    }
+    if (f.ctor) return obj;
+    return r;
+}
+
+// ---- defining functions ----
+
+void Interp::new_functions(Symbol& s, FnListRef list) {
+    // A dispatch running further up may still be reading the old list: it stays until the
+    // outermost evaluation ends.
+    if (s.fns && running_depth_ > 0) retired_lists_.push_back(s.fns);
+    set_functions(s, std::move(list), syms_->next_version());
+}
+
+void Interp::add_function(Symbol& s, FuncRef f, const Node* site) {
+    auto list = s.fns ? std::make_shared<FnList>(*s.fns) : std::make_shared<FnList>();
+    if (!f->host && !f->guarded)
+        for (const FuncRef& o : *list)
+            // Host functions never clash with script ones: they keep precedence instead.
+            if (!o->host && same_signature(*o, *f)) {
+                const bool method = f->type == Callable::Type::Script && static_cast<const ScriptFn&>(*f).method;
+                fail(site, std::string(method ? "Method" : "Function") + " redefined '" + *s.name + "'");
+            }
+    // Host functions first, then guarded script functions, then the rest; each in definition order.
+    auto rank = [](const Callable& c) { return c.host ? 0 : c.guarded ? 1 : 2; };
+    auto pos = std::find_if(list->begin(), list->end(), [&](const FuncRef& o) { return rank(*o) > rank(*f); });
+    list->insert(pos, std::move(f));
+    new_functions(s, std::move(list));
+}
+
+void Interp::each_function(const std::function<void(const std::string&, const FnList&)>& f) {
+    std::vector<Symbol*> named;
+    syms_->each([&](Symbol& s) {
+        if (s.fns) named.push_back(&s);
+    });
+    std::sort(named.begin(), named.end(), [](const Symbol* a, const Symbol* b) { return *a->name < *b->name; });
+    for (Symbol* s : named) f(*s->name, *s->fns);
+}
+
+std::vector<std::string> Interp::class_names() {
+    std::vector<std::string> out;
+    syms_->each([&](Symbol& s) {
+        if (s.cls) out.push_back(*s.name);
+    });
+    return out;
+}
+
+}  // namespace chai

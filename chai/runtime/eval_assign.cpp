@@ -1,0 +1,209 @@
+// Assignment in its forms: =, the compound operators, := and reference declarations.
+#include "chai/runtime/interp.hpp"
+#include "chai/runtime/objects.hpp"
+
+namespace chai {
+
+namespace {
+
+// The immediate a slot holds itself or through its box; null when it holds a heap value.
+Value* scalar_of(Value& slot) {
+    Box* b = slot.box();
+    if (!b) return &slot;
+    return b->holds_scalar() ? &b->scalar() : nullptr;
+}
+
+}  // namespace
+
+bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
+    Box* db = dst.box();
+    if (db && db == src.box()) return true;
+    Value* ds = scalar_of(dst);
+    const bool is_const = dst.is_const();
+    if (ds && ds->tag() == Tag::Undef) {
+        if (is_const) fail(site, "Error, cannot assign to temporary value.");
+        if (!db) {
+            if (!copy_for_store(src, dst)) fail(site, "Missing clone or copy constructor for right hand side of equation");
+            return true;
+        }
+        // The box is shared: it takes the value (a fresh box's content moves over).
+        Box* sb = src.box();
+        if (!sb || sb->holds_scalar()) {
+            db->p.emplace<P_Scalar>(sb ? sb->scalar().plain() : src.plain());
+        } else if ((sb->flags & kTemp) && sb->refs == 1) {
+            db->p = std::move(sb->p);
+        } else {
+            Value copy;
+            if (!copy_for_store(src, copy)) fail(site, "Missing clone or copy constructor for right hand side of equation");
+            db->p = std::move(copy.box()->p);
+        }
+        track_box(*db);
+        return true;
+    }
+    if (ds && ds->tag() == Tag::Num && src.is_num()) {
+        if (is_const) fail(site, "Error with unsupported arithmetic assignment operation");
+        *ds = Value::number(num_convert(src.num(), ds->imm().kind));
+        written(db);
+        return true;
+    }
+    const Kind dk = dst.kind();
+    if (dk == src.kind() && dk != Kind::Object && dk != Kind::Number) {
+        if (is_const) fail(site, "Error, cannot assign to temporary value.");
+        if (ds) {
+            *ds = src.is_bool() ? Value::boolean(src.as_bool()) : Value();
+            written(db);
+            return true;
+        }
+        Box* sb = src.box();
+        if (dk == Kind::Host) {
+            const HostObj& to = *std::get_if<P_Host>(&db->p);
+            const HostObj& from = *std::get_if<P_Host>(&sb->p);
+            if (to.type == from.type) {
+                if (!from.type->copy) fail(site, "Missing clone or copy constructor for right hand side of equation");
+                db->p.emplace<P_Host>(HostObj{from.type, from.type->copy(from.ptr.get())});
+                return true;
+            }
+        } else {
+            Value copy = clone(src);
+            db->p = std::move(copy.box()->p);
+            written(db);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Interp::assign(Value& dst, const Value& src, const Node* site) {
+    if (assign_builtin(dst, src, site)) return;
+    if (const FnList* fl = s_assign_->fns.get()) {
+        Arg args[2] = {{promote(dst)}, {src}};
+        if (!try_dispatch(*fl, Args{args, 2}, nullptr, site, s_assign_).is_unset()) return;
+    }
+    fail(site, "Unable to find appropriate'=' operator.", "(" + type_desc(dst) + ", " + type_desc(src) + ")");
+}
+
+bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Node* n) {
+    Value* ds = scalar_of(dst);
+    if (ds && ds->tag() == Tag::Num && src.is_num()) {
+        Box* db = dst.box();
+        const Number d = ds->imm();
+        if (op == OpCode::Div) {
+            // Division goes through the plain operator, so dividing by zero reports as such.
+            *ds = Value::number(num_convert(num_binary(NumOp::Div, d, src.num()), d.kind));
+            written(db);
+            return true;
+        }
+        const bool int_only = op == OpCode::Mod || op == OpCode::Shl || op == OpCode::Shr || op == OpCode::BitAnd ||
+                              op == OpCode::BitOr || op == OpCode::BitXor;
+        if (dst.is_const() || (int_only && (d.is_floating() || src.num().is_floating())))
+            fail(n, "Error with unsupported arithmetic assignment operation");
+        try {
+            Number r = num_binary_quick(static_cast<NumOp>(op), d, src.num());
+            // Shifts happen in the target's own type (x >>= 2u on an int stays signed).
+            if ((op == OpCode::Shl || op == OpCode::Shr) && r.kind != d.kind)
+                r = num_binary(static_cast<NumOp>(op), d, num_convert(src.num(), d.kind));
+            *ds = Value::number(r.kind == d.kind ? r : num_convert(r, d.kind));
+        } catch (const exception::arithmetic_error&) {
+            fail(n, "Error with unsupported arithmetic assignment operation");
+        }
+        written(db);
+        return true;
+    }
+    if (op == OpCode::Add) {
+        std::string* d = dst.str();
+        const std::string* s = src.str();
+        if (d && s) {
+            if (dst.is_const()) fail(n, "Error, cannot assign to temporary value.");
+            check_string_size(d->size() + s->size());
+            *d += *s;
+            written(dst.box());
+            return true;
+        }
+    }
+    return false;
+}
+
+void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {
+    if (compound_builtin(n->op, dst, src, n)) return;
+    // No fallback to a = a op b: a type supports op= only through its own op= overloads.
+    if (const FnList* fl = n->symbol->fns.get()) {
+        Arg args[2] = {{promote(dst)}, {src}};
+        if (!try_dispatch(*fl, Args{args, 2}, nullptr, n, n->symbol).is_unset()) return;
+    }
+    fail(n, "Unable to find appropriate'" + n->text + "' operator.", "(" + type_desc(dst) + ", " + type_desc(src) + ")");
+}
+
+// Where an assignment stores: a variable, or `holder` for what an element, attribute or other
+// expression gives (boxes, so the change is shared; a fresh result is not assignable).
+Value* Interp::place_of(const Node* l, Value& holder) {
+    switch (l->kind) {
+    case NK::VarDecl: return &declare(l);
+    case NK::GlobalDecl: {
+        check_name(l->name, "global", l);
+        Value& g = l->symbol->global;
+        if (g.is_unset()) g = Value();
+        return &g;
+    }
+    case NK::Id:
+        if (Value* v = var_slot(l)) return v;
+        holder = eval_id(l);
+        return &holder;
+    case NK::Index: holder = eval_index(l, true); return &holder;
+    case NK::Dot:
+        if (!l->parens) {
+            if (Value* attr = attr_place(l)) return attr;
+            holder = eval_dot(l, true);
+            return &holder;
+        }
+        [[fallthrough]];  // a method call's result
+    default:
+        holder = eval(l);
+        // A function's fresh result is no place to store anything.
+        if (holder.is_temp() && !holder.is_const() && holder.kind() != Kind::Object)
+            fail(l->parent, "Error, cannot assign to temporary value.");
+        return &holder;
+    }
+}
+
+Value Interp::eval_assign(const Node* n) {
+    if (n->op == OpCode::Bind || n->first->kind == NK::RefDecl || (n->first->kind == NK::GlobalDecl && n->first->reference))
+        return eval_bind(n);
+    Value rhs = eval(n->second);
+    Value holder;
+    Value* place = place_of(n->first, holder);
+    if (n->op == OpCode::Assign) assign(*place, rhs, n);
+    else compound_assign(n, *place, rhs);
+    return *place;
+}
+
+Value Interp::eval_bind(const Node* n) {
+    const Node* l = n->first;
+    Value rhs = eval_ref(n->second);
+    rhs.box()->flags &= static_cast<uint8_t>(~kTemp);
+    if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
+        declare(l) = rhs;
+        return rhs;
+    }
+    Value* slot = nullptr;
+    Value keep;
+    if (l->kind == NK::Id) slot = var_slot(l);
+    if (l->kind == NK::GlobalDecl) {
+        check_name(l->name, "global", l);
+        slot = &l->symbol->global;
+    }
+    if (l->kind == NK::Dot && !l->parens) {
+        keep = eval(l->first);
+        if (const ObjRef* o = keep.obj()) slot = &(*o)->slot(attr_id(**o, *l->symbol));
+    }
+    if (!slot) {
+        if (l->kind == NK::Id) fail(l, "Can not find object: " + l->name);
+        fail(n, "Error, cannot assign to temporary value.");
+    }
+    // Rebinding keeps the exact type: int and double differ, as do host types.
+    if (!slot->is_unset() && !slot->is_undef() && (slot->kind() != rhs.kind() || type_name(*slot) != type_name(rhs)))
+        fail(n, "Mismatched types in equation");
+    *slot = rhs;
+    return rhs;
+}
+
+}  // namespace chai

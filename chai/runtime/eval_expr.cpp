@@ -1,0 +1,260 @@
+// Expressions: names, operators, literals. Numeric operands that are constants, variables or
+// arithmetic on them are computed without touching any box.
+#include "chai/runtime/fast_paths.hpp"
+
+namespace chai {
+
+Value Interp::eval(const Node* n) {
+    switch (n->kind) {
+    case NK::Const: return *n->constant;
+    case NK::Id: return eval_id(n);
+    case NK::Assign: return eval_assign(n);
+    case NK::Binary: return eval_binary(n);
+    case NK::And:
+    case NK::Or: return Value::boolean(condition(n), kTemp);
+    case NK::Ternary: return condition(n->condition()) ? eval(n->second) : eval(n->otherwise());
+    case NK::Prefix: return eval_prefix(n);
+    case NK::Call: return eval_call(n);
+    case NK::Dot: return eval_dot(n);
+    case NK::Index: return eval_index(n, false);
+    case NK::VectorLit:
+    case NK::MapLit:
+    case NK::RangeLit: return eval_container(n);
+    case NK::InterpStr: return eval_interp(n);
+    case NK::Lambda: return eval_lambda(n);
+    case NK::VarDecl:
+    case NK::RefDecl:
+    case NK::GlobalDecl:
+    case NK::AttrDecl: return eval_decl(n);
+    case NK::Block: return eval_block(n);
+    case NK::File: return n->kids.empty() ? no_value() : eval_statements(n);
+    case NK::Def: return eval_def(n);
+    case NK::Class: return eval_class(n);
+    case NK::If: return eval_if(n);
+    case NK::While: return eval_while(n);
+    case NK::For: return eval_for(n);
+    case NK::Switch: return eval_switch(n);
+    case NK::Try: return eval_try(n);
+    case NK::Return:
+        ret_ = n->kids.empty() ? Value() : eval_result(n->first);
+        ctl_ = Ctl::Return;
+        return ret_;
+    case NK::Break: ctl_ = Ctl::Break; return no_value();
+    case NK::Continue: ctl_ = Ctl::Continue; return no_value();
+    default: return no_value();
+    }
+}
+
+Value Interp::eval_id(const Node* n) {
+    if (Value* v = var_slot(n)) return *v;
+    return lookup_name(n->symbol ? n->symbol : syms_->find(n->name), n->name, n);
+}
+
+// ---- numbers without boxes ----
+
+bool Interp::slow_num(const Node* n, Number& out) {
+    const Value* v = nullptr;
+    if (n->kind == NK::Id) v = var_slot(n);
+    else if (n->fast == F_Attr) v = attr_slot(n);
+    if (!v || !v->is_num()) return false;
+    out = v->num();
+    return true;
+}
+
+bool Interp::int_arith(const Node* n, int32_t& out) {
+    int32_t x, y;
+    return int_operand(n->first, x) && int_operand(n->second, y) && fast::int_op(n->op, x, y, out);
+}
+
+bool Interp::arith(const Node* n, Number& out) {
+    Number a, b;
+    if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
+        const int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
+        out.kind = NumKind::Int;
+        switch (n->op) {
+        case OpCode::Add: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(y)); return true;
+        case OpCode::Sub: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y)); return true;
+        case OpCode::Mul: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) * static_cast<uint32_t>(y)); return true;
+        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
+        case OpCode::Div:
+            if (y != 0 && y != -1) {
+                out.i = x / y;
+                return true;
+            }
+            break;
+        case OpCode::Mod:
+            if (y != 0 && y != -1) {
+                out.i = x % y;
+                return true;
+            }
+            break;
+        default: break;
+        }
+    }
+    try {
+        out = num_binary(static_cast<NumOp>(n->op), a, b);
+    } catch (const exception::detail_numeric_error& e) {
+        fail(n, e.reason);
+    }
+    return true;
+}
+
+bool Interp::condition(const Node* n) {
+    switch (n->kind) {
+    case NK::Binary:
+        if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+            Number a, b;
+            if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+            Value l = eval(n->first);
+            Value r = eval(n->second);
+            if (l.is_num() && r.is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l.num(), r.num());
+            return truth(binary_values(n->op, n->symbol, l, r, n), n);
+        }
+        break;
+    case NK::And: return condition(n->first) && condition(n->second);
+    case NK::Or: return condition(n->first) || condition(n->second);
+    default: break;
+    }
+    Value v = eval(n);
+    if (v.tag() == Tag::Bool) return v.as_bool();
+    return truth(v, n);
+}
+
+Value Interp::eval_binary(const Node* n) {
+    if (n->op <= OpCode::BitXor) {
+        int32_t x;
+        if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);
+        Number r;
+        if (arith(n, r)) return make_num_result(r);
+    } else {
+        Number a, b;
+        if (fast_num(n->first, a) && fast_num(n->second, b))
+            return Value::boolean(num_compare_quick(static_cast<NumOp>(n->op), a, b), kConst | kTemp);
+    }
+    Value l = eval(n->first);
+    Value r = eval(n->second);
+    return binary_values(n->op, n->symbol, l, r, n);
+}
+
+Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {
+    if (l.is_num() && r.is_num()) {
+        const NumOp nop = static_cast<NumOp>(op);
+        if (op >= OpCode::Lt && op <= OpCode::Ne) return Value::boolean(num_compare(nop, l.num(), r.num()), kConst | kTemp);
+        try {
+            return make_num_result(num_binary(nop, l.num(), r.num()));
+        } catch (const exception::detail_numeric_error& e) {
+            fail(site, e.reason);
+        }
+    }
+    static const char* const names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
+    if (!fn) fn = &syms_->of(names[static_cast<int>(op)]);
+    Arg args[2] = {{l}, {r}};
+    if (const FnList* fl = fn->fns.get()) {
+        Value res = try_dispatch(*fl, Args{args, 2}, nullptr, site, fn);
+        if (!res.is_unset()) return res;
+    }
+    fail(site, "Can not find appropriate '" + *fn->name + "' operator.", "(" + type_desc(l) + ", " + type_desc(r) + ")");
+}
+
+// ++x / --x on a number variable, done in place; false when n is not of that shape.
+bool Interp::step_in_place(const Node* n) {
+    if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
+    const Node* id = n->first;
+    Value* v = id->ref == Ref::Local && !frame_->dyn ? &frame_->slots[id->slot] : var_slot(id);
+    if (!v) return false;
+    if (v->imm_int() && !v->is_const()) {
+        const int32_t x = v->int32();
+        *v = Value::of(static_cast<int32_t>(static_cast<uint32_t>(x) + (n->op == OpCode::Incr ? 1u : ~0u)));
+        return true;
+    }
+    const int delta = n->op == OpCode::Incr ? 1 : -1;
+    if (v->imm_num()) {
+        if (v->is_const()) return false;
+        Number x = v->imm();
+        num_incr_quick(x, delta);
+        *v = Value::number(x);
+        return true;
+    }
+    Box* b = v->box();
+    if (!b || !b->holds_scalar() || !b->scalar().imm_num() || (b->flags & kConst) || b->extra) return false;
+    Number x = b->scalar().imm();
+    num_incr_quick(x, delta);
+    b->scalar() = Value::number(x);
+    return true;
+}
+
+Value Interp::eval_prefix(const Node* n) {
+    const bool step = n->op == OpCode::Incr || n->op == OpCode::Decr;
+    if (step && step_in_place(n)) return eval(n->first);
+    Value v = step ? eval_ref(n->first) : eval(n->first);
+    switch (n->op) {
+    case OpCode::Not:
+        if (v.is_bool()) return Value::boolean(!v.as_bool(), kTemp);
+        break;
+    case OpCode::Neg:
+        if (v.is_num()) return make_num_result(num_neg(v.num()));
+        break;
+    case OpCode::Plus:
+        if (v.is_num()) return make_num_result(num_plus(v.num()));
+        break;
+    case OpCode::Compl:
+        if (v.is_num() && !v.num().is_floating()) return make_num_result(num_compl(v.num()));
+        break;
+    case OpCode::Incr:
+    case OpCode::Decr:
+        if (v.is_num() && !v.is_const()) {
+            Box* b = v.box();
+            Number x = b->scalar().num();
+            num_incr(x, n->op == OpCode::Incr ? 1 : -1);
+            b->scalar() = Value::number(x);
+            written(b);
+            return v;
+        }
+        break;
+    default: break;
+    }
+    if (const FnList* fl = n->symbol->fns.get()) {
+        Arg args[1] = {{v}};
+        Value r = try_dispatch(*fl, Args{args, 1}, nullptr, n, n->symbol);
+        if (!r.is_unset()) return r;
+    }
+    fail(n, "Error with prefix operator evaluation: '" + n->text + "'", "(" + type_desc(v) + ")");
+}
+
+Value Interp::eval_interp(const Node* n) {
+    std::string out;
+    for (const auto& k : n->kids) {
+        if (k->kind == NK::Const) {
+            out += *k->constant->str();
+        } else {
+            Value v = eval(k.get());
+            out += to_text(v, k.get());
+        }
+    }
+    return make_str(std::move(out));
+}
+
+std::string Interp::to_text(const Value& v, const Node* site) {
+    if (const std::string* s = v.str()) return *s;
+    Arg args[1] = {{v}};
+    Value r = call_symbol(*s_to_string_, Args{args, 1}, site);
+    if (const std::string* s = r.str()) return *s;
+    return "";
+}
+
+bool Interp::truth(const Value& v, const Node* site, const char* why) {
+    if (v.is_bool()) return v.as_bool();
+    // A statement or operator testing its condition reports the error as its own.
+    if (const Node* p = site ? site->parent : nullptr) {
+        switch (p->kind) {
+        case NK::If: case NK::While: case NK::For: case NK::Ternary: case NK::And: case NK::Or: site = p; break;
+        // A catch guard is tested by its try statement.
+        case NK::Catch: site = p->parent ? p->parent : p; break;
+        default: break;
+        }
+    }
+    fail(site, why);
+}
+
+}  // namespace chai

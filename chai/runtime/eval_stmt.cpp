@@ -1,0 +1,240 @@
+// Blocks, control flow and exceptions.
+#include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/scopes.hpp"
+
+namespace chai {
+
+Value Interp::eval_statements(const Node* n) {
+    const size_t last = n->kids.size() - 1;
+    for (size_t i = 0; i < last; ++i) {
+        exec(n->kid(i));
+        if (ctl_ != Ctl::None) return no_value();
+    }
+    return eval(n->kid(last));
+}
+
+Value Interp::eval_block(const Node* n) {
+    // An empty block is true.
+    if (n->kids.empty()) return Value::boolean(true, kTemp);
+    BlockScope scope(*this, n);
+    return eval_statements(n);
+}
+
+CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
+    for (const auto& k : n->kids) {
+        const Node* s = k.get();
+        if (s->kind == NK::If) {
+            const size_t count = s->kids.size();
+            if (count == 2) {  // the commonest: one condition, no else
+                if (test(s->first)) exec(s->second);
+            } else {
+                size_t i = 0;
+                for (; i + 1 < count; i += 2)
+                    if (test(s->kid(i))) break;
+                if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
+            }
+        } else if (!int_step(s)) {
+            exec(s);
+        }
+        if (ctl_ != Ctl::None) return;
+    }
+}
+
+CHAI_HOT_INLINE void Interp::exec_block(const Node* n) {
+    // No variables of its own: nothing to clear when it is left (but what eval'd code in it
+    // declared; an error leaving it is cleared by the scope around).
+    if (n->slot == n->slot_end && !frame_->dyn) {
+        run_body(n);
+        if (frame_->dyn) trim_dyn(n->depth);
+        return;
+    }
+    exec_scoped_block(n);
+}
+
+void Interp::exec_scoped_block(const Node* n) {
+    BlockScope scope(*this, n);
+    for (const auto& s : n->kids) {
+        // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
+        if (s->kind == NK::If) exec_if(s.get());
+        else exec(s.get());
+        if (ctl_ != Ctl::None) break;
+    }
+}
+
+void Interp::exec_if(const Node* n) {
+    size_t i = 0;
+    for (; i + 1 < n->kids.size(); i += 2)
+        if (test(n->kid(i))) {
+            exec(n->kid(i + 1));
+            return;
+        }
+    if (i < n->kids.size()) exec(n->kid(i));
+}
+
+void Interp::exec(const Node* n) {
+    switch (n->kind) {
+    case NK::Block: exec_block(n); return;
+    case NK::If: exec_if(n); return;
+    case NK::Prefix:
+        if (int_step(n) || step_in_place(n)) return;
+        break;
+    default: break;
+    }
+    eval(n);
+}
+
+Value Interp::eval_if(const Node* n) {
+    size_t i = 0;
+    for (; i + 1 < n->kids.size(); i += 2)
+        if (condition(n->kid(i))) return eval(n->kid(i + 1));
+    if (i < n->kids.size()) return eval(n->kid(i));
+    return no_value();
+}
+
+namespace {
+// The loop's view of break/continue; true when the loop must stop.
+bool loop_exit(Ctl& ctl) {
+    switch (ctl) {
+    case Ctl::Break: ctl = Ctl::None; return true;
+    case Ctl::Continue: ctl = Ctl::None; return false;
+    case Ctl::Return: return true;
+    default: return false;
+    }
+}
+}  // namespace
+
+Value Interp::eval_while(const Node* n) {
+    const Node* cond = n->condition();
+    const Node* body = n->body();
+    while (test(cond)) {
+        count_step(n);
+        exec_block(body);
+        if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
+    }
+    return no_value();
+}
+
+Value Interp::eval_for(const Node* n) {
+    BlockScope scope(*this, n);
+    exec(n->loop_init());
+    const Node* cond = n->condition();
+    const Node* step = n->loop_step();
+    const Node* body = n->body();
+    const bool step_is_prefix = step->kind == NK::Prefix;
+    for (;;) {
+        if (cond && !test(cond)) break;
+        count_step(n);
+        exec_block(body);
+        if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
+        if (!int_step(step) && (!step_is_prefix || !step_in_place(step))) exec(step);
+    }
+    return no_value();
+}
+
+Value Interp::eval_switch(const Node* n) {
+    BlockScope scope(*this, n);
+    Value v = eval(n->first);
+    bool matched = false;
+    for (size_t i = 1; i < n->kids.size(); ++i) {
+        const Node* c = n->kid(i);
+        if (c->kind == NK::Case && !matched) {
+            Value cv = eval(c->first);
+            matched = truth(binary_values(OpCode::Eq, s_eq_, v, cv, c), c);
+        } else if (c->kind == NK::Default) {
+            matched = true;
+        }
+        if (matched) {
+            eval(c->body());
+            if (ctl_ == Ctl::Break) {
+                ctl_ = Ctl::None;
+                break;
+            }
+            if (ctl_ != Ctl::None) break;
+        }
+    }
+    return no_value();
+}
+
+namespace {
+Value error_value(const std::exception& e) {
+    const char* type = "exception";
+    if (dynamic_cast<const std::out_of_range*>(&e)) type = "out_of_range";
+    else if (dynamic_cast<const std::runtime_error*>(&e)) type = "runtime_error";
+    const bool range_error = dynamic_cast<const std::range_error*>(&e) != nullptr;
+    return make_boxed(Payload(std::in_place_index<P_Error>, ErrorV(type, e.what(), {}, range_error)), 0);
+}
+}  // namespace
+
+bool Interp::catch_matches(const Node* c, const Value& v) {
+    if (!c->params.empty() && !c->params[0].type.empty() && match(resolve_type(c->params[0].type), v) != 0) return false;
+    if (!c->guarded) return true;
+    BlockScope scope(*this, c);
+    if (!c->params.empty()) frame_->slots[c->slot] = v;
+    return truth(eval(c->guard()), c->guard(), "Guard condition not boolean");
+}
+
+Value Interp::eval_try(const Node* n) {
+    const Node* fin = n->finally_block();
+    auto run_finally = [&]() -> Value {
+        if (!fin) return Value::unset();
+        const Ctl saved = ctl_;
+        Value saved_ret = ret_;
+        ctl_ = Ctl::None;
+        Value r = eval(fin->body());
+        if (ctl_ == Ctl::None) {
+            ctl_ = saved;
+            ret_ = std::move(saved_ret);
+        }
+        return r;
+    };
+    Value result = Value::unset();
+    Value thrown = Value::unset();
+    try {
+        result = eval(n->first);
+    } catch (ScriptThrow& t) {
+        thrown = t.value;
+    } catch (const exception::eval_error&) {
+        run_finally();
+        throw;
+    } catch (const std::exception& e) {
+        thrown = error_value(e);
+        // Keep the original for rethrow when no catch takes it.
+        bool any = false;
+        for (size_t i = 1; i < n->kids.size() && !any; ++i)
+            any = n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown);
+        if (!any) {
+            run_finally();
+            throw;
+        }
+    } catch (...) {
+        run_finally();
+        throw;
+    }
+    if (!thrown.is_unset()) {
+        bool handled = false;
+        try {
+            for (size_t i = 1; i < n->kids.size() && !handled; ++i) {
+                const Node* c = n->kid(i);
+                if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
+                handled = true;
+                BlockScope scope(*this, c);
+                if (!c->params.empty()) frame_->slots[c->slot] = thrown;
+                result = eval(c->body());
+            }
+        } catch (...) {
+            run_finally();
+            throw;
+        }
+        if (!handled) {
+            run_finally();
+            throw ScriptThrow{thrown};
+        }
+    }
+    if (fin) {
+        Value f = run_finally();
+        if (!f.is_unset()) result = std::move(f);
+    }
+    return result.is_unset() ? no_value() : result;
+}
+
+}  // namespace chai

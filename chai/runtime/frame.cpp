@@ -1,0 +1,20 @@
+#include "chai/runtime/frame.hpp"
+
+#include <algorithm>
+
+namespace chai {
+
+SlotStack::~SlotStack() = default;
+
+Value* SlotStack::push_slow(uint32_t n) {
+    if (cur_ < chunks_.size() && chunks_[cur_].used > 0) ++cur_;  // too full: the next chunk
+    if (cur_ == chunks_.size()) chunks_.emplace_back();
+    Chunk& c = chunks_[cur_];
+    if (c.size < n) {
+        c.size = std::max<uint32_t>(n, 1024);
+        c.mem = std::make_unique<Value[]>(c.size);
+    }
+    return push(n);
+}
+
+}  // namespace chai

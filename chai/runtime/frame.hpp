@@ -1,0 +1,73 @@
+// Frames: the slots of a running function or program, on a stack of slot blocks that never move
+// (a slot may be handed to a callee while the caller waits).
+#pragma once
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/runtime/program.hpp"
+
+namespace chai {
+
+// A variable declared by eval'd code into a frame (it has no slot there).
+struct DynVar {
+    std::string name;
+    Value value;
+    int level;  // block depth of the scope it belongs to
+};
+
+struct Frame {
+    int level() const { return site ? site->depth : 0; }
+    Value* slots = nullptr;
+    const FnInfo* info = nullptr;
+    // Eval'd code: the frame it runs in, where names it does not declare are found.
+    Frame* outer = nullptr;
+    std::unique_ptr<std::deque<DynVar>> dyn;
+    // The call running in this frame now: its depth is the frame's block depth while it runs
+    // (eval'd code declares there).
+    const Node* site = nullptr;
+    bool file_level = false;  // a program's own code: top-level variables are visible
+    bool eval_frame = false;  // code eval'd in another frame (see outer)
+    uint32_t eval_nesting = 0;  // eval frames directly around this one (names are looked up through them)
+};
+
+class SlotStack {
+public:
+    SlotStack() = default;
+    SlotStack(const SlotStack&) = delete;
+    SlotStack& operator=(const SlotStack&) = delete;
+    ~SlotStack();
+    // n unset slots.
+    Value* push(uint32_t n) {
+        if (n == 0) return nullptr;
+        if (cur_ < chunks_.size() && chunks_[cur_].used + n <= chunks_[cur_].size) {
+            Chunk& c = chunks_[cur_];
+            Value* s = c.mem.get() + c.used;
+            c.used += n;
+            for (uint32_t i = 0; i < n; ++i) s[i] = Value::unset();
+            return s;
+        }
+        return push_slow(n);
+    }
+    // Releases the last n slots pushed (their values first).
+    void pop(uint32_t n) {
+        if (n == 0) return;
+        Chunk& c = chunks_[cur_];
+        c.used -= n;
+        Value* s = c.mem.get() + c.used;
+        for (uint32_t i = 0; i < n; ++i) s[i] = Value::unset();
+        if (c.used == 0 && cur_ > 0) --cur_;
+    }
+
+private:
+    struct Chunk {
+        std::unique_ptr<Value[]> mem;
+        uint32_t size = 0, used = 0;
+    };
+    Value* push_slow(uint32_t n);
+    std::vector<Chunk> chunks_;
+    size_t cur_ = 0;
+};
+
+}  // namespace chai

@@ -1,0 +1,103 @@
+#include "chai/runtime/interp.hpp"
+
+#include <algorithm>
+#include <exception>
+
+#include "chai/runtime/stack.hpp"
+
+namespace chai {
+
+Interp::Interp(const LibraryTable& lib, const HostRegistry& lib_types)
+    : syms_(std::make_shared<Symbols>(lib)), reg_(&lib_types) {
+    // `_` marks an open argument for bind().
+    Value placeholder = make_type_info({"_", false, false});
+    placeholder.set_flags(kConst);
+    syms_->of("_").global = placeholder;
+    no_value_.set_flags(kConst);
+    s_to_string_ = &syms_->of("to_string");
+    s_assign_ = &syms_->of("=");
+    s_index_ = &syms_->of("[]");
+    s_eq_ = &syms_->of("==");
+    s_method_missing_ = &syms_->of("method_missing");
+}
+
+Interp::~Interp() {
+    // Drop everything the engine holds, then free the cycles left among the values it made.
+    ret_ = Value();
+    syms_->clear();
+    retired_lists_.clear();
+    retired_programs_.clear();
+    script_conversions_.clear();
+    tracker.collect();
+}
+
+void Interp::check_stack(const Node* site) {
+    char probe = 0;
+    const auto here = reinterpret_cast<uintptr_t>(&probe);
+    if (here < engine_stack_limit()) fail(site, "Call stack depth exceeded");
+    if (here < low_water_) low_water_ = here;
+    count_step(site);
+}
+
+Value Interp::enter_new(Value (*body)(void*), void* fn) {
+    // Engines kept for many evaluations free their cycles as they go. Between top-level runs every
+    // value in use is held by a counted reference (variables, the host's values).
+    if (tracker.size() >= collect_at_) {
+        tracker.collect();
+        collect_at_ = std::max<size_t>(4096, 2 * tracker.size());
+    }
+    steps_ = 0;
+    ctl_ = Ctl::None;
+    struct Call {
+        Value (*body)(void*);
+        void* fn;
+        Interp* in;
+        Value result;
+        std::exception_ptr error;
+        bool deep = false;
+    } call{body, fn, this, Value(), nullptr};
+    run_on_engine_stack(
+        [](void* p) {
+            Call& c = *static_cast<Call*>(p);
+            Interp& in = *c.in;
+            char top = 0;
+            BoxReuseScope reuse;
+            TrackingScope tracking(&in.tracker);
+            ++in.running_depth_;
+            try {
+                c.result = c.body(c.fn);
+            } catch (...) {
+                c.error = std::current_exception();
+            }
+            --in.running_depth_;
+            const auto here = reinterpret_cast<uintptr_t>(&top);
+            c.deep = here > in.low_water_ && here - in.low_water_ > (uintptr_t(8) << 20);
+            in.ctl_ = Ctl::None;
+            in.running = Running{};
+            in.frame_ = nullptr;
+            in.retired_lists_.clear();
+            in.retired_programs_.clear();
+            in.low_water_ = UINTPTR_MAX;
+        },
+        &call);
+    // A deep recursion left much stack memory touched: give it back.
+    if (call.deep) trim_engine_stack();
+    if (call.error) std::rethrow_exception(call.error);
+    return std::move(call.result);
+}
+
+// ---- globals ----
+
+void Interp::add_global(const std::string& name, Value v) {
+    Value& g = syms_->of(name).global;
+    if (!g.is_unset()) throw exception::name_conflict_error(name);
+    g = std::move(v);
+}
+
+void Interp::set_global(const std::string& name, Value v) {
+    Value& g = syms_->of(name).global;
+    if (!g.is_unset() && g.is_const()) throw std::runtime_error("Cannot replace constant global " + name);
+    g = std::move(v);
+}
+
+}  // namespace chai

@@ -1,0 +1,286 @@
+// The evaluator: walks resolved syntax trees. Locals live in frame slots, other names in the
+// engine's name records; call sites remember the overload they chose.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/runtime/tracker.hpp"
+#include "chai/runtime/context.hpp"
+#include "chai/runtime/frame.hpp"
+#include "chai/runtime/host_registry.hpp"
+
+namespace chai {
+
+// A conversion registered by a script: values of exactly type `from` become `to` through fn.
+struct ScriptConversion {
+    TypeKey from, to;
+    Value fn;
+};
+
+struct LibraryTable;
+
+// A call-stack entry for a node.
+exception::AST_Node_Trace trace_of(const Node* n);
+
+class Interp final : public Context {
+public:
+    // Declared first so it outlives every value the engine holds.
+    BoxTracker tracker;
+
+    Interp(const LibraryTable& lib, const HostRegistry& lib_types);
+    ~Interp() override;
+    Interp(const Interp&) = delete;
+    Interp& operator=(const Interp&) = delete;
+
+    // ---- entry points (the host's calls end up here) ----
+    // Runs fn as one evaluation: on the engine's own stack, with cycles collected between runs.
+    // Evaluations started from inside one (host functions calling back) run directly.
+    template <class F> Value enter(F&& fn) {
+        if (running_depth_ > 0) return fn();
+        using Fn = std::remove_reference_t<F>;
+        return enter_new([](void* f) -> Value { return (*static_cast<Fn*>(f))(); }, &fn);
+    }
+    bool evaluating() const { return running_depth_ > 0; }
+    void set_step_limit(uint64_t steps) {
+        step_limit_ = steps;
+        steps_ = 0;
+    }
+    Symbols& syms() { return *syms_; }
+    // A top-level variable, as the host's add(var(x), "name") makes.
+    void set_top(const std::string& name, Value v);
+    // Values handed over by the host may end up in cycles with the engine's own values.
+    void adopt(const Value& v) {
+        TrackingScope tracking(&tracker);
+        if (Box* b = v.box()) track_box(*b);
+    }
+    // Host types, base classes or conversions changed: choices remembered at call sites may too.
+    void types_changed() { ++epoch_; }
+
+    // ---- Context ----
+    std::string to_text(const Value& v, const Node* site = nullptr) override;
+    bool truth(const Value& v, const Node* site = nullptr, const char* why = "Condition not boolean") override;
+    std::string type_name(const Value& v) override;
+    std::string type_desc(const Value& v) override;
+    Value binary(OpCode op, const Value& l, const Value& r) override { return binary_values(op, nullptr, l, r, nullptr); }
+    Value new_object(std::string_view cls) override;
+    Value call_value(const Value& fn, Args a, const Node* site = nullptr, const Value* self = nullptr) override;
+    Value call_named(std::string_view name, Args a) override;
+    Value try_call(std::string_view name, Args a) override;
+    const FnList* functions(std::string_view name) override;
+    Value function_value(std::string_view name) override;
+    Value lookup(std::string_view name) override;
+    bool guard_accepts(const Callable& f, Args a) override { return f.guard_ok(*this, a, nullptr); }
+    Ctl& control() override { return ctl_; }
+    TypeKey resolve_type(const std::string& name) override;
+    int match(const TypeKey& t, const Value& v) override;
+    void add_type_conversion(const TypeKey& from, const TypeKey& to, const Value& fn) override;
+    HostRegistry& registry() override { return reg_; }
+    Value eval_text(const std::string& text, const std::string& filename) override;
+    Value eval_file(const std::string& path) override;
+    Value use_file(const std::string& path) override;
+    Value eval_tree(const std::shared_ptr<Tree>& tree, const std::vector<uint32_t>& path) override;
+    void prepare(Program& p) override;
+    std::shared_ptr<Symbols> symbols() override { return syms_; }
+    void add_global(const std::string& name, Value v) override;
+    void set_global(const std::string& name, Value v) override;
+    Map visible_objects() override;
+    void each_function(const std::function<void(const std::string&, const FnList&)>& f) override;
+    std::vector<std::string> class_names() override;
+    bool is_class(const std::string& name) override {
+        const Symbol* s = syms_->find(name);
+        return s && s->cls;
+    }
+    void check_stack(const Node* site) override;
+    void count_step(const Node* site) override {
+        if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
+    }
+
+    // ---- functions (dispatch.cpp, overloads.cpp) ----
+    void add_function(Symbol& s, FuncRef f, const Node* site = nullptr);
+    // Selects and runs an overload; unset when nothing matched (reports nothing).
+    // declined: set when the failure was a library or host function refusing the values.
+    Value try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
+                       bool* declined = nullptr);
+    Value dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const Value* self = nullptr,
+                   const Symbol* sym = nullptr);
+    Value call_symbol(Symbol& s, Args a, const Node* site);
+    [[noreturn]] void not_a_function(const Node* site);
+    [[noreturn]] void conversion_failed(const FnList& fns, Args a, const Node* site, const std::string& name);
+    [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
+                                      bool dot_form);
+    Value call_script(const ScriptFn& f, Args a, const Value* self);
+    bool script_guard(const ScriptFn& f, Args a, const Value* self);
+
+    // ---- errors (trace.cpp) ----
+    exception::AST_Node_Trace trace(const Node* n) const { return trace_of(n); }
+    // Records call site n in e's call stack, after the nodes leading to it.
+    void add_call_trace(exception::eval_error& e, const Node* n) const;
+    // Adds the nodes enclosing the last one recorded, up to (not including) stop or the start
+    // of the function or program that node is in: every node whose evaluation the error ended.
+    void complete_trace(exception::eval_error& e, const Node* stop) const;
+    // Names that definitions may not take; what: "function", "method", "global", "attribute".
+    void check_name(const std::string& name, const char* what, const Node* site);
+
+    // ---- evaluation ----
+    Value eval(const Node* n);
+    void exec(const Node* n);
+    Value eval_traced(const Node* n, const Node* stop) {
+        try {
+            return eval(n);
+        } catch (exception::eval_error& e) {
+            complete_trace(e, stop);
+            throw;
+        }
+    }
+    bool condition(const Node* n);
+    Value binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site);
+    void assign(Value& dst, const Value& src, const Node* site);
+    bool assign_builtin(Value& dst, const Value& src, const Node* site) override;
+    void assign_value(Value& dst, const Value& src) override { assign(dst, src, nullptr); }
+    bool compound_builtin(OpCode op, Value& dst, const Value& src, const Node* site) override;
+    Value literal_element(const Value& v, const Node* site, const char* uncopyable);
+    const Value& no_value() const { return no_value_; }
+
+    // ---- variables (variables.cpp) ----
+    // Where a name node's variable is now; null when it names none.
+    Value* var_slot(const Node* id);
+    Value* find_by_name(const std::string& name, Symbol* sym);
+    Value& declare(const Node* decl);
+    // A name that is no variable: its functions, a type's Type_Info (T_type), or an error.
+    Value lookup_name(const Symbol* s, const std::string& name, const Node* site);
+
+    // Functions defined while a program runs belong to its tree.
+    struct Running {
+        const std::shared_ptr<Tree>* tree = nullptr;
+        const ProgramRef* prog = nullptr;
+    };
+    Running running;
+    Frame* frame() { return frame_; }
+    // An attribute's id in an object's names (the object may come from another engine).
+    uint32_t attr_id(const DynObject& o, const Symbol& s);
+
+private:
+    friend struct FrameScope;
+    Value enter_new(Value (*body)(void*), void* fn);
+    // Parses and resolves a text.
+    std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
+    // Runs a tree's current version from node (its root when null) in a frame of its own.
+    Value run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode);
+    Value eval_id(const Node* n);
+    Value eval_assign(const Node* n);
+    Value eval_binary(const Node* n);
+    Value eval_prefix(const Node* n);
+    Value eval_call(const Node* n);
+    // target: obj.name is being assigned, so a function in the attribute is replaced, not called.
+    // ref: an attribute comes back as its shared box.
+    Value eval_dot(const Node* n, bool target = false, bool ref = false);
+    Value dot_fallbacks(const Node* n, Args a, const Value& obj);
+    Value eval_index(const Node* n, bool ref);
+    Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
+    Arg eval_arg(const Node* n);
+    Value eval_ref(const Node* n);
+    Value eval_container(const Node* n);
+    Value eval_interp(const Node* n);
+    Value eval_lambda(const Node* n);
+    Value eval_def(const Node* n);
+    Value eval_class(const Node* n);
+    Value eval_block(const Node* n);
+    // A block's statements in the current scope; the last one's value.
+    Value eval_statements(const Node* n);
+    void exec_block(const Node* n);
+    void exec_scoped_block(const Node* n);
+    // What a function returns: the value, or for a variable of the caller's world (a global, an
+    // element, an attribute) that variable itself.
+    Value eval_result(const Node* n);
+    void exec_if(const Node* n);
+    Value eval_if(const Node* n);
+    Value eval_while(const Node* n);
+    Value eval_for(const Node* n);
+    Value eval_switch(const Node* n);
+    Value eval_try(const Node* n);
+    bool catch_matches(const Node* c, const Value& v);
+    Value eval_decl(const Node* n);
+    Value eval_bind(const Node* n);
+    void compound_assign(const Node* n, Value& dst, const Value& src);
+    void assign_target(const Node* lhs, const Node* n, const Value& rhs);
+    Value* place_of(const Node* lhs, Value& holder);
+public:
+    // ---- numeric fast paths (fast_paths.hpp) ----
+    // A side-effect-free numeric operand (constants, variables, attributes, arithmetic on them)
+    // computed without boxes; false when n is not of that shape or a value is not a number.
+    inline bool fast_num(const Node* n, Number& out);
+    bool arith(const Node* n, Number& out);
+    // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
+    // eval'd code declared variables in the frame (they may hide slots).
+    inline bool int_operand(const Node* n, int32_t& out);
+    bool int_arith(const Node* n, int32_t& out);
+    // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
+    // one, else the general evaluation.
+    inline bool test(const Node* n);
+    // ++i / --i of an int local: the usual loop step.
+    inline bool int_step(const Node* n);
+    // A loop body: a block's statements, `if` taken inline (the usual statement of a loop).
+    void run_body(const Node* body);
+    // obj.name as a plain read of a script object's attribute, or null.
+    Value* attr_slot(const Node* n);
+    // obj.name as the place an assignment stores to: the attribute, made if new, where no
+    // function or fallback of the name could have a say; else null.
+    Value* attr_place(const Node* n);
+    // Whether a script defined method_missing (the library's own serves direct calls only).
+    bool script_method_missing() const;
+
+private:
+    bool slow_num(const Node* n, Number& out);
+    bool step_in_place(const Node* n);
+    void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
+    void new_functions(Symbol& s, FnListRef list);
+    Value call_member_value(const FnList& fns, Args a, const Node* site);
+    Value call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj);
+    Value resolve(const FnList& fns, Args a, const Value* self, SiteCache* cache, bool* declined);
+    // Calls f with arguments converted to its parameter types by script conversions (and, if
+    // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
+    bool call_converted(const Callable& f, Args a, const Value* self, bool numbers, Value& result);
+    const ScriptConversion* script_conversion(const TypeKey& t, const Value& v) const;
+    void bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj);
+public:
+    // Drops the variables eval'd code declared in scopes from depth on (they are being left).
+    void trim_dyn(int depth);
+
+private:
+    Mode mode_for_eval() const;
+
+    std::shared_ptr<Symbols> syms_;
+    HostRegistry reg_;
+    SlotStack slots_;
+    Frame* frame_ = nullptr;
+    Ctl ctl_ = Ctl::None;
+    Value ret_;
+    Value no_value_;
+    int running_depth_ = 0;  // evaluations under way (0: none)
+    uintptr_t low_water_ = UINTPTR_MAX;  // deepest stack address a call reached in this run
+    uint32_t epoch_ = 1;     // changes with conversions (call sites compare it)
+    uint64_t fn_seq_ = 1000000;
+    uint64_t step_limit_ = 0, steps_ = 0;
+    size_t collect_at_ = 4096;
+    // Replaced overload lists and tree versions: calls may still be running them.
+    std::vector<FnListRef> retired_lists_;
+    std::vector<ProgramRef> retired_programs_;
+    std::vector<std::string> used_files_;
+    std::vector<ScriptConversion> script_conversions_;
+    // Names the evaluator calls itself.
+    Symbol *s_to_string_, *s_assign_, *s_index_, *s_eq_, *s_method_missing_;
+
+public:
+    void retire(ProgramRef p) { retired_programs_.push_back(std::move(p)); }
+};
+
+// Whole text of a script file: only regular files up to 64 MiB (file_not_found_error otherwise).
+std::string read_script_file(const std::string& path);
+// A name node's label for messages.
+inline const std::string& name_of(const Node* n) { return n->name; }
+
+}  // namespace chai

@@ -1,0 +1,64 @@
+#include "chai/runtime/names.hpp"
+
+#include <algorithm>
+
+#include "chai/runtime/callable.hpp"
+
+namespace chai {
+
+Names::Names(const Names* base) : base_(base), first_(base ? base->end() : 1) {}
+
+uint32_t Names::find(std::string_view s) const {
+    if (base_)
+        if (uint32_t id = base_->find(s)) return id;
+    auto it = ids_.find(s);
+    return it == ids_.end() ? 0 : it->second;
+}
+
+uint32_t Names::intern(std::string_view s) {
+    if (uint32_t id = find(s)) return id;
+    names_.emplace_back(s);
+    uint32_t id = first_ + static_cast<uint32_t>(names_.size() - 1);
+    ids_.emplace(names_.back(), id);
+    return id;
+}
+
+const std::string& Names::name(uint32_t id) const {
+    static const std::string none;
+    if (id < first_) return base_ && id > 0 ? base_->name(id) : none;
+    size_t i = id - first_;
+    return i < names_.size() ? names_[i] : none;
+}
+
+Symbols::Symbols(const LibraryTable& lib) : lib_(lib), names_(std::make_shared<Names>(&lib.names)) {
+    table_.resize(lib.names.end());
+}
+
+Symbol& Symbols::make(uint32_t id) {
+    if (id >= table_.size()) table_.resize(std::max<size_t>(id + 1, table_.size() * 2));
+    auto s = std::make_unique<Symbol>();
+    s->id = id;
+    s->name = &names_->name(id);
+    if (id < lib_.fns.size() && lib_.fns[id]) set_functions(*s, lib_.fns[id], 0);
+    table_[id] = std::move(s);
+    return *table_[id];
+}
+
+void Symbols::clear() {
+    for (auto& s : table_)
+        if (s) {
+            s->fns.reset();
+            s->global = Value::unset();
+            s->top = Value::unset();
+        }
+}
+
+void set_functions(Symbol& s, FnListRef fns, uint64_t version) {
+    const FnList* list = fns && !fns->empty() ? fns.get() : nullptr;
+    s.only_attr_getters = !list || std::all_of(list->begin(), list->end(), [](const FuncRef& f) { return f->attr_getter; });
+    s.member_getters = list && std::any_of(list->begin(), list->end(), [](const FuncRef& f) { return f->member_getter; });
+    s.fns = list ? std::move(fns) : nullptr;
+    s.version = version;
+}
+
+}  // namespace chai

@@ -1,0 +1,113 @@
+// Names and the engine's record of what each name stands for. The standard library's names are
+// shared by every engine (made once, then only read); the names a script brings belong to its
+// engine and go with it, so nothing a script named outlives the engine.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "chai/runtime/callable.hpp"
+
+namespace chai {
+
+class Names {
+public:
+    // base: the shared names this table extends (null for the shared table itself).
+    explicit Names(const Names* base = nullptr);
+    Names(const Names&) = delete;
+    Names& operator=(const Names&) = delete;
+
+    uint32_t intern(std::string_view s);
+    // 0 when the name is unknown.
+    uint32_t find(std::string_view s) const;
+    const std::string& name(uint32_t id) const;
+    // One past the highest id.
+    uint32_t end() const { return first_ + static_cast<uint32_t>(names_.size()); }
+
+private:
+    const Names* base_;
+    uint32_t first_;
+    std::unordered_map<std::string_view, uint32_t> ids_;
+    std::deque<std::string> names_;
+};
+
+// Attributes a script class declared (var x / attr x in its body, attr C::x).
+struct ClassInfo {
+    std::vector<uint32_t> attrs;
+    bool declares(uint32_t attr) const {
+        for (uint32_t a : attrs)
+            if (a == attr) return true;
+        return false;
+    }
+};
+
+// Everything one name stands for in one engine. Resolved code holds a pointer to it, so names
+// defined later (by eval or a later def) are seen without searching.
+struct Symbol {
+    uint32_t id = 0;
+    const std::string* name = nullptr;
+    // Overloads of the name, replaced (never changed) when one is added: calls running further
+    // up may still be reading the old list.
+    FnListRef fns;
+    uint64_t version = 0;            // changes with fns: call sites compare it
+    bool only_attr_getters = true;   // no function but class attributes' getters
+    bool member_getters = false;     // some function reads a host data member
+    Value global = Value::unset();   // a global variable
+    Value top = Value::unset();      // a top-level variable (invisible inside functions)
+    std::unique_ptr<ClassInfo> cls;  // a script class of this name
+};
+
+// The functions the standard library gives every engine, by shared name id.
+struct LibraryTable {
+    Names names;
+    std::vector<FnListRef> fns;  // by id
+};
+
+class Symbols {
+public:
+    explicit Symbols(const LibraryTable& lib);
+
+    Names& names() { return *names_; }
+    const std::shared_ptr<Names>& names_ptr() const { return names_; }
+    const std::string& name(uint32_t id) const { return names_->name(id); }
+
+    Symbol& at(uint32_t id) {
+        if (id < table_.size() && table_[id]) return *table_[id];
+        return make(id);
+    }
+    Symbol& of(std::string_view name) { return at(names_->intern(name)); }
+    // Null when the name is unknown (nothing is added).
+    Symbol* find(std::string_view name) {
+        uint32_t id = names_->find(name);
+        return id ? &at(id) : nullptr;
+    }
+    // Calls f(Symbol&) for every name that has functions, globals, top-level variables or a class.
+    template <class F> void each(F&& f) {
+        for (uint32_t id = 1; id < names_->end(); ++id) {
+            if (id >= table_.size() || !table_[id]) {
+                if (id < lib_.fns.size() && lib_.fns[id]) f(at(id));
+                continue;
+            }
+            f(*table_[id]);
+        }
+    }
+    uint64_t next_version() { return ++versions_; }
+    // Drops every value and function (the engine is going away).
+    void clear();
+
+private:
+    Symbol& make(uint32_t id);
+    const LibraryTable& lib_;
+    std::shared_ptr<Names> names_;
+    std::vector<std::unique_ptr<Symbol>> table_;
+    uint64_t versions_ = 0;
+};
+
+// Sets fns and what is derived from it.
+void set_functions(Symbol& s, FnListRef fns, uint64_t version);
+
+}  // namespace chai

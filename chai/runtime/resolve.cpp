@@ -1,0 +1,316 @@
+#include "chai/runtime/resolve.hpp"
+
+#include "chai/runtime/literals.hpp"
+#include "chai/runtime/names.hpp"
+
+namespace chai {
+
+namespace {
+
+// The slots declared in one scope, in order.
+struct Scope {
+    std::vector<uint32_t> slots;
+};
+
+// A function body, or a program's own code, being resolved.
+struct Context {
+    FnInfo* info;
+    bool file_level;  // a program's own code (not inside a function)
+    std::vector<Scope> scopes;
+    std::vector<bool> referenced;  // by slot: used where a reference to it may be taken
+    bool dynamic = false;          // calls eval or get_objects: its variables may be reached by name
+};
+
+// Which short way a Binary node takes (see Fast).
+uint8_t binary_shape(const Node& n) {
+    const bool arith = n.op <= OpCode::BitXor;
+    const uint8_t l = n.first->fast, r = n.second->fast;
+    if (l == F_Local && r == F_Local) return arith ? F_ArithLL : F_CmpLL;
+    if (l == F_Local && r == F_Const) return arith ? F_ArithLC : F_CmpLC;
+    if (!arith && r == F_Const) return F_CmpXC;
+    return arith ? F_Arith : F_Cmp;
+}
+
+bool reaches_variables(const std::string& name) {
+    return name == "eval" || name == "eval_file" || name == "use" || name == "get_objects";
+}
+
+class Resolver {
+public:
+    Resolver(Program& p, Mode m) : prog_(p), syms_(*p.symbols), mode_(m) {}
+
+    void program(Node* root) {
+        FnInfo& info = prog_.frames.emplace_back();
+        root->frame = &info;
+        contexts_.push_back({&info, true, {}, {}});
+        contexts_.back().scopes.emplace_back();
+        // A tree value's node may be run on its own: then it is the root.
+        if (root->kind == NK::File) statements(*root);
+        else expr(root, false);
+        contexts_.pop_back();
+    }
+
+private:
+    Context& ctx() { return contexts_.back(); }
+    uint16_t depth() { return static_cast<uint16_t>(ctx().scopes.size() - 1); }
+
+    uint32_t add_slot(const std::string& name) {
+        uint32_t slot = ctx().info->add_slot(name, depth());
+        ctx().referenced.push_back(false);
+        ctx().scopes.back().slots.push_back(slot);
+        return slot;
+    }
+    // A declaration: the same name again in one scope is the same slot (redefining it is an
+    // error when it runs).
+    uint32_t declare_local(const std::string& name) {
+        for (uint32_t slot : ctx().scopes.back().slots)
+            if (ctx().info->slot_names[slot] == name) return slot;
+        return add_slot(name);
+    }
+    void open_scope() { ctx().scopes.emplace_back(); }
+    // Closes a scope; n clears the slots [slot, slot_end) when the scope is left.
+    void close_scope(Node* n, uint32_t first) {
+        ctx().scopes.pop_back();
+        n->slot = first;
+        n->slot_end = ctx().info->nslots;
+    }
+    uint32_t next_slot() { return ctx().info->nslots; }
+
+    SiteCache* site() { return &prog_.sites.emplace_back(); }
+    Symbol* sym(const std::string& name) { return &syms_.of(name); }
+
+    // A name used as a value. operand: only read (a reference to it is never taken there).
+    void bind(Node& n, const std::string& name, bool operand) {
+        const std::vector<std::string>& names = ctx().info->slot_names;
+        for (size_t s = ctx().scopes.size(); s-- > 0;) {
+            const auto& slots = ctx().scopes[s].slots;
+            for (size_t i = slots.size(); i-- > 0;)
+                if (names[slots[i]] == name) {
+                    n.ref = Ref::Local;
+                    n.slot = slots[i];
+                    if (!operand) ctx().referenced[n.slot] = true;
+                    return;
+                }
+        }
+        if (reaches_variables(name)) ctx().dynamic = true;
+        n.ref = !ctx().file_level ? Ref::Global : mode_ == Mode::Static ? Ref::Top : Ref::Dynamic;
+        // Eval'd code finds names by name at run time: names it only declares or reads in its
+        // caller's scope are not kept by the engine (an eval loop making new names stays flat).
+        n.symbol = n.ref == Ref::Dynamic ? syms_.find(name) : sym(name);
+    }
+
+    void declare(Node& n) {
+        if (ctx().file_level && depth() == 0) {
+            n.ref = mode_ == Mode::Static ? Ref::Top : Ref::Dynamic;
+            n.symbol = n.ref == Ref::Dynamic ? syms_.find(n.name) : sym(n.name);
+            return;
+        }
+        n.ref = Ref::Local;
+        n.slot = declare_local(n.name);
+    }
+
+    void statements(Node& n) {
+        for (auto& k : n.kids) expr(k.get(), false);
+    }
+
+    void block(Node* n) {
+        open_scope();
+        n->depth = depth();
+        const uint32_t first = next_slot();
+        statements(*n);
+        close_scope(n, first);
+    }
+
+    void function(Node* n) {
+        // Captures are found where the lambda is made.
+        std::vector<CaptureSource> sources;
+        for (const std::string& c : n->captures) {
+            Node probe;
+            bind(probe, c, false);
+            sources.push_back({probe.ref, probe.slot, probe.symbol, c});
+        }
+        FnInfo& info = prog_.frames.emplace_back();
+        n->frame = &info;
+        info.capture_from = std::move(sources);
+        contexts_.push_back({&info, false, {}, {}});
+        open_scope();
+        // Later names hide earlier ones: parameters hide captures, which hide `this`.
+        info.this_slot = static_cast<int32_t>(add_slot("this"));
+        for (const std::string& c : n->captures) info.capture_slots.push_back(add_slot(c));
+        for (size_t i = 0; i < n->params.size(); ++i) {
+            for (size_t j = 0; j < i; ++j)
+                if (n->params[j].name == n->params[i].name && info.duplicate_param.empty())
+                    info.duplicate_param = n->params[i].name;
+            info.param_slots.push_back(add_slot(n->params[i].name));
+        }
+        if (n->kind == NK::Def && n->guarded) expr(n->kid(1), true);
+        block(n->kid(0));
+        const Context& c = ctx();
+        for (uint32_t slot : info.param_slots) info.param_by_value.push_back(!c.dynamic && !c.referenced[slot]);
+        info.this_by_value = !c.dynamic && !c.referenced[static_cast<size_t>(info.this_slot)];
+        contexts_.pop_back();
+    }
+
+    void expr(Node* n, bool operand) {
+        n->depth = depth();
+        resolve_node(n, operand);
+        // The numeric short ways: leaves and arithmetic on them.
+        if (n->kind == NK::Id && n->ref == Ref::Local) n->fast = F_Local;
+        else if (n->kind == NK::Const && n->constant->imm_num()) n->fast = F_Const;
+        else if (n->kind == NK::Binary && n->op <= OpCode::Ne) n->fast = binary_shape(*n);
+        else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && n->first->fast == F_Local)
+            n->fast = F_Step;
+        else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
+    }
+
+    void resolve_node(Node* n, bool operand) {
+        switch (n->kind) {
+        case NK::File: statements(*n); break;  // a string's ${} snippet: in the current scope
+        case NK::Block: block(n); break;
+        case NK::Const: n->constant = &prog_.constants.emplace_back(literal_value(*n)); break;
+        case NK::InterpStr:
+            for (auto& k : n->kids) {
+                if (k->kind == NK::Const) expr(k.get(), true);
+                else
+                    for (auto& s : k->kids) expr(s.get(), true);
+            }
+            break;
+        case NK::Id: bind(*n, n->name, operand); break;
+        case NK::VarDecl:
+        case NK::RefDecl: declare(*n); break;
+        case NK::GlobalDecl: n->symbol = sym(n->name); break;
+        case NK::AttrDecl:
+            n->symbol = sym(n->name);
+            n->class_symbol = sym(n->class_name);
+            break;
+        case NK::Assign: {
+            Node* lhs = n->kid(0);
+            const bool binds = n->op == OpCode::Bind || lhs->kind == NK::RefDecl;
+            expr(n->kid(1), !binds);  // the right side is evaluated first
+            if (lhs->kind == NK::VarDecl || lhs->kind == NK::RefDecl) declare(*lhs);
+            else expr(lhs, false);
+            if (n->op != OpCode::Bind) {
+                n->symbol = sym(n->op == OpCode::Assign ? "=" : n->text);
+                n->site = site();
+            }
+            break;
+        }
+        case NK::Binary:
+        case NK::Index:
+            expr(n->kid(0), true);
+            expr(n->kid(1), true);
+            n->symbol = sym(n->kind == NK::Index ? "[]" : n->text);
+            n->site = site();
+            break;
+        case NK::And:
+        case NK::Or:
+        case NK::VectorLit:
+        case NK::MapPair:
+            for (auto& k : n->kids) expr(k.get(), true);
+            break;
+        case NK::MapLit: statements(*n); break;
+        case NK::RangeLit:
+            expr(n->kid(0), true);
+            expr(n->kid(1), true);
+            n->symbol = sym("generate_range");
+            n->site = site();
+            break;
+        case NK::Ternary:
+            expr(n->kid(0), true);
+            expr(n->kid(1), false);
+            expr(n->kid(2), false);
+            break;
+        case NK::Prefix:
+            expr(n->kid(0), n->op != OpCode::Incr && n->op != OpCode::Decr);
+            n->symbol = sym(n->text);
+            n->site = site();
+            break;
+        case NK::Call:
+            expr(n->kid(0), true);
+            for (size_t i = 1; i < n->kids.size(); ++i) expr(n->kid(i), false);
+            n->site = site();
+            break;
+        case NK::Dot:
+            for (auto& k : n->kids) expr(k.get(), false);
+            n->symbol = sym(n->name);
+            n->site = site();
+            break;
+        case NK::Lambda: function(n); break;
+        case NK::Def:
+            n->symbol = sym(n->name);
+            if (!n->class_name.empty()) n->class_symbol = sym(n->class_name);
+            function(n);
+            break;
+        case NK::Class:
+            n->symbol = sym(n->name);
+            for (auto& k : n->kids) expr(k.get(), false);
+            break;
+        case NK::If:
+            for (size_t i = 0; i < n->kids.size(); ++i) expr(n->kid(i), i % 2 == 0 && i + 1 < n->kids.size());
+            break;
+        case NK::While:
+            expr(n->kid(0), true);
+            expr(n->kid(1), false);
+            break;
+        case NK::For: {
+            open_scope();
+            n->depth = depth();
+            const uint32_t first = next_slot();
+            expr(n->kid(0), false);
+            if (n->kid(1)) expr(n->kid(1), true);
+            expr(n->kid(2), false);
+            expr(n->kid(3), false);
+            close_scope(n, first);
+            break;
+        }
+        case NK::Switch: {
+            open_scope();
+            n->depth = depth();
+            const uint32_t first = next_slot();
+            expr(n->kid(0), true);
+            for (size_t i = 1; i < n->kids.size(); ++i) {
+                Node* c = n->kid(i);
+                if (c->kind == NK::Case) expr(c->kid(0), true);
+                expr(c->kids.back().get(), false);
+            }
+            close_scope(n, first);
+            break;
+        }
+        case NK::Try:
+            for (auto& k : n->kids) expr(k.get(), false);
+            break;
+        case NK::Catch: {
+            open_scope();
+            n->depth = depth();
+            const uint32_t first = next_slot();
+            if (!n->params.empty()) declare_local(n->params[0].name);
+            if (n->guarded) expr(n->kid(1), true);
+            expr(n->kid(0), false);
+            close_scope(n, first);
+            break;
+        }
+        case NK::Finally: expr(n->kid(0), false); break;
+        case NK::Case:
+        case NK::Default:
+        case NK::Return:
+            for (auto& k : n->kids) expr(k.get(), false);
+            break;
+        default: break;
+        }
+    }
+
+    Program& prog_;
+    Symbols& syms_;
+    Mode mode_;
+    std::vector<Context> contexts_;
+};
+
+}  // namespace
+
+void resolve_program(Program& p, Mode mode) {
+    Resolver r(p, mode);
+    r.program(p.root.get());
+    p.mode = mode;
+}
+
+}  // namespace chai

@@ -1,0 +1,41 @@
+// Scopes the evaluator opens while it runs: a function's frame and a block's variables.
+#pragma once
+#include <utility>
+
+#include "chai/runtime/interp.hpp"
+
+namespace chai {
+
+// A block's scope: its variables' slots are cleared when it is left, and so are the variables
+// eval'd code declared in it.
+struct BlockScope {
+    BlockScope(Interp& i, const Node* n) : in(i), node(n) {}
+    ~BlockScope();
+    BlockScope(const BlockScope&) = delete;
+    BlockScope& operator=(const BlockScope&) = delete;
+    Interp& in;
+    const Node* node;
+};
+
+// The tree version whose code runs until the scope ends (functions it defines belong to it).
+struct RunningScope {
+    RunningScope(Interp& i, Interp::Running r) : in(i), saved(std::exchange(i.running, r)) {}
+    ~RunningScope() { in.running = saved; }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+    Interp& in;
+    Interp::Running saved;
+};
+
+// A frame for a function call or a program run; frames live on the C++ stack.
+struct FrameScope {
+    FrameScope(Interp& in, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame);
+    ~FrameScope();
+    FrameScope(const FrameScope&) = delete;
+    FrameScope& operator=(const FrameScope&) = delete;
+    Interp& in;
+    Frame frame;
+    Frame* saved;
+};
+
+}  // namespace chai

@@ -1,0 +1,307 @@
+#include "chai/syntax/lexer.hpp"
+
+#include <cctype>
+#include <cstring>
+
+namespace chai {
+
+namespace {
+bool is_id_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_id_char(char c) { return is_id_start(c) || is_digit(c); }
+// Whether the last token can end an operand on this line: then a following ".5" is member
+// access (`a.5` lacks a member name), not a number.
+bool ends_operand(const std::vector<Token>& out) {
+    if (out.empty()) return false;
+    const Token& p = out.back();
+    switch (p.kind) {
+    case Tok::Ident: return p.quoted_ident || p.text != "return";
+    case Tok::Integer: case Tok::Float: case Tok::String: case Tok::Char: return true;
+    case Tok::Op: return p.text == ")" || p.text == "]";
+    default: return false;
+    }
+}
+
+// Longest first so maximal munch works.
+const char* const kOps[] = {"<<=", ">>=", "::", "..", ":=", "+=", "-=", "*=", "/=", "%=", "&=", "^=", "|=",
+                            "++", "--", "<<", ">>", "&&", "||", "==", "!=", "<=", ">=",
+                            "+", "-", "*", "/", "%", "&", "|", "^", "~", "!", "<", ">", "=", "?", ":",
+                            ".", "(", ")", "[", "]", "{", "}", ","};
+}  // namespace
+
+Lexer::Lexer(const std::string& src, std::shared_ptr<const std::string> file) : src_(src), file_(std::move(file)) {}
+
+void Lexer::fail(const std::string& why, File_Position at) const { throw exception::eval_error(why, at, *file_); }
+
+void Lexer::advance(size_t n) {
+    for (size_t k = 0; k < n && pos_ < src_.size(); ++k) {
+        if (src_[pos_] == '\n') {
+            ++line_;
+            col_ = 1;
+        } else {
+            ++col_;
+        }
+        ++pos_;
+    }
+}
+
+void Lexer::skip_space_and_comments() {
+    for (;;) {
+        char c = peek();
+        if (c == ' ' || c == '\t') {
+            advance();
+        } else if (c == '\r' && peek(1) == '\n') {
+            return;
+        } else if (c == '/' && peek(1) == '/') {
+            while (pos_ < src_.size() && peek() != '\n' && !(peek() == '\r' && peek(1) == '\n')) advance();
+        } else if (c == '/' && peek(1) == '*') {
+            // An unclosed comment simply runs to the end of the text.
+            advance(2);
+            while (pos_ < src_.size() && !(peek() == '*' && peek(1) == '/')) advance();
+            advance(2);
+        } else {
+            return;
+        }
+    }
+}
+
+std::vector<Token> Lexer::run() {
+    std::vector<Token> out;
+    try {
+        read_tokens(out);
+    } catch (const exception::eval_error& e) {
+        Token bad;
+        bad.kind = Tok::Error;
+        bad.text = e.reason;
+        bad.start = token_start_;     // where the parser meets it
+        bad.end = e.start_position;   // where the error is reported
+        out.push_back(std::move(bad));
+        Token end;
+        end.start = end.end = here();
+        out.push_back(std::move(end));
+    }
+    return out;
+}
+
+void Lexer::read_tokens(std::vector<Token>& out) {
+    // A "#!" first line is skipped together with its line end.
+    if (peek() == '#' && peek(1) == '!') {
+        while (pos_ < src_.size() && peek() != '\n') advance();
+        advance();
+    }
+    for (;;) {
+        skip_space_and_comments();
+        Token t;
+        t.start = token_start_ = here();
+        char c = peek();
+        if (pos_ >= src_.size()) {
+            t.kind = Tok::End;
+            t.end = here();
+            out.push_back(std::move(t));
+            return;
+        }
+        if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
+            advance(c == '\r' ? 2 : 1);
+            t.kind = Tok::Newline;
+        } else if (c == ';') {
+            advance();
+            t.kind = Tok::Semi;
+        } else if (c == '#') {
+            // Annotation: text up to and including the line end or ';'.
+            t.kind = Tok::Annotation;
+            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n')) {
+                t.text.push_back(peek());
+                advance();
+            }
+            size_t end = peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0;
+            t.text += src_.substr(pos_, end);
+            advance(end);
+        } else if (is_id_start(c)) {
+            t.kind = Tok::Ident;
+            while (is_id_char(peek())) {
+                t.text.push_back(peek());
+                advance();
+            }
+        } else if (c == '`') {
+            advance();
+            t.kind = Tok::Ident;
+            t.quoted_ident = true;
+            while (pos_ < src_.size() && peek() != '`') {
+                // A statement end inside is reported just after it.
+                size_t eol = peek() == '\n' || peek() == ';' ? 1 : peek() == '\r' && peek(1) == '\n' ? 2 : 0;
+                if (eol) {
+                    advance(eol);
+                    fail("Carriage return in identifier literal", here());
+                }
+                t.text.push_back(peek());
+                advance();
+            }
+            if (t.text.empty()) fail("Missing contents of identifier literal", here());
+            if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
+            advance();
+        } else if (is_digit(c) || (c == '.' && is_digit(peek(1)) && !ends_operand(out))) {
+            lex_number(t);
+        } else if (c == '"') {
+            lex_string(t);
+        } else if (c == '\'') {
+            lex_char(t);
+        } else {
+            lex_operator(t);
+        }
+        t.end = here();
+        out.push_back(std::move(t));
+    }
+}
+
+void Lexer::lex_number(Token& t) {
+    size_t b = pos_;
+    auto take_while = [&](auto pred) {
+        while (pred(peek())) advance();
+    };
+    bool is_float = false;
+    // A prefix without digits ("0x", "0b") is the number 0 followed by a name.
+    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X') && std::isxdigit(static_cast<unsigned char>(peek(2)))) {
+        advance(2);
+        take_while([](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
+    } else if (peek() == '0' && (peek(1) == 'b' || peek(1) == 'B') && (peek(2) == '0' || peek(2) == '1')) {
+        advance(2);
+        take_while([](char ch) { return ch == '0' || ch == '1'; });
+        t.kind = Tok::Integer;  // no suffixes on binary literals
+        t.text = src_.substr(b, pos_ - b);
+        return;
+    } else {
+        take_while(is_digit);
+        if (peek() == '.' && is_digit(peek(1))) {
+            is_float = true;
+            advance();
+            take_while(is_digit);
+        }
+        if ((peek() == 'e' || peek() == 'E') &&
+            (is_digit(peek(1)) || ((peek(1) == '-' || peek(1) == '+') && is_digit(peek(2))))) {
+            is_float = true;
+            advance(2);
+            take_while(is_digit);
+        }
+    }
+    if (is_float) {
+        take_while([](char ch) { return ch == 'f' || ch == 'F' || ch == 'l' || ch == 'L'; });
+    } else {
+        take_while([](char ch) { return ch == 'u' || ch == 'U' || ch == 'l' || ch == 'L'; });
+    }
+    // Letters after a number start the next token ("1f" is 1 then f).
+    t.kind = is_float ? Tok::Float : Tok::Integer;
+    t.text = src_.substr(b, pos_ - b);
+}
+
+void Lexer::escape(std::string& out, File_Position literal) {
+    char c = peek();
+    auto octal = [](char ch) { return ch >= '0' && ch <= '7'; };
+    if (octal(c)) {
+        int v = 0;
+        for (int k = 0; k < 3 && octal(peek()); ++k) {
+            v = v * 8 + (peek() - '0');
+            advance();
+        }
+        out.push_back(static_cast<char>(v));
+        return;
+    }
+    if (c == 'x') {
+        advance();
+        int v = 0, n = 0;
+        while (n < 2 && std::isxdigit(static_cast<unsigned char>(peek()))) {
+            char h = peek();
+            v = v * 16 + (is_digit(h) ? h - '0' : (std::tolower(h) - 'a' + 10));
+            advance();
+            ++n;
+        }
+        if (n == 0) fail("Unknown escaped sequence in string", literal);
+        out.push_back(static_cast<char>(v));
+        return;
+    }
+    static const char from[] = "\\\"'?abfnrtv$";
+    static const char to[] = "\\\"'?\a\b\f\n\r\t\v$";
+    const char* p = c ? std::strchr(from, c) : nullptr;
+    if (!p) fail("Unknown escaped sequence in string", literal);
+    out.push_back(to[p - from]);
+    advance();
+}
+
+void Lexer::lex_string(Token& t) {
+    t.kind = Tok::String;
+    File_Position open = here();
+    advance();
+    StrPiece cur;
+    for (;;) {
+        // Reported where the text ends: the whole rest was taken for the string.
+        if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
+        char c = peek();
+        if (c == '"') {
+            advance();
+            break;
+        }
+        if (c == '\\') {
+            advance();
+            escape(cur.text, open);
+        } else if (c == '$' && peek(1) == '{') {
+            advance(2);
+            t.parts.push_back(std::move(cur));
+            cur = StrPiece{};
+            StrPiece code;
+            code.is_code = true;
+            code.pos = here();
+            while (pos_ < src_.size() && peek() != '}') {
+                code.text.push_back(peek());
+                advance();
+            }
+            if (pos_ >= src_.size()) fail("Unclosed quoted string", here());
+            advance();
+            t.parts.push_back(std::move(code));
+        } else if (c == '$' && peek(1) == '"') {
+            advance();  // a '$' ending the literal is dropped
+        } else {
+            cur.text.push_back(c);
+            advance();
+        }
+    }
+    t.parts.push_back(std::move(cur));
+}
+
+void Lexer::lex_char(Token& t) {
+    t.kind = Tok::Char;
+    File_Position open = here();
+    advance();
+    std::string s;
+    while (pos_ < src_.size() && peek() != '\'') {
+        if (peek() == '\\') {
+            advance();
+            escape(s, open);
+        } else {
+            s.push_back(peek());
+            advance();
+        }
+    }
+    if (pos_ >= src_.size()) fail("Unclosed single-quoted string", here());
+    advance();
+    if (s.empty()) fail("Empty character literal", open);
+    t.text = s.substr(0, 1);
+}
+
+void Lexer::lex_operator(Token& t) {
+    const char c = peek();
+    for (const char* op : kOps) {
+        if (op[0] != c) continue;
+        const size_t n = std::strlen(op);
+        if (src_.compare(pos_, n, op) == 0) {
+            t.kind = Tok::Op;
+            t.text = op;
+            advance(n);
+            return;
+        }
+    }
+    // Unknown character: the parser reports it where it stands.
+    t.kind = Tok::Op;
+    t.text = std::string(1, peek());
+    advance();
+}
+
+}  // namespace chai

@@ -1,0 +1,90 @@
+// Builds the syntax tree from tokens. Nesting is bounded so that neither parsing nor the
+// later walk over the tree can exhaust the C++ stack.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chai/syntax/tree.hpp"
+#include "chai/syntax/lexer.hpp"
+
+namespace chai {
+
+// Parses a whole text into a File node; throws exception::eval_error on any syntax error. Text
+// whose very first token starts no statement is reported as unparsed input, or gives null if
+// `or_null` is set.
+NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
+
+// Whether a token's text is s: the first characters decide most comparisons without a call.
+inline bool spells(const std::string& text, const char* s) { return text[0] == s[0] && text.compare(s) == 0; }
+
+constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
+constexpr int kMaxHeight = 640;    // height of any expression or statement tree
+
+class Parser {
+public:
+    Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
+    NodePtr program(bool or_null);
+    // After program(): nothing at all was parsed, not even a line end.
+    bool nothing_parsed() const { return nothing_parsed_; }
+
+private:
+    struct DepthGuard {
+        explicit DepthGuard(Parser& p);
+        ~DepthGuard() { --p.depth_; }
+        Parser& p;
+    };
+
+    const Token& cur() const { return toks_[pos_]; }
+    const Token& next() const { return toks_[pos_ + 1 < toks_.size() ? pos_ + 1 : pos_]; }
+    bool is_op(const char* s) const;
+    bool accept_op(const char* s);
+    bool is_kw(const char* s) const;
+    bool accept_kw(const char* s);
+    bool at_sep() const;
+    // Line ends where the grammar allows them (';' counts as one).
+    void skip_nl();
+    [[noreturn]] void fail(const std::string& why) const;
+    [[noreturn]] void fail_at(const std::string& why, File_Position at) const;
+    NodePtr make(NK k, File_Position start);
+    NodePtr finish(NodePtr n);
+
+    // statements
+    void statements(Node& into, bool in_block);
+    NodePtr statement(bool& was_block, std::string annotation = {});
+    std::string annotations();
+    bool matched_separator() const;
+    NodePtr block(const char* what);
+    NodePtr def(std::string class_name, std::string annotation);
+    NodePtr class_def();
+    NodePtr parenthesized(const char* keyword);
+    NodePtr if_stmt();
+    NodePtr while_stmt();
+    NodePtr for_stmt();
+    NodePtr switch_stmt();
+    NodePtr try_stmt();
+    void params(Node& n);
+
+    // expressions
+    NodePtr equation();
+    NodePtr expr();
+    NodePtr binary(int min_level);
+    NodePtr binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr rhs);
+    NodePtr unary();
+    NodePtr decl();
+    NodePtr postfix();
+    NodePtr primary();
+    NodePtr container();
+    NodePtr lambda();
+    NodePtr number_literal();
+    NodePtr string_literal();
+    void args(Node& call);
+
+    std::vector<Token> toks_;
+    size_t pos_ = 0;
+    std::shared_ptr<const std::string> file_;
+    int depth_ = 0;
+    bool nothing_parsed_ = false;
+};
+
+}  // namespace chai
