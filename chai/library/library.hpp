@@ -84,8 +84,9 @@ template <class T> TypeKey LibBuilder::type(const char* name) {
     types_.name_type(lib_type_info<T>(), name);
     return host_key(types_, lib_type_info<T>());
 }
-template <class T> Value lib_value(T v) {
-    return make_boxed(Payload(std::in_place_index<P_Host>, HostObj{&lib_type_info<T>(), std::make_shared<T>(std::move(v))}));
+template <class T> Value lib_value(T v, std::shared_ptr<Vector> held = nullptr) {
+    return make_boxed(Payload(std::in_place_index<P_Host>,
+                              HostObj{&lib_type_info<T>(), std::make_shared<T>(std::move(v)), std::move(held)}));
 }
 template <class T> T& lib_obj(const Value& v) { return *static_cast<T*>(v.host()->ptr.get()); }
 

@@ -108,13 +108,13 @@ void destroy_box(Box* b) noexcept {
 BoxTracker* swap_box_tracker(BoxTracker* t) { return std::exchange(t_tracker, t); }
 
 void track_box(Box& b) {
-    if (!b.tracker && t_tracker && ((b.extra && b.extra->attrs) || holds_boxes(b.p.index()))) t_tracker->add(&b);
+    if (!b.tracker && t_tracker && ((b.extra && b.extra->attrs) || holds_boxes(b))) t_tracker->add(&b);
 }
 
 Value make_boxed(Payload v, uint8_t flags) {
     Box* b = new Box(std::move(v));
     b->flags = flags;
-    if (t_tracker && holds_boxes(b->p.index())) t_tracker->add(b);
+    if (t_tracker && holds_boxes(*b)) t_tracker->add(b);
     return Value(b);
 }
 

@@ -36,7 +36,7 @@ Ref ref_of(const FuncRef& f) { return {RefKind::Function, f.get(), &f, f.use_cou
 Ref ref_of(const Items& v) { return {RefKind::Items, v.get(), &v, v.use_count()}; }
 
 // Boxes holding a number, string or the like, without attributes, cannot be part of a cycle.
-bool leaf(const Box& b) { return !b.extra && !holds_boxes(b.p.index()); }
+bool leaf(const Box& b) { return !b.extra && !holds_boxes(b); }
 
 // Calls visit(Ref) for every reference held directly by r (except leaf boxes).
 template <class F> void each_ref(const Ref& r, F&& visit) {
@@ -69,6 +69,9 @@ template <class F> void each_ref(const Ref& r, F&& visit) {
             break;
         case P_Range:
             if (const Items& items = std::get_if<P_Range>(&b.p)->items) visit(ref_of(items));
+            break;
+        case P_Host:
+            if (const Items& held = std::get_if<P_Host>(&b.p)->held) visit(ref_of(held));
             break;
         default: break;
         }

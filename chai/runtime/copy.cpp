@@ -38,7 +38,7 @@ bool copy_payload(Box& from, Payload& to) {
     case P_Host: {
         const HostObj& h = *std::get_if<P_Host>(&from.p);
         if (!h.type->copy) return false;
-        to.emplace<P_Host>(HostObj{h.type, h.type->copy(h.ptr.get())});
+        to.emplace<P_Host>(HostObj{h.type, h.type->copy(h.ptr.get()), h.held});
         return true;
     }
     case P_Scalar: to.emplace<P_Scalar>(from.scalar().plain()); return true;

@@ -60,7 +60,7 @@ bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
             const HostObj& from = *std::get_if<P_Host>(&sb->p);
             if (to.type == from.type) {
                 if (!from.type->copy) fail(site, "Missing clone or copy constructor for right hand side of equation");
-                db->p.emplace<P_Host>(HostObj{from.type, from.type->copy(from.ptr.get())});
+                db->p.emplace<P_Host>(HostObj{from.type, from.type->copy(from.ptr.get()), from.held});
                 return true;
             }
         } else {

@@ -146,6 +146,8 @@ struct PairV {
 struct HostObj {
     const HostTypeInfo* type = nullptr;
     std::shared_ptr<void> ptr;
+    // Script values a library object keeps (a future's function), visible to the cycle collector.
+    std::shared_ptr<Vector> held;
 };
 
 // An exception value seen by scripts (host/library errors, eval errors from eval()).
@@ -295,5 +297,8 @@ inline TypeInfoV* Value::type_info() const { return payload_of<TypeInfoV, P_Type
 
 // Values that can hold other boxes, so can be part of a cycle.
 inline bool holds_boxes(size_t index) { return (index >= P_Vector && index <= P_Object) || index == P_Range; }
+inline bool holds_boxes(const Box& b) {
+    return holds_boxes(b.p.index()) || (b.p.index() == P_Host && std::get_if<P_Host>(&b.p)->held);
+}
 
 }  // namespace chai
