@@ -56,7 +56,8 @@ Value push_back(Context& c, const Value& target, const Value& x) {
     return c.call_named("push_back", Args{args, 2});
 }
 
-// How many elements `while (n > 0) { ...; --n }` visits: none for n <= 0, ceil(n) otherwise.
+// How many elements `while (n > 0) { ...; --n }` visits: none for n <= 0, ceil(n) otherwise (v is
+// a number: the helpers that count check it first).
 size_t count_arg(const Value& v) {
     const Number n = v.num();
     if (n.is_floating()) {
@@ -105,16 +106,20 @@ private:
 using Helper = void (*)(Context& c, Args a, Sink& out);
 
 // Adds helper as name(c, x...) giving a new container like c (a Vector when keep_kind is false)
-// and as name(c, x..., inserter), guarded on the containers being ranged.
-void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Helper h, std::vector<size_t> containers = {0}) {
-    b.add_untyped(name, arity, [h, keep_kind, containers](Context& c, Args a) {
+// and as name(c, x..., inserter), guarded on the containers being ranged and the argument at
+// count_at (if any) being a number.
+void add_helper(LibBuilder& b, const char* name, int arity, bool keep_kind, Helper h, std::vector<size_t> containers = {0},
+                int count_at = -1) {
+    b.add_untyped(name, arity, [h, keep_kind, containers, count_at](Context& c, Args a) {
         for (size_t i : containers)
             if (!ranged(a[i])) return declined();
+        if (count_at >= 0 && !a[static_cast<size_t>(count_at)].is_num()) return declined();
         Sink out = keep_kind ? Sink::like(c, a[0]) : Sink::into(c, Value::unset());
         h(c, a, out);
         return out.result();
     });
-    b.add_untyped(name, arity + 1, [h, arity](Context& c, Args a) {
+    b.add_untyped(name, arity + 1, [h, arity, count_at](Context& c, Args a) {
+        if (count_at >= 0 && !a[static_cast<size_t>(count_at)].is_num()) return declined();
         Sink out = Sink::into(c, a[static_cast<size_t>(arity)]);
         h(c, Args{a.data, static_cast<size_t>(arity)}, out);
         return out.result();
@@ -263,8 +268,8 @@ void add_functional_lib(LibBuilder& b) {
     }, ranged_at({0}));
     add_helper(b, "map", 2, true, map_to);
     add_helper(b, "filter", 2, true, filter_to);
-    add_helper(b, "take", 2, true, take_to);
-    add_helper(b, "drop", 2, true, drop_to);
+    add_helper(b, "take", 2, true, take_to, {0}, 1);
+    add_helper(b, "drop", 2, true, drop_to, {0}, 1);
     add_helper(b, "take_while", 2, true, take_while_to);
     add_helper(b, "drop_while", 2, true, drop_while_to);
     b.add_untyped("reverse", 1, over_ranged([](Context& c, Args a) {

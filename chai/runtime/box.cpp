@@ -202,6 +202,8 @@ void write_back(Box& b) {
 }
 
 // ---- limits and standard texts ----
+void wrong_kind(const char* wanted) { throw std::runtime_error(std::string("Value is not a ") + wanted); }
+
 void check_string_size(size_t n) {
     if (n > kMaxStringSize) throw std::length_error("String too long");
 }

@@ -269,8 +269,19 @@ inline bool Value::is_bool() const {
 inline bool Value::is_num() const {
     return tag_ == Tag::Num || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Num);
 }
-inline bool Value::as_bool() const { return tag_ == Tag::Bool ? u_.b : u_.box->scalar().u_.b; }
-inline Number Value::num() const { return tag_ == Tag::Num ? imm() : u_.box->scalar().imm(); }
+// Asked of a value of another kind (a library function that forgot to check): an error, not a
+// stray read. In box.cpp.
+[[noreturn]] void wrong_kind(const char* wanted);
+inline bool Value::as_bool() const {
+    if (tag_ == Tag::Bool) return u_.b;
+    if (!is_bool()) wrong_kind("bool");
+    return u_.box->scalar().u_.b;
+}
+inline Number Value::num() const {
+    if (tag_ == Tag::Num) return imm();
+    if (!is_num()) wrong_kind("Number");
+    return u_.box->scalar().imm();
+}
 inline const Value& Value::scalar_view() const {
     return tag_ == Tag::Boxed && u_.box->holds_scalar() ? u_.box->scalar() : *this;
 }
