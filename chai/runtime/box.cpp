@@ -71,6 +71,12 @@ void drop_extra(Box* b) noexcept {
     delete x;
 }
 
+// Frees one box; boxes its contents release meanwhile wait in the pending list.
+void free_now(Box* b) noexcept {
+    if (b->extra) drop_extra(b);
+    delete b;
+}
+
 thread_local std::vector<Box*>* t_pending = nullptr;  // the outermost destroy_box's list
 }  // namespace
 
@@ -86,21 +92,18 @@ void destroy_box(Box* b) noexcept {
         try {
             t_pending->push_back(b);
             return;
-        } catch (...) {  // no room to wait: freed right here
-            if (b->extra) drop_extra(b);
-            delete b;
-            return;
+        } catch (...) {
         }
+        free_now(b);  // no room to wait: freed right here
+        return;
     }
     std::vector<Box*> pending;
     t_pending = &pending;
-    if (b->extra) drop_extra(b);
-    delete b;
+    free_now(b);
     while (!pending.empty()) {
         Box* next = pending.back();
         pending.pop_back();
-        if (next->extra) drop_extra(next);
-        delete next;
+        free_now(next);
     }
     t_pending = nullptr;
 }
