@@ -1,14 +1,12 @@
--- 100,000 floating steps with conversions between int and double and nested ifs.
-local int = math.floor
-local function double(x) return x + 0.0 end
+-- A million floating steps with conversions to integers and nested ifs.
+local floor = math.floor
 local total = 0
-local i = 0.0
-while i < 10000.0 do
-  total = int(total + int(double(i) + int(10)))
-  if i < 9000.0 then
-    total = int(total + double(11))
-    if i > double(4000.0) then total = int(total + double(10)) end
+-- The sums of 0.1 run a little above each tenth here, so this ends where i < 100000.0 does.
+for i = 0.0, 99999.95, 0.1 do
+  total = total + floor(i + 10)
+  if i < 90000.0 then
+    total = total + 11
+    if i > 40000.0 then total = total + 10 end
   end
-  i = i + 0.1
 end
 print(total)
