@@ -136,6 +136,7 @@ def test_bad_input_is_refused_before_the_device(simulator, start_panel):
         (400, "PUT", "/api/channels/RED", b"{\"on\": tru"),
         (400, "PUT", "/api/channels/RED", b"[" * 60000),
         (400, "PUT", "/api/ttl", {"polarity": 2}),
+        (400, "PUT", "/api/ttl", {"polarity": 1.0}),
         (400, "POST", "/api/command", {"text": "SET CH 0 1\nSET CH 1 1"}),
         (400, "POST", "/api/command", {"text": ""}),
         (413, "PUT", "/api/channels/RED", b" " * (64 * 1024 + 1)),

@@ -8,7 +8,7 @@ import re
 from typing import Any, Callable, Dict, Optional, Tuple
 from urllib.parse import unquote
 
-from .. import LightEngine
+from .. import Channel, LightEngine
 from ._hub import EngineHub
 from ._refusal import Refusal, bad_input
 
@@ -26,9 +26,9 @@ def _flag(value: Any, what: str) -> bool:
 
 
 def _polarity(value: Any, what: str) -> int:
-    if isinstance(value, bool) or value not in (0, 1):
+    if isinstance(value, bool) or not isinstance(value, int) or value not in (0, 1):
         raise bad_input(f"{what} must be 0 (negative) or 1 (positive)")
-    return int(value)
+    return value
 
 
 def _command_text(value: Any, what: str) -> str:
@@ -61,6 +61,20 @@ def parse_body(body: bytes, checks: Dict[str, Check], optional: bool = False) ->
     return {name: checks[name](value, name) for name, value in fields.items()}
 
 
+# (body field, attribute), in the order they are set. Intensity first: a channel switched on at a
+# new intensity never flashes the old one.
+_CHANNEL = (("intensity", "intensity"), ("on", "on"))
+_EVERY_CHANNEL = (("intensity", "intensities"), ("on", "states"))
+
+
+def _assign(target: Any, fields: Dict[str, Any], attributes: Tuple[Tuple[str, str], ...],
+            value_of: Callable[[Any], Any] = lambda value: value) -> None:
+    """Sets the attribute of each field the body has."""
+    for field, attribute in attributes:
+        if field in fields:
+            setattr(target, attribute, value_of(fields[field]))
+
+
 class Api:
     def __init__(self, hub: EngineHub) -> None:
         self._hub = hub
@@ -68,7 +82,7 @@ class Api:
         channel = {"on": _flag, "intensity": self._intensity}
         self._routes: Tuple[Tuple[re.Pattern, Dict[str, Tuple[Handler, Optional[Dict[str, Check]]]]], ...] = (
             (re.compile(r"/api/state"), {"GET": (self._state, None)}),
-            (re.compile(re.escape(EVENTS)), {"GET": (self._state, None)}),  # streamed by the server
+            (re.compile(re.escape(EVENTS)), {"GET": (self._state, None)}),  # the server streams instead
             (re.compile(r"/api/channels"), {"PUT": (self._all_channels, channel)}),
             (re.compile(r"/api/channels/(?P<key>[^/]+)"), {"PUT": (self._one_channel, channel)}),
             (re.compile(r"/api/power_lock"), {"PUT": (self._power_lock, {"on": _flag})}),
@@ -112,44 +126,32 @@ class Api:
     def _state(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
         return self._hub.state()
 
-    def _one_channel(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
-        index = self._hub.channel_index(params["key"])
+    def _channel(self, key: str) -> Channel:
+        channels = self._hub.identity.channels
+        index = self._hub.channel_index(key)
         if index is None:
-            names = ", ".join(channel.name for channel in self._hub.identity.channels)
-            raise bad_input(f"No channel {params['key']!r} (channels: {names}, or their indexes)", status=404)
+            names = ", ".join(channel.name for channel in channels)
+            raise bad_input(f"No channel {key!r} (channels: {names}, or their indexes)", status=404)
+        return channels[index]
 
-        def apply(engine: LightEngine) -> None:
-            channel = self._hub.identity.channels[index]
-            # Intensity first: a channel switched on at a new intensity never flashes the old one.
-            if "intensity" in fields:
-                channel.intensity = fields["intensity"]
-            if "on" in fields:
-                channel.on = fields["on"]
-
-        return self._hub.change(apply)
+    def _one_channel(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
+        self._channel(params["key"])  # an unknown channel is refused before waiting for the engine
+        # Again under the lock, since a reconnect may change the channels.
+        return self._hub.change(lambda engine: _assign(self._channel(params["key"]), fields, _CHANNEL))
 
     def _all_channels(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
-        count = len(self._hub.identity.channels)
-
         def apply(engine: LightEngine) -> None:
-            if "intensity" in fields:
-                engine.intensities = [fields["intensity"]] * count
-            if "on" in fields:
-                engine.states = [fields["on"]] * count
+            count = len(self._hub.identity.channels)
+            _assign(engine, fields, _EVERY_CHANNEL, lambda value: [value] * count)
 
         return self._hub.change(apply)
 
     def _power_lock(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
-        return self._hub.change(lambda engine: setattr(engine, "power_lock", fields["on"]))
+        return self._hub.change(lambda engine: _assign(engine, fields, (("on", "power_lock"),)))
 
     def _ttl(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
-        def apply(engine: LightEngine) -> None:
-            if "enabled" in fields:
-                engine.ttl_enabled = fields["enabled"]
-            if "polarity" in fields:
-                engine.ttl_polarity = fields["polarity"]
-
-        return self._hub.change(apply)
+        return self._hub.change(lambda engine: _assign(engine, fields, (("enabled", "ttl_enabled"),
+                                                                        ("polarity", "ttl_polarity"))))
 
     def _command(self, params: Dict[str, str], fields: Dict[str, Any]) -> Any:
         return {"reply": self._hub.command(fields["text"])}

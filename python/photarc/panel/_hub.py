@@ -100,6 +100,9 @@ class EngineHub:
         if not engine.connected:
             return self._offline_state()
         can = self.supports
+        states, intensities = engine.states, engine.intensities
+        if len(states) != len(self.identity.channels):
+            self.identity = Identity(engine, self.supports)  # another device on the same serial port
         state = self._offline_state()
         state.update({
             "connected": True,
@@ -111,10 +114,9 @@ class EngineHub:
             "ttl_enabled": engine.ttl_enabled if can["ttl"] else None,
             "ttl_polarity": engine.ttl_polarity if can["ttl"] else None,
         })
-        states, intensities = engine.states, engine.intensities
-        for row, channel in zip(state["channels"], self.identity.channels):
-            row["on"] = states[channel.index]
-            row["intensity"] = intensities[channel.index]
+        for row, channel, on, intensity in zip(state["channels"], self.identity.channels, states, intensities):
+            row["on"] = on
+            row["intensity"] = intensity
             row["power_mw"] = _finite(channel.power_mw) if can["power_mw"] else None
         return state
 

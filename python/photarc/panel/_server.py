@@ -6,6 +6,7 @@ from __future__ import annotations
 import json
 import logging
 import socket
+import sys
 from contextlib import closing
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from typing import Any, Callable, Dict, Optional, Tuple
@@ -34,6 +35,8 @@ _PAGE_HEADERS = {
 
 class PanelServer(ThreadingHTTPServer):
     daemon_threads = True
+    # On Windows the address-reuse option would let another program take over the port in use.
+    allow_reuse_address = sys.platform != "win32"
 
     def __init__(self, address: Tuple[str, int], family: int, api: Api, broadcaster: Broadcaster,
                  make_gate: Callable[[str, int], Gate]) -> None:

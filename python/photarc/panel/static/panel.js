@@ -290,7 +290,7 @@
         colors: series.map((entry) => entry[2]),
         series: { Temperature: { axis: "y2", strokePattern: [6, 3] } },
         axes: {
-          x: { axisLabelFormatter: clock, valueFormatter: (at) => clock(new Date(at)) },
+          x: { axisLabelFormatter: clock, valueFormatter: (at) => clock(new Date(at)), axisLabelWidth: 70 },
           y2: { independentTicks: true },
         },
         labelsDiv: $("chart-legend"),
@@ -302,7 +302,7 @@
     } else {
       chart.updateOptions({ file: rows });
     }
-    caption.textContent = `${rows.length} readings since ${rows[0][0].toLocaleTimeString()}`;
+    caption.textContent = `${rows.length} readings since ${clock(rows[0][0])}`;
   }
 
   // ---- wiring --------------------------------------------------------------------------
