@@ -193,17 +193,22 @@ def test_a_dropped_link_is_shown_and_can_be_reconnected(start_simulator, start_p
     assert next_state(stream, lambda state: state["connected"] and state["channels"][0]["on"])
 
 
-def run_panel(*arguments):
+def run_panel(*arguments, **environment):
     command = [sys.executable, "-m", "photarc", *arguments]
     return subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                            env={**os.environ, "PYTHONPATH": str(PYTHON_DIR)})
+                            env={**os.environ, "PYTHONPATH": str(PYTHON_DIR), **environment})
 
 
-def test_command_line_serves_until_interrupted(simulator):
-    panel = run_panel("127.0.0.1", "--port", str(simulator.port), "panel", "--listen", "127.0.0.1:0")
+def test_command_line_serves_until_interrupted(simulator, tmp_path):
+    browser = tmp_path / "browser"  # the default browser for --open: says what it was asked to open
+    browser.write_text('#!/bin/sh\necho "opened $1"\n')
+    browser.chmod(0o755)
+    panel = run_panel("127.0.0.1", "--port", str(simulator.port), "panel", "--listen", "127.0.0.1:0", "--open",
+                      BROWSER=str(browser))
     try:
         url = panel.stdout.readline().strip()
         assert re.fullmatch(r"http://127\.0\.0\.1:\d+/\?token=[\w-]{43}", url), url
+        assert panel.stdout.readline() == f"opened {url}\n"
         client = PanelClient(url)
         assert client.ok("GET", "/api/state")["model"] == "PHOTARC SIM 5"
         taken = run_panel("127.0.0.1", "--port", str(simulator.port), "panel", "--listen", f"127.0.0.1:{client.port}")

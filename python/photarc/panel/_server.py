@@ -53,6 +53,9 @@ class _Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "photarc-panel"
     timeout = IDLE_SECONDS
+    # Headers and body go out in two writes; with Nagle's algorithm the second waits for the
+    # client's delayed acknowledgement (some 40 ms a request).
+    disable_nagle_algorithm = True
     server: PanelServer
 
     def __getattr__(self, name: str) -> Any:
