@@ -51,7 +51,9 @@ a serial port or TCP.
 This package holds the library with its header photarc.h, CMake package and
 pkg-config file; TestPhotarc, a console program that walks one device through
 the library; photarc-sim, a simulated light engine for work without hardware;
-and the photarc Python package with its photarc command.
+and the photarc Python package with its photarc command and its bench panel,
+a local web page over one connected engine (with the dygraphs charting
+library inside).
 
 It also holds libOrvantaDLL64.so: not the maker's closed library of that name,
 which older devices need, but Photarc's own stand-in for it, which simulates

@@ -1,8 +1,9 @@
 # Installs the photarc package where the prefix's Python looks for packages, with a note of
 # where the prefix's library lies (relative, so a staged or moved prefix keeps working), and a
 # `photarc` command beside the other programs.
-# Expects: PHOTARC_PACKAGE_SOURCE, PHOTARC_PYTHON, PHOTARC_TARGET_WINDOWS, PHOTARC_LIBRARY_RELATIVE and
-# PHOTARC_STAGING (a scratch directory in the build tree).
+# Expects: PHOTARC_PACKAGE_SOURCE, PHOTARC_PYTHON, PHOTARC_TARGET_WINDOWS, PHOTARC_LIBRARY_RELATIVE,
+# PHOTARC_STAGING (a scratch directory in the build tree), PHOTARC_DYGRAPHS_DIR and
+# PHOTARC_DYGRAPHS_COPYRIGHT (the bench panel's charting library and its licence).
 set(prefix "${CMAKE_INSTALL_PREFIX}")
 
 # The prefix's own interpreter (a virtual environment's, say) knows its directory best;
@@ -41,7 +42,18 @@ endif()
 
 set(package_dir "${prefix}/${site_dir}/photarc")
 file(INSTALL "${PHOTARC_PACKAGE_SOURCE}/photarc/" DESTINATION "${package_dir}"
-  FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+  FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "*.html" PATTERN "*.css" PATTERN "*.js"
+  PATTERN "__pycache__" EXCLUDE)
+set(chart_files "${PHOTARC_DYGRAPHS_DIR}/dygraph.min.js" "${PHOTARC_DYGRAPHS_DIR}/dygraph.min.css")
+if(EXISTS "${PHOTARC_DYGRAPHS_DIR}/dygraph.min.js" AND EXISTS "${PHOTARC_DYGRAPHS_DIR}/dygraph.min.css")
+  file(INSTALL ${chart_files} DESTINATION "${package_dir}/panel/vendor")
+  if(EXISTS "${PHOTARC_DYGRAPHS_COPYRIGHT}")
+    file(INSTALL "${PHOTARC_DYGRAPHS_COPYRIGHT}" DESTINATION "${package_dir}/panel/vendor" RENAME dygraphs-copyright.txt)
+  endif()
+else()
+  message(WARNING "No dygraph.min.js and dygraph.min.css in ${PHOTARC_DYGRAPHS_DIR} (Debian: libjs-dygraphs): "
+                  "the bench panel is installed without its chart")
+endif()
 
 file(RELATIVE_PATH library_from_package "${package_dir}" "${prefix}/${PHOTARC_LIBRARY_RELATIVE}")
 set(staging "${PHOTARC_STAGING}")

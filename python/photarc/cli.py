@@ -4,8 +4,9 @@ from __future__ import annotations
 
 import argparse
 import sys
-from typing import Callable, List, Optional, TypeVar, Union
+from typing import Callable, List, Optional, Tuple, TypeVar, Union
 
+from . import panel
 from ._engine import DEFAULT_PORT, LightEngine
 from ._errors import DeviceError, PhotarcError, brief
 
@@ -29,7 +30,29 @@ def _parser() -> argparse.ArgumentParser:
         switch.add_argument("channel", metavar="CHANNEL|all")
     commands.add_parser("raw", help="send a raw command, print the reply").add_argument("text", metavar="TEXT")
     commands.add_parser("script", help="run a ChaiScript file against the engine").add_argument("file", metavar="FILE")
+    _add_panel(commands)
     return parser
+
+
+def _add_panel(commands: "argparse._SubParsersAction[argparse.ArgumentParser]") -> None:
+    def seconds(text: str) -> float:
+        value = float(text)
+        if not 0 < value < float("inf"):
+            raise argparse.ArgumentTypeError(f"{text!r} is not a positive number of seconds")
+        return value
+
+    def address(text: str) -> Tuple[str, int]:
+        try:
+            return panel.parse_listen(text)
+        except ValueError as error:
+            raise argparse.ArgumentTypeError(str(error)) from None
+
+    serve = commands.add_parser("panel", help="serve a bench panel in the browser until Ctrl-C")
+    serve.add_argument("--listen", metavar="HOST:PORT", type=address, default=panel.DEFAULT_LISTEN,
+                       help="address to serve on (default 127.0.0.1:8300)")
+    serve.add_argument("--interval", metavar="SECONDS", type=seconds, default=1.0,
+                       help="reading interval (default 1)")
+    serve.add_argument("--open", action="store_true", help="also open the page in the default browser")
 
 
 def _channel_key(text: str) -> Union[int, str]:
@@ -82,7 +105,10 @@ def _switch(engine: LightEngine, target: str, on: bool) -> None:
         engine.channel(_channel_key(target)).on = on
 
 
-def _run(engine: LightEngine, args: argparse.Namespace) -> None:
+def _run(engine: LightEngine, args: argparse.Namespace) -> int:
+    if args.command == "panel":
+        return panel.run(engine, lambda: engine.connect(args.address, args.port, args.baud),
+                         args.listen, args.interval, args.open)
     if args.command == "info":
         _info(engine)
     elif args.command == "get":
@@ -95,6 +121,7 @@ def _run(engine: LightEngine, args: argparse.Namespace) -> None:
         print(engine.command(args.text).rstrip("\r\n"))
     elif args.command == "script":
         engine.run_script(args.file)
+    return 0
 
 
 def main(argv: Optional[List[str]] = None) -> int:
@@ -103,10 +130,10 @@ def main(argv: Optional[List[str]] = None) -> int:
     args = parser.parse_args(argv)
     try:
         with _open(args) as engine:
-            _run(engine, args)
+            status = _run(engine, args)
     except PhotarcError as error:
         print(brief(error.code, error.text), file=sys.stderr)
         return 1
     except (TypeError, ValueError) as error:
         parser.error(str(error))
-    return 0
+    return status

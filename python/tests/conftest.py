@@ -3,13 +3,16 @@
 from __future__ import annotations
 
 import ctypes
+import http.client
 import itertools
+import json
 import os
 import signal
 import subprocess
 import sys
 from pathlib import Path
-from typing import Callable, Dict, Iterator, List
+from typing import Any, Callable, Dict, Iterator, List, Optional, Tuple
+from urllib.parse import urlsplit
 
 import pytest
 
@@ -126,3 +129,77 @@ def run_cli(*arguments: str, check_status: int = 0) -> subprocess.CompletedProce
                           capture_output=True, text=True, env=environment)
     assert done.returncode == check_status, done
     return done
+
+
+class PanelClient:
+    """Requests to a running bench panel, carrying its secret unless told otherwise."""
+
+    def __init__(self, url: str) -> None:
+        parts = urlsplit(url)
+        self.url, self.host, self.port = url, parts.hostname or "", parts.port or 80
+        self.token = parts.query.split("token=", 1)[1]
+
+    def call(self, method: str, path: str, body: Any = None, token: Optional[str] = "",
+             headers: Optional[Dict[str, str]] = None) -> Tuple[int, Any]:
+        """(status, decoded JSON); `body` goes as JSON unless it is bytes; token None sends none."""
+        sent = dict(headers or {})
+        if token is not None:
+            sent.setdefault("Authorization", f"Bearer {token or self.token}")
+        data = body if isinstance(body, bytes) or body is None else json.dumps(body).encode()
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=30)
+        try:
+            connection.request(method, path, body=data, headers=sent)
+            response = connection.getresponse()
+            return response.status, json.loads(response.read() or b"null")
+        finally:
+            connection.close()
+
+    def ok(self, method: str, path: str, body: Any = None) -> Any:
+        status, answer = self.call(method, path, body)
+        assert status == 200, answer
+        return answer
+
+    def events(self, path: Optional[str] = None) -> Iterator[Any]:
+        """The event stream: each state as a dict, each keepalive as None."""
+        connection = http.client.HTTPConnection(self.host, self.port, timeout=30)
+        connection.request("GET", path or f"/api/events?token={self.token}")
+        response = connection.getresponse()
+        assert response.status == 200 and response.getheader("Content-Type") == "text/event-stream"
+        try:
+            while True:
+                line = response.readline()
+                if not line:
+                    return
+                if line.startswith(b"data: "):
+                    yield json.loads(line[6:])
+                elif line.startswith(b": keepalive"):
+                    yield None
+        finally:
+            connection.close()
+
+
+def next_state(stream: Iterator[Any], wanted: Callable[[Any], bool], within: int = 200) -> Any:
+    """The first state of `stream` that is `wanted` (states come at each reading interval)."""
+    for _, state in zip(range(within), stream):
+        if state is not None and wanted(state):
+            return state
+    raise AssertionError("no such state arrived")
+
+
+@pytest.fixture
+def start_panel() -> Iterator[Callable[..., Tuple[PanelClient, Any]]]:
+    """Serves an engine connected to a simulator (TCP) in this process: (client, Panel)."""
+    from photarc.panel import Panel
+
+    opened: List[Tuple[Any, Any]] = []
+
+    def start(simulator: Simulator, interval: float = 0.2) -> Tuple[PanelClient, Any]:
+        engine = photarc.connect("127.0.0.1", simulator.port)
+        panel = Panel(engine, lambda: engine.connect("127.0.0.1", simulator.port), ("127.0.0.1", 0), interval)
+        opened.append((panel.start(), engine))
+        return PanelClient(panel.url), panel
+
+    yield start
+    for panel, engine in opened:
+        panel.close()
+        engine.close()

@@ -8,6 +8,9 @@ import sys
 from conftest import BUILD_DIR, PYTHON_DIR
 
 SHOW = "import photarc; print(photarc.api_version(), photarc.library_path)"
+# The bench panel's page and where its charting library is served from.
+SHOW_PANEL = ("from photarc.panel._static import StaticFiles, chart_library; "
+              "print(StaticFiles().get('/') is not None, chart_library())")
 
 
 def run(*command, loads_library=False, **environment):
@@ -30,6 +33,7 @@ def test_pip_installs_offline_into_a_virtual_environment(tmp_path):
     shown = run(str(venv / "bin" / "python"), "-c", SHOW, loads_library=True, PHOTARC_LIBRARY=library)
     assert shown == f"1.1.16 {library}\n"
     assert "usage: photarc" in run(str(venv / "bin" / "photarc"), "--help", loads_library=True, PHOTARC_LIBRARY=library)
+    assert run(str(venv / "bin" / "python"), "-c", SHOW_PANEL, loads_library=True, PHOTARC_LIBRARY=library).startswith("True ")
 
 
 def test_cmake_install_into_a_prefix_needs_no_variable(tmp_path, simulator):
@@ -38,5 +42,7 @@ def test_cmake_install_into_a_prefix_needs_no_variable(tmp_path, simulator):
     run("cmake", "--install", str(BUILD_DIR), "--prefix", str(prefix))
     version, path = run(str(prefix / "bin" / "python"), "-c", SHOW, loads_library=True).split()
     assert version == "1.1.16" and os.path.realpath(path).startswith(os.path.realpath(prefix) + os.sep)
+    page, chart = run(str(prefix / "bin" / "python"), "-c", SHOW_PANEL, loads_library=True).split()
+    assert page == "True" and os.path.realpath(chart).startswith(os.path.realpath(prefix) + os.sep)  # its own copy
     command = (str(prefix / "bin" / "photarc"), "127.0.0.1", "--port", str(simulator.port), "get", "0")
     assert run(*command, loads_library=True) == "0\n"
