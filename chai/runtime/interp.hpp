@@ -240,7 +240,8 @@ private:
     void new_functions(Symbol& s, FnListRef list);
     Value call_member_value(const FnList& fns, Args a, const Node* site);
     Value call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj);
-    Value resolve(const FnList& fns, Args a, const Value* self, SiteCache* cache, bool* declined);
+    // chosen: set to the function that ran when the argument types alone decided it.
+    Value resolve(const FnList& fns, Args a, const Value* self, const Callable** chosen, bool* declined);
     // Calls f with arguments converted to its parameter types by script conversions (and, if
     // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
     bool call_converted(const Callable& f, Args a, const Value* self, bool numbers, Value& result);
