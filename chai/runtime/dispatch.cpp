@@ -1,5 +1,6 @@
 // Calls: overload selection with call-site caches, calling function values, and adding functions.
 #include <algorithm>
+#include <utility>
 
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
@@ -264,6 +265,8 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         r = std::move(ret_);
+    } else if (ctl_ != Ctl::None) {
+        throw LoopJump{std::exchange(ctl_, Ctl::None)};
     }
     if (f.ctor) return obj;
     return r;

@@ -166,6 +166,8 @@ public:
 private:
     friend struct FrameScope;
     Value enter_new(Value (*body)(void*), void* fn);
+    // A break or continue (c) that left the text or the host's call it ran in.
+    [[noreturn]] void outside_loop(Ctl c);
     // Parses and resolves a text.
     std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
     // Runs a tree's current version from node (its root when null) in a frame of its own.
@@ -192,6 +194,7 @@ private:
     // A block's statements in the current scope; the last one's value.
     Value eval_statements(const Node* n);
     void exec_block(const Node* n);
+    void exec_loop_body(const Node* body);
     void exec_scoped_block(const Node* n);
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
