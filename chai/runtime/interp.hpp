@@ -55,7 +55,10 @@ public:
     // Values handed over by the host may end up in cycles with the engine's own values.
     void adopt(const Value& v) {
         TrackingScope tracking(&tracker);
-        if (Box* b = v.box()) track_box(*b);
+        if (Box* c = v.cell()) {
+            track_box(*c);
+            track_box(*v.box());
+        }
     }
     // Host types, base classes or conversions changed: choices remembered at call sites may too.
     void types_changed() { ++epoch_; }
