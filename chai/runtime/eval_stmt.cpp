@@ -215,36 +215,24 @@ Value Interp::eval_try(const Node* n) {
         throw;
     } catch (const std::exception& e) {
         thrown = error_value(e);
-        // Keep the original for rethrow when no catch takes it.
-        bool any = false;
-        for (size_t i = 1; i < n->kids.size() && !any; ++i)
-            any = n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown);
-        if (!any) {
-            run_finally();
-            throw;
-        }
     } catch (...) {
         run_finally();
         throw;
     }
+    // The first catch that takes the value handles it; when none does, it is dropped.
     if (!thrown.is_unset()) {
-        bool handled = false;
         try {
-            for (size_t i = 1; i < n->kids.size() && !handled; ++i) {
+            for (size_t i = 1; i < n->kids.size(); ++i) {
                 const Node* c = n->kid(i);
                 if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
-                handled = true;
                 BlockScope scope(*this, c);
                 if (!c->params.empty()) frame_->slots[c->slot] = thrown;
                 result = eval(c->body());
+                break;
             }
         } catch (...) {
             run_finally();
             throw;
-        }
-        if (!handled) {
-            run_finally();
-            throw ScriptThrow{thrown};
         }
     }
     if (fin) {
