@@ -209,7 +209,9 @@ Value make_char_ref(const Value& string_box, size_t index) {
     const std::string& text = *std::get_if<P_String>(&s->p);
     Box* c = new Box(std::in_place_index<P_Scalar>, Value::of(text[index]));
     c->extra = new BoxExtra();
-    c->extra->string = string_box;
+    // The string itself, not the cell it was reached through: rebinding that cell later does
+    // not move the reference to another string.
+    c->extra->string = Value(s);
     c->extra->index = index;
     if (!s->extra) s->extra = new BoxExtra();
     s->extra->char_refs.push_back(c);
@@ -240,8 +242,9 @@ void write_back(Box& b) {
     const char c = b.scalar().num().as<char>();
     text[x.index] = c;
     // Other live references to the same character see the change.
-    for (Box* other : s->extra->char_refs)
-        if (other != &b && other->extra->index == x.index) other->scalar() = Value::of(c);
+    if (s->extra)
+        for (Box* other : s->extra->char_refs)
+            if (other != &b && other->extra->index == x.index) other->scalar() = Value::of(c);
 }
 
 // ---- limits and standard texts ----
