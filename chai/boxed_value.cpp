@@ -28,7 +28,8 @@ Value& Boxed_Value::value() noexcept { return *std::launder(reinterpret_cast<Val
 bool Boxed_Value::is_undef() const noexcept { return value().is_undef(); }
 bool Boxed_Value::is_const() const noexcept { return value().is_const(); }
 long Boxed_Value::use_count() const noexcept {
-    const Box* b = value().box();
+    // Holders of this value's cell, as the host shares it.
+    const Box* b = value().cell();
     return b ? static_cast<long>(b->refs) : 0;
 }
 

@@ -43,7 +43,8 @@ void add_core_lib(LibBuilder& b) {
     });
 
     // ---- script objects ----
-    b.add("Dynamic_Object", {}, [](Context& c, Args) { return c.new_object("Dynamic_Object"); });
+    // A free-form object has no class: its type name is empty.
+    b.add("Dynamic_Object", {}, [](Context& c, Args) { return c.new_object(""); });
     b.add("Dynamic_Object", {K("string")}, [](Context& c, Args a) { return c.new_object(str(a[0])); });
     b.add("get_type_name", {K("Dynamic_Object")}, [](Context&, Args a) { return make_str(obj(a[0]).class_name()); });
     b.add("get_attrs", {K("Dynamic_Object")}, [](Context&, Args a) {

@@ -25,16 +25,30 @@ std::function<bool(Args)> ranged_at(std::vector<size_t> positions) {
     };
 }
 
-Value call1(Context& c, const Value& f, const Value& x) {
+// A call outside the helper's loop (an inserter) leaves break and continue to the loops around.
+Value call_plain(Context& c, const Value& f, const Value& x) {
     Arg args[1] = {{x}};
     return c.call_value(f, Args{args, 1});
 }
+// The helpers loop like loops written in script: `break` in a callback ends the helper's loop
+// and `continue` moves on to the next element; either way the cut-short call gives no result
+// (the loop's step below reads what it was).
+Value call_in_loop(Context& c, const Value& f, Args a) {
+    try {
+        return c.call_value(f, a);
+    } catch (const LoopJump& j) {
+        c.control() = j.ctl;
+        return Value();
+    }
+}
+Value call1(Context& c, const Value& f, const Value& x) {
+    Arg args[1] = {{x}};
+    return call_in_loop(c, f, Args{args, 1});
+}
 Value call2(Context& c, const Value& f, const Value& x, const Value& y) {
     Arg args[2] = {{x}, {y}};
-    return c.call_value(f, Args{args, 2});
+    return call_in_loop(c, f, Args{args, 2});
 }
-// The helpers loop like loops written in script: `break` in a callback ends the helper's loop
-// and `continue` moves on to the next element; either way the cut-short call gives no result.
 enum class Step { Go, Skip, Stop };
 Step step(Context& c) {
     Ctl& ctl = c.control();
@@ -78,7 +92,7 @@ public:
 
     void add(const Value& e) {
         if (!inserter_.is_unset()) {
-            call1(c_, inserter_, e);
+            call_plain(c_, inserter_, e);
         } else if (!text_) {
             items_.push_back(clone(e));
         } else if (e.is_num()) {
@@ -329,7 +343,7 @@ void add_functional_lib(LibBuilder& b) {
 
     // generate_range(x, y, inserter): x, x + 1, ... while <= y.
     b.add_untyped("generate_range", 3, [](Context& c, Args a) {
-        for (const Value& e : items_of(c.call_named("generate_range", Args{a.data, 2}))) call1(c, a[2], e);
+        for (const Value& e : items_of(c.call_named("generate_range", Args{a.data, 2}))) call_plain(c, a[2], e);
         return Value();
     });
 

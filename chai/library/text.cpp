@@ -10,7 +10,9 @@ namespace {
 
 const std::string& str(const Value& v) { return *v.str(); }
 
-std::string listed(Context& c, const Vector& items) {
+// Containers are read from copies of their element lists: a script's to_string or == that changes
+// or rebinds the container cannot pull its elements away mid-way.
+std::string listed(Context& c, Vector items) {
     c.check_stack(nullptr);
     std::string s = "[";
     for (size_t i = 0; i < items.size(); ++i) s += (i ? ", " : "") + c.to_text(items[i]);
@@ -40,21 +42,27 @@ std::string value_text(Context& c, const Value& v, bool& ok) {
         c.check_stack(nullptr);
         std::string s = "[";
         bool first = true;
-        for (const auto& [k, e] : *v.map()) {
+        for (const auto& [k, e] : Map(*v.map())) {
             s += (first ? "<" : ", <") + k + ", " + c.to_text(e) + ">";
             first = false;
         }
         return s + "]";
     }
-    case Kind::Pair: return "<" + c.to_text(v.pair()->first) + ", " + c.to_text(v.pair()->second) + ">";
+    case Kind::Pair: {
+        const PairV p = *v.pair();
+        return "<" + c.to_text(p.first) + ", " + c.to_text(p.second) + ">";
+    }
     case Kind::Error: return v.error()->what();
     case Kind::TypeInfo: return v.type_info()->name;
     case Kind::Object: {
         // An object with attributes first and second reads like the pair it stands for.
         DynObject& o = **v.obj();
-        Value* first = o.find(o.names->find("first"));
-        Value* second = o.find(o.names->find("second"));
-        if (first && second) return "<" + c.to_text(*first) + ", " + c.to_text(*second) + ">";
+        const Value* first = o.find(o.names->find("first"));
+        const Value* second = o.find(o.names->find("second"));
+        if (first && second) {
+            const Value f = *first, s = *second;
+            return "<" + c.to_text(f) + ", " + c.to_text(s) + ">";
+        }
         break;
     }
     default: break;
@@ -63,6 +71,7 @@ std::string value_text(Context& c, const Value& v, bool& ok) {
     return {};
 }
 
+// Containers are compared through copies of their element lists, as listed() reads them.
 bool values_equal(Context& c, const Value& a, const Value& b) {
     if (a.is_num() && b.is_num()) return num_compare(NumOp::Eq, a.num(), b.num());
     if (a.kind() != b.kind()) return false;
@@ -72,24 +81,24 @@ bool values_equal(Context& c, const Value& a, const Value& b) {
     case Kind::Bool: return a.as_bool() == b.as_bool();
     case Kind::String: return str(a) == str(b);
     case Kind::Vector: {
-        const Vector& x = *a.vec();
-        const Vector& y = *b.vec();
+        const Vector x = *a.vec();
+        const Vector y = *b.vec();
         if (x.size() != y.size()) return false;
         for (size_t i = 0; i < x.size(); ++i)
             if (!values_equal(c, x[i], y[i])) return false;
         return true;
     }
     case Kind::Map: {
-        const Map& x = *a.map();
-        const Map& y = *b.map();
+        const Map x = *a.map();
+        const Map y = *b.map();
         if (x.size() != y.size()) return false;
         for (auto i = x.begin(), j = y.begin(); i != x.end(); ++i, ++j)
             if (i->first != j->first || !values_equal(c, i->second, j->second)) return false;
         return true;
     }
     case Kind::Pair: {
-        const PairV& x = *a.pair();
-        const PairV& y = *b.pair();
+        const PairV x = *a.pair();
+        const PairV y = *b.pair();
         return values_equal(c, x.first, y.first) && values_equal(c, x.second, y.second);
     }
     case Kind::Function: return functions_equal(**a.func(), **b.func());

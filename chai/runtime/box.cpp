@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "chai/runtime/tracker.hpp"
@@ -127,6 +128,44 @@ void promote_slow(Value& slot) {
     slot = Value(b);
 }
 
+namespace {
+// The box holding v's value on its own, for cells to share: what v's cell stands for already, or
+// else v's value moved to a new box that v's cell then stands for.
+Box& value_box(const Value& v) {
+    Box& c = *v.cell();
+    if (c.p.index() == P_Alias) return *c.target();
+    Box* b = new Box(std::move(c.p));
+    b->flags = c.flags & static_cast<uint8_t>(~kTemp);
+    // What belongs to the value goes with it: attributes, the link to a string's character or to
+    // a host object's member, the references to its own characters.
+    if ((b->extra = std::exchange(c.extra, nullptr))) {
+        if (Box* s = b->extra->string.box())
+            for (Box*& r : s->extra->char_refs)
+                if (r == &c) r = b;
+        for (Box* r : b->extra->char_refs) r->extra->string = Value(b);
+    }
+    c.p.emplace<P_Alias>(AliasV{Value(b)});
+    track_box(*b);
+    track_box(c);
+    return *b;
+}
+}  // namespace
+
+void rebind(Value& cell, const Value& y) {
+    Value value(&value_box(y));
+    Box& c = *promote(cell).cell();
+    if (c.target() == value.cell()) return;
+    if (c.extra) {
+        // References to the characters of the string the cell held keep the old text.
+        for (Box* r : c.extra->char_refs) r->extra->string = Value();
+        c.extra->char_refs.clear();
+        drop_extra(&c);
+    }
+    // The old value goes once the cell is whole again (freeing it may look at the cell).
+    Payload old = std::exchange(c.p, Payload(std::in_place_index<P_Alias>, AliasV{std::move(value)}));
+    track_box(c);
+}
+
 Value Value::plain() const {
     if (tag_ == Tag::Boxed) return *this;
     Value v = *this;
@@ -170,7 +209,9 @@ Value make_char_ref(const Value& string_box, size_t index) {
     const std::string& text = *std::get_if<P_String>(&s->p);
     Box* c = new Box(std::in_place_index<P_Scalar>, Value::of(text[index]));
     c->extra = new BoxExtra();
-    c->extra->string = string_box;
+    // The string itself, not the cell it was reached through: rebinding that cell later does
+    // not move the reference to another string.
+    c->extra->string = Value(s);
     c->extra->index = index;
     if (!s->extra) s->extra = new BoxExtra();
     s->extra->char_refs.push_back(c);
@@ -194,14 +235,16 @@ void write_back(Box& b) {
     }
     Box* s = x.string.box();
     if (!s || !b.holds_scalar() || !b.scalar().is_num()) return;
-    std::string& text = *std::get_if<P_String>(&s->p);
-    // A string that has since shrunk is left alone.
-    if (x.index >= text.size()) return;
+    std::string* str = std::get_if<P_String>(&s->p);
+    // A string that has since shrunk (or was given another value) is left alone.
+    if (!str || x.index >= str->size()) return;
+    std::string& text = *str;
     const char c = b.scalar().num().as<char>();
     text[x.index] = c;
     // Other live references to the same character see the change.
-    for (Box* other : s->extra->char_refs)
-        if (other != &b && other->extra->index == x.index) other->scalar() = Value::of(c);
+    if (s->extra)
+        for (Box* other : s->extra->char_refs)
+            if (other != &b && other->extra->index == x.index) other->scalar() = Value::of(c);
 }
 
 // ---- limits and standard texts ----

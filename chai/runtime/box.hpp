@@ -40,6 +40,10 @@ inline Value& promote(Value& slot) {
     return slot;
 }
 
+// x := y: the cell `cell` (a variable, element or attribute; promoted if need be) holds y's value
+// from now on, shared with y and every other cell holding it, whoever else holds the cell.
+void rebind(Value& cell, const Value& y);
+
 // The value a declaration stores from v: an immediate as it is, a fresh box taken over, any
 // other box copied (containers keep sharing their elements). False when v cannot be copied (a
 // host object without copy constructor). In copy.cpp.

@@ -41,7 +41,7 @@ bool leaf(const Box& b) { return !b.extra && !holds_boxes(b); }
 // Calls visit(Ref) for every reference held directly by r (except leaf boxes).
 template <class F> void each_ref(const Ref& r, F&& visit) {
     auto visit_box = [&](const Value& v) {
-        Box* b = v.box();
+        Box* b = v.cell();
         if (b && !leaf(*b)) visit(ref_of(b));
     };
     auto boxes = [&](const Vector& items) {
@@ -73,6 +73,7 @@ template <class F> void each_ref(const Ref& r, F&& visit) {
         case P_Host:
             if (const Items& held = std::get_if<P_Host>(&b.p)->held) visit(ref_of(held));
             break;
+        case P_Alias: visit_box(std::get_if<P_Alias>(&b.p)->to); break;
         default: break;
         }
         if (b.extra) {
@@ -194,7 +195,7 @@ struct Garbage {
         values.reserve(boxes.size());
         attrs.reserve(objects.size());
         for (const Value& v : boxes) {
-            Box* b = v.box();
+            Box* b = v.cell();
             values.push_back(std::exchange(b->p, Payload()));
             if (b->extra) {
                 var_attrs.push_back(std::move(b->extra->attrs));

@@ -19,6 +19,13 @@ class HostRegistry;
 
 enum class Ctl : uint8_t { None, Break, Continue, Return };
 
+// A break or continue leaving the function it ran in (Ctl::Break or Ctl::Continue): the loop
+// around the call, however far up, takes it at once; the rest of the caller's expression is
+// never evaluated.
+struct LoopJump {
+    Ctl ctl;
+};
+
 // A value thrown by throw(); leaves the engine as exception::uncaught_throw.
 struct ScriptThrow {
     Value value;

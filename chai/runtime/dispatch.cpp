@@ -1,5 +1,6 @@
 // Calls: overload selection with call-site caches, calling function values, and adding functions.
 #include <algorithm>
+#include <utility>
 
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
@@ -52,8 +53,8 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     SiteCache* cache = site && sym ? site->site : nullptr;
     uint32_t tags[4];
     const bool cacheable = cache && arg_tags(a, syms_->names(), tags);
-    if (cacheable && cache->fn && cache->version == sym->version && cache->epoch == epoch_ && cache->nargs == a.size &&
-        same_tags(tags, cache->tags, a.size)) {
+    if (cacheable && cache->fn && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
+        cache->nargs == a.size && same_tags(tags, cache->tags, a.size)) {
         Value r = cache->fn->call(*this, a, self);
         if (!r.is_unset()) return r;
         // The remembered function declined these values: full resolution decides.
@@ -68,14 +69,22 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
             return r;
         }
     }
-    if (cacheable) {
+    if (!cacheable) return resolve(fns, a, self, nullptr, declined);
+    // The choice is remembered once its call has returned, with what held when it was made: the
+    // call may pass this site again (recursion) with other argument types, or redefine the name.
+    const uint64_t version = sym->version;
+    const uint32_t epoch = epoch_;
+    const Callable* chosen = nullptr;
+    Value r = resolve(fns, a, self, &chosen, declined);
+    if (chosen) {
+        cache->sym = sym;
+        cache->version = version;
+        cache->epoch = epoch;
         cache->nargs = static_cast<uint8_t>(a.size);
         std::copy(tags, tags + a.size, cache->tags);
-        cache->version = sym->version;
-        cache->epoch = epoch_;
-        cache->fn = nullptr;
+        cache->fn = chosen;
     }
-    return resolve(fns, a, self, cacheable ? cache : nullptr, declined);
+    return r;
 }
 
 Value Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::string& name, const Value* self,
@@ -256,6 +265,8 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         r = std::move(ret_);
+    } else if (ctl_ != Ctl::None) {
+        throw LoopJump{std::exchange(ctl_, Ctl::None)};
     }
     if (f.ctor) return obj;
     return r;

@@ -180,29 +180,22 @@ Value Interp::eval_bind(const Node* n) {
     const Node* l = n->first;
     Value rhs = eval_ref(n->second);
     rhs.box()->flags &= static_cast<uint8_t>(~kTemp);
+    // The cell the left side names is rebound: every holder of it sees the new value. A
+    // reference declaration makes a cell of its own that shares the value.
+    Value holder;
+    Value* place;
     if (l->kind == NK::VarDecl || l->kind == NK::RefDecl) {
-        declare(l) = rhs;
-        return rhs;
-    }
-    Value* slot = nullptr;
-    Value keep;
-    if (l->kind == NK::Id) slot = var_slot(l);
-    if (l->kind == NK::GlobalDecl) {
-        check_name(l->name, "global", l);
-        slot = &l->symbol->global;
-    }
-    if (l->kind == NK::Dot && !l->parens) {
-        keep = eval(l->first);
-        if (const ObjRef* o = keep.obj()) slot = &(*o)->slot(attr_id(**o, *l->symbol));
-    }
-    if (!slot) {
-        if (l->kind == NK::Id) fail(l, "Can not find object: " + l->name);
-        fail(n, "Error, cannot assign to temporary value.");
+        place = &declare(l);
+    } else {
+        if (l->kind == NK::Id && !var_slot(l)) fail(l, "Can not find object: " + l->name);
+        place = place_of(l, holder);
+        // A literal is no cell of anybody's.
+        if (place == &holder && holder.is_const()) fail(n, "Error, cannot assign to temporary value.");
     }
     // Rebinding keeps the exact type: int and double differ, as do host types.
-    if (!slot->is_unset() && !slot->is_undef() && (slot->kind() != rhs.kind() || type_name(*slot) != type_name(rhs)))
+    if (!place->is_undef() && (place->kind() != rhs.kind() || type_name(*place) != type_name(rhs)))
         fail(n, "Mismatched types in equation");
-    *slot = rhs;
+    rebind(*place, rhs);
     return rhs;
 }
 

@@ -147,11 +147,12 @@ Value Interp::dot_fallbacks(const Node* n, Args a, const Value& obj) {
         if (a.size == 1) return promote(*attr);
         throw exception::bad_boxed_cast("No known conversion");
     }
-    // Unknown member of a script object: attributes come into being on first use.
-    if (!n->parens) {
-        if (o.is_explicit) fail(n, "'" + name + "' is not a function.");
-        return promote(o.slot(id));
-    }
+    // Unknown member of a script object: the library's method_missing makes it an attribute on
+    // first use, also when it is called (its undefined value is then the result, or no function
+    // to take the arguments). An explicit object makes none: the call fails.
+    if (o.is_explicit) return Value::unset();
+    Value& attr = o.slot(id);
+    if (!n->parens) return promote(attr);
     if (a.size == 1) return Value();
     throw exception::bad_boxed_cast("No known conversion");
 }

@@ -91,6 +91,17 @@ Value Interp::eval_if(const Node* n) {
     return no_value();
 }
 
+// A loop's body: a break or continue coming out of a function called in it counts as the
+// body's own.
+CHAI_HOT_INLINE void Interp::exec_loop_body(const Node* body) {
+    try {
+        exec_block(body);
+    } catch (const LoopJump& j) {
+        if (frame_->dyn) trim_dyn(body->depth);
+        ctl_ = j.ctl;
+    }
+}
+
 namespace {
 // The loop's view of break/continue; true when the loop must stop.
 bool loop_exit(Ctl& ctl) {
@@ -108,7 +119,7 @@ Value Interp::eval_while(const Node* n) {
     const Node* body = n->body();
     while (test(cond)) {
         count_step(n);
-        exec_block(body);
+        exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
     }
     return no_value();
@@ -124,7 +135,7 @@ Value Interp::eval_for(const Node* n) {
     for (;;) {
         if (cond && !test(cond)) break;
         count_step(n);
-        exec_block(body);
+        exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
         if (!int_step(step) && (!step_is_prefix || !step_in_place(step))) exec(step);
     }
@@ -144,7 +155,13 @@ Value Interp::eval_switch(const Node* n) {
             matched = true;
         }
         if (matched) {
-            eval(c->body());
+            try {
+                eval(c->body());
+            } catch (const LoopJump& j) {
+                // A break from a called function ends the switch; a continue is the loop's.
+                if (j.ctl != Ctl::Break) throw;
+                ctl_ = Ctl::Break;
+            }
             if (ctl_ == Ctl::Break) {
                 ctl_ = Ctl::None;
                 break;
@@ -198,36 +215,24 @@ Value Interp::eval_try(const Node* n) {
         throw;
     } catch (const std::exception& e) {
         thrown = error_value(e);
-        // Keep the original for rethrow when no catch takes it.
-        bool any = false;
-        for (size_t i = 1; i < n->kids.size() && !any; ++i)
-            any = n->kid(i)->kind == NK::Catch && catch_matches(n->kid(i), thrown);
-        if (!any) {
-            run_finally();
-            throw;
-        }
     } catch (...) {
         run_finally();
         throw;
     }
+    // The first catch that takes the value handles it; when none does, it is dropped.
     if (!thrown.is_unset()) {
-        bool handled = false;
         try {
-            for (size_t i = 1; i < n->kids.size() && !handled; ++i) {
+            for (size_t i = 1; i < n->kids.size(); ++i) {
                 const Node* c = n->kid(i);
                 if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
-                handled = true;
                 BlockScope scope(*this, c);
                 if (!c->params.empty()) frame_->slots[c->slot] = thrown;
                 result = eval(c->body());
+                break;
             }
         } catch (...) {
             run_finally();
             throw;
-        }
-        if (!handled) {
-            run_finally();
-            throw ScriptThrow{thrown};
         }
     }
     if (fin) {

@@ -65,7 +65,11 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             TrackingScope tracking(&in.tracker);
             ++in.running_depth_;
             try {
-                c.result = c.body(c.fn);
+                try {
+                    c.result = c.body(c.fn);
+                } catch (const LoopJump& j) {
+                    in.outside_loop(j.ctl);  // a script function the host called
+                }
             } catch (...) {
                 c.error = std::current_exception();
             }

@@ -55,7 +55,10 @@ public:
     // Values handed over by the host may end up in cycles with the engine's own values.
     void adopt(const Value& v) {
         TrackingScope tracking(&tracker);
-        if (Box* b = v.box()) track_box(*b);
+        if (Box* c = v.cell()) {
+            track_box(*c);
+            track_box(*v.box());
+        }
     }
     // Host types, base classes or conversions changed: choices remembered at call sites may too.
     void types_changed() { ++epoch_; }
@@ -166,6 +169,8 @@ public:
 private:
     friend struct FrameScope;
     Value enter_new(Value (*body)(void*), void* fn);
+    // A break or continue (c) that left the text or the host's call it ran in.
+    [[noreturn]] void outside_loop(Ctl c);
     // Parses and resolves a text.
     std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
     // Runs a tree's current version from node (its root when null) in a frame of its own.
@@ -192,6 +197,7 @@ private:
     // A block's statements in the current scope; the last one's value.
     Value eval_statements(const Node* n);
     void exec_block(const Node* n);
+    void exec_loop_body(const Node* body);
     void exec_scoped_block(const Node* n);
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
@@ -240,7 +246,8 @@ private:
     void new_functions(Symbol& s, FnListRef list);
     Value call_member_value(const FnList& fns, Args a, const Node* site);
     Value call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj);
-    Value resolve(const FnList& fns, Args a, const Value* self, SiteCache* cache, bool* declined);
+    // chosen: set to the function that ran when the argument types alone decided it.
+    Value resolve(const FnList& fns, Args a, const Value* self, const Callable** chosen, bool* declined);
     // Calls f with arguments converted to its parameter types by script conversions (and, if
     // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
     bool call_converted(const Callable& f, Args a, const Value* self, bool numbers, Value& result);

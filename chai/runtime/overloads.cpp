@@ -57,7 +57,7 @@ int Interp::match(const TypeKey& t, const Value& v) {
     return -1;
 }
 
-Value Interp::resolve(const FnList& fns, Args a, const Value* self, SiteCache* cache, bool* declined) {
+Value Interp::resolve(const FnList& fns, Args a, const Value* self, const Callable** chosen, bool* declined) {
     Cand cands[16];
     std::vector<Cand> more;
     size_t n = 0;
@@ -117,7 +117,7 @@ Value Interp::resolve(const FnList& fns, Args a, const Value* self, SiteCache* c
                 return false;
             }
             // Remember a choice that the argument types alone made.
-            if (cache && !any_guarded && !refused) cache->fn = c.fn;
+            if (chosen && !any_guarded && !refused) *chosen = c.fn;
             result = std::move(r);
             return true;
         });

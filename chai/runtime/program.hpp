@@ -64,6 +64,7 @@ struct FnInfo {
 // What a call site or operator chose last time, valid while the functions of its name and the
 // engine's conversions are unchanged and the arguments have the same types.
 struct SiteCache {
+    const Symbol* sym = nullptr;  // whose functions (library names all have version 0)
     uint64_t version = 0;
     uint32_t epoch = 0;
     uint8_t nargs = 0xFF;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "chai/runtime/resolve.hpp"
 #include "chai/runtime/scopes.hpp"
@@ -34,18 +35,26 @@ Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode
     FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
     scope.frame.eval_nesting = nesting;
     RunningScope running_scope(*this, Running{&tree, &version});
-    Value r = eval_traced(node, node->parent);
-    // break/continue in text a script evaluates act on the loop around that eval call.
+    Value r;
+    try {
+        r = eval_traced(node, node->parent);
+    } catch (const LoopJump& j) {
+        outside_loop(j.ctl);
+    }
+    // A text is a boundary for loop control: a break or continue reaching its top level is an
+    // error, also in text a script evaluates inside a loop.
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         r = std::move(ret_);
-    } else if ((ctl_ == Ctl::Break || ctl_ == Ctl::Continue) && !outer) {
-        const bool brk = ctl_ == Ctl::Break;
-        ctl_ = Ctl::None;
-        fail(nullptr, brk ? "Unexpected `break` statement outside of a loop"
-                          : "Unexpected `continue` statement outside of a loop");
+    } else if (ctl_ != Ctl::None) {
+        outside_loop(std::exchange(ctl_, Ctl::None));
     }
     return r;
+}
+
+void Interp::outside_loop(Ctl c) {
+    fail(nullptr, c == Ctl::Break ? "Unexpected `break` statement outside of a loop"
+                                  : "Unexpected `continue` statement outside of a loop");
 }
 
 std::shared_ptr<Tree> Interp::parse(const std::string& text, const std::string& filename, Mode mode) {

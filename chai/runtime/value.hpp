@@ -5,6 +5,10 @@
 // share; sharing is what gives it references (`var &r = x`, `:=`, arguments). An immediate in a
 // slot stands for a box nobody else holds. Whatever takes a second reference to a slot first
 // turns its immediate into a box (promote()), so sharing works the same for every kind.
+//
+// A box is the cell its holders share. `x := y` makes x's cell hold y's value itself, shared from
+// then on: both cells become aliases of one box holding the value (box() is that box, cell() the
+// cell), and rebinding either cell later leaves the other as it is.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -75,7 +79,10 @@ public:
     Tag tag() const { return tag_; }
     bool is_unset() const { return tag_ == Tag::Unset; }
     bool boxed() const { return tag_ == Tag::Boxed; }
-    Box* box() const { return tag_ == Tag::Boxed ? u_.box : nullptr; }
+    // The box holding the value (behind an alias cell, the box it stands for).
+    Box* box() const;
+    // The box this value shares with the other holders of its cell.
+    Box* cell() const { return tag_ == Tag::Boxed ? u_.box : nullptr; }
 
     // The value itself: an immediate, or what its box holds.
     Kind kind() const;
@@ -184,13 +191,19 @@ struct TypeInfoV {
     bool undef = false;
 };
 
+// A cell standing for another box's value (after :=); never for another alias.
+struct AliasV {
+    Value to;
+};
+
 // Rare extras of a box: attributes set with get_var_attr, or a link that writes changes back to
 // a string's character or a host object's member.
 struct BoxExtra;
 
-using Payload = std::variant<Value, std::string, Vector, Map, PairV, FuncRef, ObjRef, HostObj, ErrorV, RangeV, TypeInfoV>;
+using Payload = std::variant<Value, std::string, Vector, Map, PairV, FuncRef, ObjRef, HostObj, ErrorV, RangeV, TypeInfoV,
+                             AliasV>;
 enum PayloadIndex : uint8_t { P_Scalar, P_String, P_Vector, P_Map, P_Pair, P_Func, P_Object, P_Host, P_Error, P_Range,
-                              P_TypeInfo };
+                              P_TypeInfo, P_Alias };
 
 struct Box {
     uint32_t refs = 0;
@@ -213,6 +226,8 @@ struct Box {
     Value& scalar() { return *std::get_if<Value>(&p); }
     const Value& scalar() const { return *std::get_if<Value>(&p); }
     bool holds_scalar() const { return p.index() == P_Scalar; }
+    // The box holding this cell's value: itself, or the box an alias stands for.
+    Box* target() { return p.index() == P_Alias ? std::get_if<P_Alias>(&p)->to.cell() : this; }
 };
 
 // Frees a box without recursing through nested containers (deep structures cannot overflow).
@@ -249,6 +264,7 @@ inline Value& Value::operator=(Value&& o) noexcept {
 inline void Value::release() noexcept {
     if (--u_.box->refs == 0) destroy_box(u_.box);
 }
+inline Box* Value::box() const { return tag_ == Tag::Boxed ? u_.box->target() : nullptr; }
 inline Kind Value::kind() const {
     switch (tag_) {
     case Tag::Bool: return Kind::Bool;
@@ -256,18 +272,18 @@ inline Kind Value::kind() const {
     case Tag::Boxed: break;
     default: return Kind::Undef;
     }
-    const Box& b = *u_.box;
+    const Box& b = *box();
     if (b.holds_scalar()) return b.scalar().kind();
     return static_cast<Kind>(b.p.index() + static_cast<size_t>(Kind::String) - P_String);
 }
 inline bool Value::is_undef() const {
-    return tag_ == Tag::Undef || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Undef);
+    return tag_ == Tag::Undef || (tag_ == Tag::Boxed && box()->holds_scalar() && box()->scalar().tag_ == Tag::Undef);
 }
 inline bool Value::is_bool() const {
-    return tag_ == Tag::Bool || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Bool);
+    return tag_ == Tag::Bool || (tag_ == Tag::Boxed && box()->holds_scalar() && box()->scalar().tag_ == Tag::Bool);
 }
 inline bool Value::is_num() const {
-    return tag_ == Tag::Num || (tag_ == Tag::Boxed && u_.box->holds_scalar() && u_.box->scalar().tag_ == Tag::Num);
+    return tag_ == Tag::Num || (tag_ == Tag::Boxed && box()->holds_scalar() && box()->scalar().tag_ == Tag::Num);
 }
 // Asked of a value of another kind (a library function that forgot to check): an error, not a
 // stray read. In box.cpp.
@@ -275,19 +291,19 @@ inline bool Value::is_num() const {
 inline bool Value::as_bool() const {
     if (tag_ == Tag::Bool) return u_.b;
     if (!is_bool()) wrong_kind("bool");
-    return u_.box->scalar().u_.b;
+    return box()->scalar().u_.b;
 }
 inline Number Value::num() const {
     if (tag_ == Tag::Num) return imm();
     if (!is_num()) wrong_kind("Number");
-    return u_.box->scalar().imm();
+    return box()->scalar().imm();
 }
 inline const Value& Value::scalar_view() const {
-    return tag_ == Tag::Boxed && u_.box->holds_scalar() ? u_.box->scalar() : *this;
+    return tag_ == Tag::Boxed && box()->holds_scalar() ? box()->scalar() : *this;
 }
-inline uint8_t Value::flags() const { return tag_ == Tag::Boxed ? u_.box->flags : flags_; }
+inline uint8_t Value::flags() const { return tag_ == Tag::Boxed ? box()->flags : flags_; }
 inline void Value::set_flags(uint8_t f) {
-    if (tag_ == Tag::Boxed) u_.box->flags = f;
+    if (tag_ == Tag::Boxed) box()->flags = f;
     else flags_ = f;
 }
 
@@ -307,7 +323,9 @@ inline RangeV* Value::range() const { return payload_of<RangeV, P_Range>(*this);
 inline TypeInfoV* Value::type_info() const { return payload_of<TypeInfoV, P_TypeInfo>(*this); }
 
 // Values that can hold other boxes, so can be part of a cycle.
-inline bool holds_boxes(size_t index) { return (index >= P_Vector && index <= P_Object) || index == P_Range; }
+inline bool holds_boxes(size_t index) {
+    return (index >= P_Vector && index <= P_Object) || index == P_Range || index == P_Alias;
+}
 inline bool holds_boxes(const Box& b) {
     return holds_boxes(b.p.index()) || (b.p.index() == P_Host && std::get_if<P_Host>(&b.p)->held);
 }

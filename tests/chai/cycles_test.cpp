@@ -32,6 +32,7 @@ TEST(chai_cycles, CyclesHoldingAHostValueAreFreedWithTheEngine) {
         e.eval("var m = Map();  var entry = Map_Pair(\"k\", []);  entry.second.push_back_ref(m);"
                "entry.second.push_back_ref(gauge);  m.insert_ref(entry)");
         e.eval("def leave() { var v = [];  v.push_back_ref(v);  v.push_back_ref(gauge) }  leave()");
+        e.eval("var s = Map();  s[\"self\"] := s;  s[\"g\"] := gauge");  // cells sharing values
         EXPECT_EQ(7, e.eval<Gauge>("f(3)").reading);
         EXPECT_GE(gauge.use_count(), 7);
     }
