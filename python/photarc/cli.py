@@ -3,13 +3,20 @@
 from __future__ import annotations
 
 import argparse
+import os
+import signal
 import sys
+import threading
 from typing import Callable, List, Optional, TypeVar, Union
 
 from ._engine import DEFAULT_PORT, LightEngine
 from ._errors import DeviceError, PhotarcError, brief
 
 T = TypeVar("T")
+
+INTERRUPTED = 130  # the shell's status for a program ended by SIGINT
+# Windows does not wake a waiting thread for Ctrl-C: the wait ends this often to let it through.
+_WAKE_INTERVAL = 0.25
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -97,13 +104,57 @@ def _run(engine: LightEngine, args: argparse.Namespace) -> None:
         engine.run_script(args.file)
 
 
+def _interrupted(signal_number: int, frame: object) -> None:
+    """Ends the program at once: a library call in progress (a silent device, a script without end)
+    cannot be stopped, and waiting for it, or for the handle it holds, could take for ever."""
+    print("interrupted", file=sys.stderr, flush=True)
+    try:
+        sys.stdout.flush()  # what was printed so far
+    except (OSError, ValueError):
+        pass
+    os._exit(INTERRUPTED)
+
+
+def _stop_on_interrupt() -> None:
+    """Makes SIGINT end the program (unless it was set to be ignored, as for background jobs)."""
+    if threading.current_thread() is threading.main_thread() and signal.getsignal(signal.SIGINT) != signal.SIG_IGN:
+        signal.signal(signal.SIGINT, _interrupted)
+
+
+def _on_worker(work: Callable[[], None]) -> None:
+    """Runs `work` on another thread and waits for it where a signal can still be handled.
+
+    A library call blocks the thread that makes it, and Python runs signal handlers on the main
+    thread only. Whatever `work` raises is raised here.
+    """
+    raised: List[BaseException] = []
+
+    def run() -> None:
+        try:
+            work()
+        except BaseException as error:  # handed to the main thread
+            raised.append(error)
+
+    worker = threading.Thread(target=run, name="photarc-command", daemon=True)
+    worker.start()
+    while worker.is_alive():
+        worker.join(_WAKE_INTERVAL)
+    if raised:
+        raise raised[0]
+
+
+def _open_and_run(args: argparse.Namespace) -> None:
+    with _open(args) as engine:
+        _run(engine, args)
+
+
 def main(argv: Optional[List[str]] = None) -> int:
-    """Runs the command line; returns the exit status (0 success, 1 failure, 2 usage)."""
+    """Runs the command line; returns the exit status (0 success, 1 failure, 2 usage, 130 interrupted)."""
+    _stop_on_interrupt()
     parser = _parser()
     args = parser.parse_args(argv)
     try:
-        with _open(args) as engine:
-            _run(engine, args)
+        _on_worker(lambda: _open_and_run(args))
     except PhotarcError as error:
         print(brief(error.code, error.text), file=sys.stderr)
         return 1
