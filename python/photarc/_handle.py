@@ -89,8 +89,11 @@ class Handle:
 
     def call(self, export: Callable[..., int], *arguments: Any) -> None:
         """Calls `export`; a failure raises the matching PhotarcError."""
-        with self._held.lock:
-            value = self._live()
+        held = self._held
+        with held.lock:
+            value = held.value  # not _live(): this path is the hot one
+            if value is None:
+                raise ValueError(CLOSED)
             result = export(value, *arguments)
             if result:
                 raise self._failure(value, export, result)
