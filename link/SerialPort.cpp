@@ -6,6 +6,7 @@
 #pragma GCC diagnostic ignored "-Wtsan"
 #endif
 #include <asio.hpp>
+#include <algorithm>
 #include <stdexcept>
 #include <system_error>
 
@@ -18,6 +19,8 @@ namespace {
 
 std::string overlongLine() { return "reply line longer than " + std::to_string(kMaxReplyLine) + " bytes"; }
 
+std::error_code notOpen() { return std::make_error_code(std::errc::bad_file_descriptor); }
+
 }  // namespace
 
 struct SerialPort::Io {
@@ -25,8 +28,7 @@ struct SerialPort::Io {
     asio::serial_port port{ioContext};
 };
 
-SerialPort::SerialPort(std::chrono::milliseconds readTimeout_)
-    : io(std::make_unique<Io>()), readTimeout(readTimeout_) {}
+SerialPort::SerialPort(std::chrono::milliseconds readTimeout_) : readTimeout(readTimeout_) {}
 
 SerialPort::~SerialPort() {
     std::lock_guard<std::mutex> guard(portMutex);
@@ -35,29 +37,23 @@ SerialPort::~SerialPort() {
 
 void SerialPort::open(const std::string& name, uint32_t baud) {
     std::lock_guard<std::mutex> guard(portMutex);
-    if (io->port.is_open()) return;
+    if (io) return;
 
+    // On any failure below `opened` goes, closing the port: a port that could not be opened or
+    // configured must not count as a connection.
+    auto opened = std::make_unique<Io>();
     std::error_code error;
-    io->port.open(name, error);
-    if (error) {
-        std::error_code ignored;
-        io->port.close(ignored);
+    opened->port.open(name, error);
+    if (error)
         throw std::runtime_error("Failed to open serial port " + name + " (" + error.message() +
                                  "), baud rate: " + std::to_string(baud));
-    }
-    try {
-        using asio::serial_port_base;
-        io->port.set_option(serial_port_base::baud_rate(baud));
-        io->port.set_option(serial_port_base::character_size(8));
-        io->port.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one));
-        io->port.set_option(serial_port_base::parity(serial_port_base::parity::none));
-        io->port.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none));
-    } catch (const std::system_error&) {
-        // A half-configured port must not count as a connection.
-        std::error_code ignored;
-        io->port.close(ignored);
-        throw;
-    }
+    using asio::serial_port_base;
+    opened->port.set_option(serial_port_base::baud_rate(baud));
+    opened->port.set_option(serial_port_base::character_size(8));
+    opened->port.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one));
+    opened->port.set_option(serial_port_base::parity(serial_port_base::parity::none));
+    opened->port.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none));
+    io = std::move(opened);
     pending.clear();
     openName = name;
     openBaudRate = baud;
@@ -70,10 +66,11 @@ void SerialPort::close() {
 }
 
 void SerialPort::closeLocked() {
-    if (!io->port.is_open()) return;
+    if (!io) return;
     std::error_code ignored;
     io->port.cancel(ignored);
     io->port.close(ignored);
+    io.reset();
     pending.clear();
     openBaudRate = 0;
     openName.clear();
@@ -82,8 +79,8 @@ void SerialPort::closeLocked() {
 
 void SerialPort::write(const std::string& bytes) {
     std::lock_guard<std::mutex> guard(portMutex);
-    std::error_code error;
-    asio::write(io->port, asio::buffer(bytes), error);
+    std::error_code error = notOpen();
+    if (io) asio::write(io->port, asio::buffer(bytes), error);
     if (error)
         throw std::runtime_error("Failed to write data to serial port " + openName + " (" + error.message() + ")");
 }
@@ -94,12 +91,13 @@ void SerialPort::throwReadFailure(const std::string& message) const {
 
 std::string SerialPort::readLine() {
     std::lock_guard<std::mutex> guard(portMutex);
-    if (!io->port.is_open()) throwReadFailure(std::make_error_code(std::errc::bad_file_descriptor).message());
+    if (!io) throwReadFailure(notOpen().message());
 
-    const auto deadline = std::chrono::steady_clock::now() + readTimeout;
+    auto deadline = std::chrono::steady_clock::now() + readTimeout;
     std::string line;
-    // Past the limit the line is still read to its end, so that its rest cannot answer the next
-    // command, but nothing more of it is kept.
+    // Past the limit the rest of the line is still read, so that it cannot answer the next
+    // command, but nothing more of it is kept, and only for a short while: a faulty device may
+    // never end it.
     bool overlong = false;
     for (;;) {
         const size_t lineEnd = pending.find('\n');
@@ -110,6 +108,7 @@ std::string SerialPort::readLine() {
             if (line.size() > kMaxReplyLine) {
                 overlong = true;
                 std::string().swap(line);
+                deadline = std::min(deadline, std::chrono::steady_clock::now() + kOverlongLineDrain);
             }
         }
         if (lineEnd != std::string::npos) {
@@ -124,6 +123,9 @@ std::string SerialPort::readLine() {
 }
 
 std::error_code SerialPort::receiveLocked(std::chrono::steady_clock::time_point deadline) {
+    // Also when bytes keep coming: a device that trickles a line without end must not hold the
+    // port beyond the deadline.
+    if (std::chrono::steady_clock::now() >= deadline) return asio::error::timed_out;
     char chunk[4096];
     std::error_code readError;
     size_t received = 0;
@@ -159,7 +161,7 @@ std::error_code SerialPort::receiveLocked(std::chrono::steady_clock::time_point 
 void SerialPort::purgeInput() {
     std::lock_guard<std::mutex> guard(portMutex);
     pending.clear();
-    if (io->port.is_open()) platform::purgeSerialInput(io->port.native_handle());
+    if (io) platform::purgeSerialInput(io->port.native_handle());
 }
 
 std::string SerialPort::portName() const {

@@ -36,7 +36,8 @@ public:
     void write(const std::string& bytes);
     // One reply line: bytes up to LF, CR dropped, LF not included. Throws std::runtime_error
     // on a read failure, when no LF arrived within the read time-out, or when the line grows
-    // beyond kMaxReplyLine (the rest of that line, up to its LF, is read and dropped first).
+    // beyond kMaxReplyLine (the rest of that line is read and dropped first, up to its LF or
+    // for kOverlongLineDrain at most, whichever comes first).
     std::string readLine();
     // Discards input that arrived but was not read (also what is buffered here).
     void purgeInput();
@@ -47,6 +48,8 @@ public:
 private:
     struct Io;  // Asio objects, kept out of this header
     mutable std::mutex portMutex;
+    // Made by open and dropped by close: an Asio context holds descriptors of its own, which a
+    // port that is not open must not keep.
     std::unique_ptr<Io> io;
     std::string openName;
     uint32_t openBaudRate = 0;
@@ -56,7 +59,8 @@ private:
     std::string pending;
 
     void closeLocked();
-    // Reads what has arrived into `pending`, waiting until the deadline at most.
+    // Reads what has arrived into `pending`, waiting until the deadline at most (a deadline that
+    // has passed reads nothing and gives a time-out).
     std::error_code receiveLocked(std::chrono::steady_clock::time_point deadline);
     [[noreturn]] void throwReadFailure(const std::string& message) const;
 };

@@ -18,6 +18,8 @@ constexpr uint32_t kLegacyBaudRate = 9600;
 constexpr uint16_t kTcpPort = 8095;
 constexpr int32_t kTextSize = 1024;
 constexpr int32_t kErrorTextSize = 1000;
+// Arrays are sized from the device's channel count: a larger one is a faulty reply.
+constexpr int32_t kMaxChannels = 1024;
 
 void say(const std::string& line) { std::cout << line << std::endl; }
 
@@ -29,6 +31,15 @@ void check(OrvHandle handle, int32_t result) {
     orv_getLastErrorCode(handle, &code);
     orv_getLastErrorText(handle, text.data(), kTextSize);
     throw std::runtime_error("Error : " + std::to_string(code) + ", " + text.data() + "\n");
+}
+
+int32_t channelCount(OrvHandle handle) {
+    int32_t channels = 0;
+    check(handle, orv_getNumberOfChannels(handle, &channels));
+    if (channels < 0 || channels > kMaxChannels)
+        throw std::runtime_error("Error : -1, Channel count out of range (0 to " + std::to_string(kMaxChannels) +
+                                 "): " + std::to_string(channels) + "\n");
+    return channels;
 }
 
 std::string textOf(OrvHandle handle, int32_t (*getter)(OrvHandle, char*, int32_t)) {
@@ -86,11 +97,11 @@ void showErrorReporting(OrvHandle handle, int32_t channels, int32_t maximum) {
 }
 
 // After a run that stopped half-way (in a ramp, or after every channel went on): every channel
-// off and dark. Failures are ignored; the run's own failure has been reported.
+// off and dark. Failures are ignored (without a channel count nothing is sent); the run's own
+// failure has been reported.
 void leaveDark(OrvHandle handle) noexcept {
     try {
-        int32_t channels = 0;
-        if (orv_getNumberOfChannels(handle, &channels) != 0 || channels < 0) channels = 0;
+        const int32_t channels = channelCount(handle);
         const std::vector<int32_t> zeros(static_cast<size_t>(channels), 0);
         orv_setMultipleChannels(handle, zeros.data(), channels);
         orv_setMultipleIntensities(handle, zeros.data(), channels);
@@ -113,8 +124,7 @@ void run(OrvHandle handle, const std::string& address, bool legacy, bool& connec
         say("Serial number: " + textOf(handle, orv_getSerialNumber));
     }
 
-    int32_t channels = 0;
-    check(handle, orv_getNumberOfChannels(handle, &channels));
+    const int32_t channels = channelCount(handle);
     std::vector<std::string> names;
     std::string line = "Channels: ";
     for (int32_t i = 0; i < channels; ++i) {

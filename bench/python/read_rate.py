@@ -50,7 +50,7 @@ def main():
 
             def through_c():
                 # The same engine's handle, so both sides share one connection.
-                if native(engine._handle, 0, BATCH) != 0:
+                if native(engine._handle.value, 0, BATCH) != 0:
                     raise RuntimeError("a read through the library failed")
 
             rate(through_package, args.seconds / 5)  # warm up both paths

@@ -20,6 +20,10 @@ std::string joinArguments(const List& values, Format format) {
     return text;
 }
 
+// No device has more channels than this; a larger (or negative) count is a faulty reply, and
+// believing it would make callers size lists of billions of entries.
+constexpr int kMaxChannelCount = 1024;
+
 [[noreturn]] void throwNotAcknowledged(const Reply& reply) {
     throw LeException("Error : " + getErrorMessage(reply.code), reply.code);
 }
@@ -72,7 +76,13 @@ int Gen3LightEngine::getStatusCode() { return replyInt(queryValue("GET STAT")); 
 
 int Gen3LightEngine::getMaximumIntensity() { return replyInt(queryValue("GET MAXINT")); }
 
-int Gen3LightEngine::getNumberOfChannels() { return replyInt(queryValue("GET NUMCH")); }
+int Gen3LightEngine::getNumberOfChannels() {
+    const int count = replyInt(queryValue("GET NUMCH"));
+    if (count < 0 || count > kMaxChannelCount)
+        throw leFailure("Channel count out of range (0 to " + std::to_string(kMaxChannelCount) +
+                        "): " + std::to_string(count));
+    return count;
+}
 
 std::string Gen3LightEngine::getChannelName(int channel) {
     const auto names = queryChannelMap();

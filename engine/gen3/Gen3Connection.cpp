@@ -11,11 +11,15 @@ namespace orvapi {
 
 namespace {
 
-// A line break would end the command early on the wire and send the rest as a second command,
-// whose reply would then answer a later call.
-void requireOneLine(const std::string& command) {
-    if (command.find('\n') != std::string::npos || command.find('\r') != std::string::npos)
-        throw LeException("Invalid argument: line break in command text", EINVAL);
+// Refused before anything is sent: a line break would end the command early on the wire and
+// send the rest as a second command, whose reply would then answer a later call; a NUL would cut
+// it short; and a text with no word in it gets no reply over TCP, so it would wait for the whole
+// reply time-out.
+void requireSendable(const std::string& command) {
+    const auto refuse = [](const std::string& what) { throw LeException("Invalid argument: " + what, EINVAL); };
+    if (command.find_first_of("\r\n") != std::string::npos) refuse("line break in command text");
+    if (command.find('\0') != std::string::npos) refuse("NUL in command text");
+    if (command.find_first_not_of(" \t\v\f") == std::string::npos) refuse("empty command text");
 }
 
 }  // namespace
@@ -54,13 +58,11 @@ void Gen3LightEngine::disconnect() {
 bool Gen3LightEngine::getConnected() { return serialLink.isOpen() || tcpSocket != kNoTcpSocket; }
 
 std::string Gen3LightEngine::executeCommand(const std::string& command) {
-    requireOneLine(command);
+    requireSendable(command);
     std::lock_guard<std::mutex> guard(engineMutex);
     if (serialLink.isOpen()) {
         serialLink.purgeInput();
-        // A NUL ends the command on the wire; the terminator then goes too.
-        const size_t nul = command.find('\0');
-        serialLink.write(nul == std::string::npos ? command + "\n" : command.substr(0, nul));
+        serialLink.write(command + "\n");
         return serialLink.readLine();
     }
     if (const TcpSocket socket = tcpSocket; socket != kNoTcpSocket) return tcpSendReceive(socket, command);

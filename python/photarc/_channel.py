@@ -2,17 +2,19 @@
 
 from __future__ import annotations
 
-import ctypes
-from typing import TYPE_CHECKING
+from typing import Protocol
 
 from . import _checks
 from . import _library as L
-
-if TYPE_CHECKING:
-    from ._engine import LightEngine
+from ._handle import Handle
 
 _lib = L.lib
-_c_int32 = ctypes.c_int32
+
+
+class HandleOwner(Protocol):
+    """What a channel belongs to: a LightEngine, whose handle the channel shares."""
+
+    _handle: Handle
 
 
 class Channel:
@@ -21,10 +23,10 @@ class Channel:
     Each attribute but ``name`` and ``index`` reads or writes the device on every access.
     """
 
-    __slots__ = ("_engine", "_index", "_name")
+    __slots__ = ("_handle", "_index", "_name")
 
-    def __init__(self, engine: "LightEngine", index: int, name: str) -> None:
-        self._engine = engine
+    def __init__(self, engine: HandleOwner, index: int, name: str) -> None:
+        self._handle = engine._handle
         self._index = index
         self._name = name
 
@@ -41,30 +43,30 @@ class Channel:
     @property
     def intensity(self) -> int:
         """The channel's intensity (settable)."""
-        return self._engine._read(_c_int32, _lib.orv_getIntensity, self._index)
+        return self._handle.read_int(_lib.orv_getIntensity, self._index)
 
     @intensity.setter
     def intensity(self, value: int) -> None:
-        self._engine._call(_lib.orv_setIntensity, self._index, _checks.integer(value, "intensity"))
+        self._handle.call(_lib.orv_setIntensity, self._index, _checks.integer(value, "intensity"))
 
     @property
     def on(self) -> bool:
         """Whether the channel is switched on (settable)."""
-        return self._engine._bool(_lib.orv_getChannel, self._index)
+        return self._handle.read_flag(_lib.orv_getChannel, self._index)
 
     @on.setter
     def on(self, value: bool) -> None:
-        self._engine._call(_lib.orv_setChannel, self._index, _checks.flag(value, "on"))
+        self._handle.call(_lib.orv_setChannel, self._index, _checks.flag(value, "on"))
 
     @property
     def power_mw(self) -> float:
         """The channel's optical power in milliwatts."""
-        return self._engine._float(_lib.orv_getChannelPowerMW, self._index)
+        return self._handle.read_float(_lib.orv_getChannelPowerMW, self._index)
 
     @property
     def power_count(self) -> int:
         """The channel's optical power in raw sensor counts."""
-        return self._engine._int(_lib.orv_getChannelPowerCount, self._index)
+        return self._handle.read_int(_lib.orv_getChannelPowerCount, self._index)
 
     def __repr__(self) -> str:
         return f"<photarc.Channel {self._index} {self._name}>"

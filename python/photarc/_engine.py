@@ -4,30 +4,21 @@ from __future__ import annotations
 
 import ctypes
 import os
-import threading
-import weakref
-from typing import Any, Callable, List, Optional, Tuple, Type, TypeVar, Union
+from typing import Any, Callable, List, Optional, Tuple, Union
 
 from . import _checks
 from . import _library as L
 from ._channel import Channel
-from ._errors import PhotarcError, failure
-from ._text import read_text
+from ._errors import failure
+from ._handle import CLOSED, Handle
+from ._text import REPLY_SIZE
 
 _lib = L.lib
-_T = TypeVar("_T")
 
 DEFAULT_PORT = 8095
 DEFAULT_BAUD = 115200
 LEGACY_DEFAULT_BAUD = 9600
-
-_CLOSED = "operation on a closed LightEngine"
-_ERANGE = 34
-_COPY_FAILURE_TEXT = "Error in string copy"
-
-
-def _delete(handle: int) -> None:
-    _lib.orv_deleteLightEngine(handle)
+MAX_CHANNELS = 1024
 
 
 def _create(export: Callable[..., int], *arguments: Any) -> int:
@@ -54,7 +45,8 @@ class LightEngine:
     several threads: each library call and the reading of its failure happen under the engine's
     lock, so an exception always carries the failure of its own call. :meth:`close` (or leaving a
     ``with`` block, or garbage collection) releases the handle; any use afterwards raises
-    ``ValueError``.
+    ``ValueError``. At interpreter exit a handle that another thread is using is left to the
+    operating system rather than waited for.
     """
 
     def __init__(self) -> None:
@@ -76,96 +68,35 @@ class LightEngine:
         return engine
 
     def _adopt(self, handle: int, default_baud: int) -> None:
-        self._lock = threading.Lock()
-        self._handle: Optional[int] = handle
+        # Shared with every Channel made from this engine.
+        self._handle = Handle(handle)
         self._default_baud = default_baud
-        self._finalizer = weakref.finalize(self, _delete, handle)
 
     # ---- life cycle ----------------------------------------------------------------------
 
     def close(self) -> None:
-        """Deletes the handle, closing any link. Closing again does nothing."""
-        with self._lock:
-            self._handle = None
-            self._finalizer()
+        """Deletes the handle, closing any link, once a call in progress has ended; closing again does nothing."""
+        self._handle.close()
 
     @property
     def closed(self) -> bool:
         """True once :meth:`close` has run."""
-        return self._handle is None
+        return self._handle.value is None
 
     def __enter__(self) -> "LightEngine":
-        self._live()
+        if self.closed:
+            raise ValueError(CLOSED)
         return self
 
     def __exit__(self, *exception: object) -> None:
         self.close()
 
     def __repr__(self) -> str:
-        state = "closed" if self._handle is None else f"handle 0x{self._handle:x}"
+        value = self._handle.value
+        state = "closed" if value is None else f"handle 0x{value:x}"
         return f"<photarc.LightEngine {state}>"
 
-    # ---- calling the library -------------------------------------------------------------
-
-    def _live(self) -> int:
-        handle = self._handle
-        if handle is None:
-            raise ValueError(_CLOSED)
-        return handle
-
-    def _failure(self, handle: int, export: Callable[..., int], result: int) -> PhotarcError:
-        code, text = self._last_error(handle)
-        return failure(export.__name__, result, code, text)
-
-    def _call(self, export: Callable[..., int], *arguments: Any) -> None:
-        with self._lock:
-            handle = self._handle  # not _live(): this path is the hot one
-            if handle is None:
-                raise ValueError(_CLOSED)
-            result = export(handle, *arguments)
-            if result:
-                raise self._failure(handle, export, result)
-
-    def _read(self, value_type: "Type[ctypes._SimpleCData[_T]]", export: Callable[..., int], *arguments: Any) -> _T:
-        """Calls `export` with a last out-argument of `value_type` and returns its value."""
-        value = value_type()
-        self._call(export, *arguments, ctypes.byref(value))
-        return value.value
-
-    def _int(self, export: Callable[..., int], *arguments: Any) -> int:
-        return self._read(ctypes.c_int32, export, *arguments)
-
-    def _float(self, export: Callable[..., int], *arguments: Any) -> float:
-        return self._read(ctypes.c_double, export, *arguments)
-
-    def _bool(self, export: Callable[..., int], *arguments: Any) -> bool:
-        return self._read(ctypes.c_int32, export, *arguments) == 1
-
-    def _text(self, export: Callable[..., int], *arguments: Any) -> str:
-        with self._lock:
-            handle = self._live()
-
-            def did_not_fit(result: int) -> bool:
-                code, text = self._last_error(handle)
-                return result == L.DEVICE_FAILURE and code == _ERANGE and text.startswith(_COPY_FAILURE_TEXT)
-
-            def fill(buffer: "ctypes.Array[ctypes.c_char]", size: int) -> int:
-                return int(export(handle, *arguments, buffer, size))
-
-            result, text = read_text(export.__name__, fill, did_not_fit)
-            if result:
-                raise self._failure(handle, export, result)
-            return text
-
-    def _last_error(self, handle: int) -> Tuple[int, str]:
-        code = ctypes.c_int32()
-        _lib.orv_getLastErrorCode(handle, ctypes.byref(code))
-        result, text = read_text(
-            "orv_getLastErrorText",
-            lambda buffer, size: int(_lib.orv_getLastErrorText(handle, buffer, size)),
-            lambda result: result == L.TEXT_DOES_NOT_FIT,
-        )
-        return code.value, text
+    # ---- arrays of one value per channel -------------------------------------------------
 
     def _per_channel(self, values: List[int], what: str) -> "ctypes.Array[ctypes.c_int32]":
         count = self.channel_count
@@ -176,7 +107,7 @@ class LightEngine:
     def _channel_array(self, export: Callable[..., int]) -> List[int]:
         count = self.channel_count
         values = (ctypes.c_int32 * count)()
-        self._call(export, values, count)
+        self._handle.call(export, values, count)
         return list(values)
 
     # ---- connection ----------------------------------------------------------------------
@@ -191,25 +122,24 @@ class LightEngine:
         checked_port = _checks.integer(port, "port", 0, _checks.UINT16_MAX)
         checked_baud = self._default_baud if baud is None else _checks.integer(baud, "baud", 0, _checks.UINT32_MAX)
         if is_serial_address(address):
-            self._call(_lib.orv_connectCOM, encoded, checked_baud)
+            self._handle.call(_lib.orv_connectCOM, encoded, checked_baud)
         else:
-            self._call(_lib.orv_connectTCP, encoded, checked_port)
+            self._handle.call(_lib.orv_connectTCP, encoded, checked_port)
 
     def disconnect(self) -> None:
         """Closes the link (nothing open is fine)."""
-        self._call(_lib.orv_disconnect)
+        self._handle.call(_lib.orv_disconnect)
 
     @property
     def connected(self) -> bool:
         """True while a link is open."""
-        return self._bool(_lib.orv_getConnected)
+        return self._handle.read_flag(_lib.orv_getConnected)
 
     @property
     def is_legacy(self) -> bool:
         """True for an engine made by :meth:`legacy` (older devices, TOVRA3 included)."""
         value = ctypes.c_int32()
-        with self._lock:
-            result = _lib.orv_getLegacy(self._live(), ctypes.byref(value))
+        result = self._handle.result(_lib.orv_getLegacy, ctypes.byref(value))
         if result == L.UNKNOWN_DRIVER:  # a TOVRA3 engine: neither of the two kinds the library names
             return True
         if result:
@@ -221,56 +151,60 @@ class LightEngine:
     @property
     def model(self) -> str:
         """The device's model name."""
-        return self._text(_lib.orv_getModel)
+        return self._handle.read_text(_lib.orv_getModel)
 
     @property
     def serial_number(self) -> str:
         """The device's serial number."""
-        return self._text(_lib.orv_getSerialNumber)
+        return self._handle.read_text(_lib.orv_getSerialNumber)
 
     @property
     def firmware_version(self) -> str:
         """The device's firmware version."""
-        return self._text(_lib.orv_getVersion)
+        return self._handle.read_text(_lib.orv_getVersion)
 
     @property
     def ip(self) -> str:
         """The device's IPv4 address (settable)."""
-        return self._text(_lib.orv_getIP)
+        return self._handle.read_text(_lib.orv_getIP)
 
     @ip.setter
     def ip(self, address: str) -> None:
-        self._call(_lib.orv_setIP, _checks.text(address, "ip"))
+        self._handle.call(_lib.orv_setIP, _checks.text(address, "ip"))
 
     @property
     def temperature(self) -> float:
         """The device's temperature."""
-        return self._float(_lib.orv_getTemperature)
+        return self._handle.read_float(_lib.orv_getTemperature)
 
     @property
     def status_code(self) -> int:
         """The device's status code."""
-        return self._int(_lib.orv_getStatusCode)
+        return self._handle.read_int(_lib.orv_getStatusCode)
 
     @property
     def max_intensity(self) -> int:
         """The largest intensity a channel accepts."""
-        return self._int(_lib.orv_getMaximumIntensity)
+        return self._handle.read_int(_lib.orv_getMaximumIntensity)
 
     @property
     def channel_count(self) -> int:
-        """The number of channels."""
-        return self._int(_lib.orv_getNumberOfChannels)
+        """The number of channels; a device's count below 0 or above 1024 raises :class:`DeviceError`."""
+        count = self._handle.read_int(_lib.orv_getNumberOfChannels)
+        if not 0 <= count <= MAX_CHANNELS:  # lists are sized from it
+            raise failure("orv_getNumberOfChannels", L.DEVICE_FAILURE, -1,
+                          f"Channel count out of range (0 to {MAX_CHANNELS}): {count}")
+        return count
 
     @property
     def channel_names(self) -> List[str]:
         """The channels' colour names, by index."""
-        return [self._text(_lib.orv_getChannelName, index) for index in range(self.channel_count)]
+        return [self._handle.read_text(_lib.orv_getChannelName, index) for index in range(self.channel_count)]
 
     @property
     def supply_power_w(self) -> float:
         """The power drawn from the supply, in watts."""
-        return self._float(_lib.orv_getSupplyPowerW)
+        return self._handle.read_float(_lib.orv_getSupplyPowerW)
 
     # ---- channels ------------------------------------------------------------------------
 
@@ -281,10 +215,10 @@ class LightEngine:
         """
         if isinstance(name_or_index, str):
             name = name_or_index
-            index = self._int(_lib.orv_getChannelIndex, _checks.text(name, "channel name"))
+            index = self._handle.read_int(_lib.orv_getChannelIndex, _checks.text(name, "channel name"))
         else:
             index = _checks.integer(name_or_index, "channel")
-            name = self._text(_lib.orv_getChannelName, index)
+            name = self._handle.read_text(_lib.orv_getChannelName, index)
         return Channel(self, index, name)
 
     @property
@@ -300,7 +234,7 @@ class LightEngine:
     @intensities.setter
     def intensities(self, values: List[int]) -> None:
         array = self._per_channel(_checks.integer_list(values, "intensities"), "intensities")
-        self._call(_lib.orv_setMultipleIntensities, array, len(array))
+        self._handle.call(_lib.orv_setMultipleIntensities, array, len(array))
 
     @property
     def states(self) -> List[bool]:
@@ -310,25 +244,25 @@ class LightEngine:
     @states.setter
     def states(self, values: List[bool]) -> None:
         array = self._per_channel(_checks.flag_list(values, "states"), "states")
-        self._call(_lib.orv_setMultipleChannels, array, len(array))
+        self._handle.call(_lib.orv_setMultipleChannels, array, len(array))
 
     # ---- power and triggering ------------------------------------------------------------
 
     @property
     def power_lock(self) -> bool:
         """Whether the power lock is on (settable)."""
-        return self._bool(_lib.orv_getPowerLock)
+        return self._handle.read_flag(_lib.orv_getPowerLock)
 
     @power_lock.setter
     def power_lock(self, locked: bool) -> None:
-        self._call(_lib.orv_setPowerLock, _checks.flag(locked, "power_lock"))
+        self._handle.call(_lib.orv_setPowerLock, _checks.flag(locked, "power_lock"))
 
     @property
     def power_reference(self) -> List[int]:
         """The power reference values (settable)."""
         pointer = ctypes.POINTER(ctypes.c_int32)()
         count = ctypes.c_int32()
-        self._call(_lib.orv_getPowerReference, ctypes.byref(pointer), ctypes.byref(count))
+        self._handle.call(_lib.orv_getPowerReference, ctypes.byref(pointer), ctypes.byref(count))
         try:
             return pointer[: count.value] if pointer else []
         finally:
@@ -337,53 +271,53 @@ class LightEngine:
     @power_reference.setter
     def power_reference(self, values: List[int]) -> None:
         checked = _checks.integer_list(values, "power_reference")
-        self._call(_lib.orv_setPowerReference, (ctypes.c_int32 * len(checked))(*checked), len(checked))
+        self._handle.call(_lib.orv_setPowerReference, (ctypes.c_int32 * len(checked))(*checked), len(checked))
 
     @property
     def ttl_enabled(self) -> bool:
         """Whether TTL triggering is enabled (settable)."""
-        return self._bool(_lib.orv_getTTLEnable)
+        return self._handle.read_flag(_lib.orv_getTTLEnable)
 
     @ttl_enabled.setter
     def ttl_enabled(self, enabled: bool) -> None:
-        self._call(_lib.orv_setTTLEnable, _checks.flag(enabled, "ttl_enabled"))
+        self._handle.call(_lib.orv_setTTLEnable, _checks.flag(enabled, "ttl_enabled"))
 
     @property
     def ttl_polarity(self) -> int:
         """The TTL polarity: 1 positive (active high), 0 negative (settable)."""
-        return self._int(_lib.orv_getTTLPolarity)
+        return self._handle.read_int(_lib.orv_getTTLPolarity)
 
     @ttl_polarity.setter
     def ttl_polarity(self, polarity: int) -> None:
-        self._call(_lib.orv_setTTLPolarity, _checks.flag(polarity, "ttl_polarity"))
+        self._handle.call(_lib.orv_setTTLPolarity, _checks.flag(polarity, "ttl_polarity"))
 
     # ---- device control ------------------------------------------------------------------
 
     def command(self, text: str) -> str:
         """Sends a raw protocol command and returns the device's whole reply.
 
-        A reply too long for the current buffer makes the command go out again with a larger one.
+        The command goes out exactly once: the reply is read into a buffer that holds the longest
+        reply the library can return.
         """
-        return self._text(_lib.orv_executeCommand, _checks.text(text, "command"))
+        return self._handle.read_text(_lib.orv_executeCommand, _checks.text(text, "command"), size=REPLY_SIZE)
 
     def run_script(self, path: Union[str, "os.PathLike[str]"]) -> None:
         """Runs a ChaiScript file whose global functions act on this engine."""
-        self._call(_lib.orv_executeScript, _checks.path(path))
+        self._handle.call(_lib.orv_executeScript, _checks.path(path))
 
     def shutdown(self) -> None:
         """Sends the shutdown command (the reply is not examined)."""
-        self._call(_lib.orv_shutDown)
+        self._handle.call(_lib.orv_shutDown)
 
     def restart(self) -> None:
         """Sends the restart command (the reply is not examined)."""
-        self._call(_lib.orv_restart)
+        self._handle.call(_lib.orv_restart)
 
     def wake_up(self) -> None:
         """Wakes the device."""
-        self._call(_lib.orv_wakeUp)
+        self._handle.call(_lib.orv_wakeUp)
 
     @property
     def last_error(self) -> Tuple[int, str]:
         """The code and text of the handle's last failure ((0, "") after a success)."""
-        with self._lock:
-            return self._last_error(self._live())
+        return self._handle.last_error()

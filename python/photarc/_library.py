@@ -120,6 +120,11 @@ def _load() -> Tuple[ctypes.CDLL, str]:
         except OSError as error:
             failures.append(f"{description}: {error}")
             continue
+        missing = [name for name in _PROTOTYPES if not hasattr(library, name)]
+        if missing:
+            # Some other library by that name or path: as good as none.
+            failures.append(f"{description}: not the Photarc library (it lacks {missing[0]})")
+            continue
         if failures and os.environ.get("PHOTARC_LIBRARY"):
             # An explicit choice that failed deserves a word even when a later place worked.
             warnings.warn(f"photarc: using {target}; tried first: " + "; ".join(failures), RuntimeWarning, stacklevel=3)

@@ -3,7 +3,10 @@
 from __future__ import annotations
 
 import argparse
+import os
+import signal
 import sys
+import threading
 from typing import Callable, List, Optional, Tuple, TypeVar, Union
 
 from . import panel
@@ -11,6 +14,10 @@ from ._engine import DEFAULT_PORT, LightEngine
 from ._errors import DeviceError, PhotarcError, brief
 
 T = TypeVar("T")
+
+INTERRUPTED = 130  # the shell's status for a program ended by SIGINT
+# Windows does not wake a waiting thread for Ctrl-C: the wait ends this often to let it through.
+_WAKE_INTERVAL = 0.25
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -105,10 +112,7 @@ def _switch(engine: LightEngine, target: str, on: bool) -> None:
         engine.channel(_channel_key(target)).on = on
 
 
-def _run(engine: LightEngine, args: argparse.Namespace) -> int:
-    if args.command == "panel":
-        return panel.run(engine, lambda: engine.connect(args.address, args.port, args.baud),
-                         args.listen, args.interval, args.open)
+def _run(engine: LightEngine, args: argparse.Namespace) -> None:
     if args.command == "info":
         _info(engine)
     elif args.command == "get":
@@ -121,19 +125,83 @@ def _run(engine: LightEngine, args: argparse.Namespace) -> int:
         print(engine.command(args.text).rstrip("\r\n"))
     elif args.command == "script":
         engine.run_script(args.file)
-    return 0
+
+
+def _interrupted(signal_number: int, frame: object) -> None:
+    """Ends the program at once: a library call in progress (a silent device, a script without end)
+    cannot be stopped, and waiting for it, or for the handle it holds, could take for ever."""
+    print("interrupted", file=sys.stderr, flush=True)
+    try:
+        sys.stdout.flush()  # what was printed so far
+    except (OSError, ValueError):
+        pass
+    os._exit(INTERRUPTED)
+
+
+def _stop_on_interrupt() -> None:
+    """Makes SIGINT end the program (unless it was set to be ignored, as for background jobs)."""
+    if threading.current_thread() is threading.main_thread() and signal.getsignal(signal.SIGINT) != signal.SIG_IGN:
+        signal.signal(signal.SIGINT, _interrupted)
+
+
+def _on_worker(work: Callable[[], T]) -> T:
+    """Runs `work` on another thread and waits for it where a signal can still be handled.
+
+    A library call blocks the thread that makes it, and Python runs signal handlers on the main
+    thread only. Whatever `work` raises is raised here; otherwise its result is returned.
+    """
+    outcome: List[Tuple[bool, object]] = []
+
+    def run() -> None:
+        try:
+            outcome.append((True, work()))
+        except BaseException as error:  # handed to the main thread
+            outcome.append((False, error))
+
+    worker = threading.Thread(target=run, name="photarc-command", daemon=True)
+    worker.start()
+    while worker.is_alive():
+        worker.join(_WAKE_INTERVAL)
+    done, value = outcome[0]
+    if not done:
+        raise value  # type: ignore[misc]
+    return value  # type: ignore[return-value]
+
+
+def _open_and_run(args: argparse.Namespace) -> None:
+    with _open(args) as engine:
+        _run(engine, args)
+
+
+def _serve_panel(args: argparse.Namespace) -> int:
+    """The panel serves on this thread until Ctrl-C, which closes the engine and ends with 0.
+    Connecting may wait on a silent device, so it runs where an interrupt ends the program at once,
+    and so does a second Ctrl-C while the engine closes."""
+    engine = _on_worker(lambda: _open(args))
+    with engine:
+        interruptible = signal.getsignal(signal.SIGINT) == _interrupted
+        if interruptible:
+            signal.signal(signal.SIGINT, signal.default_int_handler)
+        try:
+            return panel.run(engine, lambda: engine.connect(args.address, args.port, args.baud),
+                             args.listen, args.interval, args.open)
+        finally:
+            if interruptible:
+                signal.signal(signal.SIGINT, _interrupted)
 
 
 def main(argv: Optional[List[str]] = None) -> int:
-    """Runs the command line; returns the exit status (0 success, 1 failure, 2 usage)."""
+    """Runs the command line; returns the exit status (0 success, 1 failure, 2 usage, 130 interrupted)."""
+    _stop_on_interrupt()
     parser = _parser()
     args = parser.parse_args(argv)
     try:
-        with _open(args) as engine:
-            status = _run(engine, args)
+        if args.command == "panel":
+            return _serve_panel(args)
+        _on_worker(lambda: _open_and_run(args))
     except PhotarcError as error:
         print(brief(error.code, error.text), file=sys.stderr)
         return 1
     except (TypeError, ValueError) as error:
         parser.error(str(error))
-    return status
+    return 0

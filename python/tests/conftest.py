@@ -1,4 +1,5 @@
-"""Fixtures: the simulator program as a child, engines connected to it, our OrvantaDLL64's record."""
+"""Fixtures: the simulator program as a child, engines connected to it, devices of the tests' own,
+our OrvantaDLL64's record, the command line as a child."""
 
 from __future__ import annotations
 
@@ -7,9 +8,14 @@ import http.client
 import itertools
 import json
 import os
+import queue
 import signal
+import socket
 import subprocess
 import sys
+import threading
+import time
+import tty
 from pathlib import Path
 from typing import Any, Callable, Dict, Iterator, List, Optional, Tuple
 from urllib.parse import urlsplit
@@ -89,6 +95,106 @@ def engine(request: pytest.FixtureRequest, simulator: Simulator) -> Iterator[pho
         yield connected
 
 
+class FakeDevice:
+    """A device of the test's own, over TCP or a pseudo-terminal: every command it receives is
+    recorded and answered with ``answer(command)`` (None: no answer at all)."""
+
+    def __init__(self, transport: str, answer: Callable[[str], Optional[str]]) -> None:
+        self._answer = answer
+        self._commands: "queue.Queue[str]" = queue.Queue()
+        if transport == "tcp":
+            self._listener = socket.create_server(("127.0.0.1", 0))
+            port = self._listener.getsockname()[1]
+            self.address: Dict[str, object] = {"address": "127.0.0.1", "port": port}
+            self.cli_target = ["127.0.0.1", "--port", str(port)]
+            serve = self._serve_tcp
+        else:
+            self._master, self._slave = os.openpty()
+            tty.setraw(self._slave)
+            path = os.ttyname(self._slave)
+            self.address = {"address": path}
+            self.cli_target = [path]
+            serve = self._serve_serial
+        self._worker = threading.Thread(target=serve, daemon=True)
+        self._worker.start()
+
+    def next_command(self, limit: float = 30) -> str:
+        """The next command the device received, waiting for it up to `limit` seconds."""
+        return self._commands.get(timeout=limit)
+
+    def received(self) -> List[str]:
+        """The commands received and not yet taken."""
+        commands = []
+        while not self._commands.empty():
+            commands.append(self._commands.get())
+        return commands
+
+    def _reply(self, command: str, send: Callable[[bytes], None]) -> None:
+        self._commands.put(command)
+        reply = self._answer(command)
+        if reply is not None:
+            send((reply + "\r\n").encode())
+
+    def _serve_tcp(self) -> None:
+        while True:
+            try:
+                client, _ = self._listener.accept()
+            except OSError:
+                return
+            with client:
+                while True:
+                    try:
+                        command = client.recv(4096)
+                    except OSError:
+                        break
+                    if not command:
+                        break
+                    self._reply(command.decode(), client.sendall)
+
+    def _serve_serial(self) -> None:
+        def send(data: bytes) -> None:
+            while data:
+                data = data[os.write(self._master, data):]
+
+        pending = b""
+        while True:
+            try:
+                data = os.read(self._master, 65536)
+            except OSError:  # every slave end is closed
+                return
+            if not data:
+                return
+            pending += data
+            while b"\n" in pending:
+                line, pending = pending.split(b"\n", 1)
+                self._reply(line.decode(), send)
+
+    def close(self) -> None:
+        """Stops the device once the engines using it have let go of it."""
+        if hasattr(self, "_listener"):
+            self._listener.shutdown(socket.SHUT_RDWR)
+            self._listener.close()
+        else:
+            os.close(self._slave)
+        self._worker.join(30)
+        assert not self._worker.is_alive(), "the device's link is still in use"
+        if not hasattr(self, "_listener"):
+            os.close(self._master)
+
+
+@pytest.fixture
+def fake_device() -> Iterator[Callable[..., FakeDevice]]:
+    started: List[FakeDevice] = []
+
+    def start(transport: str, answer: Callable[[str], Optional[str]]) -> FakeDevice:
+        started.append(FakeDevice(transport, answer))
+        return started[-1]
+
+    yield start
+    for device in started:
+        device.close()
+
+
 _free_ports = itertools.count(1)
 
 
@@ -122,11 +228,43 @@ def orvanta() -> OrvantaRecord:
     return OrvantaRecord()
 
 
+def cli_command(*arguments: str) -> List[str]:
+    return [sys.executable, "-m", "photarc", *arguments]
+
+
+CLI_ENVIRONMENT = dict(os.environ, PYTHONPATH=str(PYTHON_DIR))
+
+
 def run_cli(*arguments: str, check_status: int = 0) -> subprocess.CompletedProcess:
     """`python3 -m photarc ARGUMENTS`, asserting its exit status."""
-    environment = dict(os.environ, PYTHONPATH=str(PYTHON_DIR))
-    done = subprocess.run([sys.executable, "-m", "photarc", *arguments],
-                          capture_output=True, text=True, env=environment)
+    done = subprocess.run(cli_command(*arguments), capture_output=True, text=True, env=CLI_ENVIRONMENT)
+    assert done.returncode == check_status, done
+    return done
+
+
+def run_cli_in_bounds(*arguments: str, check_status: int, memory_mb: int, seconds: float = 60):
+    """run_cli, with the child's resident memory watched: beyond `memory_mb`, or `seconds`, it is
+    killed and the test fails."""
+    child = subprocess.Popen(cli_command(*arguments), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                             env=CLI_ENVIRONMENT)
+    deadline = time.monotonic() + seconds
+    peak = 0
+    while True:
+        try:
+            stdout, stderr = child.communicate(timeout=0.05)
+            break
+        except subprocess.TimeoutExpired:
+            try:
+                with open(f"/proc/{child.pid}/status") as status:
+                    rss = next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+            except (OSError, StopIteration):
+                rss = 0
+            peak = max(peak, rss // 1024)
+            if peak > memory_mb or time.monotonic() > deadline:
+                child.kill()
+                child.communicate()
+                pytest.fail(f"the command line took {peak} MB or more than {seconds} s")
+    done = subprocess.CompletedProcess(child.args, child.returncode, stdout, stderr)
     assert done.returncode == check_status, done
     return done
 

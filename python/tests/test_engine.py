@@ -1,10 +1,14 @@
-"""LightEngine and Channel against the simulator (TCP and pseudo-terminal) and our OrvantaDLL64."""
+"""LightEngine and Channel against the simulator (TCP and pseudo-terminal), devices of the tests'
+own and our OrvantaDLL64."""
 
+import subprocess
+import sys
 import threading
 
 import pytest
 
 import photarc
+from conftest import CLI_ENVIRONMENT
 
 
 def test_identity_and_readings(start_simulator):
@@ -74,6 +78,37 @@ def test_texts_longer_than_1024_characters(start_simulator):
     with photarc.connect(start_simulator("--model", model).serial_path) as engine:
         assert engine.model == model
         assert engine.command("GET MODEL").rstrip() == f"A GET_MODEL {model}"
+
+
+def test_a_command_goes_out_once_whatever_the_length_of_its_reply(fake_device):
+    replies = {"SET A": "A SET_A " + "Z" * 5000, "SET B": "A SET_B " + "Z" * ((1 << 20) - len("A SET_B "))}
+    device = fake_device("serial", replies.get)
+    with photarc.connect(**device.address) as engine:
+        for command, reply in replies.items():
+            assert engine.command(command) == reply
+            assert device.received() == [command]
+
+
+@pytest.mark.parametrize("transport", ["tcp", "serial"])
+def test_a_program_ends_while_its_thread_waits_for_a_silent_device(fake_device, transport):
+    device = fake_device(transport, lambda command: None)
+    program = (
+        "import sys, threading, photarc\n"
+        "engine = photarc.connect(*sys.argv[1:2], *map(int, sys.argv[2:]))\n"
+        "threading.Thread(target=engine.command, args=('GET MODEL',), daemon=True).start()\n"
+        "sys.stdin.readline()\n"
+    )
+    port = [str(device.address["port"])] if transport == "tcp" else []
+    child = subprocess.Popen([sys.executable, "-c", program, str(device.address["address"]), *port],
+                             stdin=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=CLI_ENVIRONMENT)
+    try:
+        assert device.next_command() == "GET MODEL"
+        _, stderr = child.communicate("\n", timeout=30)  # far less than the reply time-out
+    finally:
+        if child.poll() is None:
+            child.kill()
+            child.communicate()
+    assert (child.returncode, stderr) == (0, "")
 
 
 def test_legacy_engine(orvanta, com_port):

@@ -68,6 +68,11 @@ def test_library_lookup_order(tmp_path):
               "libPhotarc.so.1 (system loader)"]
     assert [tried.index(place) for place in places] == sorted(tried.index(place) for place in places)
 
+    # A library that loads but is not ours counts as none.
+    other = import_photarc(PYTHON_DIR, PHOTARC_LIBRARY="libc.so.6")
+    assert other.returncode != 0 and "ImportError" in other.stderr and "AttributeError" not in other.stderr
+    assert "PHOTARC_LIBRARY=libc.so.6: not the Photarc library (it lacks orv_createLightEngine)" in other.stderr
+
     # An installed package finds the library through its note, with no variable.
     installed = tmp_path / "site"
     shutil.copytree(PYTHON_DIR / "photarc", installed / "photarc", ignore=shutil.ignore_patterns("__pycache__"))
@@ -76,3 +81,7 @@ def test_library_lookup_order(tmp_path):
     assert found.returncode == 0, found.stderr
     assert os.path.samefile(found.stdout.strip(), library)
     assert import_photarc(installed, PHOTARC_LIBRARY=library).stdout.strip() == library
+    # ... and past a library that is not ours, saying so.
+    past_other = import_photarc(installed, PHOTARC_LIBRARY="libc.so.6")
+    assert os.path.samefile(past_other.stdout.strip(), library)
+    assert "not the Photarc library" in past_other.stderr

@@ -5,16 +5,22 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "api/photarc.h"
+#include "link/platform/Sockets.h"
 #include "sim/gen3/Simulator.h"
 #include "tests/console/ConsoleDevice.h"
 
 using photarc::sim::Simulator;
 using photarc::sim::SimulatorOptions;
+namespace net = orvapi::platform;
 
 namespace {
 
@@ -40,6 +46,39 @@ ConsoleRun runConsole(const std::string& arguments) {
     if (start < text.size()) run.lines.push_back(text.substr(start) + "<no line end>");
     return run;
 }
+
+// A faulty device on the console's port: each command it receives is answered from a table
+// (anything else as an unknown command) until the console hangs up.
+class TableDevice {
+public:
+    explicit TableDevice(std::map<std::string, std::string> replies)
+        : table(std::move(replies)), listener(net::bindLoopback(8095, 1)), worker([this] { serve(); }) {}
+    ~TableDevice() {
+        worker.join();
+        net::closeSocket(listener);
+    }
+    TableDevice(const TableDevice&) = delete;
+    TableDevice& operator=(const TableDevice&) = delete;
+
+private:
+    void serve() {
+        if (net::waitReadable({listener}, std::chrono::seconds(30)) != 0) return;
+        const net::Socket client = net::acceptConnection(listener);
+        if (client == net::kNoSocket) return;
+        char command[512];
+        for (long n; (n = net::receiveSome(client, command, sizeof command)) > 0;) {
+            const auto found = table.find(std::string(command, static_cast<size_t>(n)));
+            const std::string reply = found == table.end() ? "E X 53\r\n" : found->second + "\r\n";
+            net::sendSome(client, reply.data(), reply.size());
+        }
+        net::closeSocket(client);
+    }
+
+    std::map<std::string, std::string> table;
+    net::SocketLibrary library;
+    net::Socket listener;
+    std::thread worker;
+};
 
 SimulatorOptions consoleDevice(uint16_t tcpPort) {
     namespace device = photarc::testing::console;
@@ -121,6 +160,23 @@ TEST(Console, DeviceThatAcceptsEverythingIsReported) {
     EXPECT_THAT(run.lines, ::testing::Contains("Expected error 63 did not occur."));
     EXPECT_THAT(run.lines, ::testing::Not(::testing::Contains(::testing::HasSubstr("Error code"))));
     EXPECT_EQ(run.lines.back(), "Test completed.");
+}
+
+TEST(Console, AChannelCountBeyondReasonStopsTheRun) {
+    for (const std::string count : {"2000000000", "-1"}) {
+        const TableDevice device({{"GET MODEL", "A MODEL Odd"},
+                                  {"GET VER", "A VER 1"},
+                                  {"GET SN", "A SN 2"},
+                                  {"GET NUMCH", "A NUMCH " + count},
+                                  {"GET CHMAP", "A CHMAP WHITE"}});
+        const ConsoleRun run = runConsole("127.0.0.1");
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_THAT(run.lines, ::testing::ElementsAre(
+                                   "Photarc version 1.1.14, part number 48-20731-Rev-C",
+                                   "Connecting to light engine on: 127.0.0.1...", "Model: Odd", "Firmware version: 1",
+                                   "Serial number: 2", "Error : -1, Channel count out of range (0 to 1024): " + count,
+                                   "", "Test completed."));
+    }
 }
 
 TEST(Console, LegacyModeThroughTheClosedLibrary) {

@@ -70,6 +70,16 @@ TEST_F(CommandSet, NumericQueriesConvertLeniently) {
               (std::vector<int>{INT_MAX, INT_MIN, 7}));
 }
 
+TEST_F(CommandSet, ChannelCountsBeyondReasonAreFaultyReplies) {
+    const auto count = [](auto& e) { return e.getNumberOfChannels(); };
+    EXPECT_EQ(run("A N 0", "GET NUMCH", count), 0);
+    EXPECT_EQ(run("A N 1024", "GET NUMCH", count), 1024);
+    const auto get = [](ScriptedEngine& e) { e.getNumberOfChannels(); };
+    expectFailure(failure("A N 1025", get), -1, "Channel count out of range (0 to 1024): 1025");
+    expectFailure(failure("A NUMCH 2000000000", get), -1, "Channel count out of range (0 to 1024): 2000000000");
+    expectFailure(failure("A NUMCH -1", get), -1, "Channel count out of range (0 to 1024): -1");
+}
+
 TEST_F(CommandSet, FlagQueriesAreTrueForAnyNonZeroValue) {
     EXPECT_TRUE(run("A C 1", "GET CH 3", [](auto& e) { return e.getChannel(3); }));
     EXPECT_TRUE(run("A C -2", "GET CH 3", [](auto& e) { return e.getChannel(3); }));

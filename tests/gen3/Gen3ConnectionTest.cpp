@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/gen3/Gen3LightEngine.h"
@@ -40,21 +41,29 @@ TEST(Gen3Connection, CommandsNeedALink) {
     EXPECT_FALSE(engine.getConnected());
 }
 
-TEST(Gen3Connection, CommandTextsWithLineBreaksAreRefusedBeforeAnythingIsSent) {
+TEST(Gen3Connection, CommandTextsThatCannotGoOutAreRefusedAtOnceWithoutALinkOrWithOne) {
     LoopbackPeer peer;
-    Gen3LightEngine engine(5s);
+    Gen3LightEngine engine(60s);  // an empty command waiting for its reply would stand out
+    const std::vector<std::pair<std::function<void()>, std::string>> refused = {
+        {[&] { engine.setIP("192.168.10.20\nGET CHINT 1"); }, "line break in command text"},
+        {[&] { engine.executeCommand("GET MODEL\r"); }, "line break in command text"},
+        {[&] { engine.executeCommand("\nGET SN"); }, "line break in command text"},
+        {[&] { engine.executeCommand(std::string("GET\0SN", 6)); }, "NUL in command text"},
+        {[&] { engine.executeCommand(std::string(1, '\0')); }, "NUL in command text"},
+        {[&] { engine.executeCommand(""); }, "empty command text"},
+        {[&] { engine.executeCommand(" \t "); }, "empty command text"},
+    };
+    const auto expectRefused = [&] {
+        for (const auto& [call, what] : refused) {
+            const LeException failure = leFailureOf(call);
+            EXPECT_EQ(failure.code, 22);
+            EXPECT_EQ(failure.description, "Invalid argument: " + what);
+        }
+    };
+    expectRefused();
     engine.connectTCP("127.0.0.1", peer.port());
     peer.accept();
-    const std::vector<std::function<void()>> refused = {
-        [&] { engine.setIP("192.168.10.20\nGET CHINT 1"); },
-        [&] { engine.executeCommand("GET MODEL\r"); },
-        [&] { engine.executeCommand("\nGET SN"); },
-    };
-    for (const auto& call : refused) {
-        const LeException failure = leFailureOf(call);
-        EXPECT_EQ(failure.code, 22);
-        EXPECT_EQ(failure.description, "Invalid argument: line break in command text");
-    }
+    expectRefused();
     // The first bytes the device sees are those of the next good command.
     EXPECT_EQ(answered(engine, peer, "GET SN", "A SN 1"), "A SN 1");
 }

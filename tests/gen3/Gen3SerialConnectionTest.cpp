@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "engine/gen3/Gen3LightEngine.h"
 #include "link/LeException.h"
@@ -34,14 +38,32 @@ TEST(Gen3Connection, SerialTransactionPurgesWritesLineAndReadsOneLine) {
         EXPECT_EQ(responder.received(), "GET SN\n");
     }
     {
-        // A NUL ends the command, and the line end goes with the rest.
+        // A NUL is refused, not cut short, and nothing goes out: the device's first bytes are the
+        // next command's.
+        EXPECT_EQ(leFailureOf([&] { engine.executeCommand(std::string("GET\0SN", 6)); }).code, 22);
         PtyResponder responder(device, [](const std::string&) { return std::string("A X\n"); });
-        EXPECT_EQ(engine.executeCommand(std::string("GET\0SN", 6)), "A X");
-        EXPECT_EQ(responder.received(), "GET");
+        EXPECT_EQ(engine.executeCommand("GET VER"), "A X");
+        EXPECT_EQ(responder.received(), "GET VER\n");
     }
     engine.disconnect();
     EXPECT_FALSE(engine.getConnected());
     EXPECT_EQ(leFailureOf([&] { engine.executeCommand("GET SN"); }).description, "Not connected");
+}
+
+TEST(Gen3Connection, OnlyAnOpenLinkHoldsDescriptors) {
+    const auto descriptors = [] {
+        const std::filesystem::directory_iterator open("/proc/self/fd");
+        return std::distance(begin(open), end(open));
+    };
+    PtyDevice device;
+    const auto before = descriptors();
+    std::vector<std::unique_ptr<Gen3LightEngine>> engines;
+    for (int i = 0; i < 100; ++i) engines.push_back(std::make_unique<Gen3LightEngine>());
+    EXPECT_EQ(descriptors(), before);
+    engines.front()->connectCOM(device.path(), 9600);
+    EXPECT_GT(descriptors(), before);
+    engines.front()->disconnect();
+    EXPECT_EQ(descriptors(), before);
 }
 
 TEST(Gen3Connection, SerialReplyTimeOutLeavesTheLinkOpen) {

@@ -3,10 +3,10 @@
 
 #include <memory>
 
-#include "Failure.h"
 #include "legacy/LegacyLightEngine.h"
 #include "sim/orvanta/OrvantaTestHooks.h"
 #include "tests/legacy/OpenedDevice.h"
+#include "tests/support/Failure.h"
 
 using orvapi::LegacyLightEngine;
 using ::testing::ElementsAre;

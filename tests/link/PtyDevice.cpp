@@ -1,5 +1,6 @@
 #include "tests/link/PtyDevice.h"
 
+#include <fcntl.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -20,6 +21,16 @@ bool waitReadable(int fd, std::chrono::milliseconds limit) {
 void PtyDevice::write(const std::string& bytes) {
     if (::write(pty.masterFd(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
         throw std::runtime_error("write to pseudo-terminal failed");
+}
+
+size_t PtyDevice::writeSome(const std::string& bytes, std::chrono::milliseconds limit) {
+    pollfd entry{pty.masterFd(), POLLOUT, 0};
+    if (::poll(&entry, 1, static_cast<int>(limit.count())) != 1) return 0;
+    const int flags = ::fcntl(pty.masterFd(), F_GETFL);
+    ::fcntl(pty.masterFd(), F_SETFL, flags | O_NONBLOCK);
+    const ssize_t n = ::write(pty.masterFd(), bytes.data(), bytes.size());
+    ::fcntl(pty.masterFd(), F_SETFL, flags);
+    return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 std::string PtyDevice::readSome(std::chrono::milliseconds limit) {

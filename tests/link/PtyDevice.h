@@ -14,6 +14,9 @@ class PtyDevice {
 public:
     const std::string& path() const { return pty.slavePath(); }
     void write(const std::string& bytes);
+    // Writes what fits without blocking, after waiting up to the limit for room; returns the
+    // count written (0 when the library has stopped reading and the terminal is full).
+    size_t writeSome(const std::string& bytes, std::chrono::milliseconds limit);
     // Bytes from the library up to and including LF; empty when none came within the limit.
     std::string readLine(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // One read of what is there (waits up to the limit for the first byte).

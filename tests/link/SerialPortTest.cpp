@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <future>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -56,6 +58,32 @@ TEST_F(SerialPortOverPty, ALineBeyondOneMebibyteFailsAndItsRestIsDropped) {
               "Failed to read data from serial port " + device.path() + " (reply line longer than 1048576 bytes)");
     EXPECT_EQ(port.readLine(), "next");
     deviceSide.join();
+}
+
+TEST(SerialPort, ALineBeyondOneMebibyteFailsPromptlyWhateverTheDeviceSendsNext) {
+    // The port's own time-out is far beyond the wait below: only giving up on the broken line
+    // ends the read in time, whether the device goes silent or never stops sending.
+    for (const bool keepsSending : {false, true}) {
+        SCOPED_TRACE(keepsSending ? "the device keeps sending" : "the device goes silent");
+        PtyDevice device;
+        SerialPort port(60s);
+        port.open(device.path(), 115200);
+        std::atomic<bool> stop{false};
+        std::thread deviceSide([&] {
+            const std::string chunk(4096, 'x');
+            for (size_t sent = 0; !stop && (keepsSending || sent <= kMaxReplyLine);) sent += device.writeSome(chunk, 50ms);
+        });
+        auto read = std::async(std::launch::async, [&] { return runtimeFailureOf([&] { port.readLine(); }); });
+        EXPECT_EQ(read.wait_for(30s), std::future_status::ready);
+        EXPECT_EQ(read.get(),
+                  "Failed to read data from serial port " + device.path() + " (reply line longer than 1048576 bytes)");
+        stop = true;
+        deviceSide.join();
+        // What is left of the line goes with the purge before the next command.
+        port.purgeInput();
+        device.write("next\n");
+        EXPECT_EQ(port.readLine(), "next");
+    }
 }
 
 TEST_F(SerialPortOverPty, KeepsNulBytesInsideALine) {

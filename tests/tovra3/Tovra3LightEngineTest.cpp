@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "Failure.h"
-#include "tests/link/PtyDevice.h"
 #include "engine/tovra3/Tovra3LightEngine.h"
+#include "tests/link/PtyDevice.h"
+#include "tests/support/Failure.h"
 
 using namespace std::chrono_literals;
 using orvapi::Tovra3LightEngine;
