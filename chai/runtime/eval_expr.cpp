@@ -150,7 +150,7 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
     static const char* const names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
     if (!fn) fn = &syms_->of(names[static_cast<int>(op)]);
     Arg args[2] = {{l}, {r}};
-    if (const FnList* fl = fn->fns.get()) {
+    if (const FnsInUse fl{*fn}) {
         Value res = try_dispatch(*fl, Args{args, 2}, nullptr, site, fn);
         if (!res.is_unset()) return res;
     }
@@ -214,7 +214,7 @@ Value Interp::eval_prefix(const Node* n) {
         break;
     default: break;
     }
-    if (const FnList* fl = n->symbol->fns.get()) {
+    if (const FnsInUse fl{*n->symbol}) {
         Arg args[1] = {{v}};
         Value r = try_dispatch(*fl, Args{args, 1}, nullptr, n, n->symbol);
         if (!r.is_unset()) return r;

@@ -25,7 +25,6 @@ Interp::~Interp() {
     // Drop everything the engine holds, then free the cycles left among the values it made.
     ret_ = Value();
     syms_->clear();
-    retired_lists_.clear();
     retired_programs_.clear();
     script_conversions_.clear();
     tracker.collect();
@@ -75,7 +74,6 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             in.ctl_ = Ctl::None;
             in.running = Running{};
             in.frame_ = nullptr;
-            in.retired_lists_.clear();
             in.retired_programs_.clear();
             in.low_water_ = UINTPTR_MAX;
         },

@@ -266,8 +266,7 @@ private:
     uint64_t fn_seq_ = 1000000;
     uint64_t step_limit_ = 0, steps_ = 0;
     size_t collect_at_ = 4096;
-    // Replaced overload lists and tree versions: calls may still be running them.
-    std::vector<FnListRef> retired_lists_;
+    // Replaced tree versions: calls may still be running them.
     std::vector<ProgramRef> retired_programs_;
     std::vector<std::string> used_files_;
     std::vector<ScriptConversion> script_conversions_;
