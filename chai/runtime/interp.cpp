@@ -38,13 +38,18 @@ void Interp::check_stack(const Node* site) {
     count_step(site);
 }
 
+void Interp::collect_cycles() {
+    // A host object's destructor, run by the collector, may call back into the engine.
+    if (collecting_) return;
+    collecting_ = true;
+    const size_t work = tracker.collect();
+    collecting_ = false;
+    collect_at_ = tracker.size() + (collect_interval_ ? collect_interval_ : std::max(kCollectMin, work));
+}
+
 Value Interp::enter_new(Value (*body)(void*), void* fn) {
-    // Engines kept for many evaluations free their cycles as they go. Between top-level runs every
-    // value in use is held by a counted reference (variables, the host's values).
-    if (tracker.size() >= collect_at_) {
-        tracker.collect();
-        collect_at_ = std::max<size_t>(4096, 2 * tracker.size());
-    }
+    // Engines kept for many evaluations free their cycles between runs as well.
+    if (tracker.size() >= collect_at_) collect_cycles();
     steps_ = 0;
     ctl_ = Ctl::None;
     struct Call {
