@@ -11,7 +11,6 @@ namespace {
 const std::string& str(const Value& v) { return *v.str(); }
 
 std::string listed(Context& c, const Vector& items) {
-    c.check_stack(nullptr);
     std::string s = "[";
     for (size_t i = 0; i < items.size(); ++i) s += (i ? ", " : "") + c.to_text(items[i]);
     return s + "]";
@@ -21,7 +20,10 @@ std::string listed(Context& c, const Vector& items) {
 
 std::string value_text(Context& c, const Value& v, bool& ok) {
     ok = true;
-    switch (v.kind()) {
+    const Kind kind = v.kind();
+    // What holds other values prints them too, as deep as they nest.
+    if ((kind >= Kind::Vector && kind <= Kind::Object) || kind == Kind::Range) c.check_stack(nullptr);
+    switch (kind) {
     case Kind::Undef: return "";
     case Kind::Bool: return v.as_bool() ? "true" : "false";
     case Kind::Number: {
@@ -37,7 +39,6 @@ std::string value_text(Context& c, const Value& v, bool& ok) {
                                 r.items->begin() + static_cast<std::ptrdiff_t>(r.end)));
     }
     case Kind::Map: {
-        c.check_stack(nullptr);
         std::string s = "[";
         bool first = true;
         for (const auto& [k, e] : *v.map()) {

@@ -140,6 +140,7 @@ Value NativeFn::call(Interp& in, Args a, const Value*) const { return fn(in, a);
 Value OverloadSet::call(Interp& in, Args a, const Value* self) const { return in.dispatch(fns, a, nullptr, name, self); }
 
 Value BoundFn::call(Interp& in, Args a, const Value* self) const {
+    in.check_stack(nullptr);  // bound functions may be bound again, as deep as a script likes
     std::vector<Arg> full;
     size_t next = 0;
     for (const Value& f : fixed) {

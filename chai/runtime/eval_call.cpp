@@ -27,6 +27,7 @@ Arg Interp::eval_arg(const Node* n) {
 }
 
 Value Interp::eval_ref(const Node* n) {
+    check_depth(n);
     switch (n->kind) {
     case NK::Id:
         if (Value* s = var_slot(n)) return promote(*s);

@@ -33,10 +33,12 @@ Interp::~Interp() {
 void Interp::check_stack(const Node* site) {
     char probe = 0;
     const auto here = reinterpret_cast<uintptr_t>(&probe);
-    if (here < engine_stack_limit()) fail(site, "Call stack depth exceeded");
+    if (here < stack_limit_) depth_exceeded(site);
     if (here < low_water_) low_water_ = here;
     count_step(site);
 }
+
+void Interp::depth_exceeded(const Node* site) { fail(site, kDepthExceeded); }
 
 void Interp::collect_cycles() {
     // A host object's destructor, run by the collector, may call back into the engine.
@@ -67,6 +69,7 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             char top = 0;
             BoxReuseScope reuse;
             TrackingScope tracking(&in.tracker);
+            in.stack_limit_ = engine_stack_limit();
             ++in.running_depth_;
             try {
                 c.result = c.body(c.fn);
@@ -81,6 +84,7 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             in.frame_ = nullptr;
             in.retired_programs_.clear();
             in.low_water_ = UINTPTR_MAX;
+            in.stack_limit_ = 0;
         },
         &call);
     // A deep recursion left much stack memory touched: give it back.

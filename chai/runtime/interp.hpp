@@ -12,6 +12,7 @@
 #include "chai/runtime/context.hpp"
 #include "chai/runtime/frame.hpp"
 #include "chai/runtime/host_registry.hpp"
+#include "chai/runtime/stack.hpp"
 
 namespace chai {
 
@@ -95,6 +96,11 @@ public:
         return s && s->cls;
     }
     void check_stack(const Node* site) override;
+    // Nested code recurses in C++ as deep as it nests: every level of it looks at the stack.
+    void check_depth(const Node* site) {
+        if (stack_below(stack_limit_)) depth_exceeded(site);
+    }
+    [[noreturn]] void depth_exceeded(const Node* site);
     // Every loop turn and call: the step limit, and the cycle collector when it is due.
     void count_step(const Node* site) override {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
@@ -270,6 +276,7 @@ private:
     Value no_value_;
     int running_depth_ = 0;  // evaluations under way (0: none)
     uintptr_t low_water_ = UINTPTR_MAX;  // deepest stack address a call reached in this run
+    uintptr_t stack_limit_ = 0;          // engine_stack_limit() of the thread running it (0: none)
     uint32_t epoch_ = 1;     // changes with conversions (call sites compare it)
     uint64_t fn_seq_ = 1000000;
     uint64_t step_limit_ = 0, steps_ = 0;
