@@ -7,6 +7,7 @@
 
 #include "chai/library/library.hpp"
 #include "chai/runtime/program.hpp"
+#include "chai/runtime/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {
@@ -49,6 +50,7 @@ std::shared_ptr<Tree> tree_of(NodePtr root) {
 
 void describe(const Node& n, const std::string& indent, std::string& out, int depth) {
     if (depth > kMaxHeight) return;
+    if (stack_exhausted()) depth_exceeded_at(n);
     std::ostringstream line;
     line << indent << "(" << node_kind_name(n.kind) << ") " << node_label(n) << " : " << n.start.line << ", "
          << n.start.column << "\n";

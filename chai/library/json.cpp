@@ -7,6 +7,7 @@
 
 #include "chai/library/library.hpp"
 #include "chai/runtime/objects.hpp"
+#include "chai/runtime/stack.hpp"
 
 namespace chai {
 
@@ -14,6 +15,12 @@ namespace {
 
 // Nesting deeper than this is refused both ways (self-containing containers, hostile input).
 constexpr int kMaxDepth = 200;
+
+// Writing and reading recurse once per level: where a deep recursion has left little stack, they
+// stop as evaluation does.
+void check_stack_room() {
+    if (stack_exhausted()) throw exception::eval_error(kDepthExceeded, std::string(), {});
+}
 
 void write_string(const std::string& s, std::string& out) {
     out += '"';
@@ -37,6 +44,7 @@ void write_object(const Map& m, std::string& out, int depth);
 // depth counts the objects being written around the value; the top level is 1.
 void write_value(const Value& b, std::string& out, int depth) {
     if (depth > kMaxDepth) throw std::runtime_error("JSON ERROR: nesting too deep");
+    check_stack_room();
     switch (b.kind()) {
     case Kind::Undef: out += "null"; break;
     case Kind::Bool: out += b.as_bool() ? "true" : "false"; break;
@@ -107,6 +115,7 @@ private:
 
     Value value(int depth) {
         if (depth > kMaxDepth) fail("Parse", "nesting too deep");
+        check_stack_room();
         skip();
         char c = at();
         switch (c) {

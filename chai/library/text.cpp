@@ -13,7 +13,6 @@ const std::string& str(const Value& v) { return *v.str(); }
 // Containers are read from copies of their element lists: a script's to_string or == that changes
 // or rebinds the container cannot pull its elements away mid-way.
 std::string listed(Context& c, Vector items) {
-    c.check_stack(nullptr);
     std::string s = "[";
     for (size_t i = 0; i < items.size(); ++i) s += (i ? ", " : "") + c.to_text(items[i]);
     return s + "]";
@@ -23,7 +22,10 @@ std::string listed(Context& c, Vector items) {
 
 std::string value_text(Context& c, const Value& v, bool& ok) {
     ok = true;
-    switch (v.kind()) {
+    const Kind kind = v.kind();
+    // What holds other values prints them too, as deep as they nest.
+    if ((kind >= Kind::Vector && kind <= Kind::Object) || kind == Kind::Range) c.check_stack(nullptr);
+    switch (kind) {
     case Kind::Undef: return "";
     case Kind::Bool: return v.as_bool() ? "true" : "false";
     case Kind::Number: {
@@ -39,7 +41,6 @@ std::string value_text(Context& c, const Value& v, bool& ok) {
                                 r.items->begin() + static_cast<std::ptrdiff_t>(r.end)));
     }
     case Kind::Map: {
-        c.check_stack(nullptr);
         std::string s = "[";
         bool first = true;
         for (const auto& [k, e] : Map(*v.map())) {

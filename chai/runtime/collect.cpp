@@ -38,9 +38,12 @@ Ref ref_of(const Items& v) { return {RefKind::Items, v.get(), &v, v.use_count()}
 // Boxes holding a number, string or the like, without attributes, cannot be part of a cycle.
 bool leaf(const Box& b) { return !b.extra && !holds_boxes(b); }
 
-// Calls visit(Ref) for every reference held directly by r (except leaf boxes).
-template <class F> void each_ref(const Ref& r, F&& visit) {
+// Calls visit(Ref) for every reference held directly by r (except leaf boxes); returns how many
+// values it looked at.
+template <class F> size_t each_ref(const Ref& r, F&& visit) {
+    size_t looked = 1;
     auto visit_box = [&](const Value& v) {
+        ++looked;
         Box* b = v.cell();
         if (b && !leaf(*b)) visit(ref_of(b));
     };
@@ -105,6 +108,7 @@ template <class F> void each_ref(const Ref& r, F&& visit) {
     }
     case RefKind::Items: boxes(*static_cast<const Vector*>(r.ptr)); break;
     }
+    return looked;
 }
 
 struct Vertex {
@@ -137,7 +141,7 @@ public:
         while (!todo.empty()) {
             Ref r = vs_[todo.back()].ref;
             todo.pop_back();
-            each_ref(r, [&](const Ref& to) {
+            live_work_ += each_ref(r, [&](const Ref& to) {
                 Vertex& v = vs_[add(to)];
                 if (!v.live) {
                     v.live = true;
@@ -148,6 +152,8 @@ public:
     }
 
     const std::vector<Vertex>& vertices() const { return vs_; }
+    // Values looked at in what is live: what the next collection will look at again.
+    size_t live_work() const { return live_work_; }
 
 private:
     // The vertex of r, added if new.
@@ -164,6 +170,7 @@ private:
     const BoxTracker* tracker_;
     std::vector<Vertex> vs_;
     std::unordered_map<const void*, size_t> at_;
+    size_t live_work_ = 0;
 };
 
 // Holds the garbage while its contents are dropped, so nothing is freed half-emptied.
@@ -197,10 +204,9 @@ struct Garbage {
         for (const Value& v : boxes) {
             Box* b = v.cell();
             values.push_back(std::exchange(b->p, Payload()));
-            if (b->extra) {
-                var_attrs.push_back(std::move(b->extra->attrs));
-                refs.push_back(std::move(b->extra->string));
-            }
+            // A character reference keeps its string: the string may live on, and the link is
+            // undone (the string told) only when the reference box itself goes.
+            if (b->extra) var_attrs.push_back(std::move(b->extra->attrs));
         }
         for (const ObjRef& o : objects) attrs.push_back(std::exchange(o->attrs, {}));
         for (const FuncRef& f : functions) {
@@ -228,15 +234,17 @@ struct Garbage {
 
 }  // namespace
 
-void BoxTracker::collect() noexcept {
-    if (boxes_.empty()) return;
+size_t BoxTracker::collect() noexcept {
+    if (boxes_.empty()) return 0;
     try {
         Graph g(this, boxes_);
         g.mark_live();
         Garbage garbage(g.vertices());
         garbage.empty();
+        return g.live_work();
     } catch (...) {
         // Out of memory: what was not emptied stays allocated, which is only a leak.
+        return boxes_.size();
     }
 }
 

@@ -102,8 +102,9 @@ Value Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::s
 }
 
 Value Interp::call_symbol(Symbol& s, Args a, const Node* site) {
-    if (!s.fns) fail(site, "Can not find object: " + *s.name);
-    return dispatch(*s.fns, a, site, *s.name, nullptr, &s);
+    const FnsInUse fns(s);
+    if (!fns) fail(site, "Can not find object: " + *s.name);
+    return dispatch(*fns, a, site, *s.name, nullptr, &s);
 }
 
 Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
@@ -128,7 +129,8 @@ Value Interp::call_named(std::string_view name, Args a) { return call_symbol(sym
 Value Interp::try_call(std::string_view name, Args a) {
     Symbol* s = syms_->find(name);
     if (!s || !s->fns) return Value::unset();
-    return try_dispatch(*s->fns, a, nullptr, nullptr, s);
+    const FnsInUse fns(*s);
+    return try_dispatch(*fns, a, nullptr, nullptr, s);
 }
 
 const FnList* Interp::functions(std::string_view name) {
@@ -147,6 +149,7 @@ Value NativeFn::call(Interp& in, Args a, const Value*) const { return fn(in, a);
 Value OverloadSet::call(Interp& in, Args a, const Value* self) const { return in.dispatch(fns, a, nullptr, name, self); }
 
 Value BoundFn::call(Interp& in, Args a, const Value* self) const {
+    in.check_stack(nullptr);  // bound functions may be bound again, as deep as a script likes
     std::vector<Arg> full;
     size_t next = 0;
     for (const Value& f : fixed) {
@@ -275,9 +278,7 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
 // ---- defining functions ----
 
 void Interp::new_functions(Symbol& s, FnListRef list) {
-    // A dispatch running further up may still be reading the old list: it stays until the
-    // outermost evaluation ends.
-    if (s.fns && running_depth_ > 0) retired_lists_.push_back(s.fns);
+    // Calls still reading the old list hold it (FnsInUse).
     set_functions(s, std::move(list), syms_->next_version());
 }
 

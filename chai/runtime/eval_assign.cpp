@@ -75,7 +75,7 @@ bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
 
 void Interp::assign(Value& dst, const Value& src, const Node* site) {
     if (assign_builtin(dst, src, site)) return;
-    if (const FnList* fl = s_assign_->fns.get()) {
+    if (const FnsInUse fl{*s_assign_}) {
         Arg args[2] = {{promote(dst)}, {src}};
         if (!try_dispatch(*fl, Args{args, 2}, nullptr, site, s_assign_).is_unset()) return;
     }
@@ -126,7 +126,7 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {
     if (compound_builtin(n->op, dst, src, n)) return;
     // No fallback to a = a op b: a type supports op= only through its own op= overloads.
-    if (const FnList* fl = n->symbol->fns.get()) {
+    if (const FnsInUse fl{*n->symbol}) {
         Arg args[2] = {{promote(dst)}, {src}};
         if (!try_dispatch(*fl, Args{args, 2}, nullptr, n, n->symbol).is_unset()) return;
     }

@@ -27,6 +27,7 @@ Arg Interp::eval_arg(const Node* n) {
 }
 
 Value Interp::eval_ref(const Node* n) {
+    check_depth(n);
     switch (n->kind) {
     case NK::Id:
         if (Value* s = var_slot(n)) return promote(*s);
@@ -70,7 +71,8 @@ Value Interp::eval_call(const Node* n) {
             Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
             // An unknown name is reported as such.
             if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), buf.args(), n);
-            return dispatch(*s->fns, buf.args(), n, callee->name, nullptr, s);
+            const FnsInUse fns(*s);
+            return dispatch(*fns, buf.args(), n, callee->name, nullptr, s);
         }
         Value fn = eval(callee);
         return call_value(fn, buf.args(), n);

@@ -83,7 +83,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
                 }
             }
         }
-        const FnList* fl = sym.fns.get();
+        const FnsInUse fl(sym);
         if (n->parens && !dyn && fl && sym.member_getters) {
             Value r = call_member_value(*fl, buf.args(), n);
             if (!r.is_unset()) return r;
@@ -194,7 +194,7 @@ Value Interp::index_values(const Value& c, const Value& i, const Node* n, bool r
         if (const std::string* key = i.str()) return element((*o)->slot((*o)->names->intern(*key)));
     }
     Arg args[2] = {{c}, {i}};
-    if (const FnList* fl = s_index_->fns.get()) {
+    if (const FnsInUse fl{*s_index_}) {
         Value r = try_dispatch(*fl, Args{args, 2}, nullptr, n, s_index_);
         if (!r.is_unset()) return r;
     }
@@ -204,7 +204,7 @@ Value Interp::index_values(const Value& c, const Value& i, const Node* n, bool r
 Value Interp::eval_container(const Node* n) {
     if (n->kind == NK::RangeLit) {
         Arg args[2] = {{eval(n->first)}, {eval(n->second)}};
-        if (const FnList* fl = n->symbol->fns.get()) {
+        if (const FnsInUse fl{*n->symbol}) {
             Value r = try_dispatch(*fl, Args{args, 2}, nullptr, n, n->symbol);
             if (!r.is_unset()) return r;
         }

@@ -5,6 +5,7 @@
 namespace chai {
 
 Value Interp::eval(const Node* n) {
+    check_depth(n);
     switch (n->kind) {
     case NK::Const: return *n->constant;
     case NK::Id: return eval_id(n);
@@ -62,11 +63,13 @@ bool Interp::slow_num(const Node* n, Number& out) {
 }
 
 bool Interp::int_arith(const Node* n, int32_t& out) {
+    check_depth(n);
     int32_t x, y;
     return int_operand(n->first, x) && int_operand(n->second, y) && fast::int_op(n->op, x, y, out);
 }
 
 bool Interp::arith(const Node* n, Number& out) {
+    check_depth(n);
     Number a, b;
     if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
     if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
@@ -101,6 +104,7 @@ bool Interp::arith(const Node* n, Number& out) {
 }
 
 bool Interp::condition(const Node* n) {
+    check_depth(n);
     switch (n->kind) {
     case NK::Binary:
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
@@ -150,7 +154,7 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
     static const char* const names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
     if (!fn) fn = &syms_->of(names[static_cast<int>(op)]);
     Arg args[2] = {{l}, {r}};
-    if (const FnList* fl = fn->fns.get()) {
+    if (const FnsInUse fl{*fn}) {
         Value res = try_dispatch(*fl, Args{args, 2}, nullptr, site, fn);
         if (!res.is_unset()) return res;
     }
@@ -214,7 +218,7 @@ Value Interp::eval_prefix(const Node* n) {
         break;
     default: break;
     }
-    if (const FnList* fl = n->symbol->fns.get()) {
+    if (const FnsInUse fl{*n->symbol}) {
         Arg args[1] = {{v}};
         Value r = try_dispatch(*fl, Args{args, 1}, nullptr, n, n->symbol);
         if (!r.is_unset()) return r;

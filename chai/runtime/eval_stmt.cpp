@@ -72,6 +72,7 @@ void Interp::exec_if(const Node* n) {
 }
 
 void Interp::exec(const Node* n) {
+    check_depth(n);
     switch (n->kind) {
     case NK::Block: exec_block(n); return;
     case NK::If: exec_if(n); return;

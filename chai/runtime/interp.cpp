@@ -25,7 +25,6 @@ Interp::~Interp() {
     // Drop everything the engine holds, then free the cycles left among the values it made.
     ret_ = Value();
     syms_->clear();
-    retired_lists_.clear();
     retired_programs_.clear();
     script_conversions_.clear();
     tracker.collect();
@@ -34,18 +33,25 @@ Interp::~Interp() {
 void Interp::check_stack(const Node* site) {
     char probe = 0;
     const auto here = reinterpret_cast<uintptr_t>(&probe);
-    if (here < engine_stack_limit()) fail(site, "Call stack depth exceeded");
+    if (here < stack_limit_) depth_exceeded(site);
     if (here < low_water_) low_water_ = here;
     count_step(site);
 }
 
+void Interp::depth_exceeded(const Node* site) { fail(site, kDepthExceeded); }
+
+void Interp::collect_cycles() {
+    // A host object's destructor, run by the collector, may call back into the engine.
+    if (collecting_) return;
+    collecting_ = true;
+    const size_t work = tracker.collect();
+    collecting_ = false;
+    collect_at_ = tracker.size() + (collect_interval_ ? collect_interval_ : std::max(kCollectMin, work));
+}
+
 Value Interp::enter_new(Value (*body)(void*), void* fn) {
-    // Engines kept for many evaluations free their cycles as they go. Between top-level runs every
-    // value in use is held by a counted reference (variables, the host's values).
-    if (tracker.size() >= collect_at_) {
-        tracker.collect();
-        collect_at_ = std::max<size_t>(4096, 2 * tracker.size());
-    }
+    // Engines kept for many evaluations free their cycles between runs as well.
+    if (tracker.size() >= collect_at_) collect_cycles();
     steps_ = 0;
     ctl_ = Ctl::None;
     struct Call {
@@ -63,6 +69,7 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             char top = 0;
             BoxReuseScope reuse;
             TrackingScope tracking(&in.tracker);
+            in.stack_limit_ = engine_stack_limit();
             ++in.running_depth_;
             try {
                 try {
@@ -79,9 +86,9 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             in.ctl_ = Ctl::None;
             in.running = Running{};
             in.frame_ = nullptr;
-            in.retired_lists_.clear();
             in.retired_programs_.clear();
             in.low_water_ = UINTPTR_MAX;
+            in.stack_limit_ = 0;
         },
         &call);
     // A deep recursion left much stack memory touched: give it back.

@@ -12,6 +12,7 @@
 #include "chai/runtime/context.hpp"
 #include "chai/runtime/frame.hpp"
 #include "chai/runtime/host_registry.hpp"
+#include "chai/runtime/stack.hpp"
 
 namespace chai {
 
@@ -98,8 +99,20 @@ public:
         return s && s->cls;
     }
     void check_stack(const Node* site) override;
+    // Nested code recurses in C++ as deep as it nests: every level of it looks at the stack.
+    void check_depth(const Node* site) {
+        if (stack_below(stack_limit_)) depth_exceeded(site);
+    }
+    [[noreturn]] void depth_exceeded(const Node* site);
+    // Every loop turn and call: the step limit, and the cycle collector when it is due.
     void count_step(const Node* site) override {
         if (step_limit_ && ++steps_ > step_limit_) fail(site, "Evaluation step limit reached");
+        if (tracker.size() >= collect_at_) collect_cycles();
+    }
+    // Collects again once `boxes` more are tracked (tests; 0 restores the usual pace).
+    void set_collect_interval(size_t boxes) {
+        collect_interval_ = boxes;
+        collect_at_ = tracker.size() + (boxes ? boxes : kCollectMin);
     }
 
     // ---- functions (dispatch.cpp, overloads.cpp) ----
@@ -171,6 +184,7 @@ private:
     Value enter_new(Value (*body)(void*), void* fn);
     // A break or continue (c) that left the text or the host's call it ran in.
     [[noreturn]] void outside_loop(Ctl c);
+    void collect_cycles();
     // Parses and resolves a text.
     std::shared_ptr<Tree> parse(const std::string& text, const std::string& filename, Mode mode);
     // Runs a tree's current version from node (its root when null) in a frame of its own.
@@ -269,12 +283,18 @@ private:
     Value no_value_;
     int running_depth_ = 0;  // evaluations under way (0: none)
     uintptr_t low_water_ = UINTPTR_MAX;  // deepest stack address a call reached in this run
+    uintptr_t stack_limit_ = 0;          // engine_stack_limit() of the thread running it (0: none)
     uint32_t epoch_ = 1;     // changes with conversions (call sites compare it)
     uint64_t fn_seq_ = 1000000;
     uint64_t step_limit_ = 0, steps_ = 0;
-    size_t collect_at_ = 4096;
-    // Replaced overload lists and tree versions: calls may still be running them.
-    std::vector<FnListRef> retired_lists_;
+    // Cycles are collected when this many boxes are tracked. After each collection the next one
+    // waits for as many new boxes as it looked at live values, so the cost of going over what
+    // lives is spread over the boxes made meanwhile, however large the live set is.
+    static constexpr size_t kCollectMin = 4096;
+    size_t collect_at_ = kCollectMin;
+    size_t collect_interval_ = 0;
+    bool collecting_ = false;
+    // Replaced tree versions: calls may still be running them.
     std::vector<ProgramRef> retired_programs_;
     std::vector<std::string> used_files_;
     std::vector<ScriptConversion> script_conversions_;

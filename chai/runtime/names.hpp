@@ -61,6 +61,21 @@ struct Symbol {
     std::unique_ptr<ClassInfo> cls;  // a script class of this name
 };
 
+// A symbol's overloads held for as long as a call reads them: defining another overload meanwhile
+// gives the symbol a new list and leaves this one intact. The standard library's own lists live
+// as long as the library and are read without counting (engines on other threads share them).
+class FnsInUse {
+public:
+    explicit FnsInUse(const Symbol& s) : list_(s.fns.get()), held_(s.version ? s.fns : nullptr) {}
+    explicit operator bool() const { return list_ != nullptr; }
+    const FnList& operator*() const { return *list_; }
+    const FnList* operator->() const { return list_; }
+
+private:
+    const FnList* list_;
+    FnListRef held_;
+};
+
 // The functions the standard library gives every engine, by shared name id.
 struct LibraryTable {
     Names names;

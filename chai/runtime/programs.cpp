@@ -7,6 +7,7 @@
 
 #include "chai/runtime/resolve.hpp"
 #include "chai/runtime/scopes.hpp"
+#include "chai/runtime/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {
@@ -31,7 +32,7 @@ Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode
     // Names are looked up through the evals around: text that evals itself would make each
     // lookup slower, long before the stack runs out.
     const uint32_t nesting = outer && outer->eval_frame ? outer->eval_nesting + 1 : 0;
-    if (nesting > kMaxEvalNesting) fail(nullptr, "Call stack depth exceeded");
+    if (nesting > kMaxEvalNesting) fail(nullptr, kDepthExceeded);
     FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
     scope.frame.eval_nesting = nesting;
     RunningScope running_scope(*this, Running{&tree, &version});

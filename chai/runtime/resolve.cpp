@@ -2,6 +2,7 @@
 
 #include "chai/runtime/literals.hpp"
 #include "chai/runtime/names.hpp"
+#include "chai/runtime/stack.hpp"
 
 namespace chai {
 
@@ -152,6 +153,7 @@ private:
     }
 
     void expr(Node* n, bool operand) {
+        if (stack_exhausted()) depth_exceeded_at(*n);
         n->depth = depth();
         resolve_node(n, operand);
         // The numeric short ways: leaves and arithmetic on them.

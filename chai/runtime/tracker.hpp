@@ -1,9 +1,9 @@
 // Freeing reference cycles. Boxes are reference counted, so values that refer to themselves
 // (a Vector holding itself, a lambda capturing its own variable, an object whose attribute
 // holds the object) are never freed by counting alone. Every engine remembers the boxes made
-// while it runs that can hold other boxes; when the engine goes away (and between runs of an
-// engine kept for long), those that only keep each other alive are emptied, which breaks the
-// cycles and lets counting free them.
+// while it runs that can hold other boxes; from time to time while scripts run, between runs,
+// and when the engine goes away, those that only keep each other alive are emptied, which
+// breaks the cycles and lets counting free them.
 #pragma once
 #include <cstddef>
 #include <vector>
@@ -35,10 +35,12 @@ public:
     size_t size() const { return boxes_.size(); }
 
     // Empties the boxes, objects and functions reachable from the tracked boxes that nothing
-    // outside that graph can reach. Only safe while no evaluation runs in the engine: values in
-    // use must be held by counted references (variables, function tables, the host), not by
-    // plain pointers.
-    void collect() noexcept;
+    // outside that graph can reach. Safe where every value in use is held by a counted
+    // reference (a Value or shared pointer: variables, frames, arguments, temporaries, function
+    // tables, the host) or is reached from one; a plain pointer alone does not keep a value.
+    // Returns the number of values looked at in what is live (the part a next collection looks
+    // at again).
+    size_t collect() noexcept;
 
 private:
     std::vector<Box*> boxes_;

@@ -1,5 +1,6 @@
 // Builds the syntax tree from tokens. Nesting is bounded so that neither parsing nor the
-// later walk over the tree can exhaust the C++ stack.
+// later walk over the tree can exhaust the C++ stack; on an evaluation stack nearly used up (text
+// eval'd deep in a recursion) parsing also stops where the stack ends.
 #pragma once
 #include <memory>
 #include <string>

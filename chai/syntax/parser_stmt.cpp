@@ -1,6 +1,7 @@
 // Statement-level grammar.
 #include <cstring>
 
+#include "chai/runtime/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {
@@ -10,6 +11,8 @@ Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
 
 Parser::DepthGuard::DepthGuard(Parser& parser) : p(parser) {
     if (++p.depth_ > kMaxNesting) p.fail("Nesting too deep");
+    // Text eval'd by a deep recursion has less room than its nesting limit assumes.
+    if (stack_exhausted()) p.fail(kDepthExceeded);
 }
 
 bool Parser::is_op(const char* s) const { return cur().kind == Tok::Op && spells(cur().text, s); }

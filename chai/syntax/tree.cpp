@@ -1,5 +1,7 @@
 #include "chai/syntax/tree.hpp"
 
+#include "chai/runtime/stack.hpp"
+
 namespace chai {
 
 void adopt_kids(Node& n, bool deep) {
@@ -10,7 +12,12 @@ void adopt_kids(Node& n, bool deep) {
         }
 }
 
+void depth_exceeded_at(const Node& n) {
+    throw exception::eval_error(kDepthExceeded, n.start, n.file ? *n.file : std::string());
+}
+
 NodePtr copy_tree(const Node& n) {
+    if (stack_exhausted()) depth_exceeded_at(n);
     auto c = std::make_unique<Node>();
     c->kind = n.kind;
     c->op = n.op;
@@ -80,6 +87,7 @@ std::string interpolation_text(const Node& n) {
 }  // namespace
 
 std::string node_text(const Node& n) {
+    if (stack_nearly_gone()) return "...";
     switch (n.kind) {
     case NK::Const:
         if (n.literal == Literal::String) return "\"" + n.text + "\"";

@@ -117,8 +117,11 @@ void adopt_kids(Node& n, bool deep);
 // A deep copy of a subtree, unresolved.
 NodePtr copy_tree(const Node& n);
 
-// Re-prints a node the way error traces show code.
+// Re-prints a node the way error traces show code (where the stack is nearly gone, "..." stands
+// for the rest: the text only labels an error).
 std::string node_text(const Node& n);
+// A pass over a tree reached the end of the stack at n: "Call stack depth exceeded" there.
+[[noreturn]] void depth_exceeded_at(const Node& n);
 // What a node names or spells: identifiers and declarations their name, operators their
 // symbol, literals their text; empty for most compound nodes.
 std::string node_label(const Node& n);

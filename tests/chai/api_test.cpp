@@ -824,3 +824,54 @@ TEST(chai_api, RecursionDepthDoesNotDependOnTheCallersStack) {
         on_thread_with_stack(kib * 1024, check);
     }
 }
+
+// Every recursive pass checks the stack it runs on. Run where a recursion has left almost no
+// stack, parsing and running deeply nested text, printing, comparing, JSON, describing a syntax
+// tree and calling a chain of bound functions fail with "Call stack depth exceeded" (and are
+// tried again a level further up) instead of overflowing it.
+TEST(chai_api, EveryRecursivePassStopsWhereTheStackEnds) {
+#if defined(__SANITIZE_THREAD__)
+    // Each error unwinding deep C++ recursion on the engine's stack costs it some 100 MB.
+    GTEST_SKIP() << "the thread sanitizer's memory grows with every deep unwinding";
+#endif
+    chai::ChaiScript e;
+    e.eval(R"chai(
+        global levels = 0
+        global tries = 0
+        // Goes n levels down, then runs code at the deepest level where it has room.
+        def at_depth(n, code) {
+          ++levels
+          if (n > 0) {
+            try {
+              return at_depth(n - 1, code)
+            } catch (e) {
+              if (e.reason() != "Call stack depth exceeded") { throw(e) }
+            }
+          }
+          ++tries
+          eval(code)
+        }
+        def repeated(s, n) { var out = "";  for (var i = 0; i < n; ++i) { out += s };  out }
+        def nested_pairs(n) { if (n == 0) { Pair(0, 0) } else { Pair(nested_pairs(n - 1), n) } }
+        global nested_ifs = repeated("if (true) { ", 150) + "7" + repeated(" }", 150)
+        global nested_vectors = repeated("[", 60) + "1" + repeated("]", 60) + ".size()"
+        global long_sum = "1" + repeated(" + 1", 600)
+        global deep_vector = from_json(repeated("[", 150) + repeated("]", 150))
+        global deep_pair = nested_pairs(300)
+        global bound_chain = [fun(x) { x + 1 }]
+        for (var i = 0; i < 300; ++i) { bound_chain.push_back(bind(bound_chain[i], _)) }
+    )chai");
+    EXPECT_THROW(e.eval("at_depth(100000000, \"0\")"), chai::exception::eval_error);
+    const std::string room = std::to_string(e.eval<int>("levels") - 1);
+    for (const char* code : {"nested_ifs", "nested_vectors", "long_sum", "\"to_string(deep_vector).size()\"",
+                             "\"to_string(deep_pair).size()\"", "\"deep_vector == deep_vector\"",
+                             "\"deep_pair == deep_pair\"", "\"to_json(deep_vector).size()\"",
+                             "\"from_json(to_json(deep_vector)).size()\"", "\"to_string(parse(nested_ifs)).size()\"",
+                             "\"bound_chain[300](1)\""}) {
+        SCOPED_TRACE(code);
+        e.eval("tries = 0");
+        const std::string at_top = e.eval<std::string>(std::string("to_string(eval(") + code + "))");
+        EXPECT_EQ(at_top, e.eval<std::string>("to_string(at_depth(" + room + ", " + code + "))"));
+        EXPECT_GT(e.eval<int>("tries"), 1);
+    }
+}

@@ -50,8 +50,6 @@ constexpr size_t kStackSize = size_t(6) << 20;
 #else
 constexpr size_t kStackSize = size_t(64) << 20;
 #endif
-// Room kept for host and library functions called at the deepest level.
-constexpr size_t kMargin = 256 * 1024;
 // What a trim leaves in place: enough for ordinary evaluations.
 constexpr size_t kKept = 1 << 20;
 
@@ -120,7 +118,7 @@ void switch_to_engine_stack(void (*fn)(void*), void* arg) {
     fiber.uc_link = &s.caller;
     makecontext(&fiber, entry, 0);
     t_switch = &s;
-    t_limit = reinterpret_cast<uintptr_t>(t_stack.base) + kMargin;
+    t_limit = reinterpret_cast<uintptr_t>(t_stack.base) + kStackReserve;
 #ifdef CHAI_TSAN
     s.caller_fiber = __tsan_get_current_fiber();
     void* tsan_fiber = __tsan_create_fiber(0);

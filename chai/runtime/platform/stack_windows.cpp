@@ -11,8 +11,6 @@ namespace chai {
 namespace {
 
 constexpr SIZE_T kStackSize = SIZE_T(64) << 20;
-// Room kept for host and library functions called at the deepest level.
-constexpr uintptr_t kMargin = 256 * 1024;
 
 struct Task {
     void (*fn)(void*) = nullptr;
@@ -58,7 +56,7 @@ void WINAPI fiber_main(void*) {
     char top = 0;
     t_low = reinterpret_cast<uintptr_t>(&top) - kStackSize;
     for (;;) {
-        t_limit = t_low + kMargin;
+        t_limit = t_low + kStackReserve;
         t_task.fn(t_task.arg);
         SwitchToFiber(t_task.caller);
     }
