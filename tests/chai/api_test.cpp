@@ -862,7 +862,9 @@ TEST(chai_api, EveryRecursivePassStopsWhereTheStackEnds) {
         for (var i = 0; i < 300; ++i) { bound_chain.push_back(bind(bound_chain[i], _)) }
     )chai");
     EXPECT_THROW(e.eval("at_depth(100000000, \"0\")"), chai::exception::eval_error);
-    const std::string room = std::to_string(e.eval<int>("levels") - 1);
+    // A few levels short of the deepest call that succeeded: how the host enters an evaluation
+    // moves where it starts by a few frames (more so on Windows' fibers).
+    const std::string room = std::to_string(e.eval<int>("levels") - 8);
     for (const char* code : {"nested_ifs", "nested_vectors", "long_sum", "\"to_string(deep_vector).size()\"",
                              "\"to_string(deep_pair).size()\"", "\"deep_vector == deep_vector\"",
                              "\"deep_pair == deep_pair\"", "\"to_json(deep_vector).size()\"",
