@@ -86,7 +86,12 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
     Value* ds = scalar_of(dst);
     if (ds && ds->tag() == Tag::Num && src.is_num()) {
         Box* db = dst.box();
-        const Number d = ds->imm();
+        Number d = ds->imm();
+        if (!dst.is_const() && num_compound_quick(static_cast<NumOp>(op), d, src.num())) {
+            *ds = Value::number(d);
+            written(db);
+            return true;
+        }
         if (op == OpCode::Div) {
             // Division goes through the plain operator, so dividing by zero reports as such.
             *ds = Value::number(num_convert(num_binary(NumOp::Div, d, src.num()), d.kind));

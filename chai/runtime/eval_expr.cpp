@@ -72,31 +72,8 @@ bool Interp::arith(const Node* n, Number& out) {
     check_depth(n);
     Number a, b;
     if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
-    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
-        const int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
-        out.kind = NumKind::Int;
-        switch (n->op) {
-        case OpCode::Add: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(y)); return true;
-        case OpCode::Sub: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y)); return true;
-        case OpCode::Mul: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) * static_cast<uint32_t>(y)); return true;
-        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
-        case OpCode::Div:
-            if (y != 0 && y != -1) {
-                out.i = x / y;
-                return true;
-            }
-            break;
-        case OpCode::Mod:
-            if (y != 0 && y != -1) {
-                out.i = x % y;
-                return true;
-            }
-            break;
-        default: break;
-        }
-    }
     try {
-        out = num_binary(static_cast<NumOp>(n->op), a, b);
+        out = num_binary_quick(static_cast<NumOp>(n->op), a, b);
     } catch (const exception::detail_numeric_error& e) {
         fail(n, e.reason);
     }
@@ -144,9 +121,10 @@ Value Interp::eval_binary(const Node* n) {
 Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {
     if (l.is_num() && r.is_num()) {
         const NumOp nop = static_cast<NumOp>(op);
-        if (op >= OpCode::Lt && op <= OpCode::Ne) return Value::boolean(num_compare(nop, l.num(), r.num()), kConst | kTemp);
+        if (op >= OpCode::Lt && op <= OpCode::Ne)
+            return Value::boolean(num_compare_quick(nop, l.num(), r.num()), kConst | kTemp);
         try {
-            return make_num_result(num_binary(nop, l.num(), r.num()));
+            return make_num_result(num_binary_quick(nop, l.num(), r.num()));
         } catch (const exception::detail_numeric_error& e) {
             fail(site, e.reason);
         }

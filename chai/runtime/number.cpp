@@ -144,25 +144,8 @@ template <class T> Number int_op(NumOp op, T a, T b) {
 }
 
 template <class T> Number float_op(NumOp op, T a, T b) {
-    switch (op) {
-    case NumOp::Add: return Number::make(static_cast<T>(a + b));
-    case NumOp::Sub: return Number::make(static_cast<T>(a - b));
-    case NumOp::Mul: return Number::make(static_cast<T>(a * b));
-    case NumOp::Div: return Number::make(static_cast<T>(a / b));
-    default: break;
-    }
-    bad_numeric(op);
-}
-
-template <class T> bool cmp(NumOp op, T a, T b) {
-    switch (op) {
-    case NumOp::Lt: return a < b;
-    case NumOp::Le: return a <= b;
-    case NumOp::Gt: return a > b;
-    case NumOp::Ge: return a >= b;
-    case NumOp::Eq: return a == b;
-    default: return a != b;
-    }
+    if (op > NumOp::Div) bad_numeric(op);
+    return Number::make(float_arith(op, a, b));
 }
 
 }  // namespace
@@ -182,15 +165,15 @@ Number num_binary(NumOp op, const Number& a, const Number& b) {
 }
 
 bool num_compare(NumOp op, const Number& a, const Number& b) {
-    if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return cmp(op, a.i, b.i);
+    if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return compare_values(op, a.i, b.i);
     switch (common_kind(a.kind, b.kind)) {
-    case NumKind::LongDouble: return cmp(op, a.as<long double>(), b.as<long double>());
-    case NumKind::Double: return cmp(op, a.as<double>(), b.as<double>());
-    case NumKind::Float: return cmp(op, a.as<float>(), b.as<float>());
-    case NumKind::ULong: return cmp(op, a.as<uint64_t>(), b.as<uint64_t>());
-    case NumKind::Long: return cmp(op, a.as<int64_t>(), b.as<int64_t>());
-    case NumKind::UInt: return cmp(op, a.as<uint32_t>(), b.as<uint32_t>());
-    default: return cmp(op, a.as<int32_t>(), b.as<int32_t>());
+    case NumKind::LongDouble: return compare_values(op, a.as<long double>(), b.as<long double>());
+    case NumKind::Double: return compare_values(op, a.as<double>(), b.as<double>());
+    case NumKind::Float: return compare_values(op, a.as<float>(), b.as<float>());
+    case NumKind::ULong: return compare_values(op, a.as<uint64_t>(), b.as<uint64_t>());
+    case NumKind::Long: return compare_values(op, a.as<int64_t>(), b.as<int64_t>());
+    case NumKind::UInt: return compare_values(op, a.as<uint32_t>(), b.as<uint32_t>());
+    default: return compare_values(op, a.as<int32_t>(), b.as<int32_t>());
     }
 }
 
