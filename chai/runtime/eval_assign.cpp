@@ -1,5 +1,5 @@
 // Assignment in its forms: =, the compound operators, := and reference declarations.
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/objects.hpp"
 
 namespace chai {
@@ -126,6 +126,18 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
         }
     }
     return false;
+}
+
+// `x op= number` as a statement on a variable of this frame or the top level: the number straight
+// into the variable. False, having changed nothing, for anything the general way must see (the
+// right side no plain number, a variable hidden by eval'd declarations, or not a number).
+bool Interp::compound_in_place(const Node* n) {
+    const Node* l = n->first;
+    if (n->op > OpCode::BitXor || l->kind != NK::Id || frame_->dyn) return false;
+    Value* place = l->ref == Ref::Local ? &frame_->slots[l->slot] : l->ref == Ref::Top ? &l->symbol->top : nullptr;
+    // The right side first, as always; it has no effects, so falling back may compute it again.
+    Number r;
+    return place && fast_num(n->second, r) && compound_builtin(n->op, *place, Value::number(r), n);
 }
 
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {

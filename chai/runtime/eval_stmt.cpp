@@ -79,6 +79,9 @@ void Interp::exec(const Node* n) {
     case NK::Prefix:
         if (int_step(n) || step_in_place(n)) return;
         break;
+    case NK::Assign:
+        if (compound_in_place(n)) return;
+        break;
     default: break;
     }
     eval(n);

@@ -15,12 +15,20 @@ namespace chai {
 
 namespace fast {
 
-inline bool int_slot(const Frame& f, const Node* n, int32_t& out) {
-    const Value& v = f.slots[n->slot];
+// A variable's value seen through its box (a variable shared by reference keeps its number there).
+inline bool int_value(const Value& var, int32_t& out) {
+    const Value& v = var.scalar_view();
     if (!v.imm_int()) return false;
     out = v.int32();
     return true;
 }
+
+inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
+
+// A top-level variable read from code outside functions: its value while it has one (unset, the
+// name may be a global's or a function's, which the general lookup finds). Callers have checked
+// that eval'd code declared nothing in the frame, which could hide it.
+inline bool is_top_var(const Node* n) { return n->kind == NK::Id && n->ref == Ref::Top; }
 
 inline bool int_const(const Node* n, int32_t& out) {
     if (!n->constant->imm_int()) return false;
@@ -59,7 +67,7 @@ inline bool int_compare(OpCode op, int32_t x, int32_t y) {
 
 inline bool Interp::fast_num(const Node* n, Number& out) {
     if (n->fast == F_Local) {
-        const Value& v = frame_->slots[n->slot];
+        const Value& v = frame_->slots[n->slot].scalar_view();
         if (v.imm_num() && !frame_->dyn) {
             out = v.imm();
             return true;
@@ -69,6 +77,12 @@ inline bool Interp::fast_num(const Node* n, Number& out) {
         return true;
     } else if (is_arith(n->fast)) {
         return arith(n, out);
+    } else if (fast::is_top_var(n) && !frame_->dyn) {
+        const Value& v = n->symbol->top.scalar_view();
+        if (v.imm_num()) {
+            out = v.imm();
+            return true;
+        }
     }
     return slow_num(n, out);
 }
@@ -93,7 +107,7 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
         return fast::int_slot(f, n->first, x) && fast::int_const(n->second, y) && fast::int_op(n->op, x, y, out);
     }
     case F_Arith: return int_arith(n, out);
-    default: return false;
+    default: return fast::is_top_var(n) && fast::int_value(n->symbol->top, out);
     }
 }
 
