@@ -133,11 +133,14 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
 // right side no plain number, a variable hidden by eval'd declarations, or not a number).
 bool Interp::compound_in_place(const Node* n) {
     const Node* l = n->first;
-    if (n->op > OpCode::BitXor || l->kind != NK::Id || frame_->dyn) return false;
+    const Node* r = n->second;
+    // Only operands fast_num may compute (a call or an index would be looked at for nothing).
+    if (n->op > OpCode::BitXor || l->kind != NK::Id || (r->fast == F_None && r->kind != NK::Id) || frame_->dyn)
+        return false;
     Value* place = l->ref == Ref::Local ? &frame_->slots[l->slot] : l->ref == Ref::Top ? &l->symbol->top : nullptr;
     // The right side first, as always; it has no effects, so falling back may compute it again.
-    Number r;
-    return place && fast_num(n->second, r) && compound_builtin(n->op, *place, Value::number(r), n);
+    Number x;
+    return place && fast_num(r, x) && compound_builtin(n->op, *place, Value::number(x), n);
 }
 
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {

@@ -54,6 +54,7 @@ Value Interp::eval_id(const Node* n) {
 // ---- numbers without boxes ----
 
 bool Interp::slow_num(const Node* n, Number& out) {
+    if (fast::is_top_var(n) && !frame_->dyn && fast::num_value(n->symbol->top, out)) return true;
     const Value* v = nullptr;
     if (n->kind == NK::Id) v = var_slot(n);
     else if (n->fast == F_Attr) v = attr_slot(n);

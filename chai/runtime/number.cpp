@@ -166,6 +166,9 @@ Number num_binary(NumOp op, const Number& a, const Number& b) {
 
 bool num_compare(NumOp op, const Number& a, const Number& b) {
     if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return compare_values(op, a.i, b.i);
+    // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.
+    if (a.kind == NumKind::Int && b.kind == NumKind::ULong) return compare_values(op, static_cast<uint64_t>(a.i), b.u);
+    if (a.kind == NumKind::ULong && b.kind == NumKind::Int) return compare_values(op, a.u, static_cast<uint64_t>(b.i));
     switch (common_kind(a.kind, b.kind)) {
     case NumKind::LongDouble: return compare_values(op, a.as<long double>(), b.as<long double>());
     case NumKind::Double: return compare_values(op, a.as<double>(), b.as<double>());
