@@ -135,12 +135,19 @@ bool Interp::compound_in_place(const Node* n) {
     const Node* l = n->first;
     const Node* r = n->second;
     // Only operands fast_num may compute (a call or an index would be looked at for nothing).
-    if (n->op > OpCode::BitXor || l->kind != NK::Id || (r->fast == F_None && r->kind != NK::Id) || frame_->dyn)
-        return false;
-    Value* place = l->ref == Ref::Local ? &frame_->slots[l->slot] : l->ref == Ref::Top ? &l->symbol->top : nullptr;
+    if (n->op > OpCode::BitXor || l->kind != NK::Id || (r->fast == F_None && r->kind != NK::Id)) return false;
+    Value* place = fast::declared_var(*frame_, l);
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
-    return place && fast_num(r, x) && compound_builtin(n->op, *place, Value::number(x), n);
+    if (!place || !fast_num(r, x)) return false;
+    if (place->imm_num() && !place->is_const()) {  // the commonest: the variable holds the number itself
+        Number d = place->imm();
+        if (num_compound_quick(static_cast<NumOp>(n->op), d, x)) {
+            *place = Value::number(d);
+            return true;
+        }
+    }
+    return compound_builtin(n->op, *place, Value::number(x), n);
 }
 
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {
@@ -165,6 +172,7 @@ Value* Interp::place_of(const Node* l, Value& holder) {
         return &g;
     }
     case NK::Id:
+        if (Value* v = fast::declared_var(*frame_, l)) return v;
         if (Value* v = var_slot(l)) return v;
         holder = eval_id(l);
         return &holder;

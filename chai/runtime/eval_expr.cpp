@@ -47,6 +47,7 @@ Value Interp::eval(const Node* n) {
 }
 
 Value Interp::eval_id(const Node* n) {
+    if (Value* v = fast::declared_var(*frame_, n)) return *v;
     if (Value* v = var_slot(n)) return *v;
     return lookup_name(n->symbol ? n->symbol : syms_->find(n->name), n->name, n);
 }
@@ -144,7 +145,8 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
 bool Interp::step_in_place(const Node* n) {
     if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
     const Node* id = n->first;
-    Value* v = id->ref == Ref::Local && !frame_->dyn ? &frame_->slots[id->slot] : var_slot(id);
+    Value* v = fast::declared_var(*frame_, id);
+    if (!v) v = var_slot(id);
     if (!v) return false;
     if (v->imm_int() && !v->is_const()) {
         const int32_t x = v->int32();

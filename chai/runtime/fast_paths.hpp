@@ -32,6 +32,15 @@ inline bool num_value(const Value& var, Number& out) {
 
 inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
 
+// The declared local or top-level variable a name node stands for, found without a lookup; null
+// where the general lookup must decide (eval'd declarations in the frame may hide it, it is not
+// declared, or it names a global, a capture or a function).
+inline Value* declared_var(Frame& f, const Node* id) {
+    if (f.dyn) return nullptr;
+    Value* v = id->ref == Ref::Local ? &f.slots[id->slot] : id->ref == Ref::Top ? &id->symbol->top : nullptr;
+    return v && !v->is_unset() ? v : nullptr;
+}
+
 // A top-level variable read from code outside functions: its value while it has one (unset, the
 // name may be a global's or a function's, which the general lookup finds). Callers have checked
 // that eval'd code declared nothing in the frame, which could hide it.
