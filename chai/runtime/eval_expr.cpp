@@ -88,7 +88,8 @@ bool Interp::condition(const Node* n) {
     case NK::Binary:
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
             Number a, b;
-            if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+            if (n->fast != F_None && fast_num(n->first, a) && fast_num(n->second, b))
+                return num_compare_quick(static_cast<NumOp>(n->op), a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l.num(), r.num());
@@ -105,7 +106,9 @@ bool Interp::condition(const Node* n) {
 }
 
 Value Interp::eval_binary(const Node* n) {
-    if (n->op <= OpCode::BitXor) {
+    if (n->fast == F_None) {
+        // Operands no short way computes (calls, strings).
+    } else if (n->op <= OpCode::BitXor) {
         int32_t x;
         if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);
         Number r;
