@@ -128,15 +128,13 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
     return false;
 }
 
-// `x op= number` as a statement on a variable of this frame or the top level: the number straight
-// into the variable. False, having changed nothing, for anything the general way must see (the
-// right side no plain number, a variable hidden by eval'd declarations, or not a number).
+// `x op= number` as a statement on a variable of this frame or the top level (a compound_candidate):
+// the number straight into the variable. False, having changed nothing, for anything the general
+// way must see (the right side no plain number, a variable hidden by eval'd declarations, or not a
+// number).
 bool Interp::compound_in_place(const Node* n) {
-    const Node* l = n->first;
     const Node* r = n->second;
-    // Only operands fast_num may compute (a call or an index would be looked at for nothing).
-    if (n->op > OpCode::BitXor || l->kind != NK::Id || (r->fast == F_None && r->kind != NK::Id)) return false;
-    Value* place = fast::declared_var(*frame_, l);
+    Value* place = fast::declared_var(*frame_, n->first);
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
     if (!place || !fast_num(r, x)) return false;

@@ -83,6 +83,11 @@ bool Interp::arith(const Node* n, Number& out) {
 }
 
 bool Interp::condition(const Node* n) {
+    if (n->fast == F_CmpLL || n->fast == F_CmpLC) {
+        // Locals and literals (a loop over doubles): nothing nested, so no depth to check either.
+        Number a, b;
+        if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+    }
     check_depth(n);
     switch (n->kind) {
     case NK::Binary:

@@ -41,6 +41,13 @@ inline Value* declared_var(Frame& f, const Node* id) {
     return v && !v->is_unset() ? v : nullptr;
 }
 
+// `name op= operand` where the operand is one the short ways may compute (a call or an index would
+// be looked at for nothing): what compound_in_place takes.
+inline bool compound_candidate(const Node* s) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
+           (s->second->fast != F_None || s->second->kind == NK::Id);
+}
+
 // A top-level variable read from code outside functions: its value while it has one (unset, the
 // name may be a global's or a function's, which the general lookup finds). Callers have checked
 // that eval'd code declared nothing in the frame, which could hide it.
