@@ -164,6 +164,21 @@ Number num_binary(NumOp op, const Number& a, const Number& b) {
     }
 }
 
+bool num_compound_mixed(NumOp op, Number& d, const Number& s) {
+    const bool wide = d.kind == NumKind::Long;
+    if (!wide && d.kind != NumKind::Int) return false;
+    if (s.kind == NumKind::Double) {
+        if (op > NumOp::Div) return false;
+        const Number r = Number::make(float_arith(op, static_cast<double>(d.i), s.d));
+        d.i = wide ? r.as<int64_t>() : r.as<int32_t>();
+        return true;
+    }
+    if (!wide || op > NumOp::Mul || (s.kind != NumKind::Long && s.kind != NumKind::Int)) return false;
+    const uint64_t x = static_cast<uint64_t>(d.i), y = static_cast<uint64_t>(s.i);
+    d.i = static_cast<int64_t>(op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y);
+    return true;
+}
+
 bool num_compare(NumOp op, const Number& a, const Number& b) {
     if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return compare_values(op, a.i, b.i);
     // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.

@@ -122,8 +122,11 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
     }
     return num_binary(op, a, b);
 }
-// d op= s where the result has d's kind already: an int with an int, a double with a double or
-// an int. False for anything else (the full way converts, and knows the errors).
+// d op= s without leaving d's kind, inline for an int with an int and a double with a double or
+// an int; num_compound_mixed takes an int or a long with a double (computed in double and
+// converted back, saturating, as the full way does) and a long with an int or a long. False for
+// anything else (the full way converts, and knows the errors).
+bool num_compound_mixed(NumOp op, Number& d, const Number& s);
 inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
     if (d.kind == NumKind::Double) {
         if (op > NumOp::Div) return false;
@@ -132,8 +135,8 @@ inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
         else return false;
         return true;
     }
-    if (d.kind != NumKind::Int || s.kind != NumKind::Int || op > NumOp::Mod) return false;
-    if (op >= NumOp::Div && (s.i == 0 || s.i == -1)) return false;
+    if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);
+    if (op > NumOp::Mod || (op >= NumOp::Div && (s.i == 0 || s.i == -1))) return false;
     d = num_binary_quick(op, d, s);
     return true;
 }
