@@ -48,9 +48,9 @@ inline bool compound_candidate(const Node* s) {
            (s->second->fast != F_None || s->second->kind == NK::Id);
 }
 
-// A top-level variable read from code outside functions: its value while it has one (unset, the
-// name may be a global's or a function's, which the general lookup finds). Callers have checked
-// that eval'd code declared nothing in the frame, which could hide it.
+// A name of a top-level variable, read in its symbol while that holds a value (unset, the name may
+// be a global's or a function's: the general lookup finds those). Readers check that eval'd code
+// declared nothing in the frame, which could hide it.
 inline bool is_top_var(const Node* n) { return n->kind == NK::Id && n->ref == Ref::Top; }
 
 inline bool int_const(const Node* n, int32_t& out) {

@@ -124,8 +124,8 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
 }
 // d op= s without leaving d's kind, inline for an int with an int and a double with a double or
 // an int; num_compound_mixed takes an int or a long with a double (computed in double and
-// converted back, saturating, as the full way does) and a long with an int or a long. False for
-// anything else (the full way converts, and knows the errors).
+// converted back, saturating, as the full way does) or with another integer (+ - * only). False
+// for anything else (the full way converts, and knows the errors).
 bool num_compound_mixed(NumOp op, Number& d, const Number& s);
 inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
     if (d.kind == NumKind::Double) {
