@@ -1,5 +1,5 @@
 // Assignment in its forms: =, the compound operators, := and reference declarations.
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/objects.hpp"
 
 namespace chai {
@@ -86,7 +86,12 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
     Value* ds = scalar_of(dst);
     if (ds && ds->tag() == Tag::Num && src.is_num()) {
         Box* db = dst.box();
-        const Number d = ds->imm();
+        Number d = ds->imm();
+        if (!dst.is_const() && num_compound_quick(static_cast<NumOp>(op), d, src.num())) {
+            *ds = Value::number(d);
+            written(db);
+            return true;
+        }
         if (op == OpCode::Div) {
             // Division goes through the plain operator, so dividing by zero reports as such.
             *ds = Value::number(num_convert(num_binary(NumOp::Div, d, src.num()), d.kind));
@@ -123,6 +128,26 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
     return false;
 }
 
+// `x op= number` as a statement on a variable of this frame or the top level (a compound_candidate):
+// the number straight into the variable. False, having changed nothing, for anything the general
+// way must see (the right side no plain number, a variable hidden by eval'd declarations, or not a
+// number).
+bool Interp::compound_in_place(const Node* n) {
+    const Node* r = n->second;
+    Value* place = fast::declared_var(*frame_, n->first);
+    // The right side first, as always; it has no effects, so falling back may compute it again.
+    Number x;
+    if (!place || !fast_num(r, x)) return false;
+    if (place->imm_num() && !place->is_const()) {  // the commonest: the variable holds the number itself
+        Number d = place->imm();
+        if (num_compound_quick(static_cast<NumOp>(n->op), d, x)) {
+            *place = Value::number(d);
+            return true;
+        }
+    }
+    return compound_builtin(n->op, *place, Value::number(x), n);
+}
+
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {
     if (compound_builtin(n->op, dst, src, n)) return;
     // No fallback to a = a op b: a type supports op= only through its own op= overloads.
@@ -145,6 +170,7 @@ Value* Interp::place_of(const Node* l, Value& holder) {
         return &g;
     }
     case NK::Id:
+        if (Value* v = fast::declared_var(*frame_, l)) return v;
         if (Value* v = var_slot(l)) return v;
         holder = eval_id(l);
         return &holder;

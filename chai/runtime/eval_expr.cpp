@@ -47,6 +47,7 @@ Value Interp::eval(const Node* n) {
 }
 
 Value Interp::eval_id(const Node* n) {
+    if (Value* v = fast::declared_var(*frame_, n)) return *v;
     if (Value* v = var_slot(n)) return *v;
     return lookup_name(n->symbol ? n->symbol : syms_->find(n->name), n->name, n);
 }
@@ -54,6 +55,7 @@ Value Interp::eval_id(const Node* n) {
 // ---- numbers without boxes ----
 
 bool Interp::slow_num(const Node* n, Number& out) {
+    if (fast::is_top_var(n) && !frame_->dyn && fast::num_value(n->symbol->top, out)) return true;
     const Value* v = nullptr;
     if (n->kind == NK::Id) v = var_slot(n);
     else if (n->fast == F_Attr) v = attr_slot(n);
@@ -72,31 +74,8 @@ bool Interp::arith(const Node* n, Number& out) {
     check_depth(n);
     Number a, b;
     if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
-    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
-        const int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
-        out.kind = NumKind::Int;
-        switch (n->op) {
-        case OpCode::Add: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) + static_cast<uint32_t>(y)); return true;
-        case OpCode::Sub: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) - static_cast<uint32_t>(y)); return true;
-        case OpCode::Mul: out.i = static_cast<int32_t>(static_cast<uint32_t>(x) * static_cast<uint32_t>(y)); return true;
-        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
-        case OpCode::Div:
-            if (y != 0 && y != -1) {
-                out.i = x / y;
-                return true;
-            }
-            break;
-        case OpCode::Mod:
-            if (y != 0 && y != -1) {
-                out.i = x % y;
-                return true;
-            }
-            break;
-        default: break;
-        }
-    }
     try {
-        out = num_binary(static_cast<NumOp>(n->op), a, b);
+        out = num_binary_quick(static_cast<NumOp>(n->op), a, b);
     } catch (const exception::detail_numeric_error& e) {
         fail(n, e.reason);
     }
@@ -104,12 +83,18 @@ bool Interp::arith(const Node* n, Number& out) {
 }
 
 bool Interp::condition(const Node* n) {
+    if (n->fast == F_CmpLL || n->fast == F_CmpLC) {
+        // Locals and literals (a loop over doubles): nothing nested, so no depth to check either.
+        Number a, b;
+        if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+    }
     check_depth(n);
     switch (n->kind) {
     case NK::Binary:
         if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
             Number a, b;
-            if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+            if (n->fast != F_None && fast_num(n->first, a) && fast_num(n->second, b))
+                return num_compare_quick(static_cast<NumOp>(n->op), a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l.num(), r.num());
@@ -126,7 +111,9 @@ bool Interp::condition(const Node* n) {
 }
 
 Value Interp::eval_binary(const Node* n) {
-    if (n->op <= OpCode::BitXor) {
+    if (n->fast == F_None) {
+        // Operands no short way computes (calls, strings).
+    } else if (n->op <= OpCode::BitXor) {
         int32_t x;
         if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);
         Number r;
@@ -144,9 +131,10 @@ Value Interp::eval_binary(const Node* n) {
 Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {
     if (l.is_num() && r.is_num()) {
         const NumOp nop = static_cast<NumOp>(op);
-        if (op >= OpCode::Lt && op <= OpCode::Ne) return Value::boolean(num_compare(nop, l.num(), r.num()), kConst | kTemp);
+        if (op >= OpCode::Lt && op <= OpCode::Ne)
+            return Value::boolean(num_compare_quick(nop, l.num(), r.num()), kConst | kTemp);
         try {
-            return make_num_result(num_binary(nop, l.num(), r.num()));
+            return make_num_result(num_binary_quick(nop, l.num(), r.num()));
         } catch (const exception::detail_numeric_error& e) {
             fail(site, e.reason);
         }
@@ -165,7 +153,8 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
 bool Interp::step_in_place(const Node* n) {
     if ((n->op != OpCode::Incr && n->op != OpCode::Decr) || n->first->kind != NK::Id) return false;
     const Node* id = n->first;
-    Value* v = id->ref == Ref::Local && !frame_->dyn ? &frame_->slots[id->slot] : var_slot(id);
+    Value* v = fast::declared_var(*frame_, id);
+    if (!v) v = var_slot(id);
     if (!v) return false;
     if (v->imm_int() && !v->is_const()) {
         const int32_t x = v->int32();

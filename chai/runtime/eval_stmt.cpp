@@ -33,7 +33,7 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
                     if (test(s->kid(i))) break;
                 if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
             }
-        } else if (!int_step(s)) {
+        } else if (!int_step(s) && !(fast::compound_candidate(s) && compound_in_place(s))) {
             exec(s);
         }
         if (ctl_ != Ctl::None) return;
@@ -78,6 +78,9 @@ void Interp::exec(const Node* n) {
     case NK::If: exec_if(n); return;
     case NK::Prefix:
         if (int_step(n) || step_in_place(n)) return;
+        break;
+    case NK::Assign:
+        if (fast::compound_candidate(n) && compound_in_place(n)) return;
         break;
     default: break;
     }
@@ -132,13 +135,14 @@ Value Interp::eval_for(const Node* n) {
     const Node* cond = n->condition();
     const Node* step = n->loop_step();
     const Node* body = n->body();
-    const bool step_is_prefix = step->kind == NK::Prefix;
+    const bool step_is_prefix = step->kind == NK::Prefix, step_is_compound = fast::compound_candidate(step);
     for (;;) {
         if (cond && !test(cond)) break;
         count_step(n);
         exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
-        if (!int_step(step) && (!step_is_prefix || !step_in_place(step))) exec(step);
+        if (!int_step(step) && (!step_is_prefix || !step_in_place(step)) && (!step_is_compound || !compound_in_place(step)))
+            exec(step);
     }
     return no_value();
 }

@@ -15,12 +15,43 @@ namespace chai {
 
 namespace fast {
 
-inline bool int_slot(const Frame& f, const Node* n, int32_t& out) {
-    const Value& v = f.slots[n->slot];
+// A variable's value seen through its box (a variable shared by reference keeps its number there).
+// (An immediate is tested first: the commonest case pays nothing for boxes.)
+inline bool int_value(const Value& var, int32_t& out) {
+    const Value& v = var.imm_int() ? var : var.scalar_view();
     if (!v.imm_int()) return false;
     out = v.int32();
     return true;
 }
+inline bool num_value(const Value& var, Number& out) {
+    const Value& v = var.imm_num() ? var : var.scalar_view();
+    if (!v.imm_num()) return false;
+    out = v.imm();
+    return true;
+}
+
+inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
+
+// The declared local or top-level variable a name node stands for, found without a lookup; null
+// where the general lookup must decide (eval'd declarations in the frame may hide it, it is not
+// declared, or it names a global, a capture or a function).
+inline Value* declared_var(Frame& f, const Node* id) {
+    if (f.dyn) return nullptr;
+    Value* v = id->ref == Ref::Local ? &f.slots[id->slot] : id->ref == Ref::Top ? &id->symbol->top : nullptr;
+    return v && !v->is_unset() ? v : nullptr;
+}
+
+// `name op= operand` where the operand is one the short ways may compute (a call or an index would
+// be looked at for nothing): what compound_in_place takes.
+inline bool compound_candidate(const Node* s) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
+           (s->second->fast != F_None || s->second->kind == NK::Id);
+}
+
+// A name of a top-level variable, read in its symbol while that holds a value (unset, the name may
+// be a global's or a function's: the general lookup finds those). Readers check that eval'd code
+// declared nothing in the frame, which could hide it.
+inline bool is_top_var(const Node* n) { return n->kind == NK::Id && n->ref == Ref::Top; }
 
 inline bool int_const(const Node* n, int32_t& out) {
     if (!n->constant->imm_int()) return false;
@@ -59,11 +90,7 @@ inline bool int_compare(OpCode op, int32_t x, int32_t y) {
 
 inline bool Interp::fast_num(const Node* n, Number& out) {
     if (n->fast == F_Local) {
-        const Value& v = frame_->slots[n->slot];
-        if (v.imm_num() && !frame_->dyn) {
-            out = v.imm();
-            return true;
-        }
+        if (fast::num_value(frame_->slots[n->slot], out) && !frame_->dyn) return true;
     } else if (n->fast == F_Const) {
         out = n->constant->imm();
         return true;
@@ -93,7 +120,7 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
         return fast::int_slot(f, n->first, x) && fast::int_const(n->second, y) && fast::int_op(n->op, x, y, out);
     }
     case F_Arith: return int_arith(n, out);
-    default: return false;
+    default: return fast::is_top_var(n) && fast::int_value(n->symbol->top, out);
     }
 }
 

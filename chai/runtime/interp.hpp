@@ -256,6 +256,7 @@ public:
 private:
     bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
+    bool compound_in_place(const Node* n);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);
     Value call_member_value(const FnList& fns, Args a, const Node* site);

@@ -144,24 +144,20 @@ template <class T> Number int_op(NumOp op, T a, T b) {
 }
 
 template <class T> Number float_op(NumOp op, T a, T b) {
-    switch (op) {
-    case NumOp::Add: return Number::make(static_cast<T>(a + b));
-    case NumOp::Sub: return Number::make(static_cast<T>(a - b));
-    case NumOp::Mul: return Number::make(static_cast<T>(a * b));
-    case NumOp::Div: return Number::make(static_cast<T>(a / b));
-    default: break;
-    }
-    bad_numeric(op);
+    if (op > NumOp::Div) bad_numeric(op);
+    return Number::make(float_arith(op, a, b));
 }
 
-template <class T> bool cmp(NumOp op, T a, T b) {
-    switch (op) {
-    case NumOp::Lt: return a < b;
-    case NumOp::Le: return a <= b;
-    case NumOp::Gt: return a > b;
-    case NumOp::Ge: return a >= b;
-    case NumOp::Eq: return a == b;
-    default: return a != b;
+// f(x, y) with both operands converted to the C++ type of their common kind.
+template <class F> auto in_common_type(const Number& a, const Number& b, F f) {
+    switch (common_kind(a.kind, b.kind)) {
+    case NumKind::LongDouble: return f(a.as<long double>(), b.as<long double>());
+    case NumKind::Double: return f(a.as<double>(), b.as<double>());
+    case NumKind::Float: return f(a.as<float>(), b.as<float>());
+    case NumKind::ULong: return f(a.as<uint64_t>(), b.as<uint64_t>());
+    case NumKind::Long: return f(a.as<int64_t>(), b.as<int64_t>());
+    case NumKind::UInt: return f(a.as<uint32_t>(), b.as<uint32_t>());
+    default: return f(a.as<int32_t>(), b.as<int32_t>());
     }
 }
 
@@ -170,28 +166,36 @@ template <class T> bool cmp(NumOp op, T a, T b) {
 Number num_binary(NumOp op, const Number& a, const Number& b) {
     if (a.kind == NumKind::Int && b.kind == NumKind::Int)
         return int_op(op, static_cast<int32_t>(a.i), static_cast<int32_t>(b.i));
-    switch (common_kind(a.kind, b.kind)) {
-    case NumKind::LongDouble: return float_op(op, a.as<long double>(), b.as<long double>());
-    case NumKind::Double: return float_op(op, a.as<double>(), b.as<double>());
-    case NumKind::Float: return float_op(op, a.as<float>(), b.as<float>());
-    case NumKind::ULong: return int_op(op, a.as<uint64_t>(), b.as<uint64_t>());
-    case NumKind::Long: return int_op(op, a.as<int64_t>(), b.as<int64_t>());
-    case NumKind::UInt: return int_op(op, a.as<uint32_t>(), b.as<uint32_t>());
-    default: return int_op(op, a.as<int32_t>(), b.as<int32_t>());
+    return in_common_type(a, b, [op](auto x, auto y) {
+        if constexpr (std::is_floating_point_v<decltype(x)>) return float_op(op, x, y);
+        else return int_op(op, x, y);
+    });
+}
+
+bool num_compound_mixed(NumOp op, Number& d, const Number& s) {
+    const bool wide = d.kind == NumKind::Long;
+    if (!wide && d.kind != NumKind::Int) return false;
+    if (s.kind == NumKind::Double) {
+        if (op > NumOp::Div) return false;
+        const Number r = Number::make(float_arith(op, static_cast<double>(d.i), s.d));
+        d.i = wide ? r.as<int64_t>() : r.as<int32_t>();
+        return true;
     }
+    // + - * of two integers wrap in a type at least as wide as d's, which then keeps the low bits:
+    // those depend only on the operands' low bits, whatever their kinds.
+    if (op > NumOp::Mul || s.is_floating()) return false;
+    const uint64_t x = d.u, y = s.u;
+    const uint64_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+    d.i = wide ? static_cast<int64_t>(r) : static_cast<int32_t>(static_cast<uint32_t>(r));
+    return true;
 }
 
 bool num_compare(NumOp op, const Number& a, const Number& b) {
-    if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return cmp(op, a.i, b.i);
-    switch (common_kind(a.kind, b.kind)) {
-    case NumKind::LongDouble: return cmp(op, a.as<long double>(), b.as<long double>());
-    case NumKind::Double: return cmp(op, a.as<double>(), b.as<double>());
-    case NumKind::Float: return cmp(op, a.as<float>(), b.as<float>());
-    case NumKind::ULong: return cmp(op, a.as<uint64_t>(), b.as<uint64_t>());
-    case NumKind::Long: return cmp(op, a.as<int64_t>(), b.as<int64_t>());
-    case NumKind::UInt: return cmp(op, a.as<uint32_t>(), b.as<uint32_t>());
-    default: return cmp(op, a.as<int32_t>(), b.as<int32_t>());
-    }
+    if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return compare_values(op, a.i, b.i);
+    // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.
+    if (a.kind == NumKind::Int && b.kind == NumKind::ULong) return compare_values(op, static_cast<uint64_t>(a.i), b.u);
+    if (a.kind == NumKind::ULong && b.kind == NumKind::Int) return compare_values(op, a.u, static_cast<uint64_t>(b.i));
+    return in_common_type(a, b, [op](auto x, auto y) { return compare_values(op, x, y); });
 }
 
 Number num_neg(const Number& a) {

@@ -52,19 +52,51 @@ bool num_compare(NumOp op, const Number& a, const Number& b);
 Number num_convert(const Number& v, NumKind k);
 std::string num_to_string(const Number& n);
 
-// Inline shortcuts for the most common case, int with int.
-inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
-    if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
-        switch (op) {
-        case NumOp::Lt: return a.i < b.i;
-        case NumOp::Le: return a.i <= b.i;
-        case NumOp::Gt: return a.i > b.i;
-        case NumOp::Ge: return a.i >= b.i;
-        case NumOp::Eq: return a.i == b.i;
-        case NumOp::Ne: return a.i != b.i;
-        default: break;
-        }
+// Comparison of two values of one C++ type.
+template <class T> inline bool compare_values(NumOp op, T a, T b) {
+    switch (op) {
+    case NumOp::Lt: return a < b;
+    case NumOp::Le: return a <= b;
+    case NumOp::Gt: return a > b;
+    case NumOp::Ge: return a >= b;
+    case NumOp::Eq: return a == b;
+    default: return a != b;
     }
+}
+
+// + - * / in a floating type (op is one of them).
+template <class T> inline T float_arith(NumOp op, T a, T b) {
+    switch (op) {
+    case NumOp::Add: return a + b;
+    case NumOp::Sub: return a - b;
+    case NumOp::Mul: return a * b;
+    default: return a / b;
+    }
+}
+
+// Inline shortcuts for the commonest kinds: int with int, double with double, and an int with a
+// double (the int converts, as in C++). Other kinds, and whatever can fail, take the full way.
+namespace quick {
+// Both operands as doubles, when one is a double and the other a double or an int.
+inline bool doubles(const Number& a, const Number& b, double& x, double& y) {
+    if (a.kind == NumKind::Double) {
+        x = a.d;
+        if (b.kind == NumKind::Double) y = b.d;
+        else if (b.kind == NumKind::Int) y = static_cast<double>(b.i);
+        else return false;
+        return true;
+    }
+    if (a.kind != NumKind::Int || b.kind != NumKind::Double) return false;
+    x = static_cast<double>(a.i);
+    y = b.d;
+    return true;
+}
+}  // namespace quick
+
+inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
+    if (a.kind == NumKind::Int && b.kind == NumKind::Int) return compare_values(op, a.i, b.i);
+    double x, y;
+    if (quick::doubles(a, b, x, y)) return compare_values(op, x, y);
     return num_compare(op, a, b);
 }
 inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
@@ -84,8 +116,29 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
             n.i = op == NumOp::Div ? x / y : x % y;
             return n;
         }
+    } else if (op <= NumOp::Div) {
+        double x, y;
+        if (quick::doubles(a, b, x, y)) return Number::make(float_arith(op, x, y));
     }
     return num_binary(op, a, b);
+}
+// d op= s without leaving d's kind, inline for an int with an int and a double with a double or
+// an int; num_compound_mixed takes an int or a long with a double (computed in double and
+// converted back, saturating, as the full way does) or with another integer (+ - * only). False
+// for anything else (the full way converts, and knows the errors).
+bool num_compound_mixed(NumOp op, Number& d, const Number& s);
+inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
+    if (d.kind == NumKind::Double) {
+        if (op > NumOp::Div) return false;
+        if (s.kind == NumKind::Double) d.d = float_arith(op, d.d, s.d);
+        else if (s.kind == NumKind::Int) d.d = float_arith(op, d.d, static_cast<double>(s.i));
+        else return false;
+        return true;
+    }
+    if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);
+    if (op > NumOp::Mod || (op >= NumOp::Div && (s.i == 0 || s.i == -1))) return false;
+    d = num_binary_quick(op, d, s);
+    return true;
 }
 inline void num_incr_quick(Number& a, int delta) {
     if (a.kind == NumKind::Int) a.i = static_cast<int32_t>(static_cast<uint32_t>(a.i) + static_cast<uint32_t>(delta));

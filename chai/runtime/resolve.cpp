@@ -22,8 +22,15 @@ struct Context {
     bool dynamic = false;          // calls eval or get_objects: its variables may be reached by name
 };
 
+// Whether the short ways can compute a node at all: a variable, a number literal, an attribute, or
+// arithmetic on those. A binary node over anything else (a call, a string) goes the general way.
+bool may_be_number(const Node& k) {
+    return k.kind == NK::Id || k.fast == F_Const || k.fast == F_Attr || is_arith(k.fast);
+}
+
 // Which short way a Binary node takes (see Fast).
 uint8_t binary_shape(const Node& n) {
+    if (!may_be_number(*n.first) || !may_be_number(*n.second)) return F_None;
     const bool arith = n.op <= OpCode::BitXor;
     const uint8_t l = n.first->fast, r = n.second->fast;
     if (l == F_Local && r == F_Local) return arith ? F_ArithLL : F_CmpLL;
