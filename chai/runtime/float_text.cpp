@@ -9,11 +9,24 @@ namespace chai {
 
 namespace {
 
+// f applied to n's value in its own type (a long double is kept as a double).
+template <class F> std::string with_value(const Number& n, F f) {
+    if (n.kind == NumKind::Float) return f(n.f);
+    if (n.kind == NumKind::Double) return f(n.d);
+    return f(static_cast<long double>(n.d));
+}
+
 // Six significant digits, %g style: what a stream with default flags writes in the classic locale.
 template <class T> std::string general6(T x) {
     char buf[64];
     const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 6);
     return std::string(buf, r.ptr);
+}
+
+template <class T> std::string streamed(T x) {
+    std::ostringstream os;
+    os << x;
+    return os.str();
 }
 
 }  // namespace
@@ -25,16 +38,8 @@ std::string float_text(const Number& n) {
     if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
     // A host may install a global locale with its own decimal point or digit grouping; only the
     // stream knows how to apply it.
-    if (std::locale() == std::locale::classic()) {
-        if (n.kind == NumKind::Float) return general6(n.f);
-        if (n.kind == NumKind::Double) return general6(n.d);
-        return general6(static_cast<long double>(n.d));
-    }
-    std::ostringstream os;
-    if (n.kind == NumKind::Float) os << n.f;
-    else if (n.kind == NumKind::Double) os << n.d;
-    else os << static_cast<long double>(n.d);
-    return os.str();
+    if (std::locale() == std::locale::classic()) return with_value(n, [](auto x) { return general6(x); });
+    return with_value(n, [](auto x) { return streamed(x); });
 }
 
 }  // namespace chai
