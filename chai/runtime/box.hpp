@@ -79,7 +79,6 @@ public:
     BoxReuseScope& operator=(const BoxReuseScope&) = delete;
 };
 
-
 // Attributes of any value's box (get_var_attr and friends).
 Value& var_attr(Box& b, const std::string& name);
 void copy_var_attrs(Box& to, Box& from, bool clone_them);
