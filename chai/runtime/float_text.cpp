@@ -9,15 +9,10 @@ namespace chai {
 
 namespace {
 
-// f applied to n's value in its own type (a long double is kept as a double).
-template <class F> std::string with_value(const Number& n, F f) {
-    if (n.kind == NumKind::Float) return f(n.f);
-    if (n.kind == NumKind::Double) return f(n.d);
-    return f(static_cast<long double>(n.d));
-}
-
 // Six significant digits, %g style: what a stream with default flags writes in the classic locale.
-template <class T> std::string general6(T x) {
+// A float or long double here holds a double's exact value, and its digits are those of that
+// value correctly rounded, so the double's conversion serves all three.
+std::string general6(double x) {
     char buf[64];
     const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 6);
     return std::string(buf, r.ptr);
@@ -38,8 +33,11 @@ std::string float_text(const Number& n) {
     if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
     // A host may install a global locale with its own decimal point or digit grouping; only the
     // stream knows how to apply it.
-    if (std::locale() == std::locale::classic()) return with_value(n, [](auto x) { return general6(x); });
-    return with_value(n, [](auto x) { return streamed(x); });
+    if (std::locale() == std::locale::classic()) return general6(d);
+    // The stream, given each kind in its own type (a long double is kept as a double).
+    if (n.kind == NumKind::Float) return streamed(n.f);
+    if (n.kind == NumKind::Double) return streamed(n.d);
+    return streamed(static_cast<long double>(n.d));
 }
 
 }  // namespace chai
