@@ -33,6 +33,24 @@ std::string shown(Context& c, const Value& v) {
     }
 }
 
+// A host function as the engine calls it: the binding's own body, run without a wrapper.
+struct HostFn final : Callable {
+    explicit HostFn(std::shared_ptr<const detail::HostFunction> f) : Callable(Type::Native), host(std::move(f)) {}
+    std::shared_ptr<const detail::HostFunction> host;
+
+    Value call(Interp& in, Args a, const Value*) const override {
+        Context& c = in;
+        detail::HostCall call(c, a);
+        Boxed_Value out;
+        const int status = host->body(call, out);
+        if (status == detail::kCallOk) return out.value();
+        if (status == detail::kCallDeclined) return Value::unset();
+        const size_t i = static_cast<size_t>(status);
+        c.fail(nullptr, "Error calling function '" + name + "': " + shown(c, a[i]) + " is out of range for parameter " +
+                            std::to_string(i + 1) + " (" + kind_name(host->params[i].num) + ")");
+    }
+};
+
 }  // namespace
 
 Boxed_Value var(const exception::eval_error& e) {
@@ -45,24 +63,15 @@ ChaiScript::ChaiScript() : in_(std::make_unique<Interp>(library_table(), library
 ChaiScript::~ChaiScript() = default;
 
 ChaiScript& ChaiScript::add(const Proxy_Function& f, const std::string& name) {
-    const std::shared_ptr<const detail::HostFunction> host = f.fn;
-    auto fn = std::make_shared<NativeFn>();
+    auto fn = std::make_shared<HostFn>(f.fn);
+    const detail::HostFunction& host = *fn->host;
     fn->name = name;
-    fn->arity = host->arity;
-    for (const detail::HostParam& p : host->params) fn->params.push_back(key_of_param(in_->registry(), p));
-    fn->result = key_of_param(in_->registry(), host->result);
-    fn->member_getter = host->member_getter;
+    fn->arity = host.arity;
+    fn->params.reserve(host.params.size());
+    for (const detail::HostParam& p : host.params) fn->params.push_back(key_of_param(in_->registry(), p));
+    fn->result = key_of_param(in_->registry(), host.result);
+    fn->member_getter = host.member_getter;
     fn->checks_numbers = true;
-    fn->fn = [host, name](Context& c, Args a) -> Value {
-        detail::HostCall call(c, a);
-        Boxed_Value out;
-        const int status = host->body(call, out);
-        if (status == detail::kCallOk) return out.value();
-        if (status == detail::kCallDeclined) return Value::unset();
-        const size_t i = static_cast<size_t>(status);
-        c.fail(nullptr, "Error calling function '" + name + "': " + shown(c, a[i]) + " is out of range for parameter " +
-                            std::to_string(i + 1) + " (" + kind_name(host->params[i].num) + ")");
-    };
     in_->add_function(in_->syms().of(name), std::move(fn));
     return *this;
 }

@@ -118,7 +118,7 @@ Boxed_Value make_number_value(const Number& n) { return Boxed_Value(make_num(n))
 Boxed_Value make_string_value(std::string s) { return Boxed_Value(make_str(std::move(s))); }
 
 Boxed_Value make_object_value(const HostTypeInfo& t, std::shared_ptr<void> p, bool fresh) {
-    return Boxed_Value(make_boxed(Payload(std::in_place_index<P_Host>, HostObj{&t, std::move(p), nullptr}), fresh ? kTemp : 0));
+    return Boxed_Value(make_box<P_Host>(HostObj{&t, std::move(p), nullptr}, fresh ? kTemp : 0));
 }
 
 Boxed_Value make_reference_value(Boxed_Value copy, std::function<void(const Boxed_Value&)> write) {

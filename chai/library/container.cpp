@@ -19,13 +19,11 @@ void check_nonempty(const Vector& v) {
 
 // A map entry: its key cannot be assigned.
 Value map_pair(const std::string& k, Value& v) {
-    return make_boxed(Payload(std::in_place_index<P_Pair>, PairV{make_boxed(Payload(std::in_place_index<P_String>, k), kConst),
-                                                                 promote(v), true}),
-                      0);
+    return make_box<P_Pair>(PairV{make_box<P_String>(k, kConst), promote(v), true}, 0);
 }
 Value range_of(std::shared_ptr<Vector> items) {
     const size_t n = items->size();
-    return make_boxed(Payload(std::in_place_index<P_Range>, RangeV{std::move(items), 0, n}));
+    return make_box<P_Range>(RangeV{std::move(items), 0, n});
 }
 
 }  // namespace
@@ -193,13 +191,13 @@ void add_container_lib(LibBuilder& b) {
     });
 
     // ---- Pair ----
-    b.add("Pair", {}, [](Context&, Args) { return make_boxed(Payload(std::in_place_index<P_Pair>, PairV{})); });
+    b.add("Pair", {}, [](Context&, Args) { return make_box<P_Pair>(PairV{}); });
     // A pair holds the argument boxes themselves, so `Pair(a, v)` sees later changes to v.
     // Literals and temporaries are copied: the slot must stay assignable and must not keep the
     // temporary flag (a later `var x = p.first` would adopt the box instead of copying).
     const auto hold = [](Args a, size_t i) { return a[i].is_const() || a[i].is_temp() ? clone(a[i]) : Value(a.ref(i)); };
     b.add("Pair", {K(""), K("")}, [hold](Context&, Args a) {
-        return make_boxed(Payload(std::in_place_index<P_Pair>, PairV{hold(a, 0), hold(a, 1), false}));
+        return make_box<P_Pair>(PairV{hold(a, 0), hold(a, 1), false});
     });
     b.add("Map_Pair", {K("string"), K("")}, [hold](Context&, Args a) {
         Value second = hold(a, 1);
@@ -216,7 +214,7 @@ void add_container_lib(LibBuilder& b) {
     for (const char* t : {"Vector", "Map", "string"})
         b.add("range", {K(t)}, [](Context&, Args a) { return range_of(elements_of(a[0])); });
     // A range of a range is a copy of it: popping one leaves the other alone.
-    b.add("range", {K("Range")}, [](Context&, Args a) { return make_boxed(Payload(std::in_place_index<P_Range>, range(a[0]))); });
+    b.add("range", {K("Range")}, [](Context&, Args a) { return make_box<P_Range>(range(a[0])); });
     b.add("retro", {K("Range")}, [](Context&, Args a) {
         const RangeV& r = range(a[0]);
         auto items = std::make_shared<Vector>(r.items->begin() + static_cast<std::ptrdiff_t>(r.begin),

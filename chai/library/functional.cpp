@@ -219,7 +219,7 @@ Value find_in(Context& c, const Value& container, const Value& x, const Value* c
         }
         if (s == Step::Go && c.truth(r)) break;
     }
-    return make_boxed(Payload(std::in_place_index<P_Range>, RangeV{std::move(items), i, n}));
+    return make_box<P_Range>(RangeV{std::move(items), i, n});
 }
 
 // sum and product: numbers natively, anything else through the operator's overloads.

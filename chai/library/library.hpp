@@ -85,8 +85,7 @@ template <class T> TypeKey LibBuilder::type(const char* name) {
     return host_key(types_, lib_type_info<T>());
 }
 template <class T> Value lib_value(T v, std::shared_ptr<Vector> held = nullptr) {
-    return make_boxed(Payload(std::in_place_index<P_Host>,
-                              HostObj{&lib_type_info<T>(), std::make_shared<T>(std::move(v)), std::move(held)}));
+    return make_box<P_Host>(HostObj{&lib_type_info<T>(), std::make_shared<T>(std::move(v)), std::move(held)});
 }
 template <class T> T& lib_obj(const Value& v) { return *static_cast<T*>(v.host()->ptr.get()); }
 

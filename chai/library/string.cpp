@@ -9,7 +9,7 @@ size_t pos_arg(const Value& v) { return v.num().as<size_t>(); }
 Value size_box(size_t n) { return num_value(static_cast<uint64_t>(n)); }
 // A read-only string whose type is named char: what c_str() and data() give.
 Value c_string(const std::string& s) {
-    Value v = make_boxed(Payload(std::in_place_index<P_String>, s), kConst | kTemp | kCString);
+    Value v = make_box<P_String>(s, kConst | kTemp | kCString);
     return v;
 }
 

@@ -83,7 +83,9 @@ thread_local std::vector<Box*>* t_pending = nullptr;  // the outermost destroy_b
 
 void destroy_box(Box* b) noexcept {
     if (b->tracker) b->tracker->remove(b);
-    if (b->holds_scalar() && !b->extra) {  // nothing nested to release
+    // Nothing nested to release: freed right away.
+    const size_t kind = b->p.index();
+    if (!b->extra && (kind == P_Scalar || kind == P_String || kind == P_TypeInfo)) {
         delete b;
         return;
     }
@@ -118,8 +120,9 @@ void track_box(Box& b) {
 Value make_boxed(Payload v, uint8_t flags) {
     Box* b = new Box(std::move(v));
     b->flags = flags;
-    if (t_tracker && holds_boxes(*b)) t_tracker->add(b);
-    return Value(b);
+    Value made(b);
+    track_box(*b);
+    return made;
 }
 
 void promote_slow(Value& slot) {

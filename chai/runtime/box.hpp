@@ -19,14 +19,29 @@ struct BoxExtra {
     std::function<void(const Value&)> write;
 };
 
+// Boxes made on this thread that can hold other boxes are tracked by this engine's tracker
+// (null: none); returns the previous one. See tracker.hpp.
+BoxTracker* swap_box_tracker(BoxTracker* t);
+// Tracks an existing box too (it was assigned a container, gained attributes, or an engine was
+// handed it), if it can hold other boxes and no engine tracks it yet.
+void track_box(Box& b);
+
 // A fresh box holding v, tracked for cycles when it can hold other boxes.
 Value make_boxed(Payload v, uint8_t flags = kTemp);
-inline Value make_str(std::string s) { return make_boxed(Payload(std::in_place_index<P_String>, std::move(s))); }
-inline Value make_vec(Vector v) { return make_boxed(Payload(std::in_place_index<P_Vector>, std::move(v))); }
-inline Value make_map(Map m) { return make_boxed(Payload(std::in_place_index<P_Map>, std::move(m))); }
-inline Value make_func(FuncRef f) { return make_boxed(Payload(std::in_place_index<P_Func>, std::move(f))); }
-inline Value make_error(ErrorV e) { return make_boxed(Payload(std::in_place_index<P_Error>, std::move(e))); }
-inline Value make_type_info(TypeInfoV t) { return make_boxed(Payload(std::in_place_index<P_TypeInfo>, std::move(t))); }
+// The same, with the value of kind I built from x right in the box (no Payload moved around).
+template <size_t I, class T> Value make_box(T&& x, uint8_t flags = kTemp) {
+    Box* b = new Box(std::in_place_index<I>, std::forward<T>(x));
+    b->flags = flags;
+    Value v(b);
+    if (holds_boxes(I) || I == P_Host) track_box(*b);
+    return v;
+}
+inline Value make_str(std::string s) { return make_box<P_String>(std::move(s)); }
+inline Value make_vec(Vector v) { return make_box<P_Vector>(std::move(v)); }
+inline Value make_map(Map m) { return make_box<P_Map>(std::move(m)); }
+inline Value make_func(FuncRef f) { return make_box<P_Func>(std::move(f)); }
+inline Value make_error(ErrorV e) { return make_box<P_Error>(std::move(e)); }
+inline Value make_type_info(TypeInfoV t) { return make_box<P_TypeInfo>(std::move(t)); }
 inline Value make_bool(bool b) { return Value::boolean(b, kTemp); }
 template <class T> Value num_value(T x) { return Value::of(x, kTemp); }
 inline Value make_num(const Number& n) { return Value::number(n, kTemp); }
@@ -63,13 +78,6 @@ public:
     BoxReuseScope(const BoxReuseScope&) = delete;
     BoxReuseScope& operator=(const BoxReuseScope&) = delete;
 };
-
-// Boxes made on this thread that can hold other boxes are tracked by this engine's tracker
-// (null: none); returns the previous one. See tracker.hpp.
-BoxTracker* swap_box_tracker(BoxTracker* t);
-// Tracks an existing box too (it was assigned a container, gained attributes, or an engine was
-// handed it), if it can hold other boxes and no engine tracks it yet.
-void track_box(Box& b);
 
 // Attributes of any value's box (get_var_attr and friends).
 Value& var_attr(Box& b, const std::string& name);

@@ -11,7 +11,9 @@ Value* SlotStack::push_slow(uint32_t n) {
     if (cur_ == chunks_.size()) chunks_.emplace_back();
     Chunk& c = chunks_[cur_];
     if (c.size < n) {
-        c.size = std::max<uint32_t>(n, 1024);
+        // Small at first (most engines run short scripts), then growing to full-size chunks.
+        const uint32_t grown = cur_ == 0 ? 64 : std::min<uint32_t>(chunks_[cur_ - 1].size * 4, 1024);
+        c.size = std::max<uint32_t>(n, grown);
         c.mem = std::make_unique<Value[]>(c.size);
     }
     return push(n);

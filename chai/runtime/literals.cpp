@@ -68,7 +68,7 @@ Number integer_literal(const std::string& s) {
 Value literal_value(const Node& n) {
     Value v;
     switch (n.literal) {
-    case Literal::String: return make_boxed(Payload(std::in_place_index<P_String>, n.text), kConst);
+    case Literal::String: return make_box<P_String>(n.text, kConst);
     case Literal::Bool: return Value::boolean(n.text == "true", kConst);
     case Literal::Char: v = Value::of(n.text[n.minus]); break;
     case Literal::Infinity: v = Value::of(std::numeric_limits<double>::infinity()); break;

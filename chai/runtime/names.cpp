@@ -30,27 +30,30 @@ const std::string& Names::name(uint32_t id) const {
     return i < names_.size() ? names_[i] : none;
 }
 
-Symbols::Symbols(const LibraryTable& lib) : lib_(lib), names_(std::make_shared<Names>(&lib.names)) {
-    table_.resize(lib.names.end());
-}
+Symbols::Symbols(const LibraryTable& lib) : lib_(lib), names_(std::make_shared<Names>(&lib.names)) {}
 
 Symbol& Symbols::make(uint32_t id) {
-    if (id >= table_.size()) table_.resize(std::max<size_t>(id + 1, table_.size() * 2));
+    const size_t page = id >> kPageBits;
+    if (page >= pages_.size()) pages_.resize(page + 1);
+    if (!pages_[page]) pages_[page] = std::make_unique<Page>();
     auto s = std::make_unique<Symbol>();
     s->id = id;
     s->name = &names_->name(id);
     if (id < lib_.fns.size() && lib_.fns[id]) set_functions(*s, lib_.fns[id], 0);
-    table_[id] = std::move(s);
-    return *table_[id];
+    std::unique_ptr<Symbol>& slot = (*pages_[page])[id & kPageMask];
+    slot = std::move(s);
+    return *slot;
 }
 
 void Symbols::clear() {
-    for (auto& s : table_)
-        if (s) {
-            s->fns.reset();
-            s->global = Value::unset();
-            s->top = Value::unset();
-        }
+    for (auto& page : pages_)
+        if (page)
+            for (auto& s : *page)
+                if (s) {
+                    s->fns.reset();
+                    s->global = Value::unset();
+                    s->top = Value::unset();
+                }
 }
 
 void set_functions(Symbol& s, FnListRef fns, uint64_t version) {

@@ -2,6 +2,7 @@
 // shared by every engine (made once, then only read); the names a script brings belong to its
 // engine and go with it, so nothing a script named outlives the engine.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -91,7 +92,7 @@ public:
     const std::string& name(uint32_t id) const { return names_->name(id); }
 
     Symbol& at(uint32_t id) {
-        if (id < table_.size() && table_[id]) return *table_[id];
+        if (Symbol* s = made(id)) return *s;
         return make(id);
     }
     Symbol& of(std::string_view name) { return at(names_->intern(name)); }
@@ -103,11 +104,12 @@ public:
     // Calls f(Symbol&) for every name that has functions, globals, top-level variables or a class.
     template <class F> void each(F&& f) {
         for (uint32_t id = 1; id < names_->end(); ++id) {
-            if (id >= table_.size() || !table_[id]) {
+            Symbol* s = made(id);
+            if (!s) {
                 if (id < lib_.fns.size() && lib_.fns[id]) f(at(id));
                 continue;
             }
-            f(*table_[id]);
+            f(*s);
         }
     }
     uint64_t next_version() { return ++versions_; }
@@ -115,10 +117,18 @@ public:
     void clear();
 
 private:
+    // Symbols by id in pages made on first use: an engine pays only for the names it meets, not
+    // for every name of the library.
+    static constexpr uint32_t kPageBits = 6, kPageMask = (1u << kPageBits) - 1;
+    using Page = std::array<std::unique_ptr<Symbol>, kPageMask + 1>;
+    Symbol* made(uint32_t id) const {
+        const size_t page = id >> kPageBits;
+        return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask].get() : nullptr;
+    }
     Symbol& make(uint32_t id);
     const LibraryTable& lib_;
     std::shared_ptr<Names> names_;
-    std::vector<std::unique_ptr<Symbol>> table_;
+    std::vector<std::unique_ptr<Page>> pages_;
     uint64_t versions_ = 0;
 };
 

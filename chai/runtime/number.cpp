@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <stdexcept>
 
 #include "chai/errors.hpp"
+#include "chai/runtime/float_text.hpp"
 
 namespace chai {
 
@@ -229,17 +229,7 @@ void num_incr(Number& a, int delta) {
 }
 
 std::string num_to_string(const Number& n) {
-    if (n.is_floating()) {
-        // Not every C library prints the sign of a NaN; write the special values ourselves.
-        const double d = n.kind == NumKind::Float ? static_cast<double>(n.f) : n.d;
-        if (std::isnan(d)) return std::signbit(d) ? "-nan" : "nan";
-        if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
-        std::ostringstream os;
-        if (n.kind == NumKind::Float) os << n.f;
-        else if (n.kind == NumKind::Double) os << n.d;
-        else os << static_cast<long double>(n.d);
-        return os.str();
-    }
+    if (n.is_floating()) return float_text(n);
     if (kind_is_signed(n.kind)) return std::to_string(n.i);
     return std::to_string(n.u);
 }

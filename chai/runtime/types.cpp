@@ -92,8 +92,7 @@ std::string Interp::type_desc(const Value& v) { return (v.is_const() ? "const " 
 
 Value Interp::new_object(std::string_view cls) {
     // Declared attributes come into being on first use, through their getter functions.
-    return make_boxed(Payload(std::in_place_index<P_Object>,
-                              std::make_shared<DynObject>(syms_->names_ptr(), syms_->names().intern(cls))));
+    return make_box<P_Object>(std::make_shared<DynObject>(syms_->names_ptr(), syms_->names().intern(cls)));
 }
 
 // ---- signatures ----

@@ -1,5 +1,6 @@
 #include "chai/syntax/lexer.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -22,11 +23,18 @@ bool ends_operand(const std::vector<Token>& out) {
     }
 }
 
-// Longest first so maximal munch works.
-const char* const kOps[] = {"<<=", ">>=", "::", "..", ":=", "+=", "-=", "*=", "/=", "%=", "&=", "^=", "|=",
-                            "++", "--", "<<", ">>", "&&", "||", "==", "!=", "<=", ">=",
-                            "+", "-", "*", "/", "%", "&", "|", "^", "~", "!", "<", ">", "=", "?", ":",
-                            ".", "(", ")", "[", "]", "{", "}", ","};
+// The length of the operator starting with a, b, c (the longest that fits), 0 for none.
+size_t operator_length(char a, char b, char c) {
+    switch (a) {
+    case '<': case '>': return b == a ? (c == '=' ? 3 : 2) : b == '=' ? 2 : 1;  // << <<= <=
+    case ':': return b == ':' || b == '=' ? 2 : 1;
+    case '.': return b == '.' ? 2 : 1;
+    case '+': case '-': case '&': case '|': return b == a || b == '=' ? 2 : 1;  // ++ += && &=
+    case '*': case '/': case '%': case '^': case '=': case '!': return b == '=' ? 2 : 1;
+    case '~': case '?': case '(': case ')': case '[': case ']': case '{': case '}': case ',': return 1;
+    default: return 0;
+    }
+}
 }  // namespace
 
 Lexer::Lexer(const std::string& src, std::shared_ptr<const std::string> file) : src_(src), file_(std::move(file)) {}
@@ -84,6 +92,7 @@ std::vector<Token> Lexer::run() {
 }
 
 void Lexer::read_tokens(std::vector<Token>& out) {
+    out.reserve(src_.size() / 8 + 16);  // fewer moves of the tokens as the list grows
     // A "#!" first line is skipped together with its line end.
     if (peek() == '#' && peek(1) == '!') {
         while (pos_ < src_.size() && peek() != '\n') advance();
@@ -118,10 +127,10 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             advance(end);
         } else if (is_id_start(c)) {
             t.kind = Tok::Ident;
-            while (is_id_char(peek())) {
-                t.text.push_back(peek());
-                advance();
-            }
+            size_t end = pos_ + 1;
+            while (end < src_.size() && is_id_char(src_[end])) ++end;
+            t.text.assign(src_, pos_, end - pos_);
+            advance(end - pos_);
         } else if (c == '`') {
             advance();
             t.kind = Tok::Ident;
@@ -287,21 +296,11 @@ void Lexer::lex_char(Token& t) {
 }
 
 void Lexer::lex_operator(Token& t) {
-    const char c = peek();
-    for (const char* op : kOps) {
-        if (op[0] != c) continue;
-        const size_t n = std::strlen(op);
-        if (src_.compare(pos_, n, op) == 0) {
-            t.kind = Tok::Op;
-            t.text = op;
-            advance(n);
-            return;
-        }
-    }
-    // Unknown character: the parser reports it where it stands.
+    // An unknown character is a token of its own: the parser reports it where it stands.
+    const size_t n = std::max<size_t>(operator_length(peek(), peek(1), peek(2)), 1);
     t.kind = Tok::Op;
-    t.text = std::string(1, peek());
-    advance();
+    t.text.assign(src_, pos_, n);
+    advance(n);
 }
 
 }  // namespace chai

@@ -30,7 +30,7 @@ constexpr int kAdditionLevel = 8;
 OpCode binary_code(const std::string& s) {
     static const char* names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
     for (int i = 0; i < 16; ++i)
-        if (s == names[i]) return static_cast<OpCode>(i);
+        if (spells(s, names[i])) return static_cast<OpCode>(i);
     return OpCode::None;
 }
 
@@ -130,7 +130,7 @@ NodePtr Parser::unary() {
         static const char* ops[] = {"++", "--", "-", "+", "!", "~"};
         static const OpCode codes[] = {OpCode::Incr, OpCode::Decr, OpCode::Neg, OpCode::Plus, OpCode::Not, OpCode::Compl};
         for (int i = 0; i < 6; ++i)
-            if (cur().text == ops[i]) {
+            if (spells(cur().text, ops[i])) {
                 auto n = make(NK::Prefix, cur().start);
                 n->op = codes[i];
                 n->text = ops[i];

@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 #include <iostream>
+#include <limits>
+#include <locale>
 #include <sstream>
 #include <thread>
 
@@ -401,6 +403,41 @@ TEST(chai_api, HostValues) {
     EXPECT_EQ(5.0, e.eval<double>("ratio = 5; ratio"));
     EXPECT_THROW(e.add_global_const(chai::var(1), "k"), chai::exception::global_non_const);
     EXPECT_THROW(e.add_global_const(chai::const_var(1), "NAME"), chai::exception::name_conflict_error);
+}
+
+namespace {
+// A decimal comma: a host that installs it as the global locale sees it in printed numbers.
+struct DecimalComma : std::numpunct<char> {
+    DecimalComma() : std::numpunct<char>(1) {}  // on the stack: no locale deletes it
+    char do_decimal_point() const override { return ','; }
+};
+template <class T> std::string streamed(T x) {
+    std::ostringstream os;
+    os << x;
+    return os.str();
+}
+}  // namespace
+
+TEST(chai_api, FloatingNumbersPrintAsADefaultStreamWritesThem) {
+    chai::ChaiScript e;
+    const auto text = [&e](auto x) {
+        e.set_global(chai::var(x), "x");
+        return e.eval<std::string>("to_string(x)");
+    };
+    using limits = std::numeric_limits<double>;
+    for (const double d : {0.0, -0.0, 1e-5, 9.9999951e-5, 1e16, 123456.5, 999999.5, 1234567.0, 1.0 / 3, -2.5e-300,
+                           limits::denorm_min(), 4.9e-320, limits::max(), 1e6}) {
+        EXPECT_EQ(streamed(d), text(d)) << d;
+        EXPECT_EQ(streamed(static_cast<float>(d)), text(static_cast<float>(d))) << d;
+        EXPECT_EQ(streamed(static_cast<long double>(d)), text(static_cast<long double>(d))) << d;
+    }
+    EXPECT_EQ("-inf", text(-limits::infinity()));
+    EXPECT_EQ("nan", text(limits::quiet_NaN()));
+    DecimalComma comma;
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), &comma));
+    const std::string with_comma = text(2.5);
+    std::locale::global(previous);
+    EXPECT_EQ("2,5", with_comma);
 }
 
 namespace {
