@@ -191,7 +191,7 @@ void ScriptFn::set_def(const Node* n) const {
     frame = n->frame;
 }
 
-void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj) {
+uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
     Value* s = frame_->slots;
     Value& this_slot = s[fi.this_slot];
@@ -205,12 +205,44 @@ void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Val
     const size_t first = f.method ? 1 : 0;
     const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
     // Shared arguments first: a variable passed twice is then seen shared by both parameters.
-    for (size_t i = 0; i < n; ++i)
-        if (!fi.param_by_value[i]) s[fi.param_slots[i]] = a.ref(first + i);
+    uint32_t fresh = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (fi.param_by_value[i]) continue;
+        Arg& arg = a.data[first + i];
+        // A fresh immediate nobody else holds: the parameter is its only holder, so it is kept
+        // as it is and becomes a box only if the body takes a reference to it.
+        if (lazy && !arg.place && !arg.value.boxed() && i < 32) {
+            s[fi.param_slots[i]] = arg.value;
+            fresh |= 1u << i;
+        } else {
+            s[fi.param_slots[i]] = a.ref(first + i);
+        }
+    }
     for (size_t i = 0; i < n; ++i)
         if (fi.param_by_value[i]) s[fi.param_slots[i]] = a[first + i];
     if (this_is_arg && fi.this_by_value) this_slot = a[0];
+    return fresh;
 }
+
+namespace {
+// Arguments kept in their parameters only (see bind_params) are what the parameters hold when
+// the call ends: whoever reads the arguments after it (the next overload tried, a host function
+// calling again with them) sees them as if they had been shared.
+struct FreshArgs {
+    FreshArgs(Arg* params, const uint32_t* param_slots, const Value* s, uint32_t m)
+        : args(params), slot_of(param_slots), slots(s), mask(m) {}
+    ~FreshArgs() {
+        for (uint32_t i = 0, m = mask; m; ++i, m >>= 1)
+            if (m & 1) args[i].value = slots[slot_of[i]];
+    }
+    FreshArgs(const FreshArgs&) = delete;
+    FreshArgs& operator=(const FreshArgs&) = delete;
+    Arg* args;
+    const uint32_t* slot_of;
+    const Value* slots;
+    uint32_t mask;
+};
+}  // namespace
 
 namespace {
 // Counts a running call of a script function.
@@ -229,7 +261,8 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     check_stack(f.guard);
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
-    bind_params(f, a, self, Value());
+    // Shared at once: the body that runs next binds the same arguments and sees what the guard did.
+    bind_params(f, a, self, Value(), false);
     Value r = eval_traced(f.guard, nullptr);
     return r.is_bool() && r.as_bool();
 }
@@ -246,7 +279,8 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     if (f.ctor) obj = new_object(syms_->name(f.cls));
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
-    bind_params(f, a, self, obj);
+    const FreshArgs fresh(a.data + (f.method ? 1 : 0), f.frame->param_slots.data(), frame_->slots,
+                          bind_params(f, a, self, obj, true));
     // An error leaving this call lists the nodes of the body it passed through.
     Value r;
     try {
