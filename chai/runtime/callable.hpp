@@ -129,6 +129,25 @@ struct Callable {
     bool is_set() const { return type == Type::Set || type == Type::Bound; }
 };
 
+// An overload chosen for arguments of these types (see arg_tags in dispatch.cpp).
+struct Choice {
+    static constexpr size_t kMaxArgs = 4;
+    uint8_t nargs = 0xFF;
+    uint32_t tags[kMaxArgs] = {};
+    const Callable* fn = nullptr;
+};
+
+// The choices a name's calls made, wherever they were made: a site that sees several argument
+// types (a loop over mixed values) finds its earlier choices here. Valid while the name's
+// functions and the engine's conversions are unchanged.
+struct ChoiceMemo {
+    static constexpr size_t kEntries = 8;
+    uint64_t version = 0;
+    uint32_t epoch = 0;
+    uint8_t used = 0, next = 0;
+    Choice entries[kEntries];
+};
+
 using FnList = std::vector<FuncRef>;
 using FnListRef = std::shared_ptr<const FnList>;
 

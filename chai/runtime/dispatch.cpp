@@ -11,7 +11,7 @@ namespace {
 // The argument types that decide overload resolution, one word each; false when a value's type
 // is not one a cache can remember.
 bool arg_tags(Args a, const Names& names, uint32_t* tags) {
-    if (a.size > 4) return false;
+    if (a.size > Choice::kMaxArgs) return false;
     for (size_t i = 0; i < a.size; ++i) {
         const Value& v = a[i];
         const Box* b = v.box();
@@ -46,18 +46,60 @@ bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
         if (a[i] != b[i]) return false;
     return true;
 }
+
+bool chose_for(const Choice& c, const uint32_t* tags, size_t n) {
+    return c.fn && c.nargs == n && same_tags(tags, c.tags, n);
+}
+
+void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
+    c.nargs = static_cast<uint8_t>(n);
+    std::copy(tags, tags + n, c.tags);
+    c.fn = fn;
+}
+
+// sym's remembered choice for these argument types, or null.
+const Callable* memo_choice(const Symbol& sym, uint32_t epoch, const uint32_t* tags, size_t n) {
+    const ChoiceMemo* m = sym.choices.get();
+    if (!m || m->version != sym.version || m->epoch != epoch) return nullptr;
+    for (size_t i = 0; i < m->used; ++i)
+        if (chose_for(m->entries[i], tags, n)) return m->entries[i].fn;
+    return nullptr;
+}
+
+void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
+              const Callable* fn) {
+    if (!sym.choices) sym.choices = std::make_unique<ChoiceMemo>();
+    ChoiceMemo& m = *sym.choices;
+    if (m.version != version || m.epoch != epoch) {
+        m.version = version;
+        m.epoch = epoch;
+        m.used = m.next = 0;
+    }
+    // Full, the oldest choice makes room.
+    remember(m.entries[m.next], tags, n, fn);
+    m.next = static_cast<uint8_t>((m.next + 1) % ChoiceMemo::kEntries);
+    if (m.used < ChoiceMemo::kEntries) ++m.used;
+}
 }  // namespace
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
     SiteCache* cache = site && sym ? site->site : nullptr;
-    uint32_t tags[4];
-    const bool cacheable = cache && arg_tags(a, syms_->names(), tags);
-    if (cacheable && cache->fn && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
-        cache->nargs == a.size && same_tags(tags, cache->tags, a.size)) {
-        Value r = cache->fn->call(*this, a, self);
-        if (!r.is_unset()) return r;
-        // The remembered function declined these values: full resolution decides.
+    uint32_t tags[Choice::kMaxArgs];
+    const bool cacheable = sym && arg_tags(a, syms_->names(), tags);
+    if (cacheable) {
+        // The site's own choice first, then the name's others; a remembered function that
+        // declines these values leaves the decision to full resolution.
+        const Callable* known = nullptr;
+        if (cache && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
+            chose_for(cache->choice, tags, a.size))
+            known = cache->choice.fn;
+        else
+            known = memo_choice(*sym, epoch_, tags, a.size);
+        if (known) {
+            Value r = known->call(*this, a, self);
+            if (!r.is_unset()) return r;
+        }
     }
     // One untyped, unguarded candidate.
     if (fns.size() == 1) {
@@ -77,12 +119,14 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     const Callable* chosen = nullptr;
     Value r = resolve(fns, a, self, &chosen, declined);
     if (chosen) {
-        cache->sym = sym;
-        cache->version = version;
-        cache->epoch = epoch;
-        cache->nargs = static_cast<uint8_t>(a.size);
-        std::copy(tags, tags + a.size, cache->tags);
-        cache->fn = chosen;
+        if (cache) {
+            cache->sym = sym;
+            cache->version = version;
+            cache->epoch = epoch;
+            remember(cache->choice, tags, a.size, chosen);
+        }
+        // A choice made before the call redefined the name is of no use to later calls.
+        if (version == sym->version && epoch == epoch_) memo_add(*sym, version, epoch, tags, a.size, chosen);
     }
     return r;
 }

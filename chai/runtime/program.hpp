@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chai/runtime/callable.hpp"
 #include "chai/runtime/value.hpp"
 #include "chai/syntax/tree.hpp"
 
@@ -67,9 +68,7 @@ struct SiteCache {
     const Symbol* sym = nullptr;  // whose functions (library names all have version 0)
     uint64_t version = 0;
     uint32_t epoch = 0;
-    uint8_t nargs = 0xFF;
-    uint32_t tags[4] = {};
-    const Callable* fn = nullptr;
+    Choice choice;
 };
 
 enum class Mode : uint8_t {
