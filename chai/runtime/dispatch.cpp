@@ -245,25 +245,32 @@ uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const
     if (f.ctor) this_slot = obj;
     else if (!this_is_arg && self) this_slot = *self;
     else if (this_is_arg && !fi.this_by_value) this_slot = a.ref(0);
-    for (size_t i = 0; i < fi.capture_slots.size() && i < f.captures.size(); ++i) s[fi.capture_slots[i]] = f.captures[i];
+    const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
+    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]] = f.captures[i];
     const size_t first = f.method ? 1 : 0;
     const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
-    // Shared arguments first: a variable passed twice is then seen shared by both parameters.
+    const uint32_t* slot = fi.param_slots.data();
+    Arg* arg = a.data + first;
+    const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+    const uint64_t by_value = fi.params_by_value & all;
     uint32_t fresh = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (fi.param_by_value[i]) continue;
-        Arg& arg = a.data[first + i];
-        // A fresh immediate nobody else holds: the parameter is its only holder, so it is kept
-        // as it is and becomes a box only if the body takes a reference to it.
-        if (lazy && !arg.place && !arg.value.boxed() && i < 32) {
-            s[fi.param_slots[i]] = arg.value;
-            fresh |= 1u << i;
-        } else {
-            s[fi.param_slots[i]] = a.ref(first + i);
+    // Shared arguments first: a variable passed twice is then seen shared by both parameters.
+    if (by_value != all || n > 64)
+        for (size_t i = 0; i < n; ++i) {
+            if (i < 64 && (by_value >> i & 1)) continue;
+            // A fresh immediate nobody else holds: the parameter is its only holder, so it is kept
+            // as it is and becomes a box only if the body takes a reference to it.
+            if (lazy && !arg[i].place && !arg[i].value.boxed() && i < 32) {
+                s[slot[i]] = arg[i].value;
+                fresh |= 1u << i;
+            } else {
+                s[slot[i]] = a.ref(first + i);
+            }
         }
+    for (uint64_t m = by_value; m; m &= m - 1) {
+        const auto i = static_cast<size_t>(__builtin_ctzll(m));
+        s[slot[i]] = arg[i].place ? *arg[i].place : arg[i].value;
     }
-    for (size_t i = 0; i < n; ++i)
-        if (fi.param_by_value[i]) s[fi.param_slots[i]] = a[first + i];
     if (this_is_arg && fi.this_by_value) this_slot = a[0];
     return fresh;
 }

@@ -13,6 +13,7 @@ Value* SlotStack::push_slow(uint32_t n) {
     if (c.size < n) {
         c.size = std::max<uint32_t>(n, 1024);
         c.mem = std::make_unique<Value[]>(c.size);
+        std::fill(c.mem.get(), c.mem.get() + c.size, Value::unset());
     }
     return push(n);
 }

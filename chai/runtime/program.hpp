@@ -49,8 +49,9 @@ struct FnInfo {
     int32_t this_slot = -1;
     bool this_by_value = false;
     std::vector<uint32_t> param_slots;
-    // A parameter that is only read needs no reference to the caller's variable.
-    std::vector<bool> param_by_value;
+    // Bit i: parameter i is only read, so it needs no reference to the caller's variable
+    // (parameters after the 64th always take one).
+    uint64_t params_by_value = 0;
     std::vector<uint32_t> capture_slots;
     std::vector<CaptureSource> capture_from;  // Lambda: where each capture is found
     std::string duplicate_param;              // two parameters of this name: calls fail
