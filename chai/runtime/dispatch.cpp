@@ -279,20 +279,12 @@ namespace {
 // Arguments kept in their parameters only (see bind_params) are what the parameters hold when
 // the call ends: whoever reads the arguments after it (the next overload tried, a host function
 // calling again with them) sees them as if they had been shared.
-struct FreshArgs {
-    FreshArgs(Arg* params, const uint32_t* param_slots, const Value* s, uint32_t m)
-        : args(params), slot_of(param_slots), slots(s), mask(m) {}
-    ~FreshArgs() {
-        for (uint32_t i = 0, m = mask; m; ++i, m >>= 1)
-            if (m & 1) args[i].value = slots[slot_of[i]];
-    }
-    FreshArgs(const FreshArgs&) = delete;
-    FreshArgs& operator=(const FreshArgs&) = delete;
-    Arg* args;
-    const uint32_t* slot_of;
-    const Value* slots;
-    uint32_t mask;
-};
+// The frame is being left: its slots' values are moved, not copied. Kept out of line, where it
+// does not enlarge the C++ frame of every call.
+[[gnu::noinline]] void give_back(Arg* args, const uint32_t* param_slots, Value* slots, uint32_t fresh) {
+    for (uint32_t i = 0; fresh; ++i, fresh >>= 1)
+        if (fresh & 1) args[i].value = std::move(slots[param_slots[i]]);
+}
 }  // namespace
 
 namespace {
@@ -326,37 +318,47 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
         // Binding the second parameter clashes with the first: the plain naming error, as when a
         // host adds a taken global name (scripts catch it as a runtime_error).
         throw exception::name_conflict_error(f.frame->duplicate_param);
-    Value obj;
-    if (f.ctor) obj = new_object(syms_->name(f.cls));
+    // A constructor's result is its new object, whatever its body gives.
+    Value r;
+    if (f.ctor) r = new_object(syms_->name(f.cls));
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
-    const FreshArgs fresh(a.data + (f.method ? 1 : 0), f.frame->param_slots.data(), frame_->slots,
-                          bind_params(f, a, self, obj, true));
-    // An error leaving this call lists the nodes of the body it passed through.
-    Value r;
+    // Given back without a guard object of their own: that would make every call's C++ frame larger.
+    const uint32_t fresh = bind_params(f, a, self, r, true);
+    Arg* const params = a.data + (f.method ? 1 : 0);
     try {
-        const Node* body = f.body;
-        if (body->kind != NK::Block) {
-            r = eval(body);  // a guard called as a function of its own
-        } else if (body->kids.empty()) {
-            r = Value::boolean(true, kTemp);
-        } else {
-            BlockScope block(*this, body);
-            const size_t last = body->kids.size() - 1;
-            for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
-            if (ctl_ == Ctl::None) r = eval_result(body->kid(last));
+        // An error leaving this call lists the nodes of the body it passed through.
+        try {
+            const Node* body = f.body;
+            if (body->kind != NK::Block) {
+                r = eval(body);  // a guard called as a function of its own
+            } else if (body->kids.empty()) {
+                if (!f.ctor) r = Value::boolean(true, kTemp);
+            } else {
+                BlockScope block(*this, body);
+                const size_t last = body->kids.size() - 1;
+                for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
+                if (ctl_ == Ctl::None) {
+                    Value v = eval_result(body->kid(last));
+                    if (!f.ctor) r = std::move(v);
+                }
+            }
+        } catch (exception::eval_error& e) {
+            complete_trace(e, nullptr);
+            throw;
         }
-    } catch (exception::eval_error& e) {
-        complete_trace(e, nullptr);
+    } catch (...) {
+        if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
         throw;
     }
+    if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
-        r = std::move(ret_);
+        Value v = std::move(ret_);
+        if (!f.ctor) r = std::move(v);
     } else if (ctl_ != Ctl::None) {
         throw LoopJump{std::exchange(ctl_, Ctl::None)};
     }
-    if (f.ctor) return obj;
     return r;
 }
 
