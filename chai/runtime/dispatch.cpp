@@ -84,6 +84,16 @@ void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
+    // One untyped, unguarded candidate: what any remembered choice would be.
+    if (fns.size() == 1) {
+        const Callable& f = *fns[0];
+        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
+            std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+            Value r = f.call(*this, a, self);
+            if (r.is_unset() && declined) *declined = true;
+            return r;
+        }
+    }
     SiteCache* cache = site && sym ? site->site : nullptr;
     uint32_t tags[Choice::kMaxArgs];
     const bool cacheable = sym && arg_tags(a, syms_->names(), tags);
@@ -99,16 +109,6 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
         if (known) {
             Value r = known->call(*this, a, self);
             if (!r.is_unset()) return r;
-        }
-    }
-    // One untyped, unguarded candidate.
-    if (fns.size() == 1) {
-        const Callable& f = *fns[0];
-        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
-            std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
-            Value r = f.call(*this, a, self);
-            if (r.is_unset() && declined) *declined = true;
-            return r;
         }
     }
     if (!cacheable) return resolve(fns, a, self, nullptr, declined);
