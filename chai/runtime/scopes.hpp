@@ -10,7 +10,11 @@ namespace chai {
 // eval'd code declared in it.
 struct BlockScope {
     BlockScope(Interp& i, const Node* n) : in(i), node(n) {}
-    ~BlockScope();
+    ~BlockScope() {
+        Frame& f = *in.frame();
+        for (uint32_t s = node->slot; s < node->slot_end; ++s) f.slots[s] = Value::unset();
+        if (f.dyn) in.trim_dyn(node->depth);
+    }
     BlockScope(const BlockScope&) = delete;
     BlockScope& operator=(const BlockScope&) = delete;
     Interp& in;
