@@ -41,8 +41,8 @@ TypeKey key_of(TypeKey::Kind k, const char* name);
 std::string key_name(const TypeKey& k);
 const TypeKey* builtin_type_key(const std::string& name);
 
-// One argument of a call. A local variable holding an immediate is passed as its slot: the
-// callee shares it only if it needs a reference (see Args::ref), so reading costs nothing.
+// One argument of a call. A variable holding an immediate is passed as its place: the callee
+// shares it only if it needs a reference (see Args::ref), so reading costs nothing.
 struct Arg {
     Value value;
     Value* place = nullptr;

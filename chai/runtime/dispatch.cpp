@@ -57,6 +57,14 @@ void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
     c.fn = fn;
 }
 
+void remember_at(SiteCache& c, const Symbol* sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
+                 const Callable* fn) {
+    c.sym = sym;
+    c.version = version;
+    c.epoch = epoch;
+    remember(c.choice, tags, n, fn);
+}
+
 // sym's remembered choice for these argument types, or null.
 const Callable* memo_choice(const Symbol& sym, uint32_t epoch, const uint32_t* tags, size_t n) {
     const ChoiceMemo* m = sym.choices.get();
@@ -80,6 +88,7 @@ void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_
     m.next = static_cast<uint8_t>((m.next + 1) % ChoiceMemo::kEntries);
     if (m.used < ChoiceMemo::kEntries) ++m.used;
 }
+
 // Script functions are called without the virtual call: one C++ frame less on every script call.
 inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
     if (f.type == Callable::Type::Script) return in.call_script(static_cast<const ScriptFn&>(f), a, self);
@@ -107,10 +116,11 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
         // declines these values leaves the decision to full resolution.
         const Callable* known = nullptr;
         if (cache && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
-            chose_for(cache->choice, tags, a.size))
+            chose_for(cache->choice, tags, a.size)) {
             known = cache->choice.fn;
-        else
-            known = memo_choice(*sym, epoch_, tags, a.size);
+        } else if ((known = memo_choice(*sym, epoch_, tags, a.size)) && cache) {
+            remember_at(*cache, sym, sym->version, epoch_, tags, a.size, known);
+        }
         if (known) {
             Value r = call_fn(*this, *known, a, self);
             if (!r.is_unset()) return r;
@@ -124,12 +134,7 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     const Callable* chosen = nullptr;
     Value r = resolve(fns, a, self, &chosen, declined);
     if (chosen) {
-        if (cache) {
-            cache->sym = sym;
-            cache->version = version;
-            cache->epoch = epoch;
-            remember(cache->choice, tags, a.size, chosen);
-        }
+        if (cache) remember_at(*cache, sym, version, epoch, tags, a.size, chosen);
         // A choice made before the call redefined the name is of no use to later calls.
         if (version == sym->version && epoch == epoch_) memo_add(*sym, version, epoch, tags, a.size, chosen);
     }
@@ -283,9 +288,8 @@ uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const
 namespace {
 // Arguments kept in their parameters only (see bind_params) are what the parameters hold when
 // the call ends: whoever reads the arguments after it (the next overload tried, a host function
-// calling again with them) sees them as if they had been shared.
-// The frame is being left: its slots' values are moved, not copied. Kept out of line, where it
-// does not enlarge the C++ frame of every call.
+// calling again with them) sees them as if they had been shared. The frame is being left, so
+// its values are moved; out of line, so that it does not enlarge every call's C++ frame.
 [[gnu::noinline]] void give_back(Arg* args, const uint32_t* param_slots, Value* slots, uint32_t fresh) {
     for (uint32_t i = 0; fresh; ++i, fresh >>= 1)
         if (fresh & 1) args[i].value = std::move(slots[param_slots[i]]);
