@@ -41,8 +41,8 @@ TypeKey key_of(TypeKey::Kind k, const char* name);
 std::string key_name(const TypeKey& k);
 const TypeKey* builtin_type_key(const std::string& name);
 
-// One argument of a call. A local variable holding an immediate is passed as its slot: the
-// callee shares it only if it needs a reference (see Args::ref), so reading costs nothing.
+// One argument of a call. A variable holding an immediate is passed as its place: the callee
+// shares it only if it needs a reference (see Args::ref), so reading costs nothing.
 struct Arg {
     Value value;
     Value* place = nullptr;
@@ -127,6 +127,25 @@ struct Callable {
     virtual std::string signature(bool dot = false) const;
     // Overload sets and bound functions dispatch themselves.
     bool is_set() const { return type == Type::Set || type == Type::Bound; }
+};
+
+// An overload chosen for arguments of these types (see arg_tags in dispatch.cpp).
+struct Choice {
+    static constexpr size_t kMaxArgs = 4;
+    uint8_t nargs = 0xFF;
+    uint32_t tags[kMaxArgs] = {};
+    const Callable* fn = nullptr;
+};
+
+// The choices a name's calls made, wherever they were made: a site that sees several argument
+// types (a loop over mixed values) finds its earlier choices here. Valid while the name's
+// functions and the engine's conversions are unchanged.
+struct ChoiceMemo {
+    static constexpr size_t kEntries = 8;
+    uint64_t version = 0;
+    uint32_t epoch = 0;
+    uint8_t used = 0, next = 0;
+    Choice entries[kEntries];
 };
 
 using FnList = std::vector<FuncRef>;

@@ -11,7 +11,7 @@ namespace {
 // The argument types that decide overload resolution, one word each; false when a value's type
 // is not one a cache can remember.
 bool arg_tags(Args a, const Names& names, uint32_t* tags) {
-    if (a.size > 4) return false;
+    if (a.size > Choice::kMaxArgs) return false;
     for (size_t i = 0; i < a.size; ++i) {
         const Value& v = a[i];
         const Box* b = v.box();
@@ -46,27 +46,84 @@ bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
         if (a[i] != b[i]) return false;
     return true;
 }
+
+bool chose_for(const Choice& c, const uint32_t* tags, size_t n) {
+    return c.fn && c.nargs == n && same_tags(tags, c.tags, n);
+}
+
+void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
+    c.nargs = static_cast<uint8_t>(n);
+    std::copy(tags, tags + n, c.tags);
+    c.fn = fn;
+}
+
+void remember_at(SiteCache& c, const Symbol* sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
+                 const Callable* fn) {
+    c.sym = sym;
+    c.version = version;
+    c.epoch = epoch;
+    remember(c.choice, tags, n, fn);
+}
+
+// sym's remembered choice for these argument types, or null.
+const Callable* memo_choice(const Symbol& sym, uint32_t epoch, const uint32_t* tags, size_t n) {
+    const ChoiceMemo* m = sym.choices.get();
+    if (!m || m->version != sym.version || m->epoch != epoch) return nullptr;
+    for (size_t i = 0; i < m->used; ++i)
+        if (chose_for(m->entries[i], tags, n)) return m->entries[i].fn;
+    return nullptr;
+}
+
+void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
+              const Callable* fn) {
+    if (!sym.choices) sym.choices = std::make_unique<ChoiceMemo>();
+    ChoiceMemo& m = *sym.choices;
+    if (m.version != version || m.epoch != epoch) {
+        m.version = version;
+        m.epoch = epoch;
+        m.used = m.next = 0;
+    }
+    // Full, the oldest choice makes room.
+    remember(m.entries[m.next], tags, n, fn);
+    m.next = static_cast<uint8_t>((m.next + 1) % ChoiceMemo::kEntries);
+    if (m.used < ChoiceMemo::kEntries) ++m.used;
+}
+
+// Script functions are called without the virtual call: one C++ frame less on every script call.
+inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
+    if (f.type == Callable::Type::Script) return in.call_script(static_cast<const ScriptFn&>(f), a, self);
+    return f.call(in, a, self);
+}
 }  // namespace
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
-    SiteCache* cache = site && sym ? site->site : nullptr;
-    uint32_t tags[4];
-    const bool cacheable = cache && arg_tags(a, syms_->names(), tags);
-    if (cacheable && cache->fn && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
-        cache->nargs == a.size && same_tags(tags, cache->tags, a.size)) {
-        Value r = cache->fn->call(*this, a, self);
-        if (!r.is_unset()) return r;
-        // The remembered function declined these values: full resolution decides.
-    }
-    // One untyped, unguarded candidate.
+    // One untyped, unguarded candidate: what any remembered choice would be.
     if (fns.size() == 1) {
         const Callable& f = *fns[0];
         if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
             std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
-            Value r = f.call(*this, a, self);
+            Value r = call_fn(*this, f, a, self);
             if (r.is_unset() && declined) *declined = true;
             return r;
+        }
+    }
+    SiteCache* cache = site && sym ? site->site : nullptr;
+    uint32_t tags[Choice::kMaxArgs];
+    const bool cacheable = sym && arg_tags(a, syms_->names(), tags);
+    if (cacheable) {
+        // The site's own choice first, then the name's others; a remembered function that
+        // declines these values leaves the decision to full resolution.
+        const Callable* known = nullptr;
+        if (cache && cache->sym == sym && cache->version == sym->version && cache->epoch == epoch_ &&
+            chose_for(cache->choice, tags, a.size)) {
+            known = cache->choice.fn;
+        } else if ((known = memo_choice(*sym, epoch_, tags, a.size)) && cache) {
+            remember_at(*cache, sym, sym->version, epoch_, tags, a.size, known);
+        }
+        if (known) {
+            Value r = call_fn(*this, *known, a, self);
+            if (!r.is_unset()) return r;
         }
     }
     if (!cacheable) return resolve(fns, a, self, nullptr, declined);
@@ -77,12 +134,9 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     const Callable* chosen = nullptr;
     Value r = resolve(fns, a, self, &chosen, declined);
     if (chosen) {
-        cache->sym = sym;
-        cache->version = version;
-        cache->epoch = epoch;
-        cache->nargs = static_cast<uint8_t>(a.size);
-        std::copy(tags, tags + a.size, cache->tags);
-        cache->fn = chosen;
+        if (cache) remember_at(*cache, sym, version, epoch, tags, a.size, chosen);
+        // A choice made before the call redefined the name is of no use to later calls.
+        if (version == sym->version && epoch == epoch_) memo_add(*sym, version, epoch, tags, a.size, chosen);
     }
     return r;
 }
@@ -115,7 +169,7 @@ Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value*
     const Callable& c = *keep;
     if (!c.guarded && c.arity == static_cast<int>(a.size) &&
         std::all_of(c.params.begin(), c.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
-        Value r = c.call(*this, a, self);
+        Value r = call_fn(*this, c, a, self);
         if (!r.is_unset()) return r;
     }
     const FnList one{keep};
@@ -191,7 +245,7 @@ void ScriptFn::set_def(const Node* n) const {
     frame = n->frame;
 }
 
-void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj) {
+uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
     Value* s = frame_->slots;
     Value& this_slot = s[fi.this_slot];
@@ -201,16 +255,46 @@ void Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Val
     if (f.ctor) this_slot = obj;
     else if (!this_is_arg && self) this_slot = *self;
     else if (this_is_arg && !fi.this_by_value) this_slot = a.ref(0);
-    for (size_t i = 0; i < fi.capture_slots.size() && i < f.captures.size(); ++i) s[fi.capture_slots[i]] = f.captures[i];
+    const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
+    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]] = f.captures[i];
     const size_t first = f.method ? 1 : 0;
     const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
+    const uint32_t* slot = fi.param_slots.data();
+    Arg* arg = a.data + first;
+    const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+    const uint64_t by_value = fi.params_by_value & all;
+    uint32_t fresh = 0;
     // Shared arguments first: a variable passed twice is then seen shared by both parameters.
-    for (size_t i = 0; i < n; ++i)
-        if (!fi.param_by_value[i]) s[fi.param_slots[i]] = a.ref(first + i);
-    for (size_t i = 0; i < n; ++i)
-        if (fi.param_by_value[i]) s[fi.param_slots[i]] = a[first + i];
+    if (by_value != all || n > 64)
+        for (size_t i = 0; i < n; ++i) {
+            if (i < 64 && (by_value >> i & 1)) continue;
+            // A fresh immediate nobody else holds: the parameter is its only holder, so it is kept
+            // as it is and becomes a box only if the body takes a reference to it.
+            if (lazy && !arg[i].place && !arg[i].value.boxed() && i < 32) {
+                s[slot[i]] = arg[i].value;
+                fresh |= 1u << i;
+            } else {
+                s[slot[i]] = a.ref(first + i);
+            }
+        }
+    for (uint64_t m = by_value; m; m &= m - 1) {
+        const auto i = static_cast<size_t>(__builtin_ctzll(m));
+        s[slot[i]] = arg[i].place ? *arg[i].place : arg[i].value;
+    }
     if (this_is_arg && fi.this_by_value) this_slot = a[0];
+    return fresh;
 }
+
+namespace {
+// Arguments kept in their parameters only (see bind_params) are what the parameters hold when
+// the call ends: whoever reads the arguments after it (the next overload tried, a host function
+// calling again with them) sees them as if they had been shared. The frame is being left, so
+// its values are moved; out of line, so that it does not enlarge every call's C++ frame.
+[[gnu::noinline]] void give_back(Arg* args, const uint32_t* param_slots, Value* slots, uint32_t fresh) {
+    for (uint32_t i = 0; fresh; ++i, fresh >>= 1)
+        if (fresh & 1) args[i].value = std::move(slots[param_slots[i]]);
+}
+}  // namespace
 
 namespace {
 // Counts a running call of a script function.
@@ -229,7 +313,8 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     check_stack(f.guard);
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
-    bind_params(f, a, self, Value());
+    // Shared at once: the body that runs next binds the same arguments and sees what the guard did.
+    bind_params(f, a, self, Value(), false);
     Value r = eval_traced(f.guard, nullptr);
     return r.is_bool() && r.as_bool();
 }
@@ -242,36 +327,47 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
         // Binding the second parameter clashes with the first: the plain naming error, as when a
         // host adds a taken global name (scripts catch it as a runtime_error).
         throw exception::name_conflict_error(f.frame->duplicate_param);
-    Value obj;
-    if (f.ctor) obj = new_object(syms_->name(f.cls));
+    // A constructor's result is its new object, whatever its body gives.
+    Value r;
+    if (f.ctor) r = new_object(syms_->name(f.cls));
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
-    bind_params(f, a, self, obj);
-    // An error leaving this call lists the nodes of the body it passed through.
-    Value r;
+    // Given back without a guard object of their own: that would make every call's C++ frame larger.
+    const uint32_t fresh = bind_params(f, a, self, r, true);
+    Arg* const params = a.data + (f.method ? 1 : 0);
     try {
-        const Node* body = f.body;
-        if (body->kind != NK::Block) {
-            r = eval(body);  // a guard called as a function of its own
-        } else if (body->kids.empty()) {
-            r = Value::boolean(true, kTemp);
-        } else {
-            BlockScope block(*this, body);
-            const size_t last = body->kids.size() - 1;
-            for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
-            if (ctl_ == Ctl::None) r = eval_result(body->kid(last));
+        // An error leaving this call lists the nodes of the body it passed through.
+        try {
+            const Node* body = f.body;
+            if (body->kind != NK::Block) {
+                r = eval(body);  // a guard called as a function of its own
+            } else if (body->kids.empty()) {
+                if (!f.ctor) r = Value::boolean(true, kTemp);
+            } else {
+                BlockScope block(*this, body);
+                const size_t last = body->kids.size() - 1;
+                for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
+                if (ctl_ == Ctl::None) {
+                    Value v = eval_result(body->kid(last));
+                    if (!f.ctor) r = std::move(v);
+                }
+            }
+        } catch (exception::eval_error& e) {
+            complete_trace(e, nullptr);
+            throw;
         }
-    } catch (exception::eval_error& e) {
-        complete_trace(e, nullptr);
+    } catch (...) {
+        if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
         throw;
     }
+    if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
-        r = std::move(ret_);
+        Value v = std::move(ret_);
+        if (!f.ctor) r = std::move(v);
     } else if (ctl_ != Ctl::None) {
         throw LoopJump{std::exchange(ctl_, Ctl::None)};
     }
-    if (f.ctor) return obj;
     return r;
 }
 

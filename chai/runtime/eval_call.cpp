@@ -7,14 +7,13 @@ namespace chai {
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
     case NK::Id: {
-        if (n->ref == Ref::Local && !frame_->dyn) {
-            Value& s = frame_->slots[n->slot];
-            if (s.boxed()) return {s};
-            // The callee takes a reference only if it needs one (see Args::ref).
-            if (!s.is_unset()) return {Value::unset(), &s};
-        }
-        if (Value* s = var_slot(n)) return {promote(*s)};
-        return {eval_id(n)};
+        Value* s = n->ref == Ref::Local && !frame_->dyn && !frame_->slots[n->slot].is_unset() ? &frame_->slots[n->slot]
+                                                                                              : var_slot(n);
+        if (!s) return {eval_id(n)};
+        if (s->boxed()) return {*s};
+        // The callee takes a reference only if it needs one (see Args::ref). Variables stay
+        // where they are while the call runs: the caller's frame and the engine's records.
+        return {Value::unset(), s};
     }
     case NK::Index:
     case NK::Ternary:

@@ -15,6 +15,7 @@ Value* SlotStack::push_slow(uint32_t n) {
         const uint32_t grown = cur_ == 0 ? 64 : std::min<uint32_t>(chunks_[cur_ - 1].size * 4, 1024);
         c.size = std::max<uint32_t>(n, grown);
         c.mem = std::make_unique<Value[]>(c.size);
+        std::fill(c.mem.get(), c.mem.get() + c.size, Value::unset());
     }
     return push(n);
 }

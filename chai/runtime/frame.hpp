@@ -38,14 +38,13 @@ public:
     SlotStack(const SlotStack&) = delete;
     SlotStack& operator=(const SlotStack&) = delete;
     ~SlotStack();
-    // n unset slots.
+    // n unset slots (slots not in use are always unset: pop clears them).
     Value* push(uint32_t n) {
         if (n == 0) return nullptr;
         if (cur_ < chunks_.size() && chunks_[cur_].used + n <= chunks_[cur_].size) {
             Chunk& c = chunks_[cur_];
             Value* s = c.mem.get() + c.used;
             c.used += n;
-            for (uint32_t i = 0; i < n; ++i) s[i] = Value::unset();
             return s;
         }
         return push_slow(n);

@@ -267,7 +267,9 @@ private:
     // `numbers`, numeric casts); false when they do not convert or f's guard refuses them.
     bool call_converted(const Callable& f, Args a, const Value* self, bool numbers, Value& result);
     const ScriptConversion* script_conversion(const TypeKey& t, const Value& v) const;
-    void bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj);
+    // Binds a call's arguments to the parameters of f's new frame. lazy: a fresh immediate is
+    // stored as it is (bit i of the result: parameter i); else every shared parameter is a box.
+    uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
     void trim_dyn(int depth);

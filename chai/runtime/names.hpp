@@ -60,6 +60,7 @@ struct Symbol {
     Value global = Value::unset();   // a global variable
     Value top = Value::unset();      // a top-level variable (invisible inside functions)
     std::unique_ptr<ClassInfo> cls;  // a script class of this name
+    mutable std::unique_ptr<ChoiceMemo> choices;  // what dispatch chose for calls of the name
 };
 
 // A symbol's overloads held for as long as a call reads them: defining another overload meanwhile

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chai/runtime/callable.hpp"
 #include "chai/runtime/value.hpp"
 #include "chai/syntax/tree.hpp"
 
@@ -48,8 +49,9 @@ struct FnInfo {
     int32_t this_slot = -1;
     bool this_by_value = false;
     std::vector<uint32_t> param_slots;
-    // A parameter that is only read needs no reference to the caller's variable.
-    std::vector<bool> param_by_value;
+    // Bit i: parameter i is only read, so it needs no reference to the caller's variable
+    // (parameters after the 64th always take one).
+    uint64_t params_by_value = 0;
     std::vector<uint32_t> capture_slots;
     std::vector<CaptureSource> capture_from;  // Lambda: where each capture is found
     std::string duplicate_param;              // two parameters of this name: calls fail
@@ -67,9 +69,7 @@ struct SiteCache {
     const Symbol* sym = nullptr;  // whose functions (library names all have version 0)
     uint64_t version = 0;
     uint32_t epoch = 0;
-    uint8_t nargs = 0xFF;
-    uint32_t tags[4] = {};
-    const Callable* fn = nullptr;
+    Choice choice;
 };
 
 enum class Mode : uint8_t {

@@ -154,7 +154,8 @@ private:
         if (n->kind == NK::Def && n->guarded) expr(n->kid(1), true);
         block(n->kid(0));
         const Context& c = ctx();
-        for (uint32_t slot : info.param_slots) info.param_by_value.push_back(!c.dynamic && !c.referenced[slot]);
+        for (size_t i = 0; i < info.param_slots.size() && i < 64; ++i)
+            if (!c.dynamic && !c.referenced[info.param_slots[i]]) info.params_by_value |= uint64_t{1} << i;
         info.this_by_value = !c.dynamic && !c.referenced[static_cast<size_t>(info.this_slot)];
         contexts_.pop_back();
     }

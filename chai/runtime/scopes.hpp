@@ -10,7 +10,11 @@ namespace chai {
 // eval'd code declared in it.
 struct BlockScope {
     BlockScope(Interp& i, const Node* n) : in(i), node(n) {}
-    ~BlockScope();
+    ~BlockScope() {
+        Frame& f = *in.frame();
+        for (uint32_t s = node->slot; s < node->slot_end; ++s) f.slots[s] = Value::unset();
+        if (f.dyn) in.trim_dyn(node->depth);
+    }
     BlockScope(const BlockScope&) = delete;
     BlockScope& operator=(const BlockScope&) = delete;
     Interp& in;
@@ -29,8 +33,19 @@ struct RunningScope {
 
 // A frame for a function call or a program run; frames live on the C++ stack.
 struct FrameScope {
-    FrameScope(Interp& in, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame);
-    ~FrameScope();
+    FrameScope(Interp& i, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame)
+        : in(i), saved(i.frame_) {
+        frame.info = info;
+        frame.slots = in.slots_.push(info->nslots);
+        frame.outer = outer;
+        frame.file_level = file_level;
+        frame.eval_frame = eval_frame;
+        in.frame_ = &frame;
+    }
+    ~FrameScope() {
+        in.slots_.pop(frame.info->nslots);
+        in.frame_ = saved;
+    }
     FrameScope(const FrameScope&) = delete;
     FrameScope& operator=(const FrameScope&) = delete;
     Interp& in;
