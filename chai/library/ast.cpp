@@ -7,7 +7,7 @@
 
 #include "chai/library/library.hpp"
 #include "chai/runtime/program.hpp"
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {

@@ -7,7 +7,7 @@
 
 #include "chai/library/library.hpp"
 #include "chai/runtime/objects.hpp"
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

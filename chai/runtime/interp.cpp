@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

@@ -12,7 +12,7 @@
 #include "chai/runtime/context.hpp"
 #include "chai/runtime/frame.hpp"
 #include "chai/runtime/host_registry.hpp"
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

@@ -7,7 +7,7 @@
 
 #include "chai/runtime/resolve.hpp"
 #include "chai/runtime/scopes.hpp"
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {

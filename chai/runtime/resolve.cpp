@@ -2,7 +2,7 @@
 
 #include "chai/runtime/literals.hpp"
 #include "chai/runtime/names.hpp"
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

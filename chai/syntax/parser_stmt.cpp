@@ -1,7 +1,7 @@
 // Statement-level grammar.
 #include <cstring>
 
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
 
 namespace chai {

@@ -1,6 +1,6 @@
 #include "chai/syntax/tree.hpp"
 
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

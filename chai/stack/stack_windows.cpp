@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <new>
 
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 namespace chai {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <new>
 
-#include "chai/runtime/stack.hpp"
+#include "chai/stack/stack.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CHAI_ASAN 1

@@ -1,6 +1,7 @@
 // Evaluation runs on a stack the engine owns (one per thread, made on first use), so how deep
 // scripts may recurse does not depend on the stack of the thread that calls the engine. The
-// operating-system side is one small function per platform (platform/stack_*.cpp).
+// operating-system side is one small file per platform (stack_posix.cpp, stack_windows.cpp).
+// Below the parser, the resolver and the evaluator alike: every recursive pass checks it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
