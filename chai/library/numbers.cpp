@@ -74,12 +74,10 @@ void add_number_lib(LibBuilder& b) {
     b.add("bool", {K("bool")}, [](Context&, Args a) { return make_bool(a[0].as_bool()); });
 
     // ---- operators as functions (`+`(1, 2), foldl(v, `+`, 0)) ----
-    static const char* const ops[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^",
-                                      "<", "<=", ">", ">=", "==", "!="};
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < kBinaryOpCount; ++i) {
         const NumOp op = static_cast<NumOp>(i);
-        b.add(ops[i], {K("Number"), K("Number")}, [op](Context&, Args a) {
-            if (op >= NumOp::Lt) return make_bool(num_compare(op, a[0].num(), a[1].num()));
+        b.add(kBinaryOpText[i], {K("Number"), K("Number")}, [op](Context&, Args a) {
+            if (is_comparison(op)) return make_bool(num_compare(op, a[0].num(), a[1].num()));
             return make_num_result(num_binary(op, a[0].num(), a[1].num()));
         });
     }
@@ -90,12 +88,13 @@ void add_number_lib(LibBuilder& b) {
         Value target = a.ref(0);
         return c.assign_builtin(target, a[1], nullptr) ? target : declined();
     });
-    static const char* const assign_ops[] = {"+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "|=", "^="};
-    for (int i = 0; i < 10; ++i)
-        b.add(assign_ops[i], {K(""), K("")}, [op = static_cast<OpCode>(i)](Context& c, Args a) -> Value {
-            Value target = a.ref(0);
-            return c.compound_builtin(op, target, a[1], nullptr) ? target : declined();
-        });
+    // The compound assignments: every binary operator up to the comparisons, followed by "=".
+    for (int i = 0; i < static_cast<int>(OpCode::Lt); ++i)
+        b.add(std::string(kBinaryOpText[i]) + "=", {K(""), K("")},
+              [op = static_cast<OpCode>(i)](Context& c, Args a) -> Value {
+                  Value target = a.ref(0);
+                  return c.compound_builtin(op, target, a[1], nullptr) ? target : declined();
+              });
     for (int delta : {1, -1})
         b.add(delta > 0 ? "++" : "--", {K("Number")}, [delta](Context&, Args a) -> Value {
             const Value& target = a.ref(0);

@@ -87,7 +87,7 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
     if (ds && ds->tag() == Tag::Num && src.is_num()) {
         Box* db = dst.box();
         Number d = ds->imm();
-        if (!dst.is_const() && num_compound_quick(static_cast<NumOp>(op), d, src.num())) {
+        if (!dst.is_const() && num_compound_quick(op, d, src.num())) {
             *ds = Value::number(d);
             written(db);
             return true;
@@ -103,10 +103,10 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
         if (dst.is_const() || (int_only && (d.is_floating() || src.num().is_floating())))
             fail(n, "Error with unsupported arithmetic assignment operation");
         try {
-            Number r = num_binary_quick(static_cast<NumOp>(op), d, src.num());
+            Number r = num_binary_quick(op, d, src.num());
             // Shifts happen in the target's own type (x >>= 2u on an int stays signed).
             if ((op == OpCode::Shl || op == OpCode::Shr) && r.kind != d.kind)
-                r = num_binary(static_cast<NumOp>(op), d, num_convert(src.num(), d.kind));
+                r = num_binary(op, d, num_convert(src.num(), d.kind));
             *ds = Value::number(r.kind == d.kind ? r : num_convert(r, d.kind));
         } catch (const exception::arithmetic_error&) {
             fail(n, "Error with unsupported arithmetic assignment operation");
@@ -140,7 +140,7 @@ bool Interp::compound_in_place(const Node* n) {
     if (!place || !fast_num(r, x)) return false;
     if (place->imm_num() && !place->is_const()) {  // the commonest: the variable holds the number itself
         Number d = place->imm();
-        if (num_compound_quick(static_cast<NumOp>(n->op), d, x)) {
+        if (num_compound_quick(n->op, d, x)) {
             *place = Value::number(d);
             return true;
         }

@@ -75,7 +75,7 @@ bool Interp::arith(const Node* n, Number& out) {
     Number a, b;
     if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
     try {
-        out = num_binary_quick(static_cast<NumOp>(n->op), a, b);
+        out = num_binary_quick(n->op, a, b);
     } catch (const exception::detail_numeric_error& e) {
         fail(n, e.reason);
     }
@@ -86,18 +86,18 @@ bool Interp::condition(const Node* n) {
     if (n->fast == F_CmpLL || n->fast == F_CmpLC) {
         // Locals and literals (a loop over doubles): nothing nested, so no depth to check either.
         Number a, b;
-        if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+        if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(n->op, a, b);
     }
     check_depth(n);
     switch (n->kind) {
     case NK::Binary:
-        if (n->op >= OpCode::Lt && n->op <= OpCode::Ne) {
+        if (is_comparison(n->op)) {
             Number a, b;
             if (n->fast != F_None && fast_num(n->first, a) && fast_num(n->second, b))
-                return num_compare_quick(static_cast<NumOp>(n->op), a, b);
+                return num_compare_quick(n->op, a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
-            if (l.is_num() && r.is_num()) return num_compare_quick(static_cast<NumOp>(n->op), l.num(), r.num());
+            if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());
             return truth(binary_values(n->op, n->symbol, l, r, n), n);
         }
         break;
@@ -121,7 +121,7 @@ Value Interp::eval_binary(const Node* n) {
     } else {
         Number a, b;
         if (fast_num(n->first, a) && fast_num(n->second, b))
-            return Value::boolean(num_compare_quick(static_cast<NumOp>(n->op), a, b), kConst | kTemp);
+            return Value::boolean(num_compare_quick(n->op, a, b), kConst | kTemp);
     }
     Value l = eval(n->first);
     Value r = eval(n->second);
@@ -130,17 +130,14 @@ Value Interp::eval_binary(const Node* n) {
 
 Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {
     if (l.is_num() && r.is_num()) {
-        const NumOp nop = static_cast<NumOp>(op);
-        if (op >= OpCode::Lt && op <= OpCode::Ne)
-            return Value::boolean(num_compare_quick(nop, l.num(), r.num()), kConst | kTemp);
+        if (is_comparison(op)) return Value::boolean(num_compare_quick(op, l.num(), r.num()), kConst | kTemp);
         try {
-            return make_num_result(num_binary_quick(nop, l.num(), r.num()));
+            return make_num_result(num_binary_quick(op, l.num(), r.num()));
         } catch (const exception::detail_numeric_error& e) {
             fail(site, e.reason);
         }
     }
-    static const char* const names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
-    if (!fn) fn = &syms_->of(names[static_cast<int>(op)]);
+    if (!fn) fn = &syms_->of(binary_text(op));
     Arg args[2] = {{l}, {r}};
     if (const FnsInUse fl{*fn}) {
         Value res = try_dispatch(*fl, Args{args, 2}, nullptr, site, fn);

@@ -105,13 +105,9 @@ namespace {
 [[noreturn]] void divide_by_zero() { throw exception::arithmetic_error("divide by zero"); }
 [[noreturn]] void bad_numeric(NumOp op);
 
-const char* op_text(NumOp op) {
-    static const char* names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
-    return names[static_cast<int>(op)];
-}
-
 void bad_numeric(NumOp op) {
-    throw exception::detail_numeric_error(std::string("Error with numeric operator calling: ") + op_text(op));
+    throw exception::detail_numeric_error(std::string("Error with numeric operator calling: ") +
+                                          binary_text(op));
 }
 
 // Integer arithmetic in type T, wrapping instead of overflowing.
@@ -135,9 +131,9 @@ template <class T> Number int_op(NumOp op, T a, T b) {
     case NumOp::Shl:
         return Number::make(static_cast<T>(static_cast<U>(a) << (static_cast<U>(b) & (bits - 1))));
     case NumOp::Shr: return Number::make(static_cast<T>(a >> (static_cast<U>(b) & (bits - 1))));
-    case NumOp::And: return Number::make(static_cast<T>(a & b));
-    case NumOp::Or: return Number::make(static_cast<T>(a | b));
-    case NumOp::Xor: return Number::make(static_cast<T>(a ^ b));
+    case NumOp::BitAnd: return Number::make(static_cast<T>(a & b));
+    case NumOp::BitOr: return Number::make(static_cast<T>(a | b));
+    case NumOp::BitXor: return Number::make(static_cast<T>(a ^ b));
     default: break;
     }
     bad_numeric(op);
@@ -217,7 +213,7 @@ Number num_plus(const Number& a) {
 
 Number num_compl(const Number& a) {
     if (a.is_floating()) throw exception::detail_numeric_error("Error with prefix operator evaluation: '~'");
-    return num_binary(NumOp::Xor, a, num_convert(Number::make(-1), a.kind));
+    return num_binary(NumOp::BitXor, a, num_convert(Number::make(-1), a.kind));
 }
 
 void num_incr(Number& a, int delta) {

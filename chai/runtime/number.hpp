@@ -5,6 +5,8 @@
 #include <string>
 #include <type_traits>
 
+#include "chai/syntax/operators.hpp"
+
 namespace chai {
 
 enum class NumKind : uint8_t {
@@ -12,7 +14,8 @@ enum class NumKind : uint8_t {
     Char, WChar, Char16, Char32, Float, Double, LongDouble
 };
 
-enum class NumOp : uint8_t { Add, Sub, Mul, Div, Mod, Shl, Shr, And, Or, Xor, Lt, Le, Gt, Ge, Eq, Ne };
+// Numbers compute the binary operators under their own codes: no second list to keep in step.
+using NumOp = OpCode;
 
 struct Number {
     NumKind kind = NumKind::Int;

@@ -167,7 +167,7 @@ private:
         // The numeric short ways: leaves and arithmetic on them.
         if (n->kind == NK::Id && n->ref == Ref::Local) n->fast = F_Local;
         else if (n->kind == NK::Const && n->constant->imm_num()) n->fast = F_Const;
-        else if (n->kind == NK::Binary && n->op <= OpCode::Ne) n->fast = binary_shape(*n);
+        else if (n->kind == NK::Binary && is_binary(n->op)) n->fast = binary_shape(*n);
         else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && n->first->fast == F_Local)
             n->fast = F_Step;
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;

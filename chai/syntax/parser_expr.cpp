@@ -28,9 +28,8 @@ constexpr int kLevelCount = 10;
 constexpr int kAdditionLevel = 8;
 
 OpCode binary_code(const std::string& s) {
-    static const char* names[] = {"+", "-", "*", "/", "%", "<<", ">>", "&", "|", "^", "<", "<=", ">", ">=", "==", "!="};
-    for (int i = 0; i < 16; ++i)
-        if (spells(s, names[i])) return static_cast<OpCode>(i);
+    for (int i = 0; i < kBinaryOpCount; ++i)
+        if (spells(s, kBinaryOpText[i])) return static_cast<OpCode>(i);
     return OpCode::None;
 }
 

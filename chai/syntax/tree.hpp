@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chai/errors.hpp"
+#include "chai/syntax/operators.hpp"
 
 namespace chai {
 
@@ -21,12 +22,6 @@ enum class NK : uint8_t {
     File, Block, Const, InterpStr, Id, VarDecl, RefDecl, GlobalDecl, AttrDecl, Assign, Binary, And, Or,
     Ternary, Prefix, Call, Dot, Index, VectorLit, MapLit, MapPair, RangeLit, Lambda, Def, Class, If, While,
     For, Switch, Case, Default, Try, Catch, Finally, Return, Break, Continue, Noop
-};
-
-// Operator codes used by Binary, Prefix and Assign nodes.
-enum class OpCode : uint8_t {
-    Add, Sub, Mul, Div, Mod, Shl, Shr, BitAnd, BitOr, BitXor, Lt, Le, Gt, Ge, Eq, Ne,  // binary
-    Assign, Bind, Neg, Plus, Not, Compl, Incr, Decr, None
 };
 
 // What a Const node spells.
