@@ -110,33 +110,12 @@ void bad_numeric(NumOp op) {
                                           binary_text(op));
 }
 
-// Integer arithmetic in type T, wrapping instead of overflowing.
+// Integer arithmetic in type T.
 template <class T> Number int_op(NumOp op, T a, T b) {
-    using U = std::make_unsigned_t<T>;
-    constexpr unsigned bits = sizeof(T) * 8;
-    switch (op) {
-    case NumOp::Add: return Number::make(static_cast<T>(static_cast<U>(a) + static_cast<U>(b)));
-    case NumOp::Sub: return Number::make(static_cast<T>(static_cast<U>(a) - static_cast<U>(b)));
-    case NumOp::Mul: return Number::make(static_cast<T>(static_cast<U>(a) * static_cast<U>(b)));
-    case NumOp::Div:
-        if (b == 0) divide_by_zero();
-        if constexpr (std::is_signed_v<T>)
-            if (a == std::numeric_limits<T>::min() && b == -1) return Number::make(a);
-        return Number::make(static_cast<T>(a / b));
-    case NumOp::Mod:
-        if (b == 0) divide_by_zero();
-        if constexpr (std::is_signed_v<T>)
-            if (b == -1) return Number::make(T(0));
-        return Number::make(static_cast<T>(a % b));
-    case NumOp::Shl:
-        return Number::make(static_cast<T>(static_cast<U>(a) << (static_cast<U>(b) & (bits - 1))));
-    case NumOp::Shr: return Number::make(static_cast<T>(a >> (static_cast<U>(b) & (bits - 1))));
-    case NumOp::BitAnd: return Number::make(static_cast<T>(a & b));
-    case NumOp::BitOr: return Number::make(static_cast<T>(a | b));
-    case NumOp::BitXor: return Number::make(static_cast<T>(a ^ b));
-    default: break;
-    }
-    bad_numeric(op);
+    if (op > NumOp::BitXor) bad_numeric(op);
+    T r;
+    if (!int_arith(op, a, b, r)) divide_by_zero();
+    return Number::make(r);
 }
 
 template <class T> Number float_op(NumOp op, T a, T b) {

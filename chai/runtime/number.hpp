@@ -67,6 +67,34 @@ template <class T> inline bool compare_values(NumOp op, T a, T b) {
     }
 }
 
+// An integer operator (Add to BitXor) in type T, wrapping instead of overflowing: the minimum
+// divided by -1 is itself, a remainder by -1 is 0, shifts take the count modulo the width. False
+// for a division by zero, which the caller reports.
+template <class T> inline bool int_arith(NumOp op, T a, T b, T& out) {
+    using U = std::make_unsigned_t<T>;
+    constexpr unsigned bits = sizeof(T) * 8;
+    switch (op) {
+    case NumOp::Add: out = static_cast<T>(static_cast<U>(a) + static_cast<U>(b)); return true;
+    case NumOp::Sub: out = static_cast<T>(static_cast<U>(a) - static_cast<U>(b)); return true;
+    case NumOp::Mul: out = static_cast<T>(static_cast<U>(a) * static_cast<U>(b)); return true;
+    case NumOp::Div:
+    case NumOp::Mod:
+        if (b == 0) return false;
+        if constexpr (std::is_signed_v<T>)
+            if (b == -1) {
+                out = op == NumOp::Div ? static_cast<T>(U(0) - static_cast<U>(a)) : T(0);
+                return true;
+            }
+        out = op == NumOp::Div ? static_cast<T>(a / b) : static_cast<T>(a % b);
+        return true;
+    case NumOp::Shl: out = static_cast<T>(static_cast<U>(a) << (static_cast<U>(b) & (bits - 1))); return true;
+    case NumOp::Shr: out = static_cast<T>(a >> (static_cast<U>(b) & (bits - 1))); return true;
+    case NumOp::BitAnd: out = static_cast<T>(a & b); return true;
+    case NumOp::BitOr: out = static_cast<T>(a | b); return true;
+    default: out = static_cast<T>(a ^ b); return true;
+    }
+}
+
 // + - * / in a floating type (op is one of them).
 template <class T> inline T float_arith(NumOp op, T a, T b) {
     switch (op) {
@@ -104,21 +132,11 @@ inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
 }
 inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
     if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
-        Number n;
-        n.kind = NumKind::Int;
-        if (op <= NumOp::Mul) {
-            uint32_t x = static_cast<uint32_t>(a.i), y = static_cast<uint32_t>(b.i);
-            uint32_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
-            n.i = static_cast<int32_t>(r);
-            return n;
-        }
-        // Division by 0 and by -1 (overflow of the minimum) take the careful path.
-        if (op <= NumOp::Mod && b.i != 0 && b.i != -1) {
-            // In 32 bits: the values are ints, and the narrow division is much the cheaper.
-            int32_t x = static_cast<int32_t>(a.i), y = static_cast<int32_t>(b.i);
-            n.i = op == NumOp::Div ? x / y : x % y;
-            return n;
-        }
+        // In 32 bits: the values are ints, and the narrow division is much the cheaper. Division
+        // by zero takes the full way, which reports it.
+        int32_t r;
+        if (op <= NumOp::BitXor && int_arith(op, static_cast<int32_t>(a.i), static_cast<int32_t>(b.i), r))
+            return Number::make(r);
     } else if (op <= NumOp::Div) {
         double x, y;
         if (quick::doubles(a, b, x, y)) return Number::make(float_arith(op, x, y));
