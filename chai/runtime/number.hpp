@@ -157,8 +157,10 @@ inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
         return true;
     }
     if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);
-    if (op > NumOp::Mod || (op >= NumOp::Div && (s.i == 0 || s.i == -1))) return false;
-    d = num_binary_quick(op, d, s);
+    int32_t r;
+    if (op > NumOp::Mod) return false;
+    if (!int_arith(op, static_cast<int32_t>(d.i), static_cast<int32_t>(s.i), r)) return false;
+    d = Number::make(r);
     return true;
 }
 inline void num_incr_quick(Number& a, int delta) {
