@@ -36,24 +36,26 @@ Symbol& Symbols::make(uint32_t id) {
     const size_t page = id >> kPageBits;
     if (page >= pages_.size()) pages_.resize(page + 1);
     if (!pages_[page]) pages_[page] = std::make_unique<Page>();
-    auto s = std::make_unique<Symbol>();
-    s->id = id;
-    s->name = &names_->name(id);
-    if (id < lib_.fns.size() && lib_.fns[id]) set_functions(*s, lib_.fns[id], 0);
-    std::unique_ptr<Symbol>& slot = (*pages_[page])[id & kPageMask];
-    slot = std::move(s);
-    return *slot;
+    if (used_ == kBatch) {
+        batches_.push_back(std::make_unique<Symbol[]>(kBatch));
+        used_ = 0;
+    }
+    Symbol& s = batches_.back()[used_++];
+    s.id = id;
+    s.name = &names_->name(id);
+    if (id < lib_.fns.size() && lib_.fns[id]) set_functions(s, lib_.fns[id], 0);
+    (*pages_[page])[id & kPageMask] = &s;
+    return s;
 }
 
 void Symbols::clear() {
-    for (auto& page : pages_)
-        if (page)
-            for (auto& s : *page)
-                if (s) {
-                    s->fns.reset();
-                    s->global = Value::unset();
-                    s->top = Value::unset();
-                }
+    for (size_t b = 0; b < batches_.size(); ++b)
+        for (size_t i = 0, n = b + 1 == batches_.size() ? used_ : kBatch; i < n; ++i) {
+            Symbol& s = batches_[b][i];
+            s.fns.reset();
+            s.global = Value::unset();
+            s.top = Value::unset();
+        }
 }
 
 void set_functions(Symbol& s, FnListRef fns, uint64_t version) {

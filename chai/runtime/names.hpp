@@ -119,17 +119,21 @@ public:
 
 private:
     // Symbols by id in pages made on first use: an engine pays only for the names it meets, not
-    // for every name of the library.
+    // for every name of the library. The symbols themselves are made in batches, in the order
+    // they are met, so that an engine's few dozen names cost a few allocations.
     static constexpr uint32_t kPageBits = 6, kPageMask = (1u << kPageBits) - 1;
-    using Page = std::array<std::unique_ptr<Symbol>, kPageMask + 1>;
+    static constexpr size_t kBatch = 8;  // a batch stays small enough for the allocator's quick lists
+    using Page = std::array<Symbol*, kPageMask + 1>;
     Symbol* made(uint32_t id) const {
         const size_t page = id >> kPageBits;
-        return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask].get() : nullptr;
+        return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask] : nullptr;
     }
     Symbol& make(uint32_t id);
     const LibraryTable& lib_;
     std::shared_ptr<Names> names_;
     std::vector<std::unique_ptr<Page>> pages_;
+    std::vector<std::unique_ptr<Symbol[]>> batches_;
+    size_t used_ = kBatch;  // of the last batch
     uint64_t versions_ = 0;
 };
 

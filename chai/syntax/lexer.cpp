@@ -92,7 +92,7 @@ std::vector<Token> Lexer::run() {
 }
 
 void Lexer::read_tokens(std::vector<Token>& out) {
-    out.reserve(src_.size() / 8 + 16);  // fewer moves of the tokens as the list grows
+    out.reserve(src_.size() / 4 + 16);  // scripts run to about a token per three characters
     // A "#!" first line is skipped together with its line end.
     if (peek() == '#' && peek(1) == '!') {
         while (pos_ < src_.size() && peek() != '\n') advance();
