@@ -53,6 +53,7 @@ NodePtr Parser::equation() {
                 skip_nl();
                 auto rhs = equation();
                 if (!rhs) fail("Incomplete equation");
+                n->kids.reserve(2);
                 n->kids.push_back(std::move(lhs));
                 n->kids.push_back(std::move(rhs));
                 return finish(std::move(n));
@@ -70,6 +71,7 @@ NodePtr Parser::expr() {
         auto b = binary(0);
         if (!b) fail("Incomplete Ternary Condition expression");
         auto n = make(NK::Ternary, c->start);
+        n->kids.reserve(3);
         n->kids.push_back(std::move(c));
         n->kids.push_back(std::move(a));
         n->kids.push_back(std::move(b));
@@ -118,6 +120,7 @@ NodePtr Parser::binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr
     auto n = make(kind, lhs->start);
     n->op = binary_code(op);
     n->text = op;
+    n->kids.reserve(2);
     n->kids.push_back(std::move(lhs));
     n->kids.push_back(std::move(rhs));
     return finish(std::move(n));

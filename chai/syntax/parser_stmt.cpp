@@ -296,6 +296,7 @@ NodePtr Parser::for_stmt() {
     };
     // The clauses end at ';' or a line end.
     auto clause_end = [&]() { return cur().kind == Tok::Semi || cur().kind == Tok::Newline; };
+    n->kids.reserve(4);
     n->kids.push_back(part());
     if (!clause_end()) fail("'for' loop initial statment missing");
     ++pos_;
