@@ -1,5 +1,7 @@
 #include "chai/chaiscript.hpp"
 
+#include <array>
+
 #include "chai/library/library.hpp"
 #include "chai/runtime/interp.hpp"
 
@@ -8,17 +10,29 @@ namespace chai {
 namespace {
 
 TypeKey key_of_param(const HostRegistry& reg, const detail::HostParam& p) {
+    // The keys of the plain kinds are made once: every engine's bindings need them again.
+    static const TypeKey any = key_any(), boolean = key_of(TypeKey::Bool, "bool"),
+                         text = key_of(TypeKey::Str, "string");
+    static const std::array<TypeKey, static_cast<size_t>(NumKind::LongDouble) + 1> numbers = [] {
+        std::array<TypeKey, static_cast<size_t>(NumKind::LongDouble) + 1> keys;
+        for (size_t k = 0; k < keys.size(); ++k) keys[k] = key_num(static_cast<NumKind>(k));
+        return keys;
+    }();
+    static const TypeKey none = [] {
+        TypeKey k;
+        k.kind = TypeKey::Host;
+        k.host = &host_type<void>();
+        k.name = "void";
+        return k;
+    }();
     TypeKey k;
     switch (p.kind) {
-    case detail::HostParam::Any: break;
-    case detail::HostParam::Number: k = key_num(p.num); break;
-    case detail::HostParam::Bool: k = key_of(TypeKey::Bool, "bool"); break;
-    case detail::HostParam::String: k = key_of(TypeKey::Str, "string"); break;
+    case detail::HostParam::Any: k = any; break;
+    case detail::HostParam::Number: k = numbers[static_cast<size_t>(p.num)]; break;
+    case detail::HostParam::Bool: k = boolean; break;
+    case detail::HostParam::String: k = text; break;
     case detail::HostParam::Object: k = host_key(reg, *p.type); break;
-    case detail::HostParam::Void:
-        k = host_key(reg, host_type<void>());
-        k.name = "void";
-        break;
+    case detail::HostParam::Void: k = none; break;
     }
     k.is_const = p.is_const;
     return k;
