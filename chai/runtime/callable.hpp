@@ -117,6 +117,10 @@ struct Callable {
     bool member_getter = false;
     // A host function that range-checks numbers itself: dispatch passes them unconverted.
     bool checks_numbers = false;
+    // A script function with a fixed number of untyped parameters, no guard, neither constructor
+    // nor method: a call with that many arguments and no object is its without any choosing, and
+    // binds them the short way. Settled when the function is made.
+    bool plain = false;
     uint64_t seq = 0;  // definition order
 
     // self: explicit `this` for functions stored in an object's attribute. Unset: the function
@@ -203,6 +207,8 @@ struct BoundFn : Callable {
     Value call(Interp& in, Args a, const Value* self) const override;
 };
 
+// Takes any values as its fixed number of arguments: unguarded, not a set, every parameter untyped.
+bool takes_any_values(const Callable& f);
 // One signature and no guards: two such functions cannot be overloads of each other.
 bool same_signature(const Callable& a, const Callable& b);
 // Function values compare equal when they are the same function, sets of the same functions,

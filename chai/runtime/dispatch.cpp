@@ -96,13 +96,17 @@ inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
 }
 }  // namespace
 
+bool takes_any_values(const Callable& f) {
+    return !f.guarded && !f.is_set() && f.arity >= 0 &&
+           std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; });
+}
+
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
     // One untyped, unguarded candidate: what any remembered choice would be.
     if (fns.size() == 1) {
         const Callable& f = *fns[0];
-        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
-            std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+        if (f.arity == static_cast<int>(a.size) && (f.plain || takes_any_values(f))) {
             Value r = call_fn(*this, f, a, self);
             if (r.is_unset() && declined) *declined = true;
             return r;
@@ -167,8 +171,7 @@ Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value*
     const FuncRef keep = *f;  // the value's box may be given another function while this one runs
     if (keep->is_set()) return keep->call(*this, a, self);
     const Callable& c = *keep;
-    if (!c.guarded && c.arity == static_cast<int>(a.size) &&
-        std::all_of(c.params.begin(), c.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+    if (c.arity == static_cast<int>(a.size) && (c.plain || takes_any_values(c))) {
         Value r = call_fn(*this, c, a, self);
         if (!r.is_unset()) return r;
     }

@@ -96,6 +96,7 @@ Value Interp::eval_lambda(const Node* n) {
     set_origin(*f, n, running);
     f->arity = static_cast<int>(n->params.size());
     for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    f->plain = takes_any_values(*f);
     for (const CaptureSource& c : n->frame->capture_from) {
         Node probe;
         probe.ref = c.ref;
@@ -138,6 +139,7 @@ Value Interp::eval_def(const Node* n) {
     }
     for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->arity = static_cast<int>(f->params.size());
+    f->plain = !f->ctor && !f->method && takes_any_values(*f);
     add_function(*n->symbol, std::move(f), n);
     return no_value();
 }
