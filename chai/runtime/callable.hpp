@@ -121,6 +121,9 @@ struct Callable {
     // nor method: a call with that many arguments and no object is its without any choosing, and
     // binds them the short way. Settled when the function is made.
     bool plain = false;
+    // A script method with untyped parameters after its object, and no guard: a call whose first
+    // argument is an object of its class (a Class parameter) is its. Settled when it is made.
+    bool plain_method = false;
     uint64_t seq = 0;  // definition order
 
     // self: explicit `this` for functions stored in an object's attribute. Unset: the function

@@ -95,11 +95,16 @@ inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
     return f.call(in, a, self);
 }
 
-// The one candidate that takes these arguments whatever they are, or null: no choice to make.
-inline const Callable* sole_candidate(const FnList& fns, size_t nargs) {
+// The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
+// follows an object of its class made by this engine), or null: no choice to make.
+inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
     if (fns.size() != 1) return nullptr;
     const Callable& f = *fns[0];
-    return f.arity == static_cast<int>(nargs) && (f.plain || takes_any_values(f)) ? &f : nullptr;
+    if (f.arity != static_cast<int>(a.size)) return nullptr;
+    if (f.plain || takes_any_values(f)) return &f;
+    if (!f.plain_method) return nullptr;
+    const ObjRef* o = a[0].obj();
+    return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
 }
 }  // namespace
 
@@ -111,7 +116,7 @@ bool takes_any_values(const Callable& f) {
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
     // One untyped, unguarded candidate: what any remembered choice would be.
-    if (const Callable* f = sole_candidate(fns, a.size)) {
+    if (const Callable* f = sole_candidate(fns, a, syms_->names())) {
         Value r = call_fn(*this, *f, a, self);
         if (r.is_unset() && declined) *declined = true;
         return r;
@@ -155,7 +160,7 @@ Value Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::s
     Value r;
     try {
         // A plain function alone under its name is called from here: one C++ frame less per call.
-        const Callable* f = self ? nullptr : sole_candidate(fns, a.size);
+        const Callable* f = self ? nullptr : sole_candidate(fns, a, syms_->names());
         if (f && f->plain) {
             r = call_plain(static_cast<const ScriptFn&>(*f), a);
             declined = r.is_unset();
