@@ -158,6 +158,10 @@ struct ChoiceMemo {
 using FnList = std::vector<FuncRef>;
 using FnListRef = std::shared_ptr<const FnList>;
 
+// How a script call binds its arguments: in general, or (without an object) for a plain function
+// or a plain method, whose cases are known before the call.
+enum class CallShape : uint8_t { General, Plain, Method };
+
 // Function defined in script (def, lambda, method, constructor).
 struct ScriptFn : Callable {
     ScriptFn() : Callable(Type::Script) {}

@@ -101,10 +101,12 @@ inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& na
     if (fns.size() != 1) return nullptr;
     const Callable& f = *fns[0];
     if (f.arity != static_cast<int>(a.size)) return nullptr;
-    if (f.plain || takes_any_values(f)) return &f;
-    if (!f.plain_method) return nullptr;
-    const ObjRef* o = a[0].obj();
-    return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
+    if (f.plain) return &f;
+    if (f.plain_method) {
+        const ObjRef* o = a[0].obj();
+        return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
+    }
+    return takes_any_values(f) ? &f : nullptr;
 }
 }  // namespace
 
@@ -236,7 +238,8 @@ Value BoundFn::call(Interp& in, Args a, const Value* self) const {
 // ---- script functions ----
 
 Value ScriptFn::call(Interp& in, Args a, const Value* self) const {
-    return plain && !self ? in.call_plain(*this, a) : in.call_script(*this, a, self);
+    if (self) return in.call_script(*this, a, self);
+    return plain ? in.call_plain(*this, a) : plain_method ? in.call_plain_method(*this, a) : in.call_script(*this, a, nullptr);
 }
 bool ScriptFn::guard_ok(Interp& in, Args a, const Value* self) const { return !guard || in.script_guard(*this, a, self); }
 
@@ -268,12 +271,13 @@ void ScriptFn::set_def(const Node* n) const {
 
 namespace {
 // Binds a call's arguments to the parameters of f's new frame, whose slots are s (see
-// bind_params). Plain: f is plain and has no object, so `this` can only be the first argument.
-template <bool Plain>
+// bind_params). A shape other than General has no object, so `this` is the first argument.
+template <CallShape S>
 uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
-    const bool ctor = !Plain && f.ctor, method = !Plain && f.method;
-    if (Plain) self = nullptr;
+    const bool ctor = S == CallShape::General && f.ctor;
+    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    if (S != CallShape::General) self = nullptr;
     Value& this_slot = s[fi.this_slot];
     // `this`: the new object, the first argument of a method, the object whose attribute holds
     // the function, or else the first argument.
@@ -310,10 +314,18 @@ uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const
     if (this_is_arg && fi.this_by_value) this_slot = a[0];
     return fresh;
 }
+
+// The same out of line: its locals would enlarge the C++ frame every such call keeps while its
+// body runs. Only a plain function's binding is small enough to stay inline.
+template <CallShape S>
+[[gnu::noinline]] uint32_t bind_args_apart(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj,
+                                           bool lazy) {
+    return bind_args<S>(s, f, a, self, obj, lazy);
+}
 }  // namespace
 
 uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
-    return bind_args<false>(frame_->slots, f, a, self, obj, lazy);
+    return bind_args_apart<CallShape::General>(frame_->slots, f, a, self, obj, lazy);
 }
 
 namespace {
@@ -350,9 +362,9 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     return r.is_bool() && r.as_bool();
 }
 
-template <bool Plain>
+template <CallShape S>
 inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
-    const bool ctor = !Plain && f.ctor;
+    const bool ctor = S == CallShape::General && f.ctor;
     if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
     Active active(f);
     check_stack(f.body);
@@ -366,8 +378,10 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    const uint32_t fresh = bind_args<Plain>(frame_->slots, f, a, self, r, true);
-    Arg* const params = a.data + (!Plain && f.method ? 1 : 0);
+    const uint32_t fresh = S == CallShape::Plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
+                                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    Arg* const params = a.data + (method ? 1 : 0);
     try {
         // An error leaving this call lists the nodes of the body it passed through.
         try {
@@ -404,8 +418,11 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     return r;
 }
 
-Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) { return run_script<false>(f, a, self); }
-Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<true>(f, a, nullptr); }
+Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
+    return run_script<CallShape::General>(f, a, self);
+}
+Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
+Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
 // ---- defining functions ----
 
