@@ -117,6 +117,13 @@ struct Callable {
     bool member_getter = false;
     // A host function that range-checks numbers itself: dispatch passes them unconverted.
     bool checks_numbers = false;
+    // A script function with a fixed number of untyped parameters, no guard, neither constructor
+    // nor method: a call with that many arguments and no object is its without any choosing, and
+    // binds them the short way. Settled when the function is made.
+    bool plain = false;
+    // A script method with untyped parameters after its object, and no guard: a call whose first
+    // argument is an object of its class (a Class parameter) is its. Settled when it is made.
+    bool plain_method = false;
     uint64_t seq = 0;  // definition order
 
     // self: explicit `this` for functions stored in an object's attribute. Unset: the function
@@ -150,6 +157,10 @@ struct ChoiceMemo {
 
 using FnList = std::vector<FuncRef>;
 using FnListRef = std::shared_ptr<const FnList>;
+
+// How a script call binds its arguments: in general, or (without an object) for a plain function
+// or a plain method, whose cases are known before the call.
+enum class CallShape : uint8_t { General, Plain, Method };
 
 // Function defined in script (def, lambda, method, constructor).
 struct ScriptFn : Callable {
@@ -203,6 +214,8 @@ struct BoundFn : Callable {
     Value call(Interp& in, Args a, const Value* self) const override;
 };
 
+// Takes any values as its fixed number of arguments: unguarded, not a set, every parameter untyped.
+bool takes_any_values(const Callable& f);
 // One signature and no guards: two such functions cannot be overloads of each other.
 bool same_signature(const Callable& a, const Callable& b);
 // Function values compare equal when they are the same function, sets of the same functions,

@@ -91,22 +91,37 @@ void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_
 
 // Script functions are called without the virtual call: one C++ frame less on every script call.
 inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
-    if (f.type == Callable::Type::Script) return in.call_script(static_cast<const ScriptFn&>(f), a, self);
+    if (f.type == Callable::Type::Script) return static_cast<const ScriptFn&>(f).ScriptFn::call(in, a, self);
     return f.call(in, a, self);
 }
+
+// The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
+// follows an object of its class made by this engine), or null: no choice to make.
+inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
+    if (fns.size() != 1) return nullptr;
+    const Callable& f = *fns[0];
+    if (f.arity != static_cast<int>(a.size)) return nullptr;
+    if (f.plain) return &f;
+    if (f.plain_method) {
+        const ObjRef* o = a[0].obj();
+        return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
+    }
+    return takes_any_values(f) ? &f : nullptr;
+}
 }  // namespace
+
+bool takes_any_values(const Callable& f) {
+    return !f.guarded && !f.is_set() && f.arity >= 0 &&
+           std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; });
+}
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
     // One untyped, unguarded candidate: what any remembered choice would be.
-    if (fns.size() == 1) {
-        const Callable& f = *fns[0];
-        if (!f.guarded && f.arity == static_cast<int>(a.size) && !f.is_set() &&
-            std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
-            Value r = call_fn(*this, f, a, self);
-            if (r.is_unset() && declined) *declined = true;
-            return r;
-        }
+    if (const Callable* f = sole_candidate(fns, a, syms_->names())) {
+        Value r = call_fn(*this, *f, a, self);
+        if (r.is_unset() && declined) *declined = true;
+        return r;
     }
     SiteCache* cache = site && sym ? site->site : nullptr;
     uint32_t tags[Choice::kMaxArgs];
@@ -146,7 +161,14 @@ Value Interp::dispatch(const FnList& fns, Args a, const Node* site, const std::s
     bool declined = false;
     Value r;
     try {
-        r = try_dispatch(fns, a, self, site, sym, &declined);
+        // A plain function alone under its name is called from here: one C++ frame less per call.
+        const Callable* f = self ? nullptr : sole_candidate(fns, a, syms_->names());
+        if (f && f->plain) {
+            r = call_plain(static_cast<const ScriptFn&>(*f), a);
+            declined = r.is_unset();
+        } else {
+            r = try_dispatch(fns, a, self, site, sym, &declined);
+        }
     } catch (const exception::detail_numeric_error& e) {
         fail(site, e.reason);
     }
@@ -167,8 +189,7 @@ Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value*
     const FuncRef keep = *f;  // the value's box may be given another function while this one runs
     if (keep->is_set()) return keep->call(*this, a, self);
     const Callable& c = *keep;
-    if (!c.guarded && c.arity == static_cast<int>(a.size) &&
-        std::all_of(c.params.begin(), c.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; })) {
+    if (c.arity == static_cast<int>(a.size) && (c.plain || takes_any_values(c))) {
         Value r = call_fn(*this, c, a, self);
         if (!r.is_unset()) return r;
     }
@@ -216,7 +237,10 @@ Value BoundFn::call(Interp& in, Args a, const Value* self) const {
 
 // ---- script functions ----
 
-Value ScriptFn::call(Interp& in, Args a, const Value* self) const { return in.call_script(*this, a, self); }
+Value ScriptFn::call(Interp& in, Args a, const Value* self) const {
+    if (self) return in.call_script(*this, a, self);
+    return plain ? in.call_plain(*this, a) : plain_method ? in.call_plain_method(*this, a) : in.call_script(*this, a, nullptr);
+}
 bool ScriptFn::guard_ok(Interp& in, Args a, const Value* self) const { return !guard || in.script_guard(*this, a, self); }
 
 // A function's tree was edited: calls from now on run the new version of its definition (when
@@ -245,19 +269,25 @@ void ScriptFn::set_def(const Node* n) const {
     frame = n->frame;
 }
 
-uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
+namespace {
+// Binds a call's arguments to the parameters of f's new frame, whose slots are s (see
+// bind_params). A shape other than General has no object, so `this` is the first argument.
+template <CallShape S>
+uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
-    Value* s = frame_->slots;
+    const bool ctor = S == CallShape::General && f.ctor;
+    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    if (S != CallShape::General) self = nullptr;
     Value& this_slot = s[fi.this_slot];
     // `this`: the new object, the first argument of a method, the object whose attribute holds
     // the function, or else the first argument.
-    const bool this_is_arg = !f.ctor && (f.method || !self) && a.size > 0;
-    if (f.ctor) this_slot = obj;
+    const bool this_is_arg = !ctor && (method || !self) && a.size > 0;
+    if (ctor) this_slot = obj;
     else if (!this_is_arg && self) this_slot = *self;
     else if (this_is_arg && !fi.this_by_value) this_slot = a.ref(0);
     const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
     for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]] = f.captures[i];
-    const size_t first = f.method ? 1 : 0;
+    const size_t first = method ? 1 : 0;
     const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
     const uint32_t* slot = fi.param_slots.data();
     Arg* arg = a.data + first;
@@ -283,6 +313,19 @@ uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const
     }
     if (this_is_arg && fi.this_by_value) this_slot = a[0];
     return fresh;
+}
+
+// The same out of line: its locals would enlarge the C++ frame every such call keeps while its
+// body runs. Only a plain function's binding is small enough to stay inline.
+template <CallShape S>
+[[gnu::noinline]] uint32_t bind_args_apart(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj,
+                                           bool lazy) {
+    return bind_args<S>(s, f, a, self, obj, lazy);
+}
+}  // namespace
+
+uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
+    return bind_args_apart<CallShape::General>(frame_->slots, f, a, self, obj, lazy);
 }
 
 namespace {
@@ -319,7 +362,9 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     return r.is_bool() && r.as_bool();
 }
 
-Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
+template <CallShape S>
+inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
+    const bool ctor = S == CallShape::General && f.ctor;
     if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
     Active active(f);
     check_stack(f.body);
@@ -329,12 +374,14 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
         throw exception::name_conflict_error(f.frame->duplicate_param);
     // A constructor's result is its new object, whatever its body gives.
     Value r;
-    if (f.ctor) r = new_object(syms_->name(f.cls));
+    if (ctor) r = new_object(syms_->name(f.cls));
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    const uint32_t fresh = bind_params(f, a, self, r, true);
-    Arg* const params = a.data + (f.method ? 1 : 0);
+    const uint32_t fresh = S == CallShape::Plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
+                                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    Arg* const params = a.data + (method ? 1 : 0);
     try {
         // An error leaving this call lists the nodes of the body it passed through.
         try {
@@ -342,14 +389,14 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
             if (body->kind != NK::Block) {
                 r = eval(body);  // a guard called as a function of its own
             } else if (body->kids.empty()) {
-                if (!f.ctor) r = Value::boolean(true, kTemp);
+                if (!ctor) r = Value::boolean(true, kTemp);
             } else {
                 BlockScope block(*this, body);
                 const size_t last = body->kids.size() - 1;
                 for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
                 if (ctl_ == Ctl::None) {
                     Value v = eval_result(body->kid(last));
-                    if (!f.ctor) r = std::move(v);
+                    if (!ctor) r = std::move(v);
                 }
             }
         } catch (exception::eval_error& e) {
@@ -364,12 +411,18 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         Value v = std::move(ret_);
-        if (!f.ctor) r = std::move(v);
+        if (!ctor) r = std::move(v);
     } else if (ctl_ != Ctl::None) {
         throw LoopJump{std::exchange(ctl_, Ctl::None)};
     }
     return r;
 }
+
+Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
+    return run_script<CallShape::General>(f, a, self);
+}
+Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
+Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
 // ---- defining functions ----
 

@@ -1,4 +1,6 @@
 // Calls, arguments, function definitions and classes.
+#include <algorithm>
+
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
 
@@ -56,6 +58,16 @@ Value Interp::eval_result(const Node* n) {
     return eval(n);
 }
 
+namespace {
+// A name outside any function's locals that no variable takes: what var_slot finds for it is
+// nothing, without asking (the usual callee of a named call).
+inline bool names_no_variable(const Node* id, const Frame& f) {
+    const Symbol* s = id->symbol;
+    return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
+           (id->ref == Ref::Global || s->top.is_unset());
+}
+}  // namespace
+
 Value Interp::eval_call(const Node* n) {
     ArgList buf(n->kids.size() - 1);
     const Node* callee = n->first;
@@ -63,7 +75,7 @@ Value Interp::eval_call(const Node* n) {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         frame_->site = n;
         if (callee->kind == NK::Id) {
-            if (Value* v = var_slot(callee)) {
+            if (Value* v = names_no_variable(callee, *frame_) ? nullptr : var_slot(callee)) {
                 Value fn = *v;
                 return call_value(fn, buf.args(), n);
             }
@@ -96,6 +108,7 @@ Value Interp::eval_lambda(const Node* n) {
     set_origin(*f, n, running);
     f->arity = static_cast<int>(n->params.size());
     for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    f->plain = takes_any_values(*f);
     for (const CaptureSource& c : n->frame->capture_from) {
         Node probe;
         probe.ref = c.ref;
@@ -138,6 +151,10 @@ Value Interp::eval_def(const Node* n) {
     }
     for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->arity = static_cast<int>(f->params.size());
+    f->plain = !f->ctor && !f->method && takes_any_values(*f);
+    f->plain_method = f->method && !f->guarded && f->params[0].kind == TypeKey::Class &&
+                      std::all_of(f->params.begin() + 1, f->params.end(),
+                                  [](const TypeKey& t) { return t.kind == TypeKey::Any; });
     add_function(*n->symbol, std::move(f), n);
     return no_value();
 }

@@ -129,6 +129,9 @@ public:
     [[noreturn]] void dispatch_failed(const FnList& fns, Args a, const Node* site, const std::string& name,
                                       bool dot_form);
     Value call_script(const ScriptFn& f, Args a, const Value* self);
+    // A plain script function, or a plain method, called without an object (see Callable::plain).
+    Value call_plain(const ScriptFn& f, Args a);
+    Value call_plain_method(const ScriptFn& f, Args a);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
 
     // ---- errors (trace.cpp) ----
@@ -270,6 +273,8 @@ private:
     // Binds a call's arguments to the parameters of f's new frame. lazy: a fresh immediate is
     // stored as it is (bit i of the result: parameter i); else every shared parameter is a box.
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
+    // A script call of that shape, which leaves out what cannot apply to it.
+    template <CallShape S> Value run_script(const ScriptFn& f, Args a, const Value* self);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
     void trim_dyn(int depth);
