@@ -14,6 +14,7 @@ namespace chai {
 
 class Interp;
 class Context;
+class Names;
 struct Node;
 struct FnInfo;
 struct Program;
@@ -100,6 +101,10 @@ private:
     size_t n_ = 0;
 };
 
+// Library functions whose call and method sites run them directly once dispatch has chosen them
+// (see Interp::site_intrinsic); the library function itself runs the same code (run_intrinsic).
+enum class Intrinsic : uint8_t { None, Convert, VectorSize, StringSize, MapSize, VectorPushBack };
+
 struct Callable {
     enum class Type : uint8_t { Script, Native, Set, Bound };
     explicit Callable(Type t) : type(t) {}
@@ -117,6 +122,8 @@ struct Callable {
     bool member_getter = false;
     // A host function that range-checks numbers itself: dispatch passes them unconverted.
     bool checks_numbers = false;
+    Intrinsic intrinsic = Intrinsic::None;
+    NumKind converts_to = NumKind::Int;  // Intrinsic::Convert: the kind of number made
     uint64_t seq = 0;  // definition order
 
     // self: explicit `this` for functions stored in an object's attribute. Unset: the function
@@ -136,6 +143,16 @@ struct Choice {
     uint32_t tags[kMaxArgs] = {};
     const Callable* fn = nullptr;
 };
+
+// The argument types that decide overload resolution, one word each; false when a value's type
+// is not one a cache can remember.
+inline uint32_t number_tag(NumKind k) { return 3u << 24 | static_cast<uint32_t>(k); }
+bool arg_tags(Args a, const Names& names, uint32_t* tags);
+// c was chosen for arguments of these types.
+bool chose_for(const Choice& c, const uint32_t* tags, size_t n);
+// An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:
+// declined, as the function would.
+Value run_intrinsic(Intrinsic id, NumKind to, Args a);
 
 // The choices a name's calls made, wherever they were made: a site that sees several argument
 // types (a loop over mixed values) finds its earlier choices here. Valid while the name's
