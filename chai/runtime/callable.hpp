@@ -103,7 +103,7 @@ private:
 
 // Library functions whose call and method sites run them directly once dispatch has chosen them
 // (see Interp::site_intrinsic); the library function itself runs the same code (run_intrinsic).
-enum class Intrinsic : uint8_t { None, Convert, VectorSize, StringSize, MapSize, VectorPushBack };
+enum class Intrinsic : uint8_t { None, Convert, ToString, VectorSize, StringSize, MapSize, VectorPushBack };
 
 struct Callable {
     enum class Type : uint8_t { Script, Native, Set, Bound };
@@ -147,12 +147,10 @@ struct Choice {
 // The argument types that decide overload resolution, one word each; false when a value's type
 // is not one a cache can remember.
 inline uint32_t number_tag(NumKind k) { return 3u << 24 | static_cast<uint32_t>(k); }
+inline uint32_t payload_tag(size_t index) { return static_cast<uint32_t>(16 + index) << 24; }
 bool arg_tags(Args a, const Names& names, uint32_t* tags);
 // c was chosen for arguments of these types.
 bool chose_for(const Choice& c, const uint32_t* tags, size_t n);
-// An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:
-// declined, as the function would.
-Value run_intrinsic(Intrinsic id, NumKind to, Args a);
 
 // The choices a name's calls made, wherever they were made: a site that sees several argument
 // types (a loop over mixed values) finds its earlier choices here. Valid while the name's

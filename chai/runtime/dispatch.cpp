@@ -28,7 +28,7 @@ bool arg_tags(Args a, const Names& names, uint32_t* tags) {
             }
             case P_Host: t = 10u << 24 | std::get_if<P_Host>(&b->p)->type->id; break;
             case P_Error: return false;
-            default: t = static_cast<uint32_t>(16 + b->p.index()) << 24;
+            default: t = payload_tag(b->p.index());
             }
             break;
         default: t = 1u << 24;
