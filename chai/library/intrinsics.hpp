@@ -1,6 +1,6 @@
 // The library functions that call and method sites run directly (see Intrinsic): number
-// conversions, text of a value, sizes and appending to a Vector. Inline, so that a site runs them without a call;
-// the library's functions run the same code.
+// conversions, text of a value, sizes and appending to a Vector. Inline, so that a site runs them
+// without a further call; the library's functions run the same code.
 #pragma once
 #include "chai/library/library.hpp"
 

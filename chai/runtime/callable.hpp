@@ -144,10 +144,11 @@ struct Choice {
     const Callable* fn = nullptr;
 };
 
-// The argument types that decide overload resolution, one word each; false when a value's type
-// is not one a cache can remember.
+// The type words of a number of kind k and of a box whose payload has this index.
 inline uint32_t number_tag(NumKind k) { return 3u << 24 | static_cast<uint32_t>(k); }
 inline uint32_t payload_tag(size_t index) { return static_cast<uint32_t>(16 + index) << 24; }
+// The argument types that decide overload resolution, one word each; false when a value's type
+// is not one a cache can remember.
 bool arg_tags(Args a, const Names& names, uint32_t* tags);
 // c was chosen for arguments of these types.
 bool chose_for(const Choice& c, const uint32_t* tags, size_t n);
