@@ -53,7 +53,7 @@ void add_container_lib(LibBuilder& b) {
     // ---- Vector ----
     b.add("Vector", {}, [](Context&, Args) { return make_vec({}); });
     b.add("Vector", {K("Vector")}, [](Context&, Args a) { return make_vec(share_elements(vec(a[0]))); });
-    b.add("size", {K("Vector")}, [](Context&, Args a) { return size_value(vec(a[0]).size()); });
+    b.add_intrinsic("size", {K("Vector")}, Intrinsic::VectorSize);
     b.add("empty", {K("Vector")}, [](Context&, Args a) { return make_bool(vec(a[0]).empty()); });
     b.add("clear", {K("Vector")}, [](Context&, Args a) {
         Vector* v = changeable_vec(a[0]);
@@ -61,12 +61,7 @@ void add_container_lib(LibBuilder& b) {
         v->clear();
         return Value();
     });
-    b.add("push_back", {K("Vector"), K("")}, [](Context&, Args a) {
-        Vector* v = changeable_vec(a[0]);
-        if (!v) return declined();
-        v->push_back(clone(a[1]));
-        return Value();
-    });
+    b.add_intrinsic("push_back", {K("Vector"), K("")}, Intrinsic::VectorPushBack);
     b.add("push_back_ref", {K("Vector"), K("")}, [](Context&, Args a) {
         Vector* v = changeable_vec(a[0]);
         if (!v) return declined();
@@ -140,7 +135,7 @@ void add_container_lib(LibBuilder& b) {
     // ---- Map ----
     b.add("Map", {}, [](Context&, Args) { return make_map({}); });
     b.add("Map", {K("Map")}, [](Context&, Args a) { return make_map(share_values(map(a[0]))); });
-    b.add("size", {K("Map")}, [](Context&, Args a) { return size_value(map(a[0]).size()); });
+    b.add_intrinsic("size", {K("Map")}, Intrinsic::MapSize);
     b.add("empty", {K("Map")}, [](Context&, Args a) { return make_bool(map(a[0]).empty()); });
     b.add("clear", {K("Map")}, [](Context&, Args a) {
         Map* m = changeable_map(a[0]);

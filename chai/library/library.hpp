@@ -26,6 +26,9 @@ public:
     // Untyped library functions behave like script functions in dispatch order. A guarded one
     // only takes arguments its guard accepts, and a script may define the same signature.
     void add_untyped(const std::string& name, int arity, LibFn fn, std::function<bool(Args)> guard = nullptr);
+    // A function that call sites may run directly (see Intrinsic); to: the kind Convert makes.
+    void add_intrinsic(const std::string& name, std::vector<TypeKey> params, Intrinsic id,
+                       NumKind to = NumKind::Int);
     // A library value type carried as a host object, named for type_name() and messages.
     template <class T> TypeKey type(const char* name);
 

@@ -40,7 +40,7 @@ template <class T> Number parse_as(const std::string& s) {
 // T(), T(n) and to_T(s); `kind` is given where the C++ type alone does not tell it (long long).
 template <class T> void add_numeric_type(LibBuilder& b, const char* name, NumKind kind = kind_for<T>()) {
     b.add(name, {}, [kind](Context&, Args) { return make_num(num_convert(Number::make(T(0)), kind)); });
-    b.add(name, {K("Number")}, [kind](Context&, Args a) { return make_num(num_convert(a[0].num(), kind)); });
+    b.add_intrinsic(name, {K("Number")}, Intrinsic::Convert, kind);
     b.add(std::string("to_") + name, {K("string")},
           [kind](Context&, Args a) { return make_num(num_convert(parse_as<T>(*a[0].str()), kind)); });
 }

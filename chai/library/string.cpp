@@ -27,7 +27,7 @@ const char* const kBlank = " \t\r\n";
 }  // namespace
 
 void add_string_lib(LibBuilder& b) {
-    b.add("size", {K("string")}, [](Context&, Args a) { return size_box(str(a[0]).size()); });
+    b.add_intrinsic("size", {K("string")}, Intrinsic::StringSize);
     b.add("empty", {K("string")}, [](Context&, Args a) { return make_bool(str(a[0]).empty()); });
     b.add("clear", {K("string")}, [](Context&, Args a) {
         std::string* s = changeable_str(a[0]);

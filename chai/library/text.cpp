@@ -129,11 +129,7 @@ void add_text_lib(LibBuilder& b) {
         std::cout << str(a[0]) << '\n';
         return Value();
     });
-    b.add("to_string", {K("")}, [](Context& c, Args a) {
-        bool ok = false;
-        std::string s = value_text(c, a[0], ok);
-        return ok ? make_str(std::move(s)) : declined();
-    });
+    b.add_intrinsic("to_string", {K("")}, Intrinsic::ToString);
     b.add("string", {}, [](Context&, Args) { return make_str(""); });
     b.add("string", {K("string")}, [](Context&, Args a) { return make_str(str(a[0])); });
 

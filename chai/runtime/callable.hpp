@@ -14,6 +14,7 @@ namespace chai {
 
 class Interp;
 class Context;
+class Names;
 struct Node;
 struct FnInfo;
 struct Program;
@@ -100,6 +101,10 @@ private:
     size_t n_ = 0;
 };
 
+// Library functions whose call and method sites run them directly once dispatch has chosen them
+// (see Interp::site_intrinsic); the library function itself runs the same code (run_intrinsic).
+enum class Intrinsic : uint8_t { None, Convert, ToString, VectorSize, StringSize, MapSize, VectorPushBack };
+
 struct Callable {
     enum class Type : uint8_t { Script, Native, Set, Bound };
     explicit Callable(Type t) : type(t) {}
@@ -124,6 +129,8 @@ struct Callable {
     // A script method with untyped parameters after its object, and no guard: a call whose first
     // argument is an object of its class (a Class parameter) is its. Settled when it is made.
     bool plain_method = false;
+    Intrinsic intrinsic = Intrinsic::None;
+    NumKind converts_to = NumKind::Int;  // Intrinsic::Convert: the kind of number made
     uint64_t seq = 0;  // definition order
 
     // self: explicit `this` for functions stored in an object's attribute. Unset: the function
@@ -143,6 +150,15 @@ struct Choice {
     uint32_t tags[kMaxArgs] = {};
     const Callable* fn = nullptr;
 };
+
+// The type words of a number of kind k and of a box whose payload has this index.
+inline uint32_t number_tag(NumKind k) { return 3u << 24 | static_cast<uint32_t>(k); }
+inline uint32_t payload_tag(size_t index) { return static_cast<uint32_t>(16 + index) << 24; }
+// The argument types that decide overload resolution, one word each; false when a value's type
+// is not one a cache can remember.
+bool arg_tags(Args a, const Names& names, uint32_t* tags);
+// c was chosen for arguments of these types.
+bool chose_for(const Choice& c, const uint32_t* tags, size_t n);
 
 // The choices a name's calls made, wherever they were made: a site that sees several argument
 // types (a loop over mixed values) finds its earlier choices here. Valid while the name's

@@ -112,6 +112,8 @@ bool copy_for_store(const Value& v, Value& out) {
 }
 
 Value clone(const Value& v) {
+    // A value held directly needs no copy operation and its records.
+    if (!v.boxed()) return v.plain();
     ObjectCopy copy;
     Value c = copy.value(v);
     copy.finish();

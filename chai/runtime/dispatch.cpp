@@ -7,9 +7,6 @@
 
 namespace chai {
 
-namespace {
-// The argument types that decide overload resolution, one word each; false when a value's type
-// is not one a cache can remember.
 bool arg_tags(Args a, const Names& names, uint32_t* tags) {
     if (a.size > Choice::kMaxArgs) return false;
     for (size_t i = 0; i < a.size; ++i) {
@@ -18,7 +15,7 @@ bool arg_tags(Args a, const Names& names, uint32_t* tags) {
         const Value& s = b && b->holds_scalar() ? b->scalar() : v;
         uint32_t t;
         switch (s.tag()) {
-        case Tag::Num: t = 3u << 24 | static_cast<uint32_t>(s.imm().kind); break;
+        case Tag::Num: t = number_tag(s.imm().kind); break;
         case Tag::Bool: t = 2u << 24; break;
         case Tag::Boxed:
             switch (b->p.index()) {
@@ -31,7 +28,7 @@ bool arg_tags(Args a, const Names& names, uint32_t* tags) {
             }
             case P_Host: t = 10u << 24 | std::get_if<P_Host>(&b->p)->type->id; break;
             case P_Error: return false;
-            default: t = static_cast<uint32_t>(16 + b->p.index()) << 24;
+            default: t = payload_tag(b->p.index());
             }
             break;
         default: t = 1u << 24;
@@ -41,7 +38,7 @@ bool arg_tags(Args a, const Names& names, uint32_t* tags) {
     return true;
 }
 
-bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
+static bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (a[i] != b[i]) return false;
     return true;
@@ -50,6 +47,8 @@ bool same_tags(const uint32_t* a, const uint32_t* b, size_t n) {
 bool chose_for(const Choice& c, const uint32_t* tags, size_t n) {
     return c.fn && c.nargs == n && same_tags(tags, c.tags, n);
 }
+
+namespace {
 
 void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
     c.nargs = static_cast<uint8_t>(n);

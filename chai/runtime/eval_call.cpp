@@ -3,6 +3,7 @@
 
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
+#include "chai/runtime/site_intrinsic.hpp"
 
 namespace chai {
 
@@ -74,6 +75,9 @@ Value Interp::eval_call(const Node* n) {
     try {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         frame_->site = n;
+        if (callee->kind == NK::Id && callee->symbol)
+            if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
+                if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
         if (callee->kind == NK::Id) {
             if (Value* v = names_no_variable(callee, *frame_) ? nullptr : var_slot(callee)) {
                 Value fn = *v;

@@ -201,6 +201,9 @@ private:
     // ref: an attribute comes back as its shared box.
     Value eval_dot(const Node* n, bool target = false, bool ref = false);
     Value dot_fallbacks(const Node* n, Args a, const Value& obj);
+    // The intrinsic f (see cached_intrinsic) run at call or method site n, when the arguments
+    // are of the types it was chosen for; unset: the site takes the general way.
+    Value site_intrinsic(const Node* n, const Callable& f, Args a);
     Value eval_index(const Node* n, bool ref);
     Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
     Arg eval_arg(const Node* n);

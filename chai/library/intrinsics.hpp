@@ -1,0 +1,37 @@
+// The library functions that call and method sites run directly (see Intrinsic): number
+// conversions, text of a value, sizes and appending to a Vector. Inline, so that a site runs them
+// without a further call; the library's functions run the same code.
+#pragma once
+#include "chai/library/library.hpp"
+
+namespace chai {
+
+// An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:
+// declined, as the function would.
+inline Value run_intrinsic(Context& c, Intrinsic id, NumKind to, Args a) {
+    switch (id) {
+    case Intrinsic::Convert: {
+        const Number n = a[0].num();
+        // A number of the kind asked for converts to itself.
+        return make_num(n.kind == to ? n : num_convert(n, to));
+    }
+    case Intrinsic::ToString: {
+        bool ok = false;
+        std::string s = value_text(c, a[0], ok);
+        return ok ? make_str(std::move(s)) : declined();
+    }
+    case Intrinsic::VectorSize: return num_value(static_cast<uint64_t>(a[0].vec()->size()));
+    case Intrinsic::StringSize: return num_value(static_cast<uint64_t>(a[0].str()->size()));
+    case Intrinsic::MapSize: return num_value(static_cast<uint64_t>(a[0].map()->size()));
+    case Intrinsic::VectorPushBack: {
+        Vector* v = changeable_vec(a[0]);
+        if (!v) return declined();
+        v->push_back(clone(a[1]));
+        return Value();
+    }
+    case Intrinsic::None: break;
+    }
+    return declined();
+}
+
+}  // namespace chai
