@@ -105,6 +105,13 @@ inline bool int_compare(OpCode op, int32_t x, int32_t y) {
     return (kTrueFor[int(op) - int(OpCode::Lt)] >> order) & 1;
 }
 
+// ++v / --v of the variable v a step node names, when it is a plain int.
+CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
+    if (f.dyn || !v.plain_int()) return false;
+    v.set_int32(static_cast<int32_t>(static_cast<uint32_t>(v.int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
+    return true;
+}
+
 }  // namespace fast
 
 inline bool Interp::fast_num(const Node* n, Number& out) {
@@ -148,20 +155,14 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     const Frame& f = *frame_;
     int32_t x, y;
     bool ints = false;
-    if (!f.dyn) {
-        switch (n->fast) {
+    if (!f.dyn) switch (n->fast) {
         case F_CmpLL: ints = fast::int_slot(f, n->first, x) && fast::int_slot(f, n->second, y); break;
         case F_CmpLC: ints = fast::int_slot(f, n->first, x) && fast::int_const(n->second, y); break;
         case F_CmpXC: ints = int_operand(n->first, x) && fast::int_const(n->second, y); break;
         case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
-        default: return condition(n);
+        default: break;
         }
-        if (ints) return fast::int_compare(n->op, x, y);
-        double a, b;
-        if (fast::double_leaf(*frame_, n->first, a) && fast::double_leaf(*frame_, n->second, b))
-            return compare_values(n->op, a, b);
-    }
-    return condition(n);
+    return ints ? fast::int_compare(n->op, x, y) : double_condition(n);
 }
 
 // `x op= y` (+ - * /) on a variable holding a double, y a variable or literal holding a double or an
@@ -184,13 +185,8 @@ CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
 }
 
 inline bool Interp::int_step(const Node* n) {
-    Value* v;
-    if (n->fast == F_Step) v = &frame_->slots[n->first->slot];
-    else if (n->fast == F_StepTop) v = &n->first->symbol->top;
-    else return false;
-    if (frame_->dyn || !v->plain_int()) return false;
-    v->set_int32(static_cast<int32_t>(static_cast<uint32_t>(v->int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
-    return true;
+    if (n->fast != F_Step) return n->fast == F_StepTop && fast::int_step_at(*frame_, n, n->first->symbol->top);
+    return fast::int_step_at(*frame_, n, frame_->slots[n->first->slot]);
 }
 
 }  // namespace chai

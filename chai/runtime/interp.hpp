@@ -241,6 +241,7 @@ public:
     // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
     // one, else the general evaluation.
     inline bool test(const Node* n);
+    bool double_condition(const Node* n);
     // `x op= y` as a statement, computed in place where the operands allow it (double_compound
     // for doubles, compound_in_place for other numbers); false when nothing was done.
     inline bool compound_statement(const Node* n);
