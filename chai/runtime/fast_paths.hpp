@@ -97,14 +97,6 @@ CHAI_HOT_INLINE bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
     }
 }
 
-inline bool int_compare(OpCode op, int32_t x, int32_t y) {
-    // Which of <, ==, > make each comparison true, as bits 0, 1, 2: one lookup, no branches.
-    static constexpr uint8_t kTrueFor[] = {0b001, 0b011, 0b100, 0b110, 0b010, 0b101};  // Lt Le Gt Ge Eq Ne
-    static_assert(int(OpCode::Le) == int(OpCode::Lt) + 1 && int(OpCode::Ne) == int(OpCode::Lt) + 5, "order");
-    const int order = (x > y) - (x < y) + 1;
-    return (kTrueFor[int(op) - int(OpCode::Lt)] >> order) & 1;
-}
-
 // ++v / --v of the variable v a step node names, when it is a plain int.
 CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
     if (f.dyn || !v.plain_int()) return false;
@@ -162,7 +154,7 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
         default: break;
         }
-    return ints ? fast::int_compare(n->op, x, y) : double_condition(n);
+    return ints ? compare_values(n->op, x, y) : double_condition(n);
 }
 
 // `x op= y` (+ - * /) on a variable holding a double, y a variable or literal holding a double or an
