@@ -1,5 +1,6 @@
-// Numbers computed in place: int locals, constants and attributes in comparisons, arithmetic and
-// loop steps, without boxes or calls. Anything of another shape takes the general path.
+// Numbers computed in place: ints and doubles in locals, top-level variables, constants and
+// attributes, in comparisons, arithmetic and loop steps, without boxes or calls. Anything of another
+// shape takes the general path.
 #pragma once
 #include <cstdint>
 
