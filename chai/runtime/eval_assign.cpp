@@ -146,7 +146,7 @@ bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
     if (!place.imm_num() || place.is_const()) return false;
     Number d = place.imm();
     if (!num_compound_quick(op, d, x)) return false;
-    place = Value::number(d);
+    place.set_imm(d);
     return true;
 }
 

@@ -169,7 +169,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     // An immediate without flags: a variable's own double, never a constant's.
     if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_leaf(f, n->second, y))
         return false;
-    v = Value::of(float_arith(n->op, v.imm().d, y));
+    v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
     return true;
 }
 
