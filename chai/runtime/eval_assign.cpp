@@ -138,14 +138,16 @@ bool Interp::compound_in_place(const Node* n) {
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
     if (!place || !fast_num(r, x)) return false;
-    if (place->imm_num() && !place->is_const()) {  // the commonest: the variable holds the number itself
-        Number d = place->imm();
-        if (num_compound_quick(n->op, d, x)) {
-            *place = Value::number(d);
-            return true;
-        }
-    }
-    return compound_builtin(n->op, *place, Value::number(x), n);
+    return compound_immediate(n->op, *place, x) || compound_builtin(n->op, *place, Value::number(x), n);
+}
+
+// The commonest compound assignment: a variable holding the number itself, the inline kinds.
+bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
+    if (!place.imm_num() || place.is_const()) return false;
+    Number d = place.imm();
+    if (!num_compound_quick(op, d, x)) return false;
+    place.set_imm(d);
+    return true;
 }
 
 void Interp::compound_assign(const Node* n, Value& dst, const Value& src) {
@@ -195,6 +197,9 @@ Value Interp::eval_assign(const Node* n) {
     if (n->op == OpCode::Bind || n->first->kind == NK::RefDecl || (n->first->kind == NK::GlobalDecl && n->first->reference))
         return eval_bind(n);
     Value rhs = eval(n->second);
+    if (n->op != OpCode::Assign && n->first->kind == NK::Id && rhs.imm_num())
+        if (Value* v = fast::declared_var(*frame_, n->first))
+            if (compound_immediate(n->op, *v, rhs.imm())) return *v;
     Value holder;
     Value* place = place_of(n->first, holder);
     if (n->op == OpCode::Assign) assign(*place, rhs, n);

@@ -55,7 +55,6 @@ Value Interp::eval_id(const Node* n) {
 // ---- numbers without boxes ----
 
 bool Interp::slow_num(const Node* n, Number& out) {
-    if (fast::is_top_var(n) && !frame_->dyn && fast::num_value(n->symbol->top, out)) return true;
     const Value* v = nullptr;
     if (n->kind == NK::Id) v = var_slot(n);
     else if (n->fast == F_Attr) v = attr_slot(n);
@@ -82,9 +81,20 @@ bool Interp::arith(const Node* n, Number& out) {
     return true;
 }
 
+// test()'s way for what is no int comparison: a comparison of doubles (or a double with an int)
+// read straight from variables and literals, else the general condition. Kept small, so the
+// doubles pay no set-up for the general way.
+bool Interp::double_condition(const Node* n) {
+    double a, b;
+    if (is_comparison(n->fast) && !frame_->dyn && fast::double_leaf(*frame_, n->first, a) &&
+        fast::double_leaf(*frame_, n->second, b))
+        return compare_values(n->op, a, b);
+    return condition(n);
+}
+
 bool Interp::condition(const Node* n) {
-    if (n->fast == F_CmpLL || n->fast == F_CmpLC) {
-        // Locals and literals (a loop over doubles): nothing nested, so no depth to check either.
+    if (is_comparison(n->fast)) {
+        // Numbers read without boxes (arithmetic among the operands checks its own depth).
         Number a, b;
         if (fast_num(n->first, a) && fast_num(n->second, b)) return num_compare_quick(n->op, a, b);
     }
@@ -92,9 +102,6 @@ bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (is_comparison(n->op)) {
-            Number a, b;
-            if (n->fast != F_None && fast_num(n->first, a) && fast_num(n->second, b))
-                return num_compare_quick(n->op, a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());

@@ -33,7 +33,7 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
                     if (test(s->kid(i))) break;
                 if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
             }
-        } else if (!int_step(s) && !(fast::compound_candidate(s) && compound_in_place(s))) {
+        } else if (!int_step(s) && !compound_statement(s)) {
             exec(s);
         }
         if (ctl_ != Ctl::None) return;
@@ -80,7 +80,7 @@ void Interp::exec(const Node* n) {
         if (int_step(n) || step_in_place(n)) return;
         break;
     case NK::Assign:
-        if (fast::compound_candidate(n) && compound_in_place(n)) return;
+        if (compound_statement(n)) return;
         break;
     default: break;
     }
@@ -141,7 +141,7 @@ Value Interp::eval_for(const Node* n) {
         count_step(n);
         exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
-        if (!int_step(step) && (!step_is_prefix || !step_in_place(step)) && (!step_is_compound || !compound_in_place(step)))
+        if (!int_step(step) && (!step_is_prefix || !step_in_place(step)) && (!step_is_compound || (!double_compound(step) && !compound_in_place(step))))
             exec(step);
     }
     return no_value();

@@ -1,5 +1,6 @@
-// Numbers computed in place: int locals, constants and attributes in comparisons, arithmetic and
-// loop steps, without boxes or calls. Anything of another shape takes the general path.
+// Numbers computed in place: ints and doubles in locals, top-level variables, constants and
+// attributes, in comparisons, arithmetic and loop steps, without boxes or calls. Anything of another
+// shape takes the general path.
 #pragma once
 #include <cstdint>
 
@@ -32,6 +33,30 @@ inline bool num_value(const Value& var, Number& out) {
 
 inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
 
+// The variable a name node of shape F_Local or F_Top stands for, without a lookup. Unset when it is
+// not declared (yet), or, at the top level, when the name is a global's or a function's: readers
+// then fail their type test and the general lookup decides. Callers check that eval'd code
+// declared nothing in the frame, which could hide it.
+CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
+    return id->fast == F_Local ? f.slots[id->slot] : id->symbol->top;
+}
+
+// A variable or literal holding a double or an int (a variable also through its box), as a double:
+// the common type of a double with an int, and exact for every int.
+CHAI_HOT_INLINE bool double_leaf(Frame& f, const Node* n, double& out) {
+    const Value* v;
+    if (n->fast == F_Const) v = n->constant;
+    else if (is_variable(n->fast)) v = &var_of(f, n);
+    else return false;
+    const Value& held = v->imm_num() ? *v : v->scalar_view();
+    if (!held.imm_num()) return false;
+    const Number x = held.imm();
+    if (x.kind == NumKind::Double) out = x.d;
+    else if (x.kind == NumKind::Int) out = static_cast<double>(static_cast<int32_t>(x.i));
+    else return false;
+    return true;
+}
+
 // The declared local or top-level variable a name node stands for, found without a lookup; null
 // where the general lookup must decide (eval'd declarations in the frame may hide it, it is not
 // declared, or it names a global, a capture or a function).
@@ -47,11 +72,6 @@ inline bool compound_candidate(const Node* s) {
     return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
            (s->second->fast != F_None || s->second->kind == NK::Id);
 }
-
-// A name of a top-level variable, read in its symbol while that holds a value (unset, the name may
-// be a global's or a function's: the general lookup finds those). Readers check that eval'd code
-// declared nothing in the frame, which could hide it.
-inline bool is_top_var(const Node* n) { return n->kind == NK::Id && n->ref == Ref::Top; }
 
 inline bool int_const(const Node* n, int32_t& out) {
     if (!n->constant->imm_int()) return false;
@@ -78,19 +98,18 @@ CHAI_HOT_INLINE bool int_op(OpCode op, int32_t x, int32_t y, int32_t& out) {
     }
 }
 
-inline bool int_compare(OpCode op, int32_t x, int32_t y) {
-    // Which of <, ==, > make each comparison true, as bits 0, 1, 2: one lookup, no branches.
-    static constexpr uint8_t kTrueFor[] = {0b001, 0b011, 0b100, 0b110, 0b010, 0b101};  // Lt Le Gt Ge Eq Ne
-    static_assert(int(OpCode::Le) == int(OpCode::Lt) + 1 && int(OpCode::Ne) == int(OpCode::Lt) + 5, "order");
-    const int order = (x > y) - (x < y) + 1;
-    return (kTrueFor[int(op) - int(OpCode::Lt)] >> order) & 1;
+// ++v / --v of the variable v a step node names, when it is a plain int.
+CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
+    if (f.dyn || !v.plain_int()) return false;
+    v.set_int32(static_cast<int32_t>(static_cast<uint32_t>(v.int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
+    return true;
 }
 
 }  // namespace fast
 
 inline bool Interp::fast_num(const Node* n, Number& out) {
-    if (n->fast == F_Local) {
-        if (fast::num_value(frame_->slots[n->slot], out) && !frame_->dyn) return true;
+    if (is_variable(n->fast)) {
+        if (fast::num_value(fast::var_of(*frame_, n), out) && !frame_->dyn) return true;
     } else if (n->fast == F_Const) {
         out = n->constant->imm();
         return true;
@@ -104,6 +123,7 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
     const Frame& f = *frame_;
     switch (n->fast) {
     case F_Local: return fast::int_slot(f, n, out);
+    case F_Top: return fast::int_value(n->symbol->top, out);
     case F_Attr: {
         const Value* v = attr_slot(n);
         if (!v || !v->scalar_view().imm_int()) return false;
@@ -120,7 +140,7 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
         return fast::int_slot(f, n->first, x) && fast::int_const(n->second, y) && fast::int_op(n->op, x, y, out);
     }
     case F_Arith: return int_arith(n, out);
-    default: return fast::is_top_var(n) && fast::int_value(n->symbol->top, out);
+    default: return false;
     }
 }
 
@@ -135,15 +155,31 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
         default: break;
         }
-    return ints ? fast::int_compare(n->op, x, y) : condition(n);
+    return ints ? compare_values(n->op, x, y) : double_condition(n);
+}
+
+// `x op= y` (+ - * /) on a variable holding a double, y a variable or literal holding a double or an
+// int: computed where x is. False for anything else, having changed nothing.
+CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
+    Frame& f = *frame_;
+    const Node* id = n->first;
+    if (f.dyn || n->op > OpCode::Div || !is_variable(id->fast)) return false;
+    Value& v = fast::var_of(f, id);
+    double y;
+    // An immediate without flags: a variable's own double, never a constant's.
+    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_leaf(f, n->second, y))
+        return false;
+    v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
+    return true;
+}
+
+CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
+    return fast::compound_candidate(n) && (double_compound(n) || compound_in_place(n));
 }
 
 inline bool Interp::int_step(const Node* n) {
-    if (n->fast != F_Step || frame_->dyn) return false;
-    Value& v = frame_->slots[n->first->slot];
-    if (!v.plain_int()) return false;
-    v.set_int32(static_cast<int32_t>(static_cast<uint32_t>(v.int32()) + (n->op == OpCode::Incr ? 1u : ~0u)));
-    return true;
+    if (n->fast != F_Step) return n->fast == F_StepTop && fast::int_step_at(*frame_, n, n->first->symbol->top);
+    return fast::int_step_at(*frame_, n, frame_->slots[n->first->slot]);
 }
 
 }  // namespace chai

@@ -245,9 +245,15 @@ public:
     inline bool int_operand(const Node* n, int32_t& out);
     bool int_arith(const Node* n, int32_t& out);
     // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
-    // one, else the general evaluation.
+    // one, else double_condition: a comparison of doubles in variables and literals, or the
+    // general evaluation.
     inline bool test(const Node* n);
-    // ++i / --i of an int local: the usual loop step.
+    bool double_condition(const Node* n);
+    // `x op= y` as a statement, computed in place where the operands allow it (double_compound
+    // for doubles, compound_in_place for other numbers); false when nothing was done.
+    inline bool compound_statement(const Node* n);
+    inline bool double_compound(const Node* n);
+    // ++i / --i of an int local or top-level variable: the usual loop step.
     inline bool int_step(const Node* n);
     // A loop body: a block's statements, `if` taken inline (the usual statement of a loop).
     void run_body(const Node* body);
@@ -263,6 +269,7 @@ private:
     bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
     bool compound_in_place(const Node* n);
+    bool compound_immediate(OpCode op, Value& place, const Number& x);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);
     Value call_member_value(const FnList& fns, Args a, const Node* site);

@@ -23,12 +23,15 @@ struct Callable;
 enum Fast : uint8_t {
     F_None,
     F_Local,  // a local variable
+    F_Top,    // a top-level variable of the program's own code
     F_Const,  // a number literal
     F_Attr,   // obj.name without parentheses: an attribute of a script object, usually
     F_Step,   // ++x or --x of a local variable
+    F_StepTop,  // ++x or --x of a top-level variable
     F_Arith, F_ArithLL, F_ArithLC,  // arithmetic (+ - * / % << >> & | ^) on two operands
     F_Cmp, F_CmpLL, F_CmpLC, F_CmpXC,  // comparisons (X: any operand)
 };
+inline bool is_variable(uint8_t f) { return f == F_Local || f == F_Top; }
 inline bool is_arith(uint8_t f) { return f >= F_Arith && f <= F_ArithLC; }
 inline bool is_comparison(uint8_t f) { return f >= F_Cmp && f <= F_CmpXC; }
 

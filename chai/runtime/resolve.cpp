@@ -166,10 +166,11 @@ private:
         resolve_node(n, operand);
         // The numeric short ways: leaves and arithmetic on them.
         if (n->kind == NK::Id && n->ref == Ref::Local) n->fast = F_Local;
+        else if (n->kind == NK::Id && n->ref == Ref::Top) n->fast = F_Top;
         else if (n->kind == NK::Const && n->constant->imm_num()) n->fast = F_Const;
         else if (n->kind == NK::Binary && is_binary(n->op)) n->fast = binary_shape(*n);
-        else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && n->first->fast == F_Local)
-            n->fast = F_Step;
+        else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && is_variable(n->first->fast))
+            n->fast = n->first->fast == F_Local ? F_Step : F_StepTop;
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
     }
 

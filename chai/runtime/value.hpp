@@ -100,6 +100,12 @@ public:
     // An int immediate without flags changed in place (a loop counter).
     bool plain_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int && flags_ == 0; }
     void set_int32(int32_t x) { u_.i = x; }
+    // What `*this = number(n)` does to an immediate, without the test for a box to release.
+    void set_imm(const Number& n) {
+        nk_ = n.kind;
+        flags_ = 0;
+        u_.u = n.u;
+    }
     Number imm() const {
         Number n;
         n.kind = nk_;
