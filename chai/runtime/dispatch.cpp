@@ -431,7 +431,10 @@ void Interp::new_functions(Symbol& s, FnListRef list) {
 }
 
 void Interp::add_function(Symbol& s, FuncRef f, const Node* site) {
-    auto list = s.fns ? std::make_shared<FnList>(*s.fns) : std::make_shared<FnList>();
+    // Room for the new one at once: the copy is made for every function a host adds.
+    auto list = std::make_shared<FnList>();
+    list->reserve((s.fns ? s.fns->size() : 0) + 1);
+    if (s.fns) list->assign(s.fns->begin(), s.fns->end());
     if (!f->host && !f->guarded)
         for (const FuncRef& o : *list)
             // Host functions never clash with script ones: they keep precedence instead.
