@@ -59,16 +59,6 @@ Value Interp::eval_result(const Node* n) {
     return eval(n);
 }
 
-namespace {
-// A name outside any function's locals that no variable takes: what var_slot finds for it is
-// nothing, without asking (the usual callee of a named call).
-inline bool names_no_variable(const Node* id, const Frame& f) {
-    const Symbol* s = id->symbol;
-    return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
-           (id->ref == Ref::Global || s->top.is_unset());
-}
-}  // namespace
-
 Value Interp::eval_call(const Node* n) {
     ArgList buf(n->kids.size() - 1);
     const Node* callee = n->first;
@@ -79,7 +69,7 @@ Value Interp::eval_call(const Node* n) {
             if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
                 if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
         if (callee->kind == NK::Id) {
-            if (Value* v = names_no_variable(callee, *frame_) ? nullptr : var_slot(callee)) {
+            if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
                 Value fn = *v;
                 return call_value(fn, buf.args(), n);
             }

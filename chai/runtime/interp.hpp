@@ -167,6 +167,9 @@ public:
     // ---- variables (variables.cpp) ----
     // Where a name node's variable is now; null when it names none.
     Value* var_slot(const Node* id);
+    // No variable can take the name node id (nothing eval'd declared in the frame, no global, no
+    // top-level variable, no local): var_slot would find none, so callers need not ask it.
+    bool names_no_variable(const Node* id) const;
     Value* find_by_name(const std::string& name, Symbol* sym);
     Value& declare(const Node* decl);
     // A name that is no variable: its functions, a type's Type_Info (T_type), or an error.
@@ -327,5 +330,11 @@ public:
 std::string read_script_file(const std::string& path);
 // A name node's label for messages.
 inline const std::string& name_of(const Node* n) { return n->name; }
+
+inline bool Interp::names_no_variable(const Node* id) const {
+    const Symbol* s = id->symbol;  // set for names outside any function's locals
+    return !frame_->dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
+           (id->ref == Ref::Global || s->top.is_unset());
+}
 
 }  // namespace chai

@@ -30,13 +30,8 @@ bool chosen_for_types(const Choice& c, Args a, const Names& names) {
 
 Value Interp::site_intrinsic(const Node* n, const Callable& f, Args a) {
     if (n->kind == NK::Call) {
-        // A variable of the called name is what a named call calls. Without eval'd declarations
-        // in reach, a name resolved to no local is one only while its records hold a value.
-        const Node* id = n->first;
-        const Symbol& s = *id->symbol;
-        const bool none = !frame_->dyn && s.global.is_unset() &&
-                          (id->ref == Ref::Global || (id->ref == Ref::Top && s.top.is_unset()));
-        if (!none && var_slot(id)) return Value::unset();
+        // A variable of the called name is what a named call calls.
+        if (!names_no_variable(n->first) && var_slot(n->first)) return Value::unset();
     }
     if (!chosen_for_types(n->site->choice, a, syms_->names())) return Value::unset();
     try {
