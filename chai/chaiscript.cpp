@@ -77,6 +77,7 @@ ChaiScript::ChaiScript() : in_(std::make_unique<Interp>(library_table(), library
 ChaiScript::~ChaiScript() = default;
 
 ChaiScript& ChaiScript::add(const Proxy_Function& f, const std::string& name) {
+    untouched_ = false;
     auto fn = std::make_shared<HostFn>(f.fn);
     const detail::HostFunction& host = *fn->host;
     fn->name = name;
@@ -90,13 +91,42 @@ ChaiScript& ChaiScript::add(const Proxy_Function& f, const std::string& name) {
     return *this;
 }
 
+Bindings::Bindings(std::vector<Entry> functions) : functions_(std::move(functions)) {
+    // An engine of its own makes the overload lists, exactly as a new engine given the functions
+    // one by one would; the table keeps them with the library's lists of the other names.
+    ChaiScript maker;
+    for (const Entry& e : functions_) maker.add(e.first, e.second);
+    const LibraryTable& lib = library_table();
+    auto table = std::make_shared<LibraryTable>(&lib.names);
+    table->fns = lib.fns;
+    for (const Entry& e : functions_) {
+        const uint32_t id = table->names.intern(e.second);
+        if (table->fns.size() <= id) table->fns.resize(id + 1);
+        table->fns[id] = maker.in_->syms().of(e.second).fns;
+    }
+    table_ = std::move(table);
+}
+
+ChaiScript& ChaiScript::add(const Bindings& functions) {
+    // The made symbols of a new engine are the library's names it uses itself, so the engine
+    // may switch to the prepared table; anything else takes the functions one at a time.
+    if (untouched_ && in_->syms().rebase(*functions.table_, functions.table_)) {
+        untouched_ = false;
+        return *this;
+    }
+    for (const Bindings::Entry& e : functions.functions_) add(e.first, e.second);
+    return *this;
+}
+
 ChaiScript& ChaiScript::add(const Type_Registration& t, const std::string& name) {
+    untouched_ = false;
     in_->registry().name_type(*t.type, name);
     in_->types_changed();
     return *this;
 }
 
 ChaiScript& ChaiScript::add(const Type_Conversion& c) {
+    untouched_ = false;
     if (c.base) {
         in_->registry().add_base(*c.derived, *c.base, c.upcast);
     } else {
@@ -114,12 +144,14 @@ ChaiScript& ChaiScript::add(const Type_Conversion& c) {
 }
 
 ChaiScript& ChaiScript::add(const Boxed_Value& value, const std::string& name) {
+    untouched_ = false;
     in_->adopt(value.value());
     in_->set_top(name, value.value());
     return *this;
 }
 
 ChaiScript& ChaiScript::add_global(const Boxed_Value& value, const std::string& name) {
+    untouched_ = false;
     in_->adopt(value.value());
     in_->add_global(name, value.value());
     return *this;
@@ -131,6 +163,7 @@ ChaiScript& ChaiScript::add_global_const(const Boxed_Value& value, const std::st
 }
 
 ChaiScript& ChaiScript::set_global(const Boxed_Value& value, const std::string& name) {
+    untouched_ = false;
     in_->adopt(value.value());
     in_->set_global(name, value.value());
     return *this;
@@ -139,6 +172,7 @@ ChaiScript& ChaiScript::set_global(const Boxed_Value& value, const std::string& 
 void ChaiScript::set_step_limit(uint64_t steps) { in_->set_step_limit(steps); }
 
 Boxed_Value ChaiScript::run(const std::function<Boxed_Value()>& body) {
+    untouched_ = false;
     Interp& in = *in_;
     // Called back from a host function: the script's own throws pass through to the script.
     if (in.evaluating()) return body();

@@ -55,6 +55,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chai/binding.hpp"
@@ -65,10 +66,26 @@
 namespace chai {
 
 class Interp;
+struct LibraryTable;
 
 // A C++ function ready to be added under a name.
 struct Proxy_Function {
     std::shared_ptr<const detail::HostFunction> fn;
+};
+
+// Host functions made ready once for many engines: add(bindings) gives an engine all of them,
+// as adding each in turn would. A new engine takes them in one step, sharing them; an engine
+// that has already been given or run anything adds them one by one. Immutable, so one set may
+// serve engines on several threads.
+class Bindings {
+public:
+    using Entry = std::pair<Proxy_Function, std::string>;
+    explicit Bindings(std::vector<Entry> functions);
+
+private:
+    friend class ChaiScript;
+    std::vector<Entry> functions_;
+    std::shared_ptr<const LibraryTable> table_;  // the library's functions with these
 };
 
 struct Type_Registration {
@@ -153,6 +170,7 @@ public:
     ChaiScript& operator=(const ChaiScript&) = delete;
 
     ChaiScript& add(const Proxy_Function& f, const std::string& name);
+    ChaiScript& add(const Bindings& functions);
     ChaiScript& add(const Type_Registration& t, const std::string& name);
     ChaiScript& add(const Type_Conversion& c);
     // A top-level variable of scripts (like `var name` at file level; invisible inside functions).
@@ -177,9 +195,11 @@ public:
     void set_step_limit(uint64_t steps);
 
 private:
+    friend class Bindings;
     template <class F> Boxed_Value guarded(F&& run);
     Boxed_Value run(const std::function<Boxed_Value()>& body);
     std::unique_ptr<Interp> in_;
+    bool untouched_ = true;  // nothing added or run yet: prepared Bindings may be shared
 };
 
 template <class T> T boxed_cast(const Boxed_Value& b) {

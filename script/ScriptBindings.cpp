@@ -1,5 +1,9 @@
 #include "script/ScriptBindings.h"
 
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "chai/chaiscript.hpp"
@@ -12,8 +16,8 @@ namespace {
 // Registers the operations both modes share, in their fixed order. `bind` turns a member
 // pointer into a script function: bound to one engine, or taking the engine as its object.
 // The state getter is spelt differently in the two modes; scripts written for either rely on it.
-template <class Bind>
-void addOperations(chai::ChaiScript& script, Bind bind, const char* multipleChannelsGetterName) {
+template <class Script, class Bind>
+void addOperations(Script& script, Bind bind, const char* multipleChannelsGetterName) {
     script.add(bind(&LightEngine::executeCommand), "executeCommand");
     script.add(bind(&LightEngine::connectCOM), "connectCOM");
     script.add(bind(&LightEngine::connectTCP), "connectTCP");
@@ -48,15 +52,47 @@ auto elementAt(const List& list, int index) {
     return list[static_cast<size_t>(index)];
 }
 
+// Functions collected for a chai::Bindings, in the order they are added.
+struct Collected {
+    std::vector<chai::Bindings::Entry> functions;
+    void add(chai::Proxy_Function f, std::string name) { functions.emplace_back(std::move(f), std::move(name)); }
+};
+
+std::shared_ptr<const chai::Bindings> makeHandleBindings(LightEngine& engine) {
+    const auto bound = [&engine](auto member) { return chai::fun(member, &engine); };
+    Collected collected;
+    addOperations(collected, bound, "getMutipleChannels");
+    collected.add(bound(&LightEngine::getNumber), "getNumber");
+    collected.add(bound(&LightEngine::getString), "getString");
+    collected.add(bound(&LightEngine::throwLeException), "throwLeException");
+    return std::make_shared<const chai::Bindings>(std::move(collected.functions));
+}
+
+// A handle runs many scripts: its bindings are made once and shared by their engines. They hold
+// only the engine's address and run only while a script runs against the engine there, so a set
+// made for an address serves whichever engine lives there later. A few handles are remembered.
+std::shared_ptr<const chai::Bindings> handleBindings(LightEngine& engine) {
+    constexpr size_t kRemembered = 4;
+    static std::mutex mutex;
+    static std::vector<std::pair<const LightEngine*, std::shared_ptr<const chai::Bindings>>> recent;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        for (auto it = recent.begin(); it != recent.end(); ++it)
+            if (it->first == &engine) {
+                std::rotate(recent.begin(), it, it + 1);
+                return recent.front().second;
+            }
+    }
+    auto made = makeHandleBindings(engine);
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (recent.size() == kRemembered) recent.pop_back();
+    recent.emplace(recent.begin(), &engine, made);
+    return made;
+}
+
 }  // namespace
 
-void addHandleBindings(chai::ChaiScript& script, LightEngine& engine) {
-    const auto bound = [&engine](auto member) { return chai::fun(member, &engine); };
-    addOperations(script, bound, "getMutipleChannels");
-    script.add(bound(&LightEngine::getNumber), "getNumber");
-    script.add(bound(&LightEngine::getString), "getString");
-    script.add(bound(&LightEngine::throwLeException), "throwLeException");
-}
+void addHandleBindings(chai::ChaiScript& script, LightEngine& engine) { script.add(*handleBindings(engine)); }
 
 void addConstructingBindings(chai::ChaiScript& script) {
     const auto unbound = [](auto member) { return chai::fun(member); };

@@ -6,7 +6,8 @@
 
 namespace chai {
 
-Names::Names(const Names* base) : base_(base), first_(base ? base->end() : 1) {}
+Names::Names(const Names* base, std::shared_ptr<const void> keep)
+    : base_(base), keep_(std::move(keep)), first_(base ? base->end() : 1) {}
 
 uint32_t Names::find(std::string_view s) const {
     if (base_)
@@ -30,7 +31,22 @@ const std::string& Names::name(uint32_t id) const {
     return i < names_.size() ? names_[i] : none;
 }
 
-Symbols::Symbols(const LibraryTable& lib) : lib_(lib), names_(std::make_shared<Names>(&lib.names)) {}
+Symbols::Symbols(const LibraryTable& lib) : lib_(&lib), names_(std::make_shared<Names>(&lib.names)) {}
+
+bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep) {
+    // The new table extends the library's names, so the symbols made so far keep their ids.
+    if (versions_ != 0 || names_->end() != lib_->names.end() || table.names.base() != &lib_->names)
+        return false;
+    names_ = std::make_shared<Names>(&table.names, keep);
+    lib_ = &table;
+    keep_ = std::move(keep);
+    for (const auto& batch : batches_)
+        for (size_t i = 0, n = &batch == &batches_.back() ? used_ : kBatch; i < n; ++i) {
+            Symbol& s = batch[i];
+            set_functions(s, s.id < table.fns.size() ? table.fns[s.id] : nullptr, 0);
+        }
+    return true;
+}
 
 Symbol& Symbols::make(uint32_t id) {
     const size_t page = id >> kPageBits;
@@ -43,7 +59,7 @@ Symbol& Symbols::make(uint32_t id) {
     Symbol& s = batches_.back()[used_++];
     s.id = id;
     s.name = &names_->name(id);
-    if (id < lib_.fns.size() && lib_.fns[id]) set_functions(s, lib_.fns[id], 0);
+    if (id < lib_->fns.size() && lib_->fns[id]) set_functions(s, lib_->fns[id], 0);
     (*pages_[page])[id & kPageMask] = &s;
     return s;
 }

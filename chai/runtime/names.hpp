@@ -17,8 +17,9 @@ namespace chai {
 
 class Names {
 public:
-    // base: the shared names this table extends (null for the shared table itself).
-    explicit Names(const Names* base = nullptr);
+    // base: the shared names this table extends (null for the shared table itself); keep: what
+    // keeps base alive, for tables that may outlive their engine (script objects hold them).
+    explicit Names(const Names* base = nullptr, std::shared_ptr<const void> keep = nullptr);
     Names(const Names&) = delete;
     Names& operator=(const Names&) = delete;
 
@@ -28,9 +29,11 @@ public:
     const std::string& name(uint32_t id) const;
     // One past the highest id.
     uint32_t end() const { return first_ + static_cast<uint32_t>(names_.size()); }
+    const Names* base() const { return base_; }
 
 private:
     const Names* base_;
+    std::shared_ptr<const void> keep_;
     uint32_t first_;
     std::unordered_map<std::string_view, uint32_t> ids_;
     std::deque<std::string> names_;
@@ -78,8 +81,10 @@ private:
     FnListRef held_;
 };
 
-// The functions the standard library gives every engine, by shared name id.
+// The functions the standard library gives every engine, by shared name id; or the library's
+// together with a host's prepared functions (names extending the library's).
 struct LibraryTable {
+    explicit LibraryTable(const Names* base = nullptr) : names(base) {}
     Names names;
     std::vector<FnListRef> fns;  // by id
 };
@@ -107,13 +112,17 @@ public:
         for (uint32_t id = 1; id < names_->end(); ++id) {
             Symbol* s = made(id);
             if (!s) {
-                if (id < lib_.fns.size() && lib_.fns[id]) f(at(id));
+                if (id < lib_->fns.size() && lib_->fns[id]) f(at(id));
                 continue;
             }
             f(*s);
         }
     }
     uint64_t next_version() { return ++versions_; }
+    // Takes `table` (the library's with more functions, kept alive by keep) in place of the
+    // library's. Only for an engine that has named nothing of its own and added no function:
+    // false, and nothing changed, otherwise.
+    bool rebase(const LibraryTable& table, std::shared_ptr<const void> keep);
     // Drops every value and function (the engine is going away).
     void clear();
 
@@ -129,7 +138,8 @@ private:
         return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask] : nullptr;
     }
     Symbol& make(uint32_t id);
-    const LibraryTable& lib_;
+    const LibraryTable* lib_;
+    std::shared_ptr<const void> keep_;  // of lib_, when it is not the library's own
     std::shared_ptr<Names> names_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::vector<std::unique_ptr<Symbol[]>> batches_;

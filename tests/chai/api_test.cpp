@@ -165,6 +165,34 @@ TEST(chai_api, ReAddingANameAddsAnOverload) {
     EXPECT_EQ("a1", eval_string(e, "f(\"a\")"));
 }
 
+TEST(chai_api, PreparedBindingsActAsAddedOneByOne) {
+    const chai::Bindings prepared({{chai::fun([](int x) { return x + 1; }), "f"},
+                                   {chai::fun([](const std::string& s) { return s + "1"; }), "f"},
+                                   {chai::fun([](int x) { return x * 10; }), "size"},
+                                   {chai::fun([](int, int) { return std::string("two"); }), "to_string"}});
+    // A new engine shares them; one that ran something or was given a function adds them anew.
+    chai::ChaiScript shared, ran, given;
+    ran.eval("var before = 1");
+    given.add(chai::fun([](bool) { return 0; }), "f");
+    for (chai::ChaiScript* e : {&shared, &ran, &given}) {
+        e->add(prepared);
+        EXPECT_EQ(3, e->eval<int>("f(2)"));
+        EXPECT_EQ("a1", eval_string(*e, "f(\"a\")"));
+        EXPECT_EQ(50, e->eval<int>("size(5)"));  // with the library's own overloads of the name
+        EXPECT_EQ(2, e->eval<int>("[1, 2].size()"));
+        EXPECT_EQ("two", eval_string(*e, "to_string(1, 2)"));  // a name every engine uses itself
+    }
+    EXPECT_EQ(0, given.eval<int>("f(true)"));
+    // What a script adds stays in its engine, also for names of the library.
+    shared.eval("def f(x, y) { x + y }; def size(string s, int n) { n }");
+    EXPECT_EQ(5, shared.eval<int>("f(2, 3) + size(\"ab\", 0)"));
+    chai::ChaiScript later;
+    later.add(prepared);
+    EXPECT_THROW(later.eval("f(2, 3)"), chai::exception::eval_error);
+    EXPECT_THROW(later.eval("size(\"ab\", 0)"), chai::exception::eval_error);
+    EXPECT_EQ(3, later.eval<int>("f(2)"));
+}
+
 TEST(chai_api, MembersUnboundAndBound) {
     chai::ChaiScript e;
     Lamp lamp;

@@ -95,6 +95,18 @@ TEST_F(HandleMode, OperationsAreGlobalFunctionsBoundToTheHandle) {
     EXPECT_THAT(engine.getLastErrorText(), HasSubstr("Error calling function 'connectTCP': 70000 is out of range"));
 }
 
+TEST_F(HandleMode, EveryRunStartsFromItsHandlesBindings) {
+    // A script's overloads of an operation end with its run; another handle's calls reach that handle.
+    EXPECT_CALL(engine, setIntensity(0, 7));
+    EXPECT_EQ(run("def setIntensity(string c, int v) { setIntensity(0, v) }\nsetIntensity(\"a\", 7)\n"), 0)
+        << engine.getLastErrorText();
+    EXPECT_EQ(run("setIntensity(\"a\", 7)\n"), 11001);
+    ::testing::NiceMock<MockLightEngine> other;
+    EXPECT_CALL(other, setIntensity(1, 2));
+    ScriptFile file("other_handle.chai", "setIntensity(1, 2)\n");
+    EXPECT_EQ(orv_executeScript(&other, file.path()), 0) << other.getLastErrorText();
+}
+
 TEST_F(HandleMode, StateGetterKeepsItsHistoricalSpelling) {
     EXPECT_CALL(engine, getMultipleChannels()).WillOnce(Return(std::vector<bool>{true}));
     EXPECT_CALL(engine, setMultipleChannels(std::vector<bool>{true}));
