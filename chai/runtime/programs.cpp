@@ -1,7 +1,8 @@
 // Running programs: parsing and resolving texts, running trees (whole or in part) and reading
 // script files.
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <system_error>
 #include <utility>
 
@@ -127,13 +128,15 @@ std::string read_script_file(const std::string& path) {
     const uint64_t size = fs::file_size(path, ec);
     if (ec) throw exception::file_not_found_error(path);
     if (size > kLimit) throw exception::file_not_found_error(path, "File too large (over 64 MiB): " + path);
-    std::ifstream f(path, std::ios::binary);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) throw exception::file_not_found_error(path);
+    // Unbuffered: the text goes straight into the string (a script runs for every host call, and
+    // a stream's set-up and buffer cost more than reading a small file).
+    std::setvbuf(f.get(), nullptr, _IONBF, 0);
     // Read what is there (the file may change meanwhile), never more than the limit.
     std::string text(static_cast<size_t>(size), '\0');
-    f.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<size_t>(f.gcount()));
-    if (f.bad()) throw exception::file_not_found_error(path);
+    text.resize(std::fread(text.data(), 1, text.size(), f.get()));
+    if (std::ferror(f.get())) throw exception::file_not_found_error(path);
     // Editors on Windows like to start UTF-8 files with a byte order mark; it is not code.
     static const std::string bom = "\xEF\xBB\xBF";
     if (text.compare(0, bom.size(), bom) == 0) text.erase(0, bom.size());
