@@ -103,6 +103,11 @@ struct Node {
     const Node* finally_block() const {               // Try: its Finally node, if any
         return kids.back()->kind == NK::Finally ? kids.back().get() : nullptr;
     }
+
+    // A host may run a script per call, making and dropping a tree each time: freed nodes are
+    // kept for the next tree (see tree.cpp).
+    static void* operator new(size_t size);
+    static void operator delete(void* p) noexcept;
 };
 
 using NodePtr = std::unique_ptr<Node>;
