@@ -1,5 +1,7 @@
 #include "chai/runtime/resolve.hpp"
 
+#include <string_view>
+
 #include "chai/runtime/literals.hpp"
 #include "chai/runtime/names.hpp"
 #include "chai/stack/stack.hpp"
@@ -39,8 +41,10 @@ uint8_t binary_shape(const Node& n) {
     return arith ? F_Arith : F_Cmp;
 }
 
-bool reaches_variables(const std::string& name) {
-    return name == "eval" || name == "eval_file" || name == "use" || name == "get_objects";
+bool reaches_variables(std::string_view name) {
+    // Views compare lengths first: every name the resolver binds comes through here.
+    using namespace std::string_view_literals;
+    return name == "eval"sv || name == "eval_file"sv || name == "use"sv || name == "get_objects"sv;
 }
 
 class Resolver {

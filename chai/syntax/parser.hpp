@@ -2,6 +2,7 @@
 // later walk over the tree can exhaust the C++ stack; on an evaluation stack nearly used up (text
 // eval'd deep in a recursion) parsing also stops where the stack ends.
 #pragma once
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ namespace chai {
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
 
 // Whether a token's text is s: the first characters decide most comparisons without a call.
-inline bool spells(const std::string& text, const char* s) { return text[0] == s[0] && text.compare(s) == 0; }
+// Operator and plain-name texts hold no NUL, so a C comparison serves.
+inline bool spells(const std::string& text, const char* s) { return text[0] == s[0] && std::strcmp(text.c_str(), s) == 0; }
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
