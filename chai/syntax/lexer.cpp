@@ -73,8 +73,8 @@ void Lexer::skip_space_and_comments() {
     }
 }
 
-std::vector<Token> Lexer::run() {
-    std::vector<Token> out;
+std::vector<Token> Lexer::run(std::vector<Token> out) {
+    out.clear();
     try {
         read_tokens(out);
     } catch (const exception::eval_error& e) {

@@ -30,8 +30,9 @@ struct Token {
 class Lexer {
 public:
     Lexer(const std::string& src, std::shared_ptr<const std::string> file);
-    // Whole input at once; a malformed literal ends the tokens with an Error token.
-    std::vector<Token> run();
+    // Whole input at once; a malformed literal ends the tokens with an Error token. out: an
+    // emptied list whose room is reused.
+    std::vector<Token> run(std::vector<Token> out = {});
 
 private:
     void read_tokens(std::vector<Token>& out);

@@ -28,6 +28,7 @@ class Parser {
 public:
     Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file);
     NodePtr program(bool or_null);
+    std::vector<Token>& tokens() { return toks_; }
     // After program(): nothing at all was parsed, not even a line end.
     bool nothing_parsed() const { return nothing_parsed_; }
 

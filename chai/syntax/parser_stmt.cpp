@@ -1,8 +1,10 @@
 // Statement-level grammar.
+#include <atomic>
 #include <cstring>
 
 #include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
+#include "chai/syntax/try_hold.hpp"
 
 namespace chai {
 
@@ -379,11 +381,33 @@ NodePtr Parser::try_stmt() {
     return finish(std::move(n));
 }
 
+namespace {
+// The token list of the last text parsed, emptied, for the next: a host may parse a script per
+// call, and the list is a large block to the allocator. Lists of long texts are not kept.
+constexpr size_t kSpareTokens = 1024;
+std::atomic_flag spare_busy = ATOMIC_FLAG_INIT;
+std::vector<Token> spare_tokens;
+
+std::vector<Token> take_spare_tokens() {
+    std::vector<Token> out;
+    if (TryHold hold(spare_busy); hold) out.swap(spare_tokens);
+    return out;
+}
+
+void keep_spare_tokens(std::vector<Token>& toks) {
+    if (toks.capacity() > kSpareTokens) return;
+    toks.clear();
+    if (TryHold hold(spare_busy); hold && toks.capacity() > spare_tokens.capacity()) toks.swap(spare_tokens);
+}
+}  // namespace
+
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null) {
     auto file = std::make_shared<const std::string>(filename);
     Lexer lex(source, file);
-    Parser p(lex.run(), file);
-    return p.program(or_null);
+    Parser p(lex.run(take_spare_tokens()), file);
+    NodePtr root = p.program(or_null);
+    keep_spare_tokens(p.tokens());
+    return root;
 }
 
 }  // namespace chai

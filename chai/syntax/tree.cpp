@@ -3,15 +3,16 @@
 #include <atomic>
 
 #include "chai/stack/stack.hpp"
+#include "chai/syntax/try_hold.hpp"
 
 namespace chai {
 
 // ---- allocation ----
 // Nodes are all of one size, and the allocator takes a slow path when many blocks of one size
 // are freed in a row, as when a tree goes. Freed nodes wait in a small process-wide store for the
-// next tree instead. The store is only ever tried: a thread that finds it busy uses the allocator.
-// It has no destructor (trees held by static objects may go after it at exit), and under the
-// address sanitizer it stays off, so that a node used after it went is still reported.
+// next tree instead. The store has no destructor (trees held by static objects may go after it
+// at exit), and under the address sanitizer it stays off, so that a node used after it went is
+// still reported.
 namespace {
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kKeepNodes = false;
@@ -30,31 +31,17 @@ std::atomic_flag store_busy = ATOMIC_FLAG_INIT;
 void* kept[kKeptNodes];
 size_t kept_count = 0;
 
-// Holds the store if no other thread does.
-class StoreHold {
-public:
-    StoreHold() : held_(!store_busy.test_and_set(std::memory_order_acquire)) {}
-    ~StoreHold() {
-        if (held_) store_busy.clear(std::memory_order_release);
-    }
-    StoreHold(const StoreHold&) = delete;
-    StoreHold& operator=(const StoreHold&) = delete;
-    explicit operator bool() const { return held_; }
-
-private:
-    bool held_;
-};
 }  // namespace
 
 void* Node::operator new(size_t size) {
     if (kKeepNodes && size == sizeof(Node))
-        if (StoreHold hold; hold && kept_count > 0) return kept[--kept_count];
+        if (TryHold hold(store_busy); hold && kept_count > 0) return kept[--kept_count];
     return ::operator new(size);
 }
 
 void Node::operator delete(void* p) noexcept {
     if (kKeepNodes && p)
-        if (StoreHold hold; hold && kept_count < kKeptNodes) {
+        if (TryHold hold(store_busy); hold && kept_count < kKeptNodes) {
             kept[kept_count++] = p;
             return;
         }
