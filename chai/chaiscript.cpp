@@ -108,8 +108,8 @@ Bindings::Bindings(std::vector<Entry> functions) : functions_(std::move(function
 }
 
 ChaiScript& ChaiScript::add(const Bindings& functions) {
-    // The made symbols of a new engine are the library's names it uses itself, so the engine
-    // may switch to the prepared table; anything else takes the functions one at a time.
+    // A new engine has met only names of the library, which the prepared table extends: it can
+    // take that table in place of the library's. Any other engine adds the functions one by one.
     if (untouched_ && in_->syms().rebase(*functions.table_, functions.table_)) {
         untouched_ = false;
         return *this;
