@@ -10,11 +10,11 @@ namespace {
 bool is_id_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_id_char(char c) { return is_id_start(c) || is_digit(c); }
-// Whether the last token can end an operand on this line: then a following ".5" is member
-// access (`a.5` lacks a member name), not a number.
+// Whether the token before the one being read (the last) can end an operand on this line: then
+// a following ".5" is member access (`a.5` lacks a member name), not a number.
 bool ends_operand(const std::vector<Token>& out) {
-    if (out.empty()) return false;
-    const Token& p = out.back();
+    if (out.size() < 2) return false;
+    const Token& p = out[out.size() - 2];
     switch (p.kind) {
     case Tok::Ident: return p.quoted_ident || p.text != "return";
     case Tok::Integer: case Tok::Float: case Tok::String: case Tok::Char: return true;
@@ -78,6 +78,7 @@ std::vector<Token> Lexer::run(std::vector<Token> out) {
     try {
         read_tokens(out);
     } catch (const exception::eval_error& e) {
+        out.pop_back();  // the token being read: errors come from within one
         Token bad;
         bad.kind = Tok::Error;
         bad.text = e.reason;
@@ -100,13 +101,13 @@ void Lexer::read_tokens(std::vector<Token>& out) {
     }
     for (;;) {
         skip_space_and_comments();
-        Token t;
+        // Read in place: moving each token into the list would cost about as much as reading it.
+        Token& t = out.emplace_back();
         t.start = token_start_ = here();
         char c = peek();
         if (pos_ >= src_.size()) {
             t.kind = Tok::End;
             t.end = here();
-            out.push_back(std::move(t));
             return;
         }
         if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
@@ -158,7 +159,6 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             lex_operator(t);
         }
         t.end = here();
-        out.push_back(std::move(t));
     }
 }
 
