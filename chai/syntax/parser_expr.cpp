@@ -27,6 +27,42 @@ const Level kLevels[] = {
 constexpr int kLevelCount = 10;
 constexpr int kAdditionLevel = 8;
 
+// The levels' operators by first character: every operand is followed by a check for one, and
+// most tokens there (`)`, `,`, `=`) are none.
+class BinaryIndex {
+public:
+    BinaryIndex() {
+        for (int l = 0; l < kLevelCount; ++l)
+            for (const char* op : kLevels[l].ops)
+                if (op)
+                    for (Entry& e : by_first_[static_cast<unsigned char>(op[0])])
+                        if (!e.text) {
+                            e = {op, l};
+                            break;
+                        }
+    }
+    // The level of a binary operator's text; -1 for other texts.
+    int level(const std::string& s) const {
+        for (const Entry& e : by_first_[static_cast<unsigned char>(s[0])]) {
+            if (!e.text) break;
+            if (spells(s, e.text)) return e.level;
+        }
+        return -1;
+    }
+
+private:
+    struct Entry {
+        const char* text = nullptr;
+        int level = -1;
+    };
+    Entry by_first_[256][4];
+};
+
+const BinaryIndex& binary_index() {
+    static const BinaryIndex index;
+    return index;
+}
+
 OpCode binary_code(const std::string& s) {
     for (int i = 0; i < kBinaryOpCount; ++i)
         if (spells(s, kBinaryOpText[i])) return static_cast<OpCode>(i);
@@ -98,14 +134,9 @@ NodePtr Parser::binary(int min_level) {
             lhs = binary_node(NK::Binary, op, std::move(lhs), std::move(rhs));
             continue;
         }
-        int level = -1;
-        for (int l = min_level; l < kLevelCount && level < 0; ++l)
-            for (const char* op : kLevels[l].ops)
-                if (op && spells(cur().text, op)) {
-                    level = l;
-                    break;
-                }
-        if (level < 0) return lhs;
+        // Operators of lower levels end this operand's expression, as other tokens do.
+        const int level = binary_index().level(cur().text);
+        if (level < min_level) return lhs;
         std::string op = cur().text;
         ++pos_;
         skip_nl();
