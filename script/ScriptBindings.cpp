@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chai/chaiscript.hpp"
+#include "chai/lasting.hpp"
 #include "engine/gen3/Gen3LightEngine.h"
 
 namespace orvapi {
@@ -71,22 +72,28 @@ std::shared_ptr<const chai::Bindings> makeHandleBindings(LightEngine& engine) {
 // A handle runs many scripts: its bindings are made once and shared by their engines. They hold
 // only the engine's address and run only while a script runs against the engine there, so a set
 // made for an address serves whichever engine lives there later. A few handles are remembered.
+struct RecentBindings {
+    std::mutex mutex;
+    std::vector<std::pair<const LightEngine*, std::shared_ptr<const chai::Bindings>>> sets;  // latest first
+};
+
 std::shared_ptr<const chai::Bindings> handleBindings(LightEngine& engine) {
     constexpr size_t kRemembered = 4;
-    static std::mutex mutex;
-    static std::vector<std::pair<const LightEngine*, std::shared_ptr<const chai::Bindings>>> recent;
+    // Scripts may run from static objects' destructors at exit.
+    static chai::Lasting<RecentBindings> lasting;
+    RecentBindings& recent = lasting.get();
     {
-        const std::lock_guard<std::mutex> lock(mutex);
-        for (auto it = recent.begin(); it != recent.end(); ++it)
+        const std::lock_guard<std::mutex> lock(recent.mutex);
+        for (auto it = recent.sets.begin(); it != recent.sets.end(); ++it)
             if (it->first == &engine) {
-                std::rotate(recent.begin(), it, it + 1);
-                return recent.front().second;
+                std::rotate(recent.sets.begin(), it, it + 1);
+                return recent.sets.front().second;
             }
     }
     auto made = makeHandleBindings(engine);
-    const std::lock_guard<std::mutex> lock(mutex);
-    if (recent.size() == kRemembered) recent.pop_back();
-    recent.emplace(recent.begin(), &engine, made);
+    const std::lock_guard<std::mutex> lock(recent.mutex);
+    if (recent.sets.size() == kRemembered) recent.sets.pop_back();
+    recent.sets.emplace(recent.sets.begin(), &engine, made);
     return made;
 }
 

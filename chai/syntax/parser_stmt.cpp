@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "chai/lasting.hpp"
 #include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
 #include "chai/syntax/try_hold.hpp"
@@ -386,18 +387,22 @@ namespace {
 // call, and the list is a large block to the allocator. Lists of long texts are not kept.
 constexpr size_t kSpareTokens = 1024;
 std::atomic_flag spare_busy = ATOMIC_FLAG_INIT;
-std::vector<Token> spare_tokens;
+
+std::vector<Token>& spare_tokens() {
+    static Lasting<std::vector<Token>> spare;
+    return spare.get();
+}
 
 std::vector<Token> take_spare_tokens() {
     std::vector<Token> out;
-    if (TryHold hold(spare_busy); hold) out.swap(spare_tokens);
+    if (TryHold hold(spare_busy); hold) out.swap(spare_tokens());
     return out;
 }
 
 void keep_spare_tokens(std::vector<Token>& toks) {
     if (toks.capacity() > kSpareTokens) return;
     toks.clear();
-    if (TryHold hold(spare_busy); hold && toks.capacity() > spare_tokens.capacity()) toks.swap(spare_tokens);
+    if (TryHold hold(spare_busy); hold && toks.capacity() > spare_tokens().capacity()) toks.swap(spare_tokens());
 }
 }  // namespace
 
