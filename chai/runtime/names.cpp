@@ -43,7 +43,9 @@ bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep
     for (const auto& batch : batches_)
         for (size_t i = 0, n = &batch == &batches_.back() ? used_ : kBatch; i < n; ++i) {
             Symbol& s = batch[i];
-            set_functions(s, s.id < table.fns.size() ? table.fns[s.id] : nullptr, 0);
+            // Most keep the library's own list, and what set_functions derives from it.
+            FnListRef fns = s.id < table.fns.size() ? table.fns[s.id] : nullptr;
+            if (fns != s.fns) set_functions(s, std::move(fns), 0);
         }
     return true;
 }
