@@ -385,7 +385,7 @@ NodePtr Parser::try_stmt() {
 namespace {
 // The token list of the last text parsed, emptied, for the next: a host may parse a script per
 // call, and the list is a large block to the allocator. Lists of long texts are not kept.
-constexpr size_t kSpareTokens = 1024;
+constexpr size_t kSpareTokens = 256;  // about 22 KB
 std::atomic_flag spare_busy = ATOMIC_FLAG_INIT;
 
 std::vector<Token>& spare_tokens() {

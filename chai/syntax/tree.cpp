@@ -26,7 +26,7 @@ constexpr bool kKeepNodes = true;
 constexpr bool kKeepNodes = true;
 #endif
 
-constexpr size_t kKeptNodes = 128;
+constexpr size_t kKeptNodes = 128;  // about 42 KB
 std::atomic_flag store_busy = ATOMIC_FLAG_INIT;
 void* kept[kKeptNodes];
 size_t kept_count = 0;
