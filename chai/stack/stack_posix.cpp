@@ -7,22 +7,8 @@
 #include <cstdint>
 #include <new>
 
+#include "chai/stack/sanitizers.hpp"
 #include "chai/stack/stack.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define CHAI_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define CHAI_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__)
-#define CHAI_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define CHAI_TSAN 1
-#endif
-#endif
 
 #ifdef CHAI_ASAN
 extern "C" void __sanitizer_start_switch_fiber(void** fake_stack_save, const void* bottom, size_t size);

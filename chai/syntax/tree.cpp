@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "chai/stack/sanitizers.hpp"
 #include "chai/stack/stack.hpp"
 #include "chai/syntax/try_hold.hpp"
 
@@ -14,18 +15,7 @@ namespace chai {
 // at exit), and under the address sanitizer it stays off, so that a node used after it went is
 // still reported.
 namespace {
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kKeepNodes = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kKeepNodes = false;
-#else
-constexpr bool kKeepNodes = true;
-#endif
-#else
-constexpr bool kKeepNodes = true;
-#endif
-
+constexpr bool kKeepNodes = !kAddressSanitizer;
 constexpr size_t kKeptNodes = 128;  // about 42 KB
 std::atomic_flag store_busy = ATOMIC_FLAG_INIT;
 void* kept[kKeptNodes];

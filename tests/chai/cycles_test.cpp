@@ -10,6 +10,7 @@
 #include "chai/chaiscript.hpp"
 #include "chai/library/library.hpp"
 #include "chai/runtime/interp.hpp"
+#include "chai/stack/sanitizers.hpp"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -17,12 +18,8 @@
 #include <unistd.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(CHAI_ASAN) || defined(CHAI_TSAN)
 #define CHAI_TEST_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define CHAI_TEST_SANITIZED 1
-#endif
 #endif
 
 namespace {
