@@ -26,18 +26,69 @@ bool chosen_for_types(const Choice& c, Args a, const Names& names) {
     }
     return true;
 }
+
+// A site's arguments as eval_arg gives them, made in place on the C++ stack.
+class SiteArgs {
+public:
+    SiteArgs() = default;
+    SiteArgs(const SiteArgs&) = delete;
+    SiteArgs& operator=(const SiteArgs&) = delete;
+    ~SiteArgs() {
+        for (size_t i = 0; i < n_; ++i) data()[i].~Arg();
+    }
+    template <class Make> void add(Make&& make) {
+        new (data() + n_) Arg(make());
+        ++n_;
+    }
+    Args args() { return Args{data(), n_}; }
+
+private:
+    Arg* data() { return reinterpret_cast<Arg*>(raw_); }
+    alignas(Arg) unsigned char raw_[kIntrinsicArgs * sizeof(Arg)];
+    size_t n_ = 0;
+};
+
+bool all_literals(const Node* n, size_t first) {
+    for (size_t i = first; i < n->kids.size(); ++i)
+        if (n->kid(i)->kind != NK::Const) return false;
+    return true;
+}
 }  // namespace
 
-Value Interp::site_intrinsic(const Node* n, const Callable& f, Args a) {
-    if (n->kind == NK::Call) {
-        // A variable of the called name is what a named call calls.
-        if (!names_no_variable(n->first) && var_slot(n->first)) return Value::unset();
-    }
-    if (!chosen_for_types(n->site->choice, a, syms_->names())) return Value::unset();
+Value Interp::intrinsic_site(const Node* n, const Callable& k, bool target, bool ref) {
+    const bool call = n->kind == NK::Call;
+    // A variable of the called name is what a named call calls.
+    const auto no_variable = [&] { return !call || names_no_variable(n->first) || !var_slot(n->first); };
+    SiteCache& c = *n->site;
+    if (c.folded_by == &k && no_variable()) return c.folded;
+    const size_t first = call ? 1 : 0;
+    SiteArgs args;
     try {
-        return run_intrinsic(*this, f.intrinsic, f.converts_to, a);
-    } catch (const exception::detail_numeric_error& e) {
-        fail(n, e.reason);
+        for (size_t i = first; i < n->kids.size(); ++i) args.add([&] { return eval_arg(n->kid(i)); });
+        frame_->site = n;
+        const Args a = args.args();
+        // The arguments may have redefined the name; a script object's own members come first.
+        const Symbol& sym = call ? *n->first->symbol : *n->symbol;
+        if (cached_intrinsic(&c, sym, epoch_) == &k && (call || !a[0].obj()) && no_variable() &&
+            chosen_for_types(c.choice, a, syms_->names())) {
+            Value r;
+            try {
+                r = run_intrinsic(*this, k.intrinsic, k.converts_to, a);
+            } catch (const exception::detail_numeric_error& e) {
+                fail(n, e.reason);
+            }
+            if (!r.is_unset()) {
+                if (k.intrinsic == Intrinsic::Convert && all_literals(n, first)) {
+                    c.folded = r;
+                    c.folded_by = &k;
+                }
+                return r;
+            }
+        }
+        return call ? call_name(n, a) : dot_call(n, a, target, ref);
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
     }
 }
 

@@ -6,6 +6,9 @@
 
 namespace chai {
 
+// The most arguments (a method's object included) a site runs an intrinsic with.
+constexpr size_t kIntrinsicArgs = 2;
+
 // The intrinsic a site chose last time, while that choice holds for sym's functions and the
 // engine's conversions (its arguments are checked by Interp::site_intrinsic); null otherwise.
 inline const Callable* cached_intrinsic(const SiteCache* c, const Symbol& sym, uint32_t epoch) {
