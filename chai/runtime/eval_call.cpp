@@ -63,7 +63,7 @@ Value Interp::eval_call(const Node* n) {
     const Node* callee = n->first;
     if (callee->kind == NK::Id && callee->symbol && n->kids.size() <= 1 + kIntrinsicArgs)
         if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
-            return intrinsic_site(n, *k, false, false);
+            return intrinsic_site<true>(n, *k, false, false);
     return eval_call_general(n);
 }
 

@@ -207,7 +207,9 @@ private:
     // Call or method site n whose cache holds the intrinsic k (see cached_intrinsic): its
     // arguments are evaluated here and k runs when they are of the types it was chosen for;
     // otherwise the general way takes the evaluated arguments.
-    Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
+    template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
+    // The same for an operator site's evaluated operands; unset: the site takes the general way.
+    Value operator_intrinsic(const Node* site, const Callable& k, Args a);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame; call_name and dot_call take evaluated arguments.
     Value eval_call_general(const Node* n);
