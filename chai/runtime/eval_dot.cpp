@@ -1,7 +1,7 @@
 // Member access and method calls (obj.name, obj.name(args)).
 #include <algorithm>
 
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
 
@@ -170,6 +170,18 @@ Value Interp::dot_fallbacks(const Node* n, Args a, const Value& obj) {
 // ---- indexing and container literals ----
 
 Value Interp::eval_index(const Node* n, bool ref) {
+    // An element's value from a Vector variable at a number read without side effects: neither is
+    // copied first.
+    if (!ref && n->first->kind == NK::Id)
+        if (const Value* held = fast::declared_var(*frame_, n->first))
+            if (const Vector* v = held->vec()) {
+                Number i;
+                if (fast_num(n->second, i)) {
+                    const uint64_t k = i.as<uint64_t>();
+                    if (k >= v->size()) throw_vector_index(k, v->size());
+                    return (*v)[k];
+                }
+            }
     Value c = eval(n->first);
     Value i = eval(n->second);
     if (ref)
