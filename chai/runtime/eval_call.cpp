@@ -62,8 +62,12 @@ Value Interp::eval_result(const Node* n) {
 Value Interp::eval_call(const Node* n) {
     const Node* callee = n->first;
     if (callee->kind == NK::Id && callee->symbol && n->kids.size() <= 1 + kIntrinsicArgs)
-        if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
+        if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_)) {
+            // A conversion of literals kept at the site (see intrinsic_site), while no variable can
+            // take the name.
+            if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
             return intrinsic_site<true>(n, *k, false, false);
+        }
     return eval_call_general(n);
 }
 
