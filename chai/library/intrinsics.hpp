@@ -7,7 +7,7 @@
 
 namespace chai {
 
-// l + r; out of line, so that run_intrinsic stays small enough to inline at the sites.
+// l + r; out of line, so that run_intrinsic stays small at the sites it is inlined into.
 Value join_strings(const std::string& l, const std::string& r);
 
 // An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:

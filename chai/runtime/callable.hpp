@@ -102,7 +102,7 @@ private:
 };
 
 // Library functions whose call and method sites run them directly once dispatch has chosen them
-// (see Interp::site_intrinsic); the library function itself runs the same code (run_intrinsic).
+// (see Interp::intrinsic_site); the library function itself runs the same code (run_intrinsic).
 enum class Intrinsic : uint8_t {
     None, Convert, ToString, VectorSize, StringSize, MapSize, VectorPushBack, StringJoin, StringEq, StringNe
 };
