@@ -71,22 +71,7 @@ Value Interp::eval_call(const Node* n) {
     return eval_call_general(n);
 }
 
-Value Interp::eval_call_general(const Node* n) {
-    const Node* callee = n->first;
-    ArgList buf(n->kids.size() - 1);
-    try {
-        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        frame_->site = n;
-        if (callee->kind == NK::Id) return call_name(n, buf.args());
-        Value fn = eval(callee);
-        return call_value(fn, buf.args(), n);
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
-    }
-}
-
-Value Interp::call_name(const Node* n, Args a) {
+[[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
     const Node* callee = n->first;
     if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
         Value fn = *v;
@@ -97,6 +82,23 @@ Value Interp::call_name(const Node* n, Args a) {
     if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), a, n);
     const FnsInUse fns(*s);
     return dispatch(*fns, a, n, callee->name, nullptr, s);
+}
+
+Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
+
+Value Interp::eval_call_general(const Node* n) {
+    const Node* callee = n->first;
+    ArgList buf(n->kids.size() - 1);
+    try {
+        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        frame_->site = n;
+        if (callee->kind == NK::Id) return named_call(n, buf.args());
+        Value fn = eval(callee);
+        return call_value(fn, buf.args(), n);
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
+    }
 }
 
 namespace {

@@ -65,19 +65,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
     return eval_dot_general(n, target, ref);
 }
 
-Value Interp::eval_dot_general(const Node* n, bool target, bool ref) {
-    ArgList buf(n->kids.size());
-    try {
-        for (size_t i = 0; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        frame_->site = n;
-        return dot_call(n, buf.args(), target, ref);
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
-    }
-}
-
-Value Interp::dot_call(const Node* n, Args a, bool target, bool ref) {
+[[gnu::always_inline]] inline Value Interp::method_call(const Node* n, Args a, bool target, bool ref) {
     const std::string& name = n->name;
     Symbol& sym = *n->symbol;
     const Value& obj = a[0];
@@ -120,6 +108,20 @@ Value Interp::dot_call(const Node* n, Args a, bool target, bool ref) {
     if (!r.is_unset()) return r;
     if (!fl) fail(n, "'" + name + "' is not a function.");
     dispatch_failed(*fl, a, n, name, true);
+}
+
+Value Interp::dot_call(const Node* n, Args a, bool target, bool ref) { return method_call(n, a, target, ref); }
+
+Value Interp::eval_dot_general(const Node* n, bool target, bool ref) {
+    ArgList buf(n->kids.size());
+    try {
+        for (size_t i = 0; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        frame_->site = n;
+        return method_call(n, buf.args(), target, ref);
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
+    }
 }
 
 // What obj.name(args) does when no function takes it: the script's method_missing, then an

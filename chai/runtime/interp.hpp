@@ -211,11 +211,14 @@ private:
     // The same for an operator site's evaluated operands; unset: the site takes the general way.
     Value operator_intrinsic(const Node* site, const Callable& k, Args a);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
-    // that those do not pay for its frame; call_name and dot_call take evaluated arguments.
+    // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
+    // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
     Value eval_call_general(const Node* n);
     Value eval_dot_general(const Node* n, bool target, bool ref);
     Value call_name(const Node* n, Args a);
     Value dot_call(const Node* n, Args a, bool target, bool ref);
+    inline Value named_call(const Node* n, Args a);
+    inline Value method_call(const Node* n, Args a, bool target, bool ref);
     Value eval_index(const Node* n, bool ref);
     Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
     Arg eval_arg(const Node* n);
