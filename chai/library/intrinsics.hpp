@@ -1,14 +1,18 @@
-// The library functions that call and method sites run directly (see Intrinsic): number
-// conversions, text of a value, sizes and appending to a Vector. Inline, so that a site runs them
-// without a further call; the library's functions run the same code.
+// The library functions that call, method and operator sites run directly (see Intrinsic):
+// number conversions, text of a value, sizes, appending to a Vector, joining and comparing
+// strings. Inline, so that a site runs them without a further call; the library's functions run
+// the same code.
 #pragma once
 #include "chai/library/library.hpp"
 
 namespace chai {
 
+// l + r; out of line, so that run_intrinsic stays small at the sites it is inlined into.
+Value join_strings(const std::string& l, const std::string& r);
+
 // An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:
 // declined, as the function would.
-inline Value run_intrinsic(Context& c, Intrinsic id, NumKind to, Args a) {
+[[gnu::always_inline]] inline Value run_intrinsic(Context& c, Intrinsic id, NumKind to, Args a) {
     switch (id) {
     case Intrinsic::Convert: {
         const Number n = a[0].num();
@@ -29,6 +33,9 @@ inline Value run_intrinsic(Context& c, Intrinsic id, NumKind to, Args a) {
         v->push_back(clone(a[1]));
         return Value();
     }
+    case Intrinsic::StringJoin: return join_strings(*a[0].str(), *a[1].str());
+    case Intrinsic::StringEq: return make_bool(*a[0].str() == *a[1].str());
+    case Intrinsic::StringNe: return make_bool(*a[0].str() != *a[1].str());
     case Intrinsic::None: break;
     }
     return declined();

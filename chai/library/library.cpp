@@ -12,12 +12,15 @@ void LibBuilder::append(const std::string& name, FuncRef f) {
     table_.fns[id] = std::move(list);
 }
 
-void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, LibFn fn, int arity) {
+TypeKey LibBuilder::result_of(const std::string& name) {
     // Comparisons and tests give bools, as function descriptions report.
     static const std::set<std::string> tests = {"==", "!=", "<", "<=", ">", ">=", "!", "empty", "is_type",
                                                 "is_var_undef", "bare_equal", "type_match", "has_guard", "has_attr"};
-    TypeKey result = tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
-    append(name, make_native(name, std::move(params), std::move(fn), arity, std::move(result)));
+    return tests.count(name) ? key_of(TypeKey::Bool, "bool") : TypeKey();
+}
+
+void LibBuilder::add(const std::string& name, std::vector<TypeKey> params, LibFn fn, int arity) {
+    append(name, make_native(name, std::move(params), std::move(fn), arity, result_of(name)));
 }
 
 void LibBuilder::add_member(const std::string& name, TypeKey owner, LibFn fn) {

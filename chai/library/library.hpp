@@ -33,6 +33,7 @@ public:
     template <class T> TypeKey type(const char* name);
 
 private:
+    static TypeKey result_of(const std::string& name);
     void append(const std::string& name, FuncRef f);
     LibraryTable& table_;
     HostRegistry& types_;

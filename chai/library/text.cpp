@@ -136,17 +136,15 @@ void add_text_lib(LibBuilder& b) {
     // ---- comparison and joining of non-numbers ----
     for (const char* op : {"==", "!="}) {
         const bool eq = op[0] == '=';
-        for (const char* t : {"string", "bool", "Vector", "Map", "Pair", "Function"})
+        b.add_intrinsic(op, {K("string"), K("string")}, eq ? Intrinsic::StringEq : Intrinsic::StringNe);
+        for (const char* t : {"bool", "Vector", "Map", "Pair", "Function"})
             b.add(op, {K(t), K(t)}, [eq](Context& c, Args a) { return make_bool(values_equal(c, a[0], a[1]) == eq); });
     }
     b.add("<", {K("string"), K("string")}, [](Context&, Args a) { return make_bool(str(a[0]) < str(a[1])); });
     b.add("<=", {K("string"), K("string")}, [](Context&, Args a) { return make_bool(str(a[0]) <= str(a[1])); });
     b.add(">", {K("string"), K("string")}, [](Context&, Args a) { return make_bool(str(a[0]) > str(a[1])); });
     b.add(">=", {K("string"), K("string")}, [](Context&, Args a) { return make_bool(str(a[0]) >= str(a[1])); });
-    b.add("+", {K("string"), K("string")}, [](Context&, Args a) {
-        check_string_size(str(a[0]).size() + str(a[1]).size());
-        return make_str(str(a[0]) + str(a[1]));
-    });
+    b.add_intrinsic("+", {K("string"), K("string")}, Intrinsic::StringJoin);
     b.add_untyped("eq", 2, [](Context& c, Args a) { return make_bool(values_equal(c, a[0], a[1])); });
 }
 

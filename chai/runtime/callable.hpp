@@ -102,8 +102,10 @@ private:
 };
 
 // Library functions whose call and method sites run them directly once dispatch has chosen them
-// (see Interp::site_intrinsic); the library function itself runs the same code (run_intrinsic).
-enum class Intrinsic : uint8_t { None, Convert, ToString, VectorSize, StringSize, MapSize, VectorPushBack };
+// (see Interp::intrinsic_site); the library function itself runs the same code (run_intrinsic).
+enum class Intrinsic : uint8_t {
+    None, Convert, ToString, VectorSize, StringSize, MapSize, VectorPushBack, StringJoin, StringEq, StringNe
+};
 
 struct Callable {
     enum class Type : uint8_t { Script, Native, Set, Bound };

@@ -60,25 +60,39 @@ Value Interp::eval_result(const Node* n) {
 }
 
 Value Interp::eval_call(const Node* n) {
-    ArgList buf(n->kids.size() - 1);
     const Node* callee = n->first;
+    if (callee->kind == NK::Id && callee->symbol && n->kids.size() <= 1 + kIntrinsicArgs)
+        if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_)) {
+            // A conversion of literals kept at the site (see intrinsic_site), while no variable can
+            // take the name.
+            if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
+            return intrinsic_site<true>(n, *k, false, false);
+        }
+    return eval_call_general(n);
+}
+
+[[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
+    const Node* callee = n->first;
+    if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
+        Value fn = *v;
+        return call_value(fn, a, n);
+    }
+    Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
+    // An unknown name is reported as such.
+    if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), a, n);
+    const FnsInUse fns(*s);
+    return dispatch(*fns, a, n, callee->name, nullptr, s);
+}
+
+Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
+
+Value Interp::eval_call_general(const Node* n) {
+    const Node* callee = n->first;
+    ArgList buf(n->kids.size() - 1);
     try {
         for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
         frame_->site = n;
-        if (callee->kind == NK::Id && callee->symbol)
-            if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
-                if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
-        if (callee->kind == NK::Id) {
-            if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
-                Value fn = *v;
-                return call_value(fn, buf.args(), n);
-            }
-            Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
-            // An unknown name is reported as such.
-            if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), buf.args(), n);
-            const FnsInUse fns(*s);
-            return dispatch(*fns, buf.args(), n, callee->name, nullptr, s);
-        }
+        if (callee->kind == NK::Id) return named_call(n, buf.args());
         Value fn = eval(callee);
         return call_value(fn, buf.args(), n);
     } catch (exception::eval_error& e) {

@@ -1,7 +1,7 @@
 // Member access and method calls (obj.name, obj.name(args)).
 #include <algorithm>
 
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
 
@@ -59,56 +59,65 @@ Value* Interp::attr_place(const Node* n) {
 Value Interp::eval_dot(const Node* n, bool target, bool ref) {
     if (n->fast == F_Attr && !target && !ref)
         if (Value* attr = attr_slot(n)) return *attr;
-    ArgList buf(n->kids.size());
+    if (!n->symbol->member_getters && n->kids.size() <= kIntrinsicArgs)
+        if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_))
+            return intrinsic_site<false>(n, *k, target, ref);
+    return eval_dot_general(n, target, ref);
+}
+
+[[gnu::always_inline]] inline Value Interp::method_call(const Node* n, Args a, bool target, bool ref) {
     const std::string& name = n->name;
     Symbol& sym = *n->symbol;
-    try {
-        buf.push(eval_arg(n->first));
-        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        const Value& obj = buf.args()[0];
-        const ObjRef* dyn = obj.obj();
-        frame_->site = n;
-        // An existing attribute answers directly unless a function of that name (other than an
-        // attribute getter) could take the call first; a call of a declared attribute is always
-        // the attribute's.
-        if (dyn) {
-            DynObject& o = **dyn;
-            const uint32_t id = attr_id(o, sym);
-            if (Value* attr = o.find(id)) {
-                const Symbol* cls = o.names.get() == &syms_->names() ? &syms_->at(o.cls) : nullptr;
-                const bool declared = cls && cls->cls && cls->cls->declares(id);
-                if (sym.only_attr_getters || (n->parens && declared)) {
-                    if (attr->kind() == Kind::Function && !target && (n->parens || !declared))
-                        return call_attr_function(*attr, buf.args(), n, obj);
-                    if (!n->parens) return ref || target ? promote(*attr) : *attr;
-                }
+    const Value& obj = a[0];
+    const ObjRef* dyn = obj.obj();
+    // An existing attribute answers directly unless a function of that name (other than an
+    // attribute getter) could take the call first; a call of a declared attribute is always
+    // the attribute's.
+    if (dyn) {
+        DynObject& o = **dyn;
+        const uint32_t id = attr_id(o, sym);
+        if (Value* attr = o.find(id)) {
+            const Symbol* cls = o.names.get() == &syms_->names() ? &syms_->at(o.cls) : nullptr;
+            const bool declared = cls && cls->cls && cls->cls->declares(id);
+            if (sym.only_attr_getters || (n->parens && declared)) {
+                if (attr->kind() == Kind::Function && !target && (n->parens || !declared))
+                    return call_attr_function(*attr, a, n, obj);
+                if (!n->parens) return ref || target ? promote(*attr) : *attr;
             }
         }
-        if (!dyn && !sym.member_getters)
-            if (const Callable* k = cached_intrinsic(n->site, sym, epoch_))
-                if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
-        const FnsInUse fl(sym);
-        if (n->parens && !dyn && fl && sym.member_getters) {
-            Value r = call_member_value(*fl, buf.args(), n);
-            if (!r.is_unset()) return r;
-        }
-        if (fl) {
-            bool declined = false;
-            Value r;
-            try {
-                r = try_dispatch(*fl, buf.args(), nullptr, n, &sym, &declined);
-            } catch (const exception::detail_numeric_error& e) {
-                fail(n, e.reason);
-            }
-            if (!r.is_unset()) return r;
-            // A library function that cannot take a script object is no match for it: the
-            // object's own fallbacks below decide.
-            if (declined && !dyn) conversion_failed(*fl, buf.args(), n, name);
-        }
-        Value r = dot_fallbacks(n, buf.args(), obj);
+    }
+    const FnsInUse fl(sym);
+    if (n->parens && !dyn && fl && sym.member_getters) {
+        Value r = call_member_value(*fl, a, n);
         if (!r.is_unset()) return r;
-        if (!fl) fail(n, "'" + name + "' is not a function.");
-        dispatch_failed(*fl, buf.args(), n, name, true);
+    }
+    if (fl) {
+        bool declined = false;
+        Value r;
+        try {
+            r = try_dispatch(*fl, a, nullptr, n, &sym, &declined);
+        } catch (const exception::detail_numeric_error& e) {
+            fail(n, e.reason);
+        }
+        if (!r.is_unset()) return r;
+        // A library function that cannot take a script object is no match for it: the
+        // object's own fallbacks below decide.
+        if (declined && !dyn) conversion_failed(*fl, a, n, name);
+    }
+    Value r = dot_fallbacks(n, a, obj);
+    if (!r.is_unset()) return r;
+    if (!fl) fail(n, "'" + name + "' is not a function.");
+    dispatch_failed(*fl, a, n, name, true);
+}
+
+Value Interp::dot_call(const Node* n, Args a, bool target, bool ref) { return method_call(n, a, target, ref); }
+
+Value Interp::eval_dot_general(const Node* n, bool target, bool ref) {
+    ArgList buf(n->kids.size());
+    try {
+        for (size_t i = 0; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        frame_->site = n;
+        return method_call(n, buf.args(), target, ref);
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
         throw;
@@ -164,6 +173,18 @@ Value Interp::dot_fallbacks(const Node* n, Args a, const Value& obj) {
 // ---- indexing and container literals ----
 
 Value Interp::eval_index(const Node* n, bool ref) {
+    // An element's value from a Vector variable at a number read without side effects: neither is
+    // copied first.
+    if (!ref && n->first->kind == NK::Id)
+        if (const Value* held = fast::declared_var(*frame_, n->first))
+            if (const Vector* v = held->vec()) {
+                Number i;
+                if (fast_num(n->second, i)) {
+                    const uint64_t k = i.as<uint64_t>();
+                    if (k >= v->size()) throw_vector_index(k, v->size());
+                    return (*v)[k];
+                }
+            }
     Value c = eval(n->first);
     Value i = eval(n->second);
     if (ref)

@@ -1,6 +1,7 @@
 // Expressions: names, operators, literals. Numeric operands that are constants, variables or
 // arithmetic on them are computed without touching any box.
 #include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/site_intrinsic.hpp"
 
 namespace chai {
 
@@ -146,6 +147,9 @@ Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& 
     }
     if (!fn) fn = &syms_->of(binary_text(op));
     Arg args[2] = {{l}, {r}};
+    if (site)
+        if (const Callable* k = cached_intrinsic(site->site, *fn, epoch_))
+            if (Value res = operator_intrinsic(site, *k, Args{args, 2}); !res.is_unset()) return res;
     if (const FnsInUse fl{*fn}) {
         Value res = try_dispatch(*fl, Args{args, 2}, nullptr, site, fn);
         if (!res.is_unset()) return res;

@@ -204,9 +204,21 @@ private:
     // ref: an attribute comes back as its shared box.
     Value eval_dot(const Node* n, bool target = false, bool ref = false);
     Value dot_fallbacks(const Node* n, Args a, const Value& obj);
-    // The intrinsic f (see cached_intrinsic) run at call or method site n, when the arguments
-    // are of the types it was chosen for; unset: the site takes the general way.
-    Value site_intrinsic(const Node* n, const Callable& f, Args a);
+    // Call or method site n whose cache holds the intrinsic k (see cached_intrinsic): its
+    // arguments are evaluated here and k runs when they are of the types it was chosen for;
+    // otherwise the general way takes the evaluated arguments.
+    template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
+    // The same for an operator site's evaluated operands; unset: the site takes the general way.
+    Value operator_intrinsic(const Node* site, const Callable& k, Args a);
+    // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
+    // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
+    // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
+    Value eval_call_general(const Node* n);
+    Value eval_dot_general(const Node* n, bool target, bool ref);
+    Value call_name(const Node* n, Args a);
+    Value dot_call(const Node* n, Args a, bool target, bool ref);
+    inline Value named_call(const Node* n, Args a);
+    inline Value method_call(const Node* n, Args a, bool target, bool ref);
     Value eval_index(const Node* n, bool ref);
     Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
     Arg eval_arg(const Node* n);

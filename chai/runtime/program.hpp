@@ -73,6 +73,9 @@ struct SiteCache {
     uint64_t version = 0;
     uint32_t epoch = 0;
     Choice choice;
+    // A conversion of literals gives the same number while its choice holds: kept here.
+    const Callable* folded_by = nullptr;
+    Value folded;
 };
 
 enum class Mode : uint8_t {

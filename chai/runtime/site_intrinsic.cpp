@@ -1,7 +1,7 @@
 // Library intrinsics at their sites: the same guard as the site's cache in dispatch, so the
 // result is the one dispatch would give.
 #include "chai/library/intrinsics.hpp"
-#include "chai/runtime/interp.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
 
 namespace chai {
@@ -9,7 +9,8 @@ namespace chai {
 namespace {
 // The arguments have the types c was chosen for. Numbers held directly and strings, Vectors and
 // Maps are checked here; any other argument has arg_tags check them all.
-bool chosen_for_types(const Choice& c, Args a, const Names& names) {
+// Inline at each site: calls are most of what a site pays around an intrinsic's work.
+[[gnu::always_inline]] inline bool chosen_for_types(const Choice& c, Args a, const Names& names) {
     if (a.size != c.nargs) return false;
     for (size_t i = 0; i < a.size; ++i) {
         const Value& v = a[i];
@@ -26,19 +27,84 @@ bool chosen_for_types(const Choice& c, Args a, const Names& names) {
     }
     return true;
 }
+
+// A site's arguments as eval_arg gives them, made in place on the C++ stack.
+class SiteArgs {
+public:
+    SiteArgs() = default;
+    SiteArgs(const SiteArgs&) = delete;
+    SiteArgs& operator=(const SiteArgs&) = delete;
+    ~SiteArgs() {
+        for (size_t i = 0; i < n_; ++i) data()[i].~Arg();
+    }
+    template <class Make> void add(Make&& make) {
+        new (data() + n_) Arg(make());
+        ++n_;
+    }
+    Args args() { return Args{data(), n_}; }
+
+private:
+    Arg* data() { return reinterpret_cast<Arg*>(raw_); }
+    alignas(Arg) unsigned char raw_[kIntrinsicArgs * sizeof(Arg)];
+    size_t n_ = 0;
+};
+
+bool all_literals(const Node* n, size_t first) {
+    for (size_t i = first; i < n->kids.size(); ++i)
+        if (n->kid(i)->kind != NK::Const) return false;
+    return true;
+}
 }  // namespace
 
-Value Interp::site_intrinsic(const Node* n, const Callable& f, Args a) {
-    if (n->kind == NK::Call) {
-        // A variable of the called name is what a named call calls.
-        if (!names_no_variable(n->first) && var_slot(n->first)) return Value::unset();
-    }
-    if (!chosen_for_types(n->site->choice, a, syms_->names())) return Value::unset();
+Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
+    if (!chosen_for_types(site->site->choice, a, syms_->names())) return Value::unset();
+    return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
+}
+
+template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable& k, bool target, bool ref) {
+    // A variable of the called name is what a named call calls.
+    const auto no_variable = [&] { return !Call || names_no_variable(n->first) || !var_slot(n->first); };
+    SiteCache& c = *n->site;
+    if (Call && c.folded_by == &k && no_variable()) return c.folded;
+    constexpr size_t first = Call ? 1 : 0;
+    SiteArgs args;
     try {
-        return run_intrinsic(*this, f.intrinsic, f.converts_to, a);
-    } catch (const exception::detail_numeric_error& e) {
-        fail(n, e.reason);
+        for (size_t i = first; i < n->kids.size(); ++i) {
+            const Node* e = n->kid(i);
+            // A declared variable as eval_arg passes it, without the call.
+            Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
+            args.add([&] { return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v}; });
+        }
+        frame_->site = n;
+        const Args a = args.args();
+        // The arguments may have redefined the name; a script object's own members come first.
+        const Symbol& sym = Call ? *n->first->symbol : *n->symbol;
+        if (cached_intrinsic(&c, sym, epoch_) == &k && (Call || !a[0].obj()) && no_variable() &&
+            chosen_for_types(c.choice, a, syms_->names())) {
+            Value r = [&] {
+                try {
+                    return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
+                } catch (const exception::detail_numeric_error& e) {
+                    fail(n, e.reason);
+                }
+            }();
+            if (!r.is_unset()) {
+                if (Call && k.intrinsic == Intrinsic::Convert && all_literals(n, first)) {
+                    c.folded = r;
+                    c.folded_by = &k;
+                }
+                return r;
+            }
+        }
+        if constexpr (Call) return call_name(n, a);
+        else return dot_call(n, a, target, ref);
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
     }
 }
+
+template Value Interp::intrinsic_site<true>(const Node*, const Callable&, bool, bool);
+template Value Interp::intrinsic_site<false>(const Node*, const Callable&, bool, bool);
 
 }  // namespace chai
