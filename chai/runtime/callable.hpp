@@ -175,8 +175,9 @@ using FnList = std::vector<FuncRef>;
 using FnListRef = std::shared_ptr<const FnList>;
 
 // How a script call binds its arguments: in general, or (without an object) for a plain function
-// or a plain method, whose cases are known before the call.
-enum class CallShape : uint8_t { General, Plain, Method };
+// or a plain method, whose cases are known before the call. PlainDropped: a plain function called
+// from a site that drops its arguments when the call returns (nobody reads them after it).
+enum class CallShape : uint8_t { General, Plain, Method, PlainDropped };
 
 // Function defined in script (def, lambda, method, constructor).
 struct ScriptFn : Callable {

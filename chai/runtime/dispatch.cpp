@@ -377,8 +377,11 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    const uint32_t fresh = S == CallShape::Plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
-                                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    constexpr bool plain = S == CallShape::Plain || S == CallShape::PlainDropped;
+    const uint32_t fresh = plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
+                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    // Arguments nobody reads after the call need not be given back.
+    const uint32_t owed = S == CallShape::PlainDropped ? 0 : fresh;
     const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
     Arg* const params = a.data + (method ? 1 : 0);
     try {
@@ -403,10 +406,10 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
             throw;
         }
     } catch (...) {
-        if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
+        if (owed) give_back(params, f.frame->param_slots.data(), frame_->slots, owed);
         throw;
     }
-    if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
+    if (owed) give_back(params, f.frame->param_slots.data(), frame_->slots, owed);
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         Value v = std::move(ret_);
@@ -421,6 +424,23 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     return run_script<CallShape::General>(f, a, self);
 }
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
+
+Value Interp::call_lone_plain(const Symbol& s, Args a, const Node* site) {
+    // The same test as sole_candidate's: this function would be called without any choosing.
+    const FnList* fns = s.fns.get();
+    if (!fns || fns->size() != 1) return Value::unset();
+    const Callable& f = *fns->front();
+    if (!f.plain || f.arity != static_cast<int>(a.size)) return Value::unset();
+    // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
+    Value r;
+    try {
+        r = run_script<CallShape::PlainDropped>(static_cast<const ScriptFn&>(f), a, nullptr);
+    } catch (const exception::detail_numeric_error& e) {
+        fail(site, e.reason);
+    }
+    if (r.is_unset()) dispatch_failed(*FnsInUse(s), a, site, *s.name, false);
+    return r;
+}
 Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
 // ---- defining functions ----

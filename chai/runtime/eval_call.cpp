@@ -69,7 +69,10 @@ Value Interp::eval_call(const Node* n) {
             if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_))
                 if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
         if (callee->kind == NK::Id) {
-            if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
+            const bool no_variable = names_no_variable(callee);
+            if (no_variable)
+                if (Value r = call_lone_plain(*callee->symbol, buf.args(), n); !r.is_unset()) return r;
+            if (Value* v = no_variable ? nullptr : var_slot(callee)) {
                 Value fn = *v;
                 return call_value(fn, buf.args(), n);
             }
