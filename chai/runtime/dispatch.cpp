@@ -94,17 +94,20 @@ inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
     return f.call(in, a, self);
 }
 
+// f is a plain method and the first argument an object of its class made by this engine.
+inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
+    if (!f.plain_method) return false;
+    const ObjRef* o = a[0].obj();
+    return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls;
+}
+
 // The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
 // follows an object of its class made by this engine), or null: no choice to make.
 inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
     if (fns.size() != 1) return nullptr;
     const Callable& f = *fns[0];
     if (f.arity != static_cast<int>(a.size)) return nullptr;
-    if (f.plain) return &f;
-    if (f.plain_method) {
-        const ObjRef* o = a[0].obj();
-        return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
-    }
+    if (f.plain || plain_method_for(f, a, names)) return &f;
     return takes_any_values(f) ? &f : nullptr;
 }
 }  // namespace
@@ -275,7 +278,7 @@ template <CallShape S>
 uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
     const bool ctor = S == CallShape::General && f.ctor;
-    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
     if (S != CallShape::General) self = nullptr;
     Value& this_slot = s[fi.this_slot];
     // `this`: the new object, the first argument of a method, the object whose attribute holds
@@ -377,12 +380,11 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    constexpr bool plain = S == CallShape::Plain || S == CallShape::PlainDropped;
-    const uint32_t fresh = plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
-                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    const uint32_t fresh = is_plain_shape(S) ? bind_args<S>(frame_->slots, f, a, self, r, true)
+                                             : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
     // Arguments nobody reads after the call need not be given back.
-    const uint32_t owed = S == CallShape::PlainDropped ? 0 : fresh;
-    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    const uint32_t owed = drops_args(S) ? 0 : fresh;
+    const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
     Arg* const params = a.data + (method ? 1 : 0);
     try {
         // An error leaving this call lists the nodes of the body it passed through.
@@ -425,20 +427,25 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
 }
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
 
-Value Interp::call_lone_plain(const Symbol& s, Args a, const Node* site) {
-    // The same test as sole_candidate's: this function would be called without any choosing.
+Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
+    // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
     const FnList* fns = s.fns.get();
     if (!fns || fns->size() != 1) return Value::unset();
-    const Callable& f = *fns->front();
-    if (!f.plain || f.arity != static_cast<int>(a.size)) return Value::unset();
+    const Callable& c = *fns->front();
+    if (c.arity != static_cast<int>(a.size)) return Value::unset();
+    const bool plain = c.plain;
+    if (!plain && !plain_method_for(c, a, syms_->names())) return Value::unset();
     // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
+    const auto& f = static_cast<const ScriptFn&>(c);
     Value r;
     try {
-        r = run_script<CallShape::PlainDropped>(static_cast<const ScriptFn&>(f), a, nullptr);
+        r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)
+                  : run_script<CallShape::MethodDropped>(f, a, nullptr);
     } catch (const exception::detail_numeric_error& e) {
         fail(site, e.reason);
     }
-    if (r.is_unset()) dispatch_failed(*FnsInUse(s), a, site, *s.name, false);
+    // A script function's result is never unset; if it were, the call failed as dispatch says.
+    if (r.is_unset()) dispatch_failed(*FnsInUse(s), a, site, *s.name, dot_form);
     return r;
 }
 Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }

@@ -71,7 +71,7 @@ Value Interp::eval_call(const Node* n) {
         if (callee->kind == NK::Id) {
             const bool no_variable = names_no_variable(callee);
             if (no_variable)
-                if (Value r = call_lone_plain(*callee->symbol, buf.args(), n); !r.is_unset()) return r;
+                if (Value r = call_lone(*callee->symbol, buf.args(), n, false); !r.is_unset()) return r;
             if (Value* v = no_variable ? nullptr : var_slot(callee)) {
                 Value fn = *v;
                 return call_value(fn, buf.args(), n);

@@ -87,6 +87,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
         if (!dyn && !sym.member_getters)
             if (const Callable* k = cached_intrinsic(n->site, sym, epoch_))
                 if (Value r = site_intrinsic(n, *k, buf.args()); !r.is_unset()) return r;
+        if (Value r = call_lone(sym, buf.args(), n, true); !r.is_unset()) return r;
         const FnsInUse fl(sym);
         if (n->parens && !dyn && fl && sym.member_getters) {
             Value r = call_member_value(*fl, buf.args(), n);

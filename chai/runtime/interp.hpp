@@ -132,9 +132,9 @@ public:
     // A plain script function, or a plain method, called without an object (see Callable::plain).
     Value call_plain(const ScriptFn& f, Args a);
     Value call_plain_method(const ScriptFn& f, Args a);
-    // A named call site's arguments given to the lone plain function of the name s (see
-    // sole_candidate), when it has one; they are dropped after. Unset: s has no such function.
-    Value call_lone_plain(const Symbol& s, Args a, const Node* site);
+    // A call site's arguments given to the lone plain script function or method of the name s
+    // (see sole_candidate), when it has one; the site drops them after. Unset: it has none.
+    Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
 
     // ---- errors (trace.cpp) ----
