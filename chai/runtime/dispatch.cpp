@@ -101,6 +101,17 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
     return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls;
 }
 
+// A plain script function or method the site cache chose for arguments of these types, or null.
+// Looked at only when the cache holds one, so that other functions' calls do not pay for it.
+const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
+                                     const Names& names) {
+    if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
+    const Callable* f = cache->choice.fn;
+    if (!f || f->type != Callable::Type::Script || !(f->plain || f->plain_method)) return nullptr;
+    uint32_t tags[Choice::kMaxArgs];
+    return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
+}
+
 // The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
 // follows an object of its class made by this engine), or null: no choice to make.
 inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
@@ -185,20 +196,30 @@ Value Interp::call_symbol(Symbol& s, Args a, const Node* site) {
     return dispatch(*fns, a, site, *s.name, nullptr, &s);
 }
 
-Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
+template <bool Dropped> Value Interp::call_function_value(const Value& fn, Args a, const Node* site, const Value* self) {
     const FuncRef* f = fn.func();
     if (!f) not_a_function(site);
     const FuncRef keep = *f;  // the value's box may be given another function while this one runs
     if (keep->is_set()) return keep->call(*this, a, self);
     const Callable& c = *keep;
     if (c.arity == static_cast<int>(a.size) && (c.plain || takes_any_values(c))) {
-        Value r = call_fn(*this, c, a, self);
+        // A script function's result is never unset: the arguments are not read again.
+        Value r = Dropped && c.plain && !self
+                      ? run_script<CallShape::PlainDropped>(static_cast<const ScriptFn&>(c), a, nullptr)
+                      : call_fn(*this, c, a, self);
         if (!r.is_unset()) return r;
     }
     const FnList one{keep};
     // Errors name the function as the call spelled it (`g(1)` for a stored lambda g).
     const Node* callee = site && site->kind == NK::Call ? site->first : nullptr;
     return dispatch(one, a, site, callee && callee->kind == NK::Id ? callee->name : c.name, self);
+}
+
+Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
+    return call_function_value<false>(fn, a, site, self);
+}
+Value Interp::call_value_dropped(const Value& fn, Args a, const Node* site) {
+    return call_function_value<true>(fn, a, site, nullptr);
 }
 
 Value Interp::call_named(std::string_view name, Args a) { return call_symbol(syms_->of(name), a, nullptr); }
@@ -274,8 +295,9 @@ void ScriptFn::set_def(const Node* n) const {
 namespace {
 // Binds a call's arguments to the parameters of f's new frame, whose slots are s (see
 // bind_params). A shape other than General has no object, so `this` is the first argument.
+// Inline always: a plain call binds in its own frame (a shared copy of the code costs a call).
 template <CallShape S>
-uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
+[[gnu::always_inline]] inline uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
     const bool ctor = S == CallShape::General && f.ctor;
     const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
@@ -430,13 +452,15 @@ Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShap
 Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
     // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
     const FnList* fns = s.fns.get();
-    if (!fns || fns->size() != 1) return Value::unset();
-    const Callable& c = *fns->front();
-    if (c.arity != static_cast<int>(a.size)) return Value::unset();
-    const bool plain = c.plain;
-    if (!plain && !plain_method_for(c, a, syms_->names())) return Value::unset();
+    if (!fns) return Value::unset();
+    const Callable* c = fns->size() == 1 ? fns->front().get() : nullptr;
+    if (c && (c->arity != static_cast<int>(a.size) || !(c->plain || plain_method_for(*c, a, syms_->names()))))
+        c = nullptr;
+    // Else what the site chose for these argument types last time, as try_dispatch finds it.
+    if (!c && !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names()))) return Value::unset();
+    const bool plain = c->plain;
     // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
-    const auto& f = static_cast<const ScriptFn&>(c);
+    const auto& f = static_cast<const ScriptFn&>(*c);
     Value r;
     try {
         r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)

@@ -74,7 +74,7 @@ Value Interp::eval_call(const Node* n) {
                 if (Value r = call_lone(*callee->symbol, buf.args(), n, false); !r.is_unset()) return r;
             if (Value* v = no_variable ? nullptr : var_slot(callee)) {
                 Value fn = *v;
-                return call_value(fn, buf.args(), n);
+                return call_value_dropped(fn, buf.args(), n);
             }
             Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
             // An unknown name is reported as such.
@@ -83,7 +83,7 @@ Value Interp::eval_call(const Node* n) {
             return dispatch(*fns, buf.args(), n, callee->name, nullptr, s);
         }
         Value fn = eval(callee);
-        return call_value(fn, buf.args(), n);
+        return call_value_dropped(fn, buf.args(), n);
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
         throw;

@@ -132,9 +132,12 @@ public:
     // A plain script function, or a plain method, called without an object (see Callable::plain).
     Value call_plain(const ScriptFn& f, Args a);
     Value call_plain_method(const ScriptFn& f, Args a);
-    // A call site's arguments given to the lone plain script function or method of the name s
-    // (see sole_candidate), when it has one; the site drops them after. Unset: it has none.
+    // A call site's arguments given to the plain script function or method of the name s that
+    // takes them without any choosing or that the site chose for them before; the site drops
+    // them after. Unset: s has no such function.
     Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
+    // call_value from a call site that drops the arguments after.
+    Value call_value_dropped(const Value& fn, Args a, const Node* site);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
 
     // ---- errors (trace.cpp) ----
@@ -291,6 +294,7 @@ private:
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
     // A script call of that shape, which leaves out what cannot apply to it.
     template <CallShape S> Value run_script(const ScriptFn& f, Args a, const Value* self);
+    template <bool Dropped> Value call_function_value(const Value& fn, Args a, const Node* site, const Value* self);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
     void trim_dyn(int depth);
