@@ -102,8 +102,9 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
 }
 
 // A plain script function or method the site cache chose for arguments of these types, or null.
-// Looked at only when the cache holds one, so that other functions' calls do not pay for it.
-const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
+// Looked at only when the cache holds one, so that other functions' calls do not pay for it. Out
+// of line, as are the failures below: they would enlarge the C++ frame every such call keeps.
+[[gnu::noinline]] const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
                                      const Names& names) {
     if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
     const Callable* f = cache->choice.fn;
@@ -386,8 +387,9 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     return r.is_bool() && r.as_bool();
 }
 
+// Never inline: a caller's C++ frame would grow by this one's for every script call under it.
 template <CallShape S>
-inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
+[[gnu::noinline]] Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     const bool ctor = S == CallShape::General && f.ctor;
     if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
     Active active(f);
@@ -449,6 +451,15 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
 }
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
 
+namespace {
+[[noreturn, gnu::noinline]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e) {
+    in.fail(site, e.reason);
+}
+[[noreturn, gnu::noinline]] void lone_failed(Interp& in, const Symbol& s, Args a, const Node* site, bool dot_form) {
+    in.dispatch_failed(*FnsInUse(s), a, site, *s.name, dot_form);
+}
+}  // namespace
+
 Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
     // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
     const FnList* fns = s.fns.get();
@@ -466,10 +477,10 @@ Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form
         r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)
                   : run_script<CallShape::MethodDropped>(f, a, nullptr);
     } catch (const exception::detail_numeric_error& e) {
-        fail(site, e.reason);
+        numeric_failed(*this, site, e);
     }
     // A script function's result is never unset; if it were, the call failed as dispatch says.
-    if (r.is_unset()) dispatch_failed(*FnsInUse(s), a, site, *s.name, dot_form);
+    if (r.is_unset()) lone_failed(*this, s, a, site, dot_form);
     return r;
 }
 Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
