@@ -1,6 +1,7 @@
 // Calls, arguments, function definitions and classes.
 #include <algorithm>
 
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
@@ -10,8 +11,8 @@ namespace chai {
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
     case NK::Id: {
-        Value* s = n->ref == Ref::Local && !frame_->dyn && !frame_->slots[n->slot].is_unset() ? &frame_->slots[n->slot]
-                                                                                              : var_slot(n);
+        Value* s = fast::declared_var(*frame_, n);
+        if (!s) s = var_slot(n);
         if (!s) return {eval_id(n)};
         if (s->boxed()) return {*s};
         // The callee takes a reference only if it needs one (see Args::ref). Variables stay
