@@ -423,7 +423,12 @@ template <CallShape S>
                 const size_t last = body->kids.size() - 1;
                 for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
                 if (ctl_ == Ctl::None) {
-                    Value v = eval_result(body->kid(last));
+                    const Node* end = body->kid(last);
+                    // A closing `return e` gives e as the call's value, whatever e left in ctl_
+                    // (the return overrides it), without going through ret_.
+                    const bool returns = end->kind == NK::Return;
+                    Value v = !returns ? eval_result(end) : end->kids.empty() ? Value() : eval_result(end->first);
+                    if (returns) ctl_ = Ctl::None;
                     if (!ctor) r = std::move(v);
                 }
             }
