@@ -455,6 +455,7 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
     return run_script<CallShape::General>(f, a, self);
 }
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
+Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
 namespace {
 [[noreturn, gnu::noinline]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e) {
@@ -488,7 +489,6 @@ Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form
     if (r.is_unset()) lone_failed(*this, s, a, site, dot_form);
     return r;
 }
-Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
 // ---- defining functions ----
 
