@@ -37,8 +37,7 @@ Value Interp::eval(const Node* n) {
     case NK::Switch: return eval_switch(n);
     case NK::Try: return eval_try(n);
     case NK::Return:
-        ret_ = n->kids.empty() ? Value() : eval_result(n->first);
-        ctl_ = Ctl::Return;
+        exec_return(n);
         return ret_;
     case NK::Break: ctl_ = Ctl::Break; return no_value();
     case NK::Continue: ctl_ = Ctl::Continue; return no_value();

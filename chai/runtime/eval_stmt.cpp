@@ -76,6 +76,7 @@ void Interp::exec(const Node* n) {
     switch (n->kind) {
     case NK::Block: exec_block(n); return;
     case NK::If: exec_if(n); return;
+    case NK::Return: exec_return(n); return;
     case NK::Prefix:
         if (int_step(n) || step_in_place(n)) return;
         break;

@@ -232,6 +232,7 @@ private:
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
     void exec_if(const Node* n);
+    void exec_return(const Node* n);
     Value eval_if(const Node* n);
     Value eval_while(const Node* n);
     Value eval_for(const Node* n);
