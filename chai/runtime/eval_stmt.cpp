@@ -81,8 +81,11 @@ void Interp::exec(const Node* n) {
         if (int_step(n) || step_in_place(n)) return;
         break;
     case NK::Assign:
-        if (compound_statement(n)) return;
-        break;
+        if (!compound_statement(n)) eval_assign(n);
+        return;
+    // The commonest statements go straight to their evaluation: their depth is checked above.
+    case NK::Call: eval_call(n); return;
+    case NK::Dot: eval_dot(n); return;
     default: break;
     }
     eval(n);
