@@ -19,6 +19,7 @@ Arg Interp::eval_arg(const Node* n) {
         // where they are while the call runs: the caller's frame and the engine's records.
         return {Value::unset(), s};
     }
+    case NK::Const: return {*n->constant};
     case NK::Index:
     case NK::Ternary:
     case NK::Prefix: return {eval_ref(n)};
