@@ -98,7 +98,16 @@ public:
         const Symbol* s = syms_->find(name);
         return s && s->cls;
     }
-    void check_stack(const Node* site) override;
+    // Every call: the stack's room, its deepest point so far, and the step count.
+    void check_stack(const Node* site) override {
+        char probe = 0;
+        const auto here = reinterpret_cast<uintptr_t>(&probe);
+        if (here < stack_limit_) depth_exceeded(site);
+        if (here < low_water_) low_water_ = here;
+        // Out of line: the failure's text would enlarge every call's C++ frame.
+        if (step_limit_ || tracker.size() >= collect_at_) count_step_apart(site);
+    }
+    void count_step_apart(const Node* site);
     // Nested code recurses in C++ as deep as it nests: every level of it looks at the stack.
     void check_depth(const Node* site) {
         if (stack_below(stack_limit_)) depth_exceeded(site);
