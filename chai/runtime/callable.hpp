@@ -177,8 +177,12 @@ using FnList = std::vector<FuncRef>;
 using FnListRef = std::shared_ptr<const FnList>;
 
 // How a script call binds its arguments: in general, or (without an object) for a plain function
-// or a plain method, whose cases are known before the call.
-enum class CallShape : uint8_t { General, Plain, Method };
+// or a plain method, whose cases are known before the call. The Dropped shapes are called from a
+// site that drops the arguments when the call returns (nobody reads them after it).
+enum class CallShape : uint8_t { General, Plain, Method, PlainDropped, MethodDropped };
+constexpr bool is_plain_shape(CallShape s) { return s == CallShape::Plain || s == CallShape::PlainDropped; }
+constexpr bool is_method_shape(CallShape s) { return s == CallShape::Method || s == CallShape::MethodDropped; }
+constexpr bool drops_args(CallShape s) { return s == CallShape::PlainDropped || s == CallShape::MethodDropped; }
 
 // Function defined in script (def, lambda, method, constructor).
 struct ScriptFn : Callable {

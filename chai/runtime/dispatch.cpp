@@ -94,17 +94,32 @@ inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
     return f.call(in, a, self);
 }
 
+// f is a plain method and the first argument an object of its class made by this engine.
+inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
+    if (!f.plain_method) return false;
+    const ObjRef* o = a[0].obj();
+    return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls;
+}
+
+// A plain script function or method the site cache chose for arguments of these types, or null.
+// Looked at only when the cache holds one, so that other functions' calls do not pay for it. Out
+// of line, as are the failures below: they would enlarge the C++ frame every such call keeps.
+[[gnu::noinline]] const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
+                                     const Names& names) {
+    if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
+    const Callable* f = cache->choice.fn;
+    if (!f || f->type != Callable::Type::Script || !(f->plain || f->plain_method)) return nullptr;
+    uint32_t tags[Choice::kMaxArgs];
+    return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
+}
+
 // The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
 // follows an object of its class made by this engine), or null: no choice to make.
 inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
     if (fns.size() != 1) return nullptr;
     const Callable& f = *fns[0];
     if (f.arity != static_cast<int>(a.size)) return nullptr;
-    if (f.plain) return &f;
-    if (f.plain_method) {
-        const ObjRef* o = a[0].obj();
-        return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls ? &f : nullptr;
-    }
+    if (f.plain || plain_method_for(f, a, names)) return &f;
     return takes_any_values(f) ? &f : nullptr;
 }
 }  // namespace
@@ -182,20 +197,30 @@ Value Interp::call_symbol(Symbol& s, Args a, const Node* site) {
     return dispatch(*fns, a, site, *s.name, nullptr, &s);
 }
 
-Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
+template <bool Dropped> Value Interp::call_function_value(const Value& fn, Args a, const Node* site, const Value* self) {
     const FuncRef* f = fn.func();
     if (!f) not_a_function(site);
     const FuncRef keep = *f;  // the value's box may be given another function while this one runs
     if (keep->is_set()) return keep->call(*this, a, self);
     const Callable& c = *keep;
     if (c.arity == static_cast<int>(a.size) && (c.plain || takes_any_values(c))) {
-        Value r = call_fn(*this, c, a, self);
+        // A script function's result is never unset: the arguments are not read again.
+        Value r = Dropped && c.plain && !self
+                      ? run_script<CallShape::PlainDropped>(static_cast<const ScriptFn&>(c), a, nullptr)
+                      : call_fn(*this, c, a, self);
         if (!r.is_unset()) return r;
     }
     const FnList one{keep};
     // Errors name the function as the call spelled it (`g(1)` for a stored lambda g).
     const Node* callee = site && site->kind == NK::Call ? site->first : nullptr;
     return dispatch(one, a, site, callee && callee->kind == NK::Id ? callee->name : c.name, self);
+}
+
+Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value* self) {
+    return call_function_value<false>(fn, a, site, self);
+}
+Value Interp::call_value_dropped(const Value& fn, Args a, const Node* site) {
+    return call_function_value<true>(fn, a, site, nullptr);
 }
 
 Value Interp::call_named(std::string_view name, Args a) { return call_symbol(syms_->of(name), a, nullptr); }
@@ -271,11 +296,12 @@ void ScriptFn::set_def(const Node* n) const {
 namespace {
 // Binds a call's arguments to the parameters of f's new frame, whose slots are s (see
 // bind_params). A shape other than General has no object, so `this` is the first argument.
+// Inline always: a plain call binds in its own frame (a shared copy of the code costs a call).
 template <CallShape S>
-uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
+[[gnu::always_inline]] inline uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
     const FnInfo& fi = *f.frame;
     const bool ctor = S == CallShape::General && f.ctor;
-    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
     if (S != CallShape::General) self = nullptr;
     Value& this_slot = s[fi.this_slot];
     // `this`: the new object, the first argument of a method, the object whose attribute holds
@@ -361,8 +387,9 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     return r.is_bool() && r.as_bool();
 }
 
+// Never inline: a caller's C++ frame would grow by this one's for every script call under it.
 template <CallShape S>
-inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
+[[gnu::noinline]] Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     const bool ctor = S == CallShape::General && f.ctor;
     if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
     Active active(f);
@@ -377,9 +404,11 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    const uint32_t fresh = S == CallShape::Plain ? bind_args<S>(frame_->slots, f, a, self, r, true)
-                                                 : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
-    const bool method = S == CallShape::Method || (S == CallShape::General && f.method);
+    const uint32_t fresh = is_plain_shape(S) ? bind_args<S>(frame_->slots, f, a, self, r, true)
+                                             : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    // Arguments nobody reads after the call need not be given back.
+    const uint32_t owed = drops_args(S) ? 0 : fresh;
+    const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
     Arg* const params = a.data + (method ? 1 : 0);
     try {
         // An error leaving this call lists the nodes of the body it passed through.
@@ -394,7 +423,12 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
                 const size_t last = body->kids.size() - 1;
                 for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
                 if (ctl_ == Ctl::None) {
-                    Value v = eval_result(body->kid(last));
+                    const Node* end = body->kid(last);
+                    // A closing `return e` gives e as the call's value, whatever e left in ctl_
+                    // (the return overrides it), without going through ret_.
+                    const bool returns = end->kind == NK::Return;
+                    Value v = !returns ? eval_result(end) : end->kids.empty() ? Value() : eval_result(end->first);
+                    if (returns) ctl_ = Ctl::None;
                     if (!ctor) r = std::move(v);
                 }
             }
@@ -403,10 +437,10 @@ inline Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
             throw;
         }
     } catch (...) {
-        if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
+        if (owed) give_back(params, f.frame->param_slots.data(), frame_->slots, owed);
         throw;
     }
-    if (fresh) give_back(params, f.frame->param_slots.data(), frame_->slots, fresh);
+    if (owed) give_back(params, f.frame->param_slots.data(), frame_->slots, owed);
     if (ctl_ == Ctl::Return) {
         ctl_ = Ctl::None;
         Value v = std::move(ret_);
@@ -422,6 +456,39 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
 }
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
 Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
+
+namespace {
+[[noreturn, gnu::noinline]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e) {
+    in.fail(site, e.reason);
+}
+[[noreturn, gnu::noinline]] void lone_failed(Interp& in, const Symbol& s, Args a, const Node* site, bool dot_form) {
+    in.dispatch_failed(*FnsInUse(s), a, site, *s.name, dot_form);
+}
+}  // namespace
+
+Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
+    // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
+    const FnList* fns = s.fns.get();
+    if (!fns) return Value::unset();
+    const Callable* c = fns->size() == 1 ? fns->front().get() : nullptr;
+    if (c && (c->arity != static_cast<int>(a.size) || !(c->plain || plain_method_for(*c, a, syms_->names()))))
+        c = nullptr;
+    // Else what the site chose for these argument types last time, as try_dispatch finds it.
+    if (!c && !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names()))) return Value::unset();
+    const bool plain = c->plain;
+    // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
+    const auto& f = static_cast<const ScriptFn&>(*c);
+    Value r;
+    try {
+        r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)
+                  : run_script<CallShape::MethodDropped>(f, a, nullptr);
+    } catch (const exception::detail_numeric_error& e) {
+        numeric_failed(*this, site, e);
+    }
+    // A script function's result is never unset; if it were, the call failed as dispatch says.
+    if (r.is_unset()) lone_failed(*this, s, a, site, dot_form);
+    return r;
+}
 
 // ---- defining functions ----
 

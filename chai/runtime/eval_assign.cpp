@@ -202,6 +202,12 @@ Value Interp::eval_assign(const Node* n) {
             if (compound_immediate(n->op, *v, rhs.imm())) return *v;
     Value holder;
     Value* place = place_of(n->first, holder);
+    // A number of the kind a variable or attribute holds, stored as assign_builtin would.
+    if (n->op == OpCode::Assign && place->imm_num() && place->flags() == 0 && rhs.imm_num() &&
+        rhs.imm().kind == place->imm().kind) {
+        place->set_imm(rhs.imm());
+        return *place;
+    }
     if (n->op == OpCode::Assign) assign(*place, rhs, n);
     else compound_assign(n, *place, rhs);
     return *place;

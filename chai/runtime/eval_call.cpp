@@ -1,6 +1,7 @@
 // Calls, arguments, function definitions and classes.
 #include <algorithm>
 
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
@@ -10,14 +11,15 @@ namespace chai {
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
     case NK::Id: {
-        Value* s = n->ref == Ref::Local && !frame_->dyn && !frame_->slots[n->slot].is_unset() ? &frame_->slots[n->slot]
-                                                                                              : var_slot(n);
+        Value* s = fast::declared_var(*frame_, n);
+        if (!s) s = var_slot(n);
         if (!s) return {eval_id(n)};
         if (s->boxed()) return {*s};
         // The callee takes a reference only if it needs one (see Args::ref). Variables stay
         // where they are while the call runs: the caller's frame and the engine's records.
         return {Value::unset(), s};
     }
+    case NK::Const: return {*n->constant};
     case NK::Index:
     case NK::Ternary:
     case NK::Prefix: return {eval_ref(n)};
@@ -73,9 +75,12 @@ Value Interp::eval_call(const Node* n) {
 
 [[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
     const Node* callee = n->first;
-    if (Value* v = names_no_variable(callee) ? nullptr : var_slot(callee)) {
+    const bool no_variable = names_no_variable(callee);
+    if (no_variable)
+        if (Value r = call_lone(*callee->symbol, a, n, false); !r.is_unset()) return r;
+    if (Value* v = no_variable ? nullptr : var_slot(callee)) {
         Value fn = *v;
-        return call_value(fn, a, n);
+        return call_value_dropped(fn, a, n);
     }
     Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
     // An unknown name is reported as such.
@@ -94,7 +99,7 @@ Value Interp::eval_call_general(const Node* n) {
         frame_->site = n;
         if (callee->kind == NK::Id) return named_call(n, buf.args());
         Value fn = eval(callee);
-        return call_value(fn, buf.args(), n);
+        return call_value_dropped(fn, buf.args(), n);
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
         throw;

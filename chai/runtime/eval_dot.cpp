@@ -86,8 +86,12 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
             }
         }
     }
+    // A host data member holding a function is called before any function of the name.
+    const bool member_first = n->parens && !dyn && sym.member_getters;
+    if (!member_first)
+        if (Value r = call_lone(sym, a, n, true); !r.is_unset()) return r;
     const FnsInUse fl(sym);
-    if (n->parens && !dyn && fl && sym.member_getters) {
+    if (member_first && fl) {
         Value r = call_member_value(*fl, a, n);
         if (!r.is_unset()) return r;
     }

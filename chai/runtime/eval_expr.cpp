@@ -38,8 +38,7 @@ Value Interp::eval(const Node* n) {
     case NK::Switch: return eval_switch(n);
     case NK::Try: return eval_try(n);
     case NK::Return:
-        ret_ = n->kids.empty() ? Value() : eval_result(n->first);
-        ctl_ = Ctl::Return;
+        exec_return(n);
         return ret_;
     case NK::Break: ctl_ = Ctl::Break; return no_value();
     case NK::Continue: ctl_ = Ctl::Continue; return no_value();
@@ -133,6 +132,13 @@ Value Interp::eval_binary(const Node* n) {
     }
     Value l = eval(n->first);
     Value r = eval(n->second);
+    // Two ints (call results, say): what binary_values gives them, without its call.
+    if (l.imm_int() && r.imm_int()) {
+        const int32_t x = l.int32(), y = r.int32();
+        if (is_comparison(n->op)) return Value::boolean(compare_values(n->op, x, y), kConst | kTemp);
+        int32_t out;
+        if (fast::int_op(n->op, x, y, out)) return Value::of(out, kConst | kTemp);
+    }
     return binary_values(n->op, n->symbol, l, r, n);
 }
 

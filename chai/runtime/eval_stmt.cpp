@@ -76,12 +76,16 @@ void Interp::exec(const Node* n) {
     switch (n->kind) {
     case NK::Block: exec_block(n); return;
     case NK::If: exec_if(n); return;
+    case NK::Return: exec_return(n); return;
     case NK::Prefix:
         if (int_step(n) || step_in_place(n)) return;
         break;
     case NK::Assign:
-        if (compound_statement(n)) return;
-        break;
+        if (!compound_statement(n)) eval_assign(n);
+        return;
+    // The commonest statements go straight to their evaluation: their depth is checked above.
+    case NK::Call: eval_call(n); return;
+    case NK::Dot: eval_dot(n); return;
     default: break;
     }
     eval(n);

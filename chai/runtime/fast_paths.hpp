@@ -177,6 +177,12 @@ CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     return fast::compound_candidate(n) && (double_compound(n) || compound_in_place(n));
 }
 
+// `return e`: its value kept for the call to give.
+CHAI_HOT_INLINE void Interp::exec_return(const Node* n) {
+    ret_ = n->kids.empty() ? Value() : eval_result(n->first);
+    ctl_ = Ctl::Return;
+}
+
 inline bool Interp::int_step(const Node* n) {
     if (n->fast != F_Step) return n->fast == F_StepTop && fast::int_step_at(*frame_, n, n->first->symbol->top);
     return fast::int_step_at(*frame_, n, frame_->slots[n->first->slot]);

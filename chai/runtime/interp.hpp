@@ -98,7 +98,16 @@ public:
         const Symbol* s = syms_->find(name);
         return s && s->cls;
     }
-    void check_stack(const Node* site) override;
+    // Every call: the stack's room, its deepest point so far, and the step count.
+    void check_stack(const Node* site) override {
+        char probe = 0;
+        const auto here = reinterpret_cast<uintptr_t>(&probe);
+        if (here < stack_limit_) depth_exceeded(site);
+        if (here < low_water_) low_water_ = here;
+        // Out of line: the failure's text would enlarge every call's C++ frame.
+        if (step_limit_ || tracker.size() >= collect_at_) count_step_apart(site);
+    }
+    void count_step_apart(const Node* site);
     // Nested code recurses in C++ as deep as it nests: every level of it looks at the stack.
     void check_depth(const Node* site) {
         if (stack_below(stack_limit_)) depth_exceeded(site);
@@ -132,6 +141,12 @@ public:
     // A plain script function, or a plain method, called without an object (see Callable::plain).
     Value call_plain(const ScriptFn& f, Args a);
     Value call_plain_method(const ScriptFn& f, Args a);
+    // A call site's arguments given to the plain script function or method of the name s that
+    // takes them without any choosing or that the site chose for them before; the site drops
+    // them after. Unset: s has no such function.
+    Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
+    // call_value from a call site that drops the arguments after.
+    Value call_value_dropped(const Value& fn, Args a, const Node* site);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
 
     // ---- errors (trace.cpp) ----
@@ -238,6 +253,7 @@ private:
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
     void exec_if(const Node* n);
+    void exec_return(const Node* n);
     Value eval_if(const Node* n);
     Value eval_while(const Node* n);
     Value eval_for(const Node* n);
@@ -300,6 +316,7 @@ private:
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
     // A script call of that shape, which leaves out what cannot apply to it.
     template <CallShape S> Value run_script(const ScriptFn& f, Args a, const Value* self);
+    template <bool Dropped> Value call_function_value(const Value& fn, Args a, const Node* site, const Value* self);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
     void trim_dyn(int depth);

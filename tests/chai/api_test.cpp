@@ -417,6 +417,13 @@ TEST(chai_api, HostileInputEndsInErrors) {
     EXPECT_NO_THROW(e.eval("var big = 99999999999999999999999999; var s = \"" + std::string(100000, 'a') + "\""));
     e.set_step_limit(1000);
     EXPECT_THROW(e.eval("while (true) { }"), chai::exception::eval_error);
+    // Calls count as steps too, also without any loop.
+    try {
+        e.eval("def spin(n) { if (n > 0) { spin(n - 1) } } spin(1500)");
+        ADD_FAILURE() << "a recursion of 1500 calls ran under a limit of 1000 steps";
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_NE(std::string(err.what()).find("Evaluation step limit reached"), std::string::npos) << err.what();
+    }
 }
 
 TEST(chai_api, HostValues) {
