@@ -131,7 +131,7 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             size_t end = pos_ + 1;
             while (end < src_.size() && is_id_char(src_[end])) ++end;
             t.text.assign(src_, pos_, end - pos_);
-            advance(end - pos_);
+            advance_in_line(end - pos_);
         } else if (c == '`') {
             advance();
             t.kind = Tok::Ident;
@@ -300,7 +300,7 @@ void Lexer::lex_operator(Token& t) {
     const size_t n = std::max<size_t>(operator_length(peek(), peek(1), peek(2)), 1);
     t.kind = Tok::Op;
     t.text.assign(src_, pos_, n);
-    advance(n);
+    advance_in_line(n);
 }
 
 }  // namespace chai

@@ -40,6 +40,11 @@ private:
     char peek(size_t k = 0) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
     File_Position here() const { return {line_, col_}; }
     void advance(size_t n = 1);
+    // For n characters known to hold no line end (names, operators).
+    void advance_in_line(size_t n) {
+        pos_ += n;
+        col_ += static_cast<int>(n);
+    }
     void skip_space_and_comments();
     void lex_number(Token& t);
     void lex_string(Token& t);
