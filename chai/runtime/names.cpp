@@ -26,9 +26,13 @@ uint32_t Names::intern(std::string_view s) {
 
 const std::string& Names::name(uint32_t id) const {
     static const std::string none;
-    if (id < first_) return base_ && id > 0 ? base_->name(id) : none;
-    size_t i = id - first_;
-    return i < names_.size() ? names_[i] : none;
+    const Names* n = this;
+    while (id < n->first_) {
+        if (!n->base_ || id == 0) return none;
+        n = n->base_;
+    }
+    const size_t i = id - n->first_;
+    return i < n->names_.size() ? n->names_[i] : none;
 }
 
 Symbols::Symbols(const LibraryTable& lib) : lib_(&lib), names_(std::make_shared<Names>(&lib.names)) {}
