@@ -130,7 +130,8 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             t.kind = Tok::Ident;
             size_t end = pos_ + 1;
             while (end < src_.size() && is_id_char(src_[end])) ++end;
-            t.text.assign(src_, pos_, end - pos_);
+            // The token is new, so its text is empty: appending skips the general replace.
+            t.text.append(src_, pos_, end - pos_);
             advance_in_line(end - pos_);
         } else if (c == '`') {
             advance();
@@ -299,7 +300,7 @@ void Lexer::lex_operator(Token& t) {
     // An unknown character is a token of its own: the parser reports it where it stands.
     const size_t n = std::max<size_t>(operator_length(peek(), peek(1), peek(2)), 1);
     t.kind = Tok::Op;
-    t.text.assign(src_, pos_, n);
+    t.text.append(src_, pos_, n);  // the token is new: its text is empty
     advance_in_line(n);
 }
 
