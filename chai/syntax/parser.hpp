@@ -41,10 +41,20 @@ private:
 
     const Token& cur() const { return toks_[pos_]; }
     const Token& next() const { return toks_[pos_ + 1 < toks_.size() ? pos_ + 1 : pos_]; }
-    bool is_op(const char* s) const;
-    bool accept_op(const char* s);
-    bool is_kw(const char* s) const;
-    bool accept_kw(const char* s);
+    // Inline: the parser asks these several times per token, mostly with a first letter that
+    // already differs.
+    bool is_op(const char* s) const { return cur().kind == Tok::Op && spells(cur().text, s); }
+    bool accept_op(const char* s) {
+        if (!is_op(s)) return false;
+        ++pos_;
+        return true;
+    }
+    bool is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && spells(cur().text, s); }
+    bool accept_kw(const char* s) {
+        if (!is_kw(s)) return false;
+        ++pos_;
+        return true;
+    }
     bool at_sep() const;
     // Line ends where the grammar allows them (';' counts as one).
     void skip_nl();

@@ -18,18 +18,6 @@ Parser::DepthGuard::DepthGuard(Parser& parser) : p(parser) {
     if (stack_exhausted()) p.fail(kDepthExceeded);
 }
 
-bool Parser::is_op(const char* s) const { return cur().kind == Tok::Op && spells(cur().text, s); }
-bool Parser::accept_op(const char* s) {
-    if (!is_op(s)) return false;
-    ++pos_;
-    return true;
-}
-bool Parser::is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && spells(cur().text, s); }
-bool Parser::accept_kw(const char* s) {
-    if (!is_kw(s)) return false;
-    ++pos_;
-    return true;
-}
 bool Parser::at_sep() const {
     Tok k = cur().kind;
     return k == Tok::Newline || k == Tok::Semi || k == Tok::End || is_op("}");
