@@ -236,6 +236,8 @@ struct BoundFn : Callable {
     Value call(Interp& in, Args a, const Value* self) const override;
 };
 
+// Every parameter of f from the first-th on is untyped.
+bool untyped_from(const Callable& f, size_t first);
 // Takes any values as its fixed number of arguments: unguarded, not a set, every parameter untyped.
 bool takes_any_values(const Callable& f);
 // One signature and no guards: two such functions cannot be overloads of each other.

@@ -113,21 +113,31 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
     return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
 }
 
+// The one function of fns when it takes a.size arguments, or null.
+inline const Callable* lone_for(const FnList& fns, Args a) {
+    return fns.size() == 1 && fns[0]->arity == static_cast<int>(a.size) ? fns[0].get() : nullptr;
+}
+// The one function of fns when it is a plain function, or a plain method of the first argument's
+// class, taking these arguments; or null.
+inline const Callable* lone_plain(const FnList& fns, Args a, const Names& names) {
+    const Callable* f = lone_for(fns, a);
+    return f && (f->plain || plain_method_for(*f, a, names)) ? f : nullptr;
+}
 // The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
 // follows an object of its class made by this engine), or null: no choice to make.
 inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
-    if (fns.size() != 1) return nullptr;
-    const Callable& f = *fns[0];
-    if (f.arity != static_cast<int>(a.size)) return nullptr;
-    if (f.plain || plain_method_for(f, a, names)) return &f;
-    return takes_any_values(f) ? &f : nullptr;
+    if (const Callable* f = lone_plain(fns, a, names)) return f;
+    const Callable* f = lone_for(fns, a);
+    return f && takes_any_values(*f) ? f : nullptr;
 }
 }  // namespace
 
-bool takes_any_values(const Callable& f) {
-    return !f.guarded && !f.is_set() && f.arity >= 0 &&
-           std::all_of(f.params.begin(), f.params.end(), [](const TypeKey& t) { return t.kind == TypeKey::Any; });
+bool untyped_from(const Callable& f, size_t first) {
+    return std::all_of(f.params.begin() + static_cast<std::ptrdiff_t>(std::min(first, f.params.size())), f.params.end(),
+                       [](const TypeKey& t) { return t.kind == TypeKey::Any; });
 }
+
+bool takes_any_values(const Callable& f) { return !f.guarded && !f.is_set() && f.arity >= 0 && untyped_from(f, 0); }
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
@@ -470,9 +480,7 @@ Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form
     // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
     const FnList* fns = s.fns.get();
     if (!fns) return Value::unset();
-    const Callable* c = fns->size() == 1 ? fns->front().get() : nullptr;
-    if (c && (c->arity != static_cast<int>(a.size) || !(c->plain || plain_method_for(*c, a, syms_->names()))))
-        c = nullptr;
+    const Callable* c = lone_plain(*fns, a, syms_->names());
     // Else what the site chose for these argument types last time, as try_dispatch finds it.
     if (!c && !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names()))) return Value::unset();
     const bool plain = c->plain;

@@ -1,6 +1,4 @@
 // Calls, arguments, function definitions and classes.
-#include <algorithm>
-
 #include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
@@ -165,9 +163,7 @@ Value Interp::eval_def(const Node* n) {
     for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->arity = static_cast<int>(f->params.size());
     f->plain = !f->ctor && !f->method && takes_any_values(*f);
-    f->plain_method = f->method && !f->guarded && f->params[0].kind == TypeKey::Class &&
-                      std::all_of(f->params.begin() + 1, f->params.end(),
-                                  [](const TypeKey& t) { return t.kind == TypeKey::Any; });
+    f->plain_method = f->method && !f->guarded && f->params[0].kind == TypeKey::Class && untyped_from(*f, 1);
     add_function(*n->symbol, std::move(f), n);
     return no_value();
 }

@@ -41,16 +41,14 @@ bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep
     // The new table extends the library's names, so the symbols made so far keep their ids.
     if (versions_ != 0 || names_->end() != lib_->names.end() || table.names.base() != &lib_->names)
         return false;
-    names_ = std::make_shared<Names>(&table.names, keep);
+    // The new names keep the table alive as long as this engine or its objects use them.
+    names_ = std::make_shared<Names>(&table.names, std::move(keep));
     lib_ = &table;
-    keep_ = std::move(keep);
-    for (const auto& batch : batches_)
-        for (size_t i = 0, n = &batch == &batches_.back() ? used_ : kBatch; i < n; ++i) {
-            Symbol& s = batch[i];
-            // Most keep the library's own list, and what set_functions derives from it.
-            FnListRef fns = s.id < table.fns.size() ? table.fns[s.id] : nullptr;
-            if (fns != s.fns) set_functions(s, std::move(fns), 0);
-        }
+    each_made([&](Symbol& s) {
+        // Most keep the library's own list, and what set_functions derives from it.
+        FnListRef fns = s.id < table.fns.size() ? table.fns[s.id] : nullptr;
+        if (fns != s.fns) set_functions(s, std::move(fns), 0);
+    });
     return true;
 }
 
@@ -71,13 +69,11 @@ Symbol& Symbols::make(uint32_t id) {
 }
 
 void Symbols::clear() {
-    for (size_t b = 0; b < batches_.size(); ++b)
-        for (size_t i = 0, n = b + 1 == batches_.size() ? used_ : kBatch; i < n; ++i) {
-            Symbol& s = batches_[b][i];
-            s.fns.reset();
-            s.global = Value::unset();
-            s.top = Value::unset();
-        }
+    each_made([](Symbol& s) {
+        s.fns.reset();
+        s.global = Value::unset();
+        s.top = Value::unset();
+    });
 }
 
 void set_functions(Symbol& s, FnListRef fns, uint64_t version) {

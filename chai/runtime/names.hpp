@@ -138,8 +138,12 @@ private:
         return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask] : nullptr;
     }
     Symbol& make(uint32_t id);
-    const LibraryTable* lib_;
-    std::shared_ptr<const void> keep_;  // of lib_, when it is not the library's own
+    // f(symbol) for every symbol made so far.
+    template <class F> void each_made(F f) {
+        for (size_t b = 0; b < batches_.size(); ++b)
+            for (size_t i = 0, n = b + 1 == batches_.size() ? used_ : kBatch; i < n; ++i) f(batches_[b][i]);
+    }
+    const LibraryTable* lib_;  // kept alive by names_ when it is not the library's own
     std::shared_ptr<Names> names_;
     std::vector<std::unique_ptr<Page>> pages_;
     std::vector<std::unique_ptr<Symbol[]>> batches_;

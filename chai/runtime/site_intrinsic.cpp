@@ -65,7 +65,6 @@ template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable&
     // A variable of the called name is what a named call calls.
     const auto no_variable = [&] { return !Call || names_no_variable(n->first) || !var_slot(n->first); };
     SiteCache& c = *n->site;
-    if (Call && c.folded_by == &k && no_variable()) return c.folded;
     constexpr size_t first = Call ? 1 : 0;
     SiteArgs args;
     try {
