@@ -27,8 +27,16 @@ Number floating_literal(const std::string& s) {
 }
 
 // The first row that fits: int, uint32_t (unsigned or not decimal), int64_t, size_t, long long,
-// unsigned long long; beyond 64 bits the largest long long.
-Number integer_literal(const std::string& s) {
+// unsigned long long; beyond 64 bits the largest long long. The literal is text from `from` on.
+Number integer_literal(const std::string& text, size_t from) {
+    // Most are short plain decimals, an int whatever their digits: read in place.
+    if (const size_t len = text.size() - from; len >= 1 && len <= 9 && (text[from] != '0' || len == 1)) {
+        int32_t v = 0;
+        size_t i = from;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) v = v * 10 + (text[i] - '0');
+        if (i == text.size()) return Number::make(v);
+    }
+    const std::string s = text.substr(from);
     size_t e = s.size();
     int ls = 0;
     bool u = false;
@@ -74,7 +82,7 @@ Value literal_value(const Node& n) {
     case Literal::Infinity: v = Value::of(std::numeric_limits<double>::infinity()); break;
     case Literal::NaN: v = Value::of(std::numeric_limits<double>::quiet_NaN()); break;
     case Literal::Floating: v = Value::number(floating_literal(n.text.substr(n.minus))); break;
-    case Literal::Integer: v = Value::number(integer_literal(n.text.substr(n.minus))); break;
+    case Literal::Integer: v = Value::number(integer_literal(n.text, n.minus)); break;
     default: return Value();
     }
     Number x = v.num();

@@ -9,18 +9,45 @@ namespace chai {
 Names::Names(const Names* base, std::shared_ptr<const void> keep)
     : base_(base), keep_(std::move(keep)), first_(base ? base->end() : 1) {}
 
-uint32_t Names::find(std::string_view s) const {
+uint32_t Names::find_hashed(std::string_view s, uint32_t h) const {
     if (base_)
-        if (uint32_t id = base_->find(s)) return id;
-    auto it = ids_.find(s);
-    return it == ids_.end() ? 0 : it->second;
+        if (uint32_t id = base_->find_hashed(s, h)) return id;
+    return find_here(s, h);
+}
+
+uint32_t Names::find_here(std::string_view s, uint32_t h) const {
+    if (table_.empty()) return 0;
+    const size_t mask = table_.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        const Entry& e = table_[i];
+        if (e.id == 0) return 0;
+        if (e.hash == h && own(e.id - first_) == s) return e.id;
+    }
+}
+
+void Names::grow() {
+    std::vector<Entry> old(table_.empty() ? 16 : table_.size() * 2);
+    old.swap(table_);
+    const size_t mask = table_.size() - 1;
+    for (const Entry& e : old)
+        if (e.id) {
+            size_t i = e.hash & mask;
+            while (table_[i].id) i = (i + 1) & mask;
+            table_[i] = e;
+        }
 }
 
 uint32_t Names::intern(std::string_view s) {
-    if (uint32_t id = find(s)) return id;
-    names_.emplace_back(s);
-    uint32_t id = first_ + static_cast<uint32_t>(names_.size() - 1);
-    ids_.emplace(names_.back(), id);
+    const uint32_t h = hash(s);
+    if (uint32_t id = find_hashed(s, h)) return id;
+    if (count_ % kChunk == 0) chunks_.push_back(std::make_unique<std::string[]>(kChunk));
+    chunks_.back()[count_ % kChunk] = s;
+    const uint32_t id = first_ + count_++;
+    if (2 * (count_ + 1) > table_.size()) grow();
+    const size_t mask = table_.size() - 1;
+    size_t i = h & mask;
+    while (table_[i].id) i = (i + 1) & mask;
+    table_[i] = {h, id};
     return id;
 }
 
@@ -31,8 +58,8 @@ const std::string& Names::name(uint32_t id) const {
         if (!n->base_ || id == 0) return none;
         n = n->base_;
     }
-    const size_t i = id - n->first_;
-    return i < n->names_.size() ? n->names_[i] : none;
+    const uint32_t i = id - n->first_;
+    return i < n->count_ ? n->own(i) : none;
 }
 
 Symbols::Symbols(const LibraryTable& lib) : lib_(&lib), names_(std::make_shared<Names>(&lib.names)) {}

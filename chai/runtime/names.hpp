@@ -25,18 +25,35 @@ public:
 
     uint32_t intern(std::string_view s);
     // 0 when the name is unknown.
-    uint32_t find(std::string_view s) const;
+    uint32_t find(std::string_view s) const { return find_hashed(s, hash(s)); }
     const std::string& name(uint32_t id) const;
     // One past the highest id.
-    uint32_t end() const { return first_ + static_cast<uint32_t>(names_.size()); }
+    uint32_t end() const { return first_ + count_; }
     const Names* base() const { return base_; }
 
 private:
+    // A name is hashed once for the whole chain of tables, each probed by open addressing.
+    struct Entry {
+        uint32_t hash;
+        uint32_t id;  // 0: free
+    };
+    static uint32_t hash(std::string_view s) {
+        uint32_t h = 2166136261u;
+        for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+        return h ^ (h >> 15);
+    }
+    uint32_t find_hashed(std::string_view s, uint32_t h) const;
+    uint32_t find_here(std::string_view s, uint32_t h) const;
+    const std::string& own(uint32_t i) const { return chunks_[i / kChunk][i % kChunk]; }
+    void grow();
+
+    static constexpr uint32_t kChunk = 32;  // names stay where they are: symbols point at them
     const Names* base_;
     std::shared_ptr<const void> keep_;
     uint32_t first_;
-    std::unordered_map<std::string_view, uint32_t> ids_;
-    std::deque<std::string> names_;
+    uint32_t count_ = 0;
+    std::vector<Entry> table_;  // a power of two long, at most half full
+    std::vector<std::unique_ptr<std::string[]>> chunks_;
 };
 
 // Attributes a script class declared (var x / attr x in its body, attr C::x).

@@ -57,7 +57,7 @@ void Lexer::skip_space_and_comments() {
     for (;;) {
         char c = peek();
         if (c == ' ' || c == '\t') {
-            advance();
+            advance_in_line(1);
         } else if (c == '\r' && peek(1) == '\n') {
             return;
         } else if (c == '/' && peek(1) == '/') {
@@ -100,7 +100,8 @@ void Lexer::read_tokens(std::vector<Token>& out) {
         advance();
     }
     for (;;) {
-        skip_space_and_comments();
+        // Most tokens follow another directly or after one space.
+        if (const char c = peek(); c == ' ' || c == '\t' || c == '/') skip_space_and_comments();
         // Read in place: moving each token into the list would cost about as much as reading it.
         Token& t = out.emplace_back();
         t.start = token_start_ = here();

@@ -250,6 +250,7 @@ NodePtr Parser::postfix() {
     for (;;) {
         if (accept_op("(")) {
             auto n = make(NK::Call, p->start);
+            n->kids.reserve(4);  // the callee and most calls' arguments: one piece of room
             n->kids.push_back(std::move(p));
             args(*n);
             p = finish(std::move(n));
@@ -265,6 +266,7 @@ NodePtr Parser::postfix() {
             auto n = make(NK::Dot, p->start);
             n->name = cur().text;
             ++pos_;
+            n->kids.reserve(is_op("(") ? 4 : 1);
             n->kids.push_back(std::move(p));
             if (accept_op("(")) {
                 n->parens = true;
@@ -367,6 +369,7 @@ NodePtr Parser::container() {
             if (!first || !is_op(":")) fail_at("Unexpected value in container", at);
         }
     } else {
+        n->kids.reserve(4);
         n->kids.push_back(std::move(first));
         skip_nl();
         while (accept_op(",")) {

@@ -103,6 +103,7 @@ void Parser::statements(Node& into, bool in_block) {
         bool was_block = false;
         NodePtr s = statement(was_block, std::move(annotation));
         if (!s) return;
+        if (into.kids.empty()) into.kids.reserve(in_block ? 4 : 8);  // room grows less often
         into.kids.push_back(std::move(s));
         if (!was_block && !at_sep() && !is_op("{")) {
             // Another statement on the same line is an error only if it parses; anything
@@ -242,6 +243,7 @@ NodePtr Parser::parenthesized(const char* keyword) {
 
 NodePtr Parser::if_stmt() {
     auto n = make(NK::If, cur().start);
+    n->kids.reserve(3);  // most have no else-if
     auto c = parenthesized("if");
     n->start = c->start;
     n->kids.push_back(std::move(c));

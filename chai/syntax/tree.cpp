@@ -9,32 +9,64 @@
 namespace chai {
 
 // ---- allocation ----
-// Nodes are all of one size, and the allocator takes a slow path when many blocks of one size
-// are freed in a row, as when a tree goes. Freed nodes wait in a small process-wide store for the
-// next tree instead. The store has no destructor (trees held by static objects may go after it
-// at exit), and under the address sanitizer it stays off, so that a node used after it went is
-// still reported.
+// Nodes are all of one size, and their children's arrays of a few, and the allocator takes a
+// slow path when many blocks of one size are freed in a row, as when a tree goes. Freed blocks
+// wait in small process-wide stores for the next tree instead. The stores have no destructor
+// (trees held by static objects may go after them at exit), and under the address sanitizer they
+// stay off, so that memory used after it went is still reported.
 namespace {
-constexpr bool kKeepNodes = !kAddressSanitizer;
-constexpr size_t kKeptNodes = 128;  // about 42 KB
-std::atomic_flag store_busy = ATOMIC_FLAG_INIT;
-void* kept[kKeptNodes];
-size_t kept_count = 0;
+constexpr bool kKeepBlocks = !kAddressSanitizer;
+
+// Freed blocks of one size; a thread that finds the store busy uses the allocator.
+template <size_t Capacity> class BlockStore {
+public:
+    void* take() {
+        if (TryHold hold(busy_); hold && count_ > 0) return blocks_[--count_];
+        return nullptr;
+    }
+    bool keep(void* p) {
+        if (TryHold hold(busy_); hold && count_ < Capacity) {
+            blocks_[count_++] = p;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+    void* blocks_[Capacity] = {};
+    size_t count_ = 0;
+};
+
+BlockStore<128> kept_nodes;  // about 42 KB
+constexpr size_t kKeptKidsMost = 8;  // children arrays of up to this many are kept
+BlockStore<64> kept_kids[kKeptKidsMost];  // by length - 1
+BlockStore<64>* kids_store(size_t bytes) {
+    const size_t n = bytes / sizeof(NodePtr);
+    return kKeepBlocks && n >= 1 && n <= kKeptKidsMost ? &kept_kids[n - 1] : nullptr;
+}
 
 }  // namespace
 
 void* Node::operator new(size_t size) {
-    if (kKeepNodes && size == sizeof(Node))
-        if (TryHold hold(store_busy); hold && kept_count > 0) return kept[--kept_count];
+    if (kKeepBlocks && size == sizeof(Node))
+        if (void* p = kept_nodes.take()) return p;
     return ::operator new(size);
 }
 
 void Node::operator delete(void* p) noexcept {
-    if (kKeepNodes && p)
-        if (TryHold hold(store_busy); hold && kept_count < kKeptNodes) {
-            kept[kept_count++] = p;
-            return;
-        }
+    if (kKeepBlocks && p && kept_nodes.keep(p)) return;
+    ::operator delete(p);
+}
+
+void* take_kids_room(size_t bytes) {
+    if (BlockStore<64>* store = kids_store(bytes))
+        if (void* p = store->take()) return p;
+    return ::operator new(bytes);
+}
+
+void give_kids_room(void* p, size_t bytes) noexcept {
+    if (BlockStore<64>* store = kids_store(bytes); store && store->keep(p)) return;
     ::operator delete(p);
 }
 

@@ -36,6 +36,23 @@ enum class Ref : uint8_t {
     Dynamic,  // by name through the frames an eval'd text runs in, then as Top
 };
 
+struct Node;
+
+// Room for nodes' children: trees are made and dropped whole, so freed arrays of the few usual
+// lengths wait in a process-wide store for the next tree (see tree.cpp).
+void* take_kids_room(size_t bytes);
+void give_kids_room(void* p, size_t bytes) noexcept;
+template <class T> struct KidsAllocator {
+    using value_type = T;
+    KidsAllocator() = default;
+    template <class U> KidsAllocator(const KidsAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(take_kids_room(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) noexcept { give_kids_room(p, n * sizeof(T)); }
+    template <class U> bool operator==(const KidsAllocator<U>&) const { return true; }
+    template <class U> bool operator!=(const KidsAllocator<U>&) const { return false; }
+};
+using Kids = std::vector<std::unique_ptr<Node>, KidsAllocator<std::unique_ptr<Node>>>;
+
 struct ParamDecl {
     std::string name;
     std::string type;  // empty: untyped
@@ -64,7 +81,7 @@ struct Node {
 
     const Node* first = nullptr;  // kids[0] and kids[1], for quick access
     const Node* second = nullptr;
-    std::vector<std::unique_ptr<Node>> kids;
+    Kids kids;
     const Node* parent = nullptr;  // for error call stacks
 
     std::string name;        // identifiers, declared and defined names, members

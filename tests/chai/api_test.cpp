@@ -679,8 +679,10 @@ TEST(chai_api, EnginesRunConcurrently) {
             // Value attributes share one table between engines; futures stay in their engine.
             "for (var j = 0; j < 500; ++j) { var n = j; get_var_attr(n, \"k\") = n; t += get_var_attr(n, \"k\") - j }; "
             "t += async(fun() { 0 }).get(); "
-            // Both threads make and drop trees (nodes freed by one may serve the other).
+            // Both threads make and drop trees (nodes and child lists freed by one may serve the
+            // other; lists longer than those kept come from the allocator).
             "for (var k = 0; k < 300; ++k) { t += eval(\"if (true) { 0 } else { [1, 2] }\") }; "
+            "for (var k = 0; k < 100; ++k) { t += eval(\"[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, k][10] - k\") }; "
             "class K { var v; def K() { this.v = [1, 2] } }; t + K().v.size()");
     };
     int a = 0, b = 0;

@@ -179,6 +179,19 @@ TEST(chai_cycles, NamesGoWithTheirEngine) {
     const uint32_t before = in.syms().names().end();
     run("for (var i = 1; i < 2000; ++i) { churn(i); eval(\"var w\" + to_string(i) + \" = 2\") }");
     EXPECT_EQ(before, in.syms().names().end());
+
+    // Many names of one table, past its growth and its blocks of names, keep their ids and
+    // texts; the shared ones are still found through it.
+    chai::Names own(&chai::library_table().names);
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < 200; ++i) ids.push_back(own.intern("n" + std::to_string(i)));
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(ids[i], own.intern("n" + std::to_string(i)));
+        EXPECT_EQ("n" + std::to_string(i), own.name(ids[i]));
+    }
+    EXPECT_EQ(0u, own.find("n200"));
+    EXPECT_EQ(chai::library_table().names.find("to_string"), own.find("to_string"));
+    EXPECT_EQ(shared + 200, own.end());
 }
 
 // A control loop making cycles (an object whose callback captures it, holding a host object)
