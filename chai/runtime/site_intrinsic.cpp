@@ -28,27 +28,6 @@ namespace {
     return true;
 }
 
-// A site's arguments as eval_arg gives them, made in place on the C++ stack.
-class SiteArgs {
-public:
-    SiteArgs() = default;
-    SiteArgs(const SiteArgs&) = delete;
-    SiteArgs& operator=(const SiteArgs&) = delete;
-    ~SiteArgs() {
-        for (size_t i = 0; i < n_; ++i) data()[i].~Arg();
-    }
-    template <class Make> void add(Make&& make) {
-        new (data() + n_) Arg(make());
-        ++n_;
-    }
-    Args args() { return Args{data(), n_}; }
-
-private:
-    Arg* data() { return reinterpret_cast<Arg*>(raw_); }
-    alignas(Arg) unsigned char raw_[kIntrinsicArgs * sizeof(Arg)];
-    size_t n_ = 0;
-};
-
 bool all_literals(const Node* n, size_t first) {
     for (size_t i = first; i < n->kids.size(); ++i)
         if (n->kid(i)->kind != NK::Const) return false;
@@ -66,14 +45,9 @@ template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable&
     const auto no_variable = [&] { return !Call || names_no_variable(n->first) || !var_slot(n->first); };
     SiteCache& c = *n->site;
     constexpr size_t first = Call ? 1 : 0;
-    SiteArgs args;
+    SiteArgs<kIntrinsicArgs> args;
     try {
-        for (size_t i = first; i < n->kids.size(); ++i) {
-            const Node* e = n->kid(i);
-            // A declared variable as eval_arg passes it, without the call.
-            Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
-            args.add([&] { return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v}; });
-        }
+        for (size_t i = first; i < n->kids.size(); ++i) args.add([&] { return site_arg(n->kid(i)); });
         frame_->site = n;
         const Args a = args.args();
         // The arguments may have redefined the name; a script object's own members come first.
