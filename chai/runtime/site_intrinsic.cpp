@@ -54,12 +54,17 @@ template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable&
         const Symbol& sym = Call ? *n->first->symbol : *n->symbol;
         if (cached_intrinsic(&c, sym, epoch_) == &k && (Call || !a[0].obj()) && no_variable() &&
             chosen_for_types(c.choice, a, syms_->names())) {
-            Value r;
-            try {
-                r = run_intrinsic(*this, k.intrinsic, k.converts_to, a);
-            } catch (const exception::detail_numeric_error& e) {
-                fail(n, e.reason);
-            }
+            const auto run = [&]() __attribute__((always_inline)) {
+                try {
+                    return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
+                } catch (const exception::detail_numeric_error& e) {
+                    fail(n, e.reason);
+                }
+            };
+            // A method's intrinsic (a size, a push_back) runs in place; a named call's (a conversion,
+            // to_string) keeps a frame of its own, where its strings are made without calls.
+            const auto apart = [&] { return run(); };
+            Value r = Call ? apart() : run();
             if (!r.is_unset()) {
                 if (Call && k.intrinsic == Intrinsic::Convert && all_literals(n, first)) {
                     c.folded = r;
