@@ -7,6 +7,11 @@
 
 namespace chai {
 
+namespace {
+// The most arguments (the object included) a method site keeps on the C++ stack.
+constexpr size_t kDotArgs = 4;
+}  // namespace
+
 Value Interp::call_attr_function(const Value& fn, Args a, const Node* site, const Value& obj) {
     return call_value(fn, a.tail(1), site, &obj);
 }
@@ -75,7 +80,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
     // the attribute's.
     if (dyn) {
         DynObject& o = **dyn;
-        const uint32_t id = attr_id(o, sym);
+        const uint32_t id = o.names.get() == &syms_->names() ? sym.id : attr_id(o, sym);
         if (Value* attr = o.find(id)) {
             const Symbol* cls = o.names.get() == &syms_->names() ? &syms_->at(o.cls) : nullptr;
             const bool declared = cls && cls->cls && cls->cls->declares(id);
@@ -117,15 +122,23 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
 Value Interp::dot_call(const Node* n, Args a, bool target, bool ref) { return method_call(n, a, target, ref); }
 
 Value Interp::eval_dot_general(const Node* n, bool target, bool ref) {
-    ArgList buf(n->kids.size());
-    try {
-        for (size_t i = 0; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        frame_->site = n;
-        return method_call(n, buf.args(), target, ref);
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
+    const auto call = [&](auto& buf, auto&& put) {
+        try {
+            for (size_t i = 0; i < n->kids.size(); ++i) put(buf, n->kid(i));
+            frame_->site = n;
+            return method_call(n, buf.args(), target, ref);
+        } catch (exception::eval_error& e) {
+            add_call_trace(e, n);
+            throw;
+        }
+    };
+    // The arguments of most calls fit on the C++ stack, made where they stay.
+    if (n->kids.size() <= kDotArgs) {
+        SiteArgs<kDotArgs> buf;
+        return call(buf, [&](auto& b, const Node* e) { b.add([&] { return site_arg(e); }); });
     }
+    ArgList buf(n->kids.size());
+    return call(buf, [&](auto& b, const Node* e) { b.push(site_arg(e)); });
 }
 
 // What obj.name(args) does when no function takes it: the script's method_missing, then an

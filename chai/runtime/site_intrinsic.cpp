@@ -28,27 +28,6 @@ namespace {
     return true;
 }
 
-// A site's arguments as eval_arg gives them, made in place on the C++ stack.
-class SiteArgs {
-public:
-    SiteArgs() = default;
-    SiteArgs(const SiteArgs&) = delete;
-    SiteArgs& operator=(const SiteArgs&) = delete;
-    ~SiteArgs() {
-        for (size_t i = 0; i < n_; ++i) data()[i].~Arg();
-    }
-    template <class Make> void add(Make&& make) {
-        new (data() + n_) Arg(make());
-        ++n_;
-    }
-    Args args() { return Args{data(), n_}; }
-
-private:
-    Arg* data() { return reinterpret_cast<Arg*>(raw_); }
-    alignas(Arg) unsigned char raw_[kIntrinsicArgs * sizeof(Arg)];
-    size_t n_ = 0;
-};
-
 bool all_literals(const Node* n, size_t first) {
     for (size_t i = first; i < n->kids.size(); ++i)
         if (n->kid(i)->kind != NK::Const) return false;
@@ -66,27 +45,26 @@ template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable&
     const auto no_variable = [&] { return !Call || names_no_variable(n->first) || !var_slot(n->first); };
     SiteCache& c = *n->site;
     constexpr size_t first = Call ? 1 : 0;
-    SiteArgs args;
+    SiteArgs<kIntrinsicArgs> args;
     try {
-        for (size_t i = first; i < n->kids.size(); ++i) {
-            const Node* e = n->kid(i);
-            // A declared variable as eval_arg passes it, without the call.
-            Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
-            args.add([&] { return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v}; });
-        }
+        for (size_t i = first; i < n->kids.size(); ++i) args.add([&] { return site_arg(n->kid(i)); });
         frame_->site = n;
         const Args a = args.args();
         // The arguments may have redefined the name; a script object's own members come first.
         const Symbol& sym = Call ? *n->first->symbol : *n->symbol;
         if (cached_intrinsic(&c, sym, epoch_) == &k && (Call || !a[0].obj()) && no_variable() &&
             chosen_for_types(c.choice, a, syms_->names())) {
-            Value r = [&] {
+            const auto run = [&]() __attribute__((always_inline)) {
                 try {
                     return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
                 } catch (const exception::detail_numeric_error& e) {
                     fail(n, e.reason);
                 }
-            }();
+            };
+            // A method's intrinsic (a size, a push_back) runs in place; a named call's (a conversion,
+            // to_string) keeps a frame of its own, where its strings are made without calls.
+            const auto apart = [&] { return run(); };
+            Value r = Call ? apart() : run();
             if (!r.is_unset()) {
                 if (Call && k.intrinsic == Intrinsic::Convert && all_literals(n, first)) {
                     c.folded = r;
