@@ -254,6 +254,7 @@ private:
     Value eval_result(const Node* n);
     void exec_if(const Node* n);
     void exec_return(const Node* n);
+    template <NK K> void exec_kind(const Node* n);
     Value eval_if(const Node* n);
     Value eval_while(const Node* n);
     Value eval_for(const Node* n);
