@@ -1,4 +1,6 @@
 // Calls, arguments, function definitions and classes.
+#include <type_traits>
+
 #include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
@@ -68,7 +70,11 @@ Value Interp::eval_call(const Node* n) {
             if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
             return intrinsic_site<true>(n, *k, false, false);
         }
-    return eval_call_general(n);
+    switch (n->kids.size()) {
+    case 2: return eval_call_general<1>(n);
+    case 3: return eval_call_general<2>(n);
+    default: return eval_call_general<0>(n);
+    }
 }
 
 [[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
@@ -89,11 +95,23 @@ Value Interp::eval_call(const Node* n) {
 
 Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
 
-Value Interp::eval_call_general(const Node* n) {
+namespace {
+// A call's N arguments, held in place: no list to set up and take down.
+template <size_t N> struct FixedArgs {
+    explicit FixedArgs(size_t) {}
+    Arg data[N];
+    Args args() { return Args{data, N}; }
+};
+}  // namespace
+
+template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node* n) {
     const Node* callee = n->first;
-    ArgList buf(n->kids.size() - 1);
+    std::conditional_t<N == 0, ArgList, FixedArgs<N>> buf(n->kids.size() - 1);
     try {
-        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        if constexpr (N == 0)
+            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        else
+            for (size_t i = 0; i < N; ++i) buf.data[i] = eval_arg(n->kid(i + 1));
         frame_->site = n;
         if (callee->kind == NK::Id) return named_call(n, buf.args());
         Value fn = eval(callee);

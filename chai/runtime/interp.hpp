@@ -228,7 +228,8 @@ private:
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
-    Value eval_call_general(const Node* n);
+    // N: the call's number of arguments, held in place; 0: any number, held in a list.
+    template <size_t N> Value eval_call_general(const Node* n);
     Value eval_dot_general(const Node* n, bool target, bool ref);
     Value call_name(const Node* n, Args a);
     Value dot_call(const Node* n, Args a, bool target, bool ref);
