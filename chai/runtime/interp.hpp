@@ -145,6 +145,7 @@ public:
     // takes them without any choosing or that the site chose for them before; the site drops
     // them after. Unset: s has no such function.
     Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
+    inline Value lone_call(const Symbol& s, Args a, const Node* site, bool dot_form);
     // call_value from a call site that drops the arguments after.
     Value call_value_dropped(const Value& fn, Args a, const Node* site);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
