@@ -461,7 +461,8 @@ namespace {
 }
 
 Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
-    return lone_call(s, a, site, dot_form);
+    // Each form made apart: the flag then takes no room in the C++ frame that every call keeps.
+    return dot_form ? lone_call(s, a, site, true) : lone_call(s, a, site, false);
 }
 
 
