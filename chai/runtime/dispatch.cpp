@@ -520,7 +520,7 @@ template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node
         frame_->site = n;
         if (callee->kind == NK::Id) return named_call(n, buf.args());
         Value fn = eval(callee);
-        return call_value_dropped(fn, buf.args(), n);
+        return call_function_value<true>(fn, buf.args(), n, nullptr);
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
         throw;
