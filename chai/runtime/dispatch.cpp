@@ -465,6 +465,7 @@ Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form
     return dot_form ? lone_call(s, a, site, true) : lone_call(s, a, site, false);
 }
 
+// ---- call sites: name(args) and value(args) ----
 
 Value Interp::eval_call(const Node* n) {
     const Node* callee = n->first;
@@ -503,7 +504,7 @@ Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
 namespace {
 // A call's N arguments, held in place: no list to set up and take down.
 template <size_t N> struct FixedArgs {
-    explicit FixedArgs(size_t) {}
+    explicit FixedArgs(size_t) {}  // made like an ArgList; the count is N
     Arg data[N];
     Args args() { return Args{data, N}; }
 };

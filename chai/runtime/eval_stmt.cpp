@@ -71,8 +71,8 @@ void Interp::exec_if(const Node* n) {
     if (i < n->kids.size()) exec(n->kid(i));
 }
 
-// The statements exec runs in place of its own, each out of line: exec then keeps no registers
-// of its own, and passes each statement on without a C++ frame of its own.
+// The statement kinds exec hands on, each out of line: exec itself then saves no registers and
+// hands them on without a C++ frame of its own.
 template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
     if constexpr (K == NK::Block) {
         exec_block(n);
