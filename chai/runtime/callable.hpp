@@ -1,6 +1,7 @@
 // Functions: script functions, library and host functions, overload sets and bound functions;
 // their parameter types, and the arguments of a call.
 #pragma once
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <new>
@@ -237,9 +238,14 @@ struct BoundFn : Callable {
 };
 
 // Every parameter of f from the first-th on is untyped.
-bool untyped_from(const Callable& f, size_t first);
+inline bool untyped_from(const Callable& f, size_t first) {
+    return std::all_of(f.params.begin() + static_cast<std::ptrdiff_t>(std::min(first, f.params.size())), f.params.end(),
+                       [](const TypeKey& t) { return t.kind == TypeKey::Any; });
+}
 // Takes any values as its fixed number of arguments: unguarded, not a set, every parameter untyped.
-bool takes_any_values(const Callable& f);
+inline bool takes_any_values(const Callable& f) {
+    return !f.guarded && !f.is_set() && f.arity >= 0 && untyped_from(f, 0);
+}
 // One signature and no guards: two such functions cannot be overloads of each other.
 bool same_signature(const Callable& a, const Callable& b);
 // Function values compare equal when they are the same function, sets of the same functions,

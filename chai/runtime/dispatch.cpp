@@ -1,9 +1,11 @@
-// Calls: overload selection with call-site caches, calling function values, and adding functions.
+// Calls: call sites, overload selection with call-site caches, function values and script functions.
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
+#include "chai/runtime/site_intrinsic.hpp"
 
 namespace chai {
 
@@ -132,13 +134,6 @@ inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& na
 }
 }  // namespace
 
-bool untyped_from(const Callable& f, size_t first) {
-    return std::all_of(f.params.begin() + static_cast<std::ptrdiff_t>(std::min(first, f.params.size())), f.params.end(),
-                       [](const TypeKey& t) { return t.kind == TypeKey::Any; });
-}
-
-bool takes_any_values(const Callable& f) { return !f.guarded && !f.is_set() && f.arity >= 0 && untyped_from(f, 0); }
-
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
     // One untyped, unguarded candidate: what any remembered choice would be.
@@ -207,7 +202,9 @@ Value Interp::call_symbol(Symbol& s, Args a, const Node* site) {
     return dispatch(*fns, a, site, *s.name, nullptr, &s);
 }
 
-template <bool Dropped> Value Interp::call_function_value(const Value& fn, Args a, const Node* site, const Value* self) {
+// Inline in its two callers: a call through a function value keeps one C++ frame less.
+template <bool Dropped>
+[[gnu::always_inline]] inline Value Interp::call_function_value(const Value& fn, Args a, const Node* site, const Value* self) {
     const FuncRef* f = fn.func();
     if (!f) not_a_function(site);
     const FuncRef keep = *f;  // the value's box may be given another function while this one runs
@@ -231,42 +228,6 @@ Value Interp::call_value(const Value& fn, Args a, const Node* site, const Value*
 }
 Value Interp::call_value_dropped(const Value& fn, Args a, const Node* site) {
     return call_function_value<true>(fn, a, site, nullptr);
-}
-
-Value Interp::call_named(std::string_view name, Args a) { return call_symbol(syms_->of(name), a, nullptr); }
-
-Value Interp::try_call(std::string_view name, Args a) {
-    Symbol* s = syms_->find(name);
-    if (!s || !s->fns) return Value::unset();
-    const FnsInUse fns(*s);
-    return try_dispatch(*fns, a, nullptr, nullptr, s);
-}
-
-const FnList* Interp::functions(std::string_view name) {
-    Symbol* s = syms_->find(name);
-    return s ? s->fns.get() : nullptr;
-}
-
-void Interp::not_a_function(const Node* site) {
-    // The call's callee is what did not evaluate to a function.
-    const Node* callee = site && site->kind == NK::Call ? site->first : site;
-    fail(site, "'" + (callee ? node_text(*callee) : std::string()) + "' does not evaluate to a function.");
-}
-
-Value NativeFn::call(Interp& in, Args a, const Value*) const { return fn(in, a); }
-
-Value OverloadSet::call(Interp& in, Args a, const Value* self) const { return in.dispatch(fns, a, nullptr, name, self); }
-
-Value BoundFn::call(Interp& in, Args a, const Value* self) const {
-    in.check_stack(nullptr);  // bound functions may be bound again, as deep as a script likes
-    std::vector<Arg> full;
-    size_t next = 0;
-    for (const Value& f : fixed) {
-        if (!f.is_unset()) full.push_back({f});
-        else if (next < a.size) full.push_back(a.data[next++]);
-    }
-    while (next < a.size) full.push_back(a.data[next++]);
-    return in.call_value(target, Args{full.data(), full.size()}, nullptr, self);
 }
 
 // ---- script functions ----
@@ -476,7 +437,8 @@ namespace {
 }
 }  // namespace
 
-Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
+// Inline in the call sites of this file: a script call keeps one C++ frame less.
+[[gnu::always_inline]] inline Value Interp::lone_call(const Symbol& s, Args a, const Node* site, bool dot_form) {
     // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
     const FnList* fns = s.fns.get();
     if (!fns) return Value::unset();
@@ -498,47 +460,72 @@ Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form
     return r;
 }
 
-// ---- defining functions ----
-
-void Interp::new_functions(Symbol& s, FnListRef list) {
-    // Calls still reading the old list hold it (FnsInUse).
-    set_functions(s, std::move(list), syms_->next_version());
+Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
+    // Each form made apart: the flag then takes no room in the C++ frame that every call keeps.
+    return dot_form ? lone_call(s, a, site, true) : lone_call(s, a, site, false);
 }
 
-void Interp::add_function(Symbol& s, FuncRef f, const Node* site) {
-    // Room for the new one at once: the copy is made for every function a host adds.
-    auto list = std::make_shared<FnList>();
-    list->reserve((s.fns ? s.fns->size() : 0) + 1);
-    if (s.fns) list->assign(s.fns->begin(), s.fns->end());
-    if (!f->host && !f->guarded)
-        for (const FuncRef& o : *list)
-            // Host functions never clash with script ones: they keep precedence instead.
-            if (!o->host && same_signature(*o, *f)) {
-                const bool method = f->type == Callable::Type::Script && static_cast<const ScriptFn&>(*f).method;
-                fail(site, std::string(method ? "Method" : "Function") + " redefined '" + *s.name + "'");
-            }
-    // Host functions first, then guarded script functions, then the rest; each in definition order.
-    auto rank = [](const Callable& c) { return c.host ? 0 : c.guarded ? 1 : 2; };
-    auto pos = std::find_if(list->begin(), list->end(), [&](const FuncRef& o) { return rank(*o) > rank(*f); });
-    list->insert(pos, std::move(f));
-    new_functions(s, std::move(list));
+// ---- call sites: name(args) and value(args) ----
+
+Value Interp::eval_call(const Node* n) {
+    const Node* callee = n->first;
+    if (callee->kind == NK::Id && callee->symbol && n->kids.size() <= 1 + kIntrinsicArgs)
+        if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_)) {
+            // A conversion of literals kept at the site (see intrinsic_site), while no variable can
+            // take the name.
+            if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
+            return intrinsic_site<true>(n, *k, false, false);
+        }
+    switch (n->kids.size()) {
+    case 2: return eval_call_general<1>(n);
+    case 3: return eval_call_general<2>(n);
+    default: return eval_call_general<0>(n);
+    }
 }
 
-void Interp::each_function(const std::function<void(const std::string&, const FnList&)>& f) {
-    std::vector<Symbol*> named;
-    syms_->each([&](Symbol& s) {
-        if (s.fns) named.push_back(&s);
-    });
-    std::sort(named.begin(), named.end(), [](const Symbol* a, const Symbol* b) { return *a->name < *b->name; });
-    for (Symbol* s : named) f(*s->name, *s->fns);
+[[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
+    const Node* callee = n->first;
+    const bool no_variable = names_no_variable(callee);
+    if (no_variable)
+        if (Value r = lone_call(*callee->symbol, a, n, false); !r.is_unset()) return r;
+    if (Value* v = no_variable ? nullptr : var_slot(callee)) {
+        Value fn = *v;
+        return call_value_dropped(fn, a, n);
+    }
+    Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
+    // An unknown name is reported as such.
+    if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), a, n);
+    const FnsInUse fns(*s);
+    return dispatch(*fns, a, n, callee->name, nullptr, s);
 }
 
-std::vector<std::string> Interp::class_names() {
-    std::vector<std::string> out;
-    syms_->each([&](Symbol& s) {
-        if (s.cls) out.push_back(*s.name);
-    });
-    return out;
+Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
+
+namespace {
+// A call's N arguments, held in place: no list to set up and take down.
+template <size_t N> struct FixedArgs {
+    explicit FixedArgs(size_t) {}  // made like an ArgList; the count is N
+    Arg data[N];
+    Args args() { return Args{data, N}; }
+};
+}  // namespace
+
+template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node* n) {
+    const Node* callee = n->first;
+    std::conditional_t<N == 0, ArgList, FixedArgs<N>> buf(n->kids.size() - 1);
+    try {
+        if constexpr (N == 0)
+            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
+        else
+            for (size_t i = 0; i < N; ++i) buf.data[i] = eval_arg(n->kid(i + 1));
+        frame_->site = n;
+        if (callee->kind == NK::Id) return named_call(n, buf.args());
+        Value fn = eval(callee);
+        return call_function_value<true>(fn, buf.args(), n, nullptr);
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
+    }
 }
 
 }  // namespace chai

@@ -1,4 +1,6 @@
-// Calls, arguments, function definitions and classes.
+// Arguments, function definitions and classes.
+#include <algorithm>
+
 #include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
@@ -57,51 +59,6 @@ Value Interp::eval_result(const Node* n) {
     if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
     if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
     return eval(n);
-}
-
-Value Interp::eval_call(const Node* n) {
-    const Node* callee = n->first;
-    if (callee->kind == NK::Id && callee->symbol && n->kids.size() <= 1 + kIntrinsicArgs)
-        if (const Callable* k = cached_intrinsic(n->site, *callee->symbol, epoch_)) {
-            // A conversion of literals kept at the site (see intrinsic_site), while no variable can
-            // take the name.
-            if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
-            return intrinsic_site<true>(n, *k, false, false);
-        }
-    return eval_call_general(n);
-}
-
-[[gnu::always_inline]] inline Value Interp::named_call(const Node* n, Args a) {
-    const Node* callee = n->first;
-    const bool no_variable = names_no_variable(callee);
-    if (no_variable)
-        if (Value r = call_lone(*callee->symbol, a, n, false); !r.is_unset()) return r;
-    if (Value* v = no_variable ? nullptr : var_slot(callee)) {
-        Value fn = *v;
-        return call_value_dropped(fn, a, n);
-    }
-    Symbol* s = callee->symbol ? callee->symbol : syms_->find(callee->name);
-    // An unknown name is reported as such.
-    if (!s || !s->fns) return call_value(lookup_name(s, callee->name, callee), a, n);
-    const FnsInUse fns(*s);
-    return dispatch(*fns, a, n, callee->name, nullptr, s);
-}
-
-Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
-
-Value Interp::eval_call_general(const Node* n) {
-    const Node* callee = n->first;
-    ArgList buf(n->kids.size() - 1);
-    try {
-        for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        frame_->site = n;
-        if (callee->kind == NK::Id) return named_call(n, buf.args());
-        Value fn = eval(callee);
-        return call_value_dropped(fn, buf.args(), n);
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
-    }
 }
 
 namespace {
@@ -197,6 +154,49 @@ Value Interp::eval_class(const Node* n) {
 
 uint32_t Interp::attr_id(const DynObject& o, const Symbol& s) {
     return o.names.get() == &syms_->names() ? s.id : o.names->intern(*s.name);
+}
+
+// ---- defining functions ----
+
+void Interp::new_functions(Symbol& s, FnListRef list) {
+    // Calls still reading the old list hold it (FnsInUse).
+    set_functions(s, std::move(list), syms_->next_version());
+}
+
+void Interp::add_function(Symbol& s, FuncRef f, const Node* site) {
+    // Room for the new one at once: the copy is made for every function a host adds.
+    auto list = std::make_shared<FnList>();
+    list->reserve((s.fns ? s.fns->size() : 0) + 1);
+    if (s.fns) list->assign(s.fns->begin(), s.fns->end());
+    if (!f->host && !f->guarded)
+        for (const FuncRef& o : *list)
+            // Host functions never clash with script ones: they keep precedence instead.
+            if (!o->host && same_signature(*o, *f)) {
+                const bool method = f->type == Callable::Type::Script && static_cast<const ScriptFn&>(*f).method;
+                fail(site, std::string(method ? "Method" : "Function") + " redefined '" + *s.name + "'");
+            }
+    // Host functions first, then guarded script functions, then the rest; each in definition order.
+    auto rank = [](const Callable& c) { return c.host ? 0 : c.guarded ? 1 : 2; };
+    auto pos = std::find_if(list->begin(), list->end(), [&](const FuncRef& o) { return rank(*o) > rank(*f); });
+    list->insert(pos, std::move(f));
+    new_functions(s, std::move(list));
+}
+
+void Interp::each_function(const std::function<void(const std::string&, const FnList&)>& f) {
+    std::vector<Symbol*> named;
+    syms_->each([&](Symbol& s) {
+        if (s.fns) named.push_back(&s);
+    });
+    std::sort(named.begin(), named.end(), [](const Symbol* a, const Symbol* b) { return *a->name < *b->name; });
+    for (Symbol* s : named) f(*s->name, *s->fns);
+}
+
+std::vector<std::string> Interp::class_names() {
+    std::vector<std::string> out;
+    syms_->each([&](Symbol& s) {
+        if (s.cls) out.push_back(*s.name);
+    });
+    return out;
 }
 
 }  // namespace chai

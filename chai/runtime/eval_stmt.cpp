@@ -71,18 +71,29 @@ void Interp::exec_if(const Node* n) {
     if (i < n->kids.size()) exec(n->kid(i));
 }
 
+// The statement kinds exec hands on, each out of line: exec itself then saves no registers and
+// hands them on without a C++ frame of its own.
+template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
+    if constexpr (K == NK::Block) {
+        exec_block(n);
+    } else if constexpr (K == NK::Return) {
+        exec_return(n);
+    } else if constexpr (K == NK::Prefix) {
+        if (!int_step(n) && !step_in_place(n)) eval(n);
+    } else {
+        static_assert(K == NK::Assign);
+        if (!compound_statement(n)) eval_assign(n);
+    }
+}
+
 void Interp::exec(const Node* n) {
     check_depth(n);
     switch (n->kind) {
-    case NK::Block: exec_block(n); return;
+    case NK::Block: exec_kind<NK::Block>(n); return;
     case NK::If: exec_if(n); return;
-    case NK::Return: exec_return(n); return;
-    case NK::Prefix:
-        if (int_step(n) || step_in_place(n)) return;
-        break;
-    case NK::Assign:
-        if (!compound_statement(n)) eval_assign(n);
-        return;
+    case NK::Return: exec_kind<NK::Return>(n); return;
+    case NK::Prefix: exec_kind<NK::Prefix>(n); return;
+    case NK::Assign: exec_kind<NK::Assign>(n); return;
     // The commonest statements go straight to their evaluation: their depth is checked above.
     case NK::Call: eval_call(n); return;
     case NK::Dot: eval_dot(n); return;

@@ -145,6 +145,7 @@ public:
     // takes them without any choosing or that the site chose for them before; the site drops
     // them after. Unset: s has no such function.
     Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
+    inline Value lone_call(const Symbol& s, Args a, const Node* site, bool dot_form);
     // call_value from a call site that drops the arguments after.
     Value call_value_dropped(const Value& fn, Args a, const Node* site);
     bool script_guard(const ScriptFn& f, Args a, const Value* self);
@@ -228,7 +229,8 @@ private:
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
-    Value eval_call_general(const Node* n);
+    // N: the call's number of arguments, held in place; 0: any number, held in a list.
+    template <size_t N> Value eval_call_general(const Node* n);
     Value eval_dot_general(const Node* n, bool target, bool ref);
     Value call_name(const Node* n, Args a);
     Value dot_call(const Node* n, Args a, bool target, bool ref);
@@ -256,6 +258,7 @@ private:
     Value eval_result(const Node* n);
     void exec_if(const Node* n);
     void exec_return(const Node* n);
+    template <NK K> void exec_kind(const Node* n);
     Value eval_if(const Node* n);
     Value eval_while(const Node* n);
     Value eval_for(const Node* n);

@@ -1,4 +1,5 @@
-// Full overload resolution, for calls whose site has not seen these argument types yet.
+// Full overload resolution, for calls whose site has not seen these argument types yet; calls by
+// name from outside a script.
 #include "chai/runtime/interp.hpp"
 #include "chai/runtime/objects.hpp"
 
@@ -176,6 +177,44 @@ bool Interp::call_converted(const Callable& f, Args a, const Value* self, bool n
 void Interp::add_type_conversion(const TypeKey& from, const TypeKey& to, const Value& fn) {
     script_conversions_.push_back({from, to, fn});
     ++epoch_;  // choices remembered at call sites may change
+}
+
+// Calls by name from the host and the library, and the calls of library functions, overload sets
+// and bound functions.
+Value Interp::call_named(std::string_view name, Args a) { return call_symbol(syms_->of(name), a, nullptr); }
+
+Value Interp::try_call(std::string_view name, Args a) {
+    Symbol* s = syms_->find(name);
+    if (!s || !s->fns) return Value::unset();
+    const FnsInUse fns(*s);
+    return try_dispatch(*fns, a, nullptr, nullptr, s);
+}
+
+const FnList* Interp::functions(std::string_view name) {
+    Symbol* s = syms_->find(name);
+    return s ? s->fns.get() : nullptr;
+}
+
+void Interp::not_a_function(const Node* site) {
+    // The call's callee is what did not evaluate to a function.
+    const Node* callee = site && site->kind == NK::Call ? site->first : site;
+    fail(site, "'" + (callee ? node_text(*callee) : std::string()) + "' does not evaluate to a function.");
+}
+
+Value NativeFn::call(Interp& in, Args a, const Value*) const { return fn(in, a); }
+
+Value OverloadSet::call(Interp& in, Args a, const Value* self) const { return in.dispatch(fns, a, nullptr, name, self); }
+
+Value BoundFn::call(Interp& in, Args a, const Value* self) const {
+    in.check_stack(nullptr);  // bound functions may be bound again, as deep as a script likes
+    std::vector<Arg> full;
+    size_t next = 0;
+    for (const Value& f : fixed) {
+        if (!f.is_unset()) full.push_back({f});
+        else if (next < a.size) full.push_back(a.data[next++]);
+    }
+    while (next < a.size) full.push_back(a.data[next++]);
+    return in.call_value(target, Args{full.data(), full.size()}, nullptr, self);
 }
 
 }  // namespace chai
