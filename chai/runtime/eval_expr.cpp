@@ -81,6 +81,50 @@ bool Interp::arith(const Node* n, Number& out) {
     return true;
 }
 
+bool Interp::num_expr(const Node* n, Number& out) {
+    if (n->kind == NK::Call) {
+        const Node* callee = n->first;
+        const Callable* k = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(n->site, *callee->symbol, epoch_) : nullptr;
+        return k && k->intrinsic == Intrinsic::Convert && convert_call(n, *k, out);
+    }
+    // Arithmetic on numbers is the engine's own, whatever functions a script defines for `+`.
+    if (n->kind == NK::Binary && n->fast == F_None && n->op <= OpCode::BitXor) {
+        check_depth(n);
+        Number a, b;
+        if (!num_expr(n->first, a) || !num_expr(n->second, b)) return false;
+        try {
+            out = num_binary_quick(n->op, a, b);
+        } catch (const exception::detail_numeric_error& e) {
+            fail(n, e.reason);
+        }
+        return true;
+    }
+    return fast_num(n, out);
+}
+
+// The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
+// variable takes the called name.
+bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
+    const SiteCache& c = *n->site;
+    if (c.folded_by == &k && names_no_variable(n->first)) {
+        out = c.folded.imm();
+        return true;
+    }
+    if (n->kids.size() != 2 || c.choice.nargs != 1) return false;
+    check_depth(n);
+    Number x;
+    try {
+        if (!num_expr(n->kid(1), x)) return false;
+    } catch (exception::eval_error& e) {
+        add_call_trace(e, n);
+        throw;
+    }
+    if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
+    frame_->site = n;
+    out = x.kind == k.converts_to ? x : num_convert(x, k.converts_to);
+    return true;
+}
+
 // test()'s way for what is no int comparison: a comparison of doubles (or a double with an int)
 // read straight from variables and literals, else the general condition. Kept small, so the
 // doubles pay no set-up for the general way.

@@ -66,11 +66,12 @@ inline Value* declared_var(Frame& f, const Node* id) {
     return v && !v->is_unset() ? v : nullptr;
 }
 
-// `name op= operand` where the operand is one the short ways may compute (a call or an index would
-// be looked at for nothing): what compound_in_place takes.
+// `name op= operand` where the operand is one the short ways may compute (an index or a member
+// would be looked at for nothing): what compound_in_place takes.
 inline bool compound_candidate(const Node* s) {
+    const Node* r = s->second;
     return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (s->second->fast != F_None || s->second->kind == NK::Id);
+           (r->fast != F_None || r->kind == NK::Id || r->kind == NK::Call || r->kind == NK::Binary);
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
