@@ -112,13 +112,9 @@ bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
     }
     if (n->kids.size() != 2 || c.choice.nargs != 1) return false;
     check_depth(n);
+    // (An error in the argument needs no call trace of its own: the call encloses it.)
     Number x;
-    try {
-        if (!num_expr(n->kid(1), x)) return false;
-    } catch (exception::eval_error& e) {
-        add_call_trace(e, n);
-        throw;
-    }
+    if (!num_expr(n->kid(1), x)) return false;
     if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
     frame_->site = n;
     out = x.kind == k.converts_to ? x : num_convert(x, k.converts_to);
