@@ -68,7 +68,7 @@ Value Interp::eval_call(const Node* n) {
             if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
             // A number converted without the argument's Value.
             Number x;
-            if (k->intrinsic == Intrinsic::Convert && convert_call(n, *k, x)) return make_num(x);
+            if (k->intrinsic == Intrinsic::Convert && num_expr(n, x)) return make_num(x);
             return intrinsic_site<true>(n, *k, false, false);
         }
     return eval_call_general(n);

@@ -66,12 +66,26 @@ inline Value* declared_var(Frame& f, const Node* id) {
     return v && !v->is_unset() ? v : nullptr;
 }
 
-// `name op= operand` where the operand is one the short ways may compute (an index or a member
-// would be looked at for nothing): what compound_in_place takes.
+// The Vector a declared variable (id) holds, whose elements are read without copying it; null
+// for anything else.
+inline const Vector* declared_vector(Frame& f, const Node* id) {
+    const Value* held = id->kind == NK::Id ? declared_var(f, id) : nullptr;
+    return held ? held->vec() : nullptr;
+}
+// Element i of v, or the error of an index past its end.
+inline const Value& element_at(const Vector& v, const Number& i) {
+    const uint64_t k = i.as<uint64_t>();
+    if (k >= v.size()) throw_vector_index(k, v.size());
+    return v[k];
+}
+
+// `name op= operand` where the operand is one the short ways may compute (a member would be looked
+// at for nothing): what compound_in_place takes.
 inline bool compound_candidate(const Node* s) {
     const Node* r = s->second;
     return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (r->fast != F_None || r->kind == NK::Id || r->kind == NK::Call || r->kind == NK::Binary);
+           (r->fast != F_None || r->kind == NK::Id || r->kind == NK::Call || r->kind == NK::Binary ||
+            r->kind == NK::Index);
 }
 
 inline bool int_const(const Node* n, int32_t& out) {

@@ -126,6 +126,9 @@ inline bool doubles(const Number& a, const Number& b, double& x, double& y) {
 
 inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
     if (a.kind == NumKind::Int && b.kind == NumKind::Int) return compare_values(op, a.i, b.i);
+    // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.
+    if ((a.kind == NumKind::Int && b.kind == NumKind::ULong) || (a.kind == NumKind::ULong && b.kind == NumKind::Int))
+        return compare_values(op, a.u, b.u);
     double x, y;
     if (quick::doubles(a, b, x, y)) return compare_values(op, x, y);
     return num_compare(op, a, b);
