@@ -91,7 +91,7 @@ bool Interp::arith(const Node* n, Number& out) {
 // The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
 // variable takes the called name.
 inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
-    const SiteCache& c = *n->site;
+    SiteCache& c = *n->site;
     if (c.folded_by == &k && names_no_variable(n->first)) {
         out = c.folded.imm();
         return true;
@@ -103,7 +103,12 @@ inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) 
     if (!num_expr(n->kid(1), x)) return false;
     if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
     frame_->site = n;
-    out = x.kind == k.converts_to ? x : num_convert(x, k.converts_to);
+    out = num_convert_quick(x, k.converts_to);
+    // A literal's conversion is kept as intrinsic_site keeps it.
+    if (n->kid(1)->kind == NK::Const) {
+        c.folded = make_num(out);
+        c.folded_by = &k;
+    }
     return true;
 }
 

@@ -232,4 +232,12 @@ template <class T> T Number::as() const {
     return static_cast<T>(u);
 }
 
+// num_convert, inline for a number of the kind asked for and between int and double.
+inline Number num_convert_quick(const Number& v, NumKind k) {
+    if (v.kind == k) return v;
+    if (k == NumKind::Int && v.kind == NumKind::Double) return Number::make(v.as<int32_t>());
+    if (k == NumKind::Double && v.kind == NumKind::Int) return Number::make(static_cast<double>(v.i));
+    return num_convert(v, k);
+}
+
 }  // namespace chai
