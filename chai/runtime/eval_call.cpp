@@ -66,9 +66,6 @@ Value Interp::eval_call(const Node* n) {
             // A conversion of literals kept at the site (see intrinsic_site), while no variable can
             // take the name.
             if (n->site->folded_by == k && names_no_variable(callee)) return n->site->folded;
-            // A number converted without the argument's Value.
-            Number x;
-            if (k->intrinsic == Intrinsic::Convert && num_expr(n, x)) return make_num(x);
             return intrinsic_site<true>(n, *k, false, false);
         }
     return eval_call_general(n);
