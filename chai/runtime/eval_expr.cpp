@@ -158,8 +158,8 @@ bool Interp::condition(const Node* n) {
         if (is_comparison(n->op)) {
             // A conversion among the operands (x < double(n)): numbers computed without Values.
             Number a, b;
-            if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && num_expr(n->first, a) &&
-                num_expr(n->second, b))
+            if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && fast::may_compute(n->first, epoch_) &&
+                fast::may_compute(n->second, epoch_) && num_expr(n->first, a) && num_expr(n->second, b))
                 return num_compare_quick(n->op, a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "chai/runtime/interp.hpp"
+#include "chai/runtime/site_intrinsic.hpp"
 
 #if defined(__GNUC__)
 #define CHAI_HOT_INLINE inline __attribute__((always_inline))
@@ -79,13 +80,28 @@ inline const Value& element_at(const Vector& v, const Number& i) {
     return v[k];
 }
 
-// `name op= operand` where the operand is one the short ways may compute (a member would be looked
-// at for nothing): what compound_in_place takes.
-inline bool compound_candidate(const Node* s) {
-    const Node* r = s->second;
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (r->fast != F_None || r->kind == NK::Id || r->kind == NK::Call || r->kind == NK::Binary ||
-            r->kind == NK::Index);
+// Whether num_expr may compute r, judged from its shape and its call sites' valid choices (epoch:
+// the engine's) without evaluating anything: other operands (script calls, members) would be
+// tried for nothing.
+inline bool may_compute(const Node* r, uint32_t epoch) {
+    switch (r->kind) {
+    case NK::Call: {
+        const Node* callee = r->first;
+        const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(r->site, *callee->symbol, epoch) : nullptr;
+        return f && f->intrinsic == Intrinsic::Convert;
+    }
+    case NK::Index: return r->first->kind == NK::Id && (r->second->fast != F_None || r->second->kind == NK::Id);
+    case NK::Binary:
+        return r->fast != F_None ||
+               (r->op <= OpCode::BitXor && may_compute(r->first, epoch) && may_compute(r->second, epoch));
+    default: return r->fast != F_None || r->kind == NK::Id;
+    }
+}
+
+// `name op= operand` where the operand is one the short ways may compute: what compound_in_place
+// takes.
+inline bool compound_candidate(const Node* s, uint32_t epoch) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id && may_compute(s->second, epoch);
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
@@ -189,7 +205,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 }
 
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
-    return fast::compound_candidate(n) && (double_compound(n) || compound_in_place(n));
+    return fast::compound_candidate(n, epoch_) && (double_compound(n) || compound_in_place(n));
 }
 
 // `return e`: its value kept for the call to give.
