@@ -15,9 +15,7 @@ Value join_strings(const std::string& l, const std::string& r);
 [[gnu::always_inline]] inline Value run_intrinsic(Context& c, Intrinsic id, NumKind to, Args a) {
     switch (id) {
     case Intrinsic::Convert: {
-        const Number n = a[0].num();
-        // A number of the kind asked for converts to itself.
-        return make_num(n.kind == to ? n : num_convert(n, to));
+        return make_num(num_convert_quick(a[0].num(), to));
     }
     case Intrinsic::ToString: {
         bool ok = false;

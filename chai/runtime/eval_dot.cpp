@@ -192,16 +192,11 @@ Value Interp::dot_fallbacks(const Node* n, Args a, const Value& obj) {
 Value Interp::eval_index(const Node* n, bool ref) {
     // An element's value from a Vector variable at a number read without side effects: neither is
     // copied first.
-    if (!ref && n->first->kind == NK::Id)
-        if (const Value* held = fast::declared_var(*frame_, n->first))
-            if (const Vector* v = held->vec()) {
-                Number i;
-                if (fast_num(n->second, i)) {
-                    const uint64_t k = i.as<uint64_t>();
-                    if (k >= v->size()) throw_vector_index(k, v->size());
-                    return (*v)[k];
-                }
-            }
+    if (!ref)
+        if (const Vector* v = fast::declared_vector(*frame_, n->first)) {
+            Number i;
+            if (fast_num(n->second, i)) return fast::element_at(*v, i);
+        }
     Value c = eval(n->first);
     Value i = eval(n->second);
     if (ref)

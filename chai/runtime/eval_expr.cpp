@@ -63,6 +63,17 @@ bool Interp::slow_num(const Node* n, Number& out) {
     return true;
 }
 
+namespace {
+// a op b for the operator node n, whose numeric errors are reported at n.
+Number computed(Context& c, const Node* n, const Number& a, const Number& b) {
+    try {
+        return num_binary_quick(n->op, a, b);
+    } catch (const exception::detail_numeric_error& e) {
+        c.fail(n, e.reason);
+    }
+}
+}  // namespace
+
 bool Interp::int_arith(const Node* n, int32_t& out) {
     check_depth(n);
     int32_t x, y;
@@ -73,12 +84,55 @@ bool Interp::arith(const Node* n, Number& out) {
     check_depth(n);
     Number a, b;
     if (!fast_num(n->first, a) || !fast_num(n->second, b)) return false;
-    try {
-        out = num_binary_quick(n->op, a, b);
-    } catch (const exception::detail_numeric_error& e) {
-        fail(n, e.reason);
+    out = computed(*this, n, a, b);
+    return true;
+}
+
+// The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
+// variable takes the called name.
+inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
+    SiteCache& c = *n->site;
+    if (c.folded_by == &k && names_no_variable(n->first)) {
+        out = c.folded.imm();
+        return true;
+    }
+    if (n->kids.size() != 2 || c.choice.nargs != 1) return false;
+    check_depth(n);
+    // (An error in the argument needs no call trace of its own: the call encloses it.)
+    Number x;
+    if (!num_expr(n->kid(1), x)) return false;
+    if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
+    frame_->site = n;
+    out = num_convert_quick(x, k.converts_to);
+    // A literal's conversion is kept as intrinsic_site keeps it.
+    if (n->kid(1)->kind == NK::Const) {
+        c.folded = make_num(out);
+        c.folded_by = &k;
     }
     return true;
+}
+
+bool Interp::num_expr(const Node* n, Number& out) {
+    if (n->kind == NK::Call) {
+        const Node* callee = n->first;
+        const Callable* k = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(n->site, *callee->symbol, epoch_) : nullptr;
+        return k && k->intrinsic == Intrinsic::Convert && convert_call(n, *k, out);
+    }
+    // Arithmetic on numbers is the engine's own, whatever functions a script defines for `+`.
+    if (n->kind == NK::Binary && n->fast == F_None && n->op <= OpCode::BitXor) {
+        check_depth(n);
+        Number a, b;
+        if (!num_expr(n->first, a) || !num_expr(n->second, b)) return false;
+        out = computed(*this, n, a, b);
+        return true;
+    }
+    // An element of a Vector: indexing one is no function a script can redefine.
+    if (n->kind == NK::Index) {
+        const Vector* v = fast::declared_vector(*frame_, n->first);
+        Number i;
+        return v && fast_num(n->second, i) && fast::num_value(fast::element_at(*v, i), out);
+    }
+    return fast_num(n, out);
 }
 
 // test()'s way for what is no int comparison: a comparison of doubles (or a double with an int)
@@ -102,6 +156,11 @@ bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (is_comparison(n->op)) {
+            // A conversion among the operands (x < double(n)): numbers computed without Values.
+            Number a, b;
+            if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && fast::may_compute(n->first, epoch_) &&
+                fast::may_compute(n->second, epoch_) && num_expr(n->first, a) && num_expr(n->second, b))
+                return num_compare_quick(n->op, a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());

@@ -150,7 +150,7 @@ Value Interp::eval_for(const Node* n) {
     const Node* cond = n->condition();
     const Node* step = n->loop_step();
     const Node* body = n->body();
-    const bool step_is_prefix = step->kind == NK::Prefix, step_is_compound = fast::compound_candidate(step);
+    const bool step_is_prefix = step->kind == NK::Prefix, step_is_compound = fast::compound_candidate(step, epoch_);
     for (;;) {
         if (cond && !test(cond)) break;
         count_step(n);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "chai/runtime/interp.hpp"
+#include "chai/runtime/site_intrinsic.hpp"
 
 #if defined(__GNUC__)
 #define CHAI_HOT_INLINE inline __attribute__((always_inline))
@@ -66,11 +67,41 @@ inline Value* declared_var(Frame& f, const Node* id) {
     return v && !v->is_unset() ? v : nullptr;
 }
 
-// `name op= operand` where the operand is one the short ways may compute (a call or an index would
-// be looked at for nothing): what compound_in_place takes.
-inline bool compound_candidate(const Node* s) {
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (s->second->fast != F_None || s->second->kind == NK::Id);
+// The Vector a declared variable (id) holds, whose elements are read without copying it; null
+// for anything else.
+inline const Vector* declared_vector(Frame& f, const Node* id) {
+    const Value* held = id->kind == NK::Id ? declared_var(f, id) : nullptr;
+    return held ? held->vec() : nullptr;
+}
+// Element i of v, or the error of an index past its end.
+inline const Value& element_at(const Vector& v, const Number& i) {
+    const uint64_t k = i.as<uint64_t>();
+    if (k >= v.size()) throw_vector_index(k, v.size());
+    return v[k];
+}
+
+// Whether num_expr may compute r, judged from its shape and its call sites' valid choices (epoch:
+// the engine's) without evaluating anything: other operands (script calls, members) would be
+// tried for nothing.
+inline bool may_compute(const Node* r, uint32_t epoch) {
+    switch (r->kind) {
+    case NK::Call: {
+        const Node* callee = r->first;
+        const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(r->site, *callee->symbol, epoch) : nullptr;
+        return f && f->intrinsic == Intrinsic::Convert;
+    }
+    case NK::Index: return r->first->kind == NK::Id && (r->second->fast != F_None || r->second->kind == NK::Id);
+    case NK::Binary:
+        return r->fast != F_None ||
+               (r->op <= OpCode::BitXor && may_compute(r->first, epoch) && may_compute(r->second, epoch));
+    default: return r->fast != F_None || r->kind == NK::Id;
+    }
+}
+
+// `name op= operand` where the operand is one the short ways may compute: what compound_in_place
+// takes.
+inline bool compound_candidate(const Node* s, uint32_t epoch) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id && may_compute(s->second, epoch);
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
@@ -174,7 +205,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 }
 
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
-    return fast::compound_candidate(n) && (double_compound(n) || compound_in_place(n));
+    return fast::compound_candidate(n, epoch_) && (double_compound(n) || compound_in_place(n));
 }
 
 // `return e`: its value kept for the call to give.

@@ -276,6 +276,12 @@ public:
     // computed without boxes; false when n is not of that shape or a value is not a number.
     inline bool fast_num(const Node* n, Number& out);
     bool arith(const Node* n, Number& out);
+    // What fast_num computes, and also conversions of one number that their call sites chose
+    // before (int(x), double(x)) and arithmetic on such operands; false, nothing having shown,
+    // for anything else.
+    bool num_expr(const Node* n, Number& out);
+    // Call site n, whose cache holds the conversion k, with its argument computed by num_expr.
+    bool convert_call(const Node* n, const Callable& k, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);

@@ -167,9 +167,6 @@ bool num_compound_mixed(NumOp op, Number& d, const Number& s) {
 
 bool num_compare(NumOp op, const Number& a, const Number& b) {
     if (a.kind == b.kind && kind_is_signed(a.kind) && !a.is_floating()) return compare_values(op, a.i, b.i);
-    // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.
-    if (a.kind == NumKind::Int && b.kind == NumKind::ULong) return compare_values(op, static_cast<uint64_t>(a.i), b.u);
-    if (a.kind == NumKind::ULong && b.kind == NumKind::Int) return compare_values(op, a.u, static_cast<uint64_t>(b.i));
     return in_common_type(a, b, [op](auto x, auto y) { return compare_values(op, x, y); });
 }
 

@@ -126,6 +126,9 @@ inline bool doubles(const Number& a, const Number& b, double& x, double& y) {
 
 inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
     if (a.kind == NumKind::Int && b.kind == NumKind::Int) return compare_values(op, a.i, b.i);
+    // An int against a size (a loop bound): the int converts to the unsigned type, as in C++.
+    if ((a.kind == NumKind::Int && b.kind == NumKind::ULong) || (a.kind == NumKind::ULong && b.kind == NumKind::Int))
+        return compare_values(op, a.u, b.u);
     double x, y;
     if (quick::doubles(a, b, x, y)) return compare_values(op, x, y);
     return num_compare(op, a, b);
@@ -227,6 +230,14 @@ template <class T> T Number::as() const {
     }
     if (kind_is_signed(kind)) return static_cast<T>(i);
     return static_cast<T>(u);
+}
+
+// num_convert, inline for a number of the kind asked for and between int and double.
+inline Number num_convert_quick(const Number& v, NumKind k) {
+    if (v.kind == k) return v;
+    if (k == NumKind::Int && v.kind == NumKind::Double) return Number::make(v.as<int32_t>());
+    if (k == NumKind::Double && v.kind == NumKind::Int) return Number::make(static_cast<double>(v.i));
+    return num_convert(v, k);
 }
 
 }  // namespace chai

@@ -41,6 +41,11 @@ Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
 }
 
 template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable& k, bool target, bool ref) {
+    if constexpr (Call) {
+        // A number converted without the argument's Value.
+        Number x;
+        if (k.intrinsic == Intrinsic::Convert && num_expr(n, x)) return make_num(x);
+    }
     // A variable of the called name is what a named call calls.
     const auto no_variable = [&] { return !Call || names_no_variable(n->first) || !var_slot(n->first); };
     SiteCache& c = *n->site;
