@@ -138,6 +138,12 @@ CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
 
 }  // namespace fast
 
+// A call's argument: a declared variable is read in place, anything else evaluated.
+inline Arg Interp::site_arg(const Node* e) {
+    Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
+    return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
+}
+
 inline bool Interp::fast_num(const Node* n, Number& out) {
     if (is_variable(n->fast)) {
         if (fast::num_value(fast::var_of(*frame_, n), out) && !frame_->dyn) return true;

@@ -1,7 +1,7 @@
 // Library intrinsics run at their call and method sites: once dispatch has chosen one for a
 // site, later calls with arguments of the same types run it directly.
 #pragma once
-#include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/interp.hpp"
 #include "chai/runtime/names.hpp"
 #include "chai/runtime/program.hpp"
 
@@ -37,11 +37,6 @@ inline const Callable* cached_intrinsic(const SiteCache* c, const Symbol& sym, u
     if (!c || c->sym != &sym || c->version != sym.version || c->epoch != epoch) return nullptr;
     const Callable* f = c->choice.fn;
     return f && f->intrinsic != Intrinsic::None ? f : nullptr;
-}
-
-inline Arg Interp::site_arg(const Node* e) {
-    Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
-    return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
 }
 
 }  // namespace chai
