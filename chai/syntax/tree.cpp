@@ -48,6 +48,10 @@ BlockStore<64>* kids_store(size_t bytes) {
 
 }  // namespace
 
+Node::~Node() {
+    for (NodePtr& k : kids) k.reset();
+}
+
 void* Node::operator new(size_t size) {
     if (kKeepBlocks && size == sizeof(Node))
         if (void* p = kept_nodes.take()) return p;

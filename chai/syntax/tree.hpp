@@ -121,6 +121,9 @@ struct Node {
         return kids.back()->kind == NK::Finally ? kids.back().get() : nullptr;
     }
 
+    // Each child is dropped from here, so a level of the tree takes few C++ frames to free.
+    ~Node();
+
     // A host may run a script per call, making and dropping a tree each time: freed nodes are
     // kept for the next tree (see tree.cpp).
     static void* operator new(size_t size);
