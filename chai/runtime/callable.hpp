@@ -150,6 +150,8 @@ struct Callable {
 struct Choice {
     static constexpr size_t kMaxArgs = 4;
     uint8_t nargs = 0xFF;
+    // fn is a plain method that resolution picks for any object of its class, whatever follows.
+    bool any_rest = false;
     uint32_t tags[kMaxArgs] = {};
     const Callable* fn = nullptr;
 };

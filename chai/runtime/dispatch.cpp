@@ -58,12 +58,37 @@ void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
     c.fn = fn;
 }
 
+// f, a plain method, is what resolving fns gives for any object of its class followed by any
+// values: every other function either cannot take such an object without a conversion, or has
+// more untyped parameters than f and so is tried after it. Sets and script conversions can take
+// anything: with them nothing is certain.
+bool wins_whatever_follows(const FnList& fns, const Callable& f, bool conversions) {
+    if (!f.plain_method || conversions) return false;
+    const auto n = static_cast<size_t>(f.arity);
+    for (const FuncRef& ref : fns) {
+        const Callable& g = *ref;
+        if (g.is_set()) return false;
+        if (&g == &f || g.arity != f.arity) continue;
+        if (!g.params.empty() && g.params[0].kind != TypeKey::Any) {
+            const TypeKey& t = g.params[0];
+            if (t.kind == TypeKey::Obj || (t.kind == TypeKey::Class && t.cls == f.params[0].cls)) return false;
+            continue;
+        }
+        size_t untyped = 1;
+        for (size_t i = 1; i < n; ++i)
+            untyped += i >= g.params.size() || g.params[i].kind == TypeKey::Any || g.params[i].kind == TypeKey::Arith;
+        if (untyped < n) return false;
+    }
+    return true;
+}
+
 void remember_at(SiteCache& c, const Symbol* sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
-                 const Callable* fn) {
+                 const Callable* fn, bool any_rest) {
     c.sym = sym;
     c.version = version;
     c.epoch = epoch;
     remember(c.choice, tags, n, fn);
+    c.choice.any_rest = any_rest;
 }
 
 // sym's remembered choice for these argument types, or null.
@@ -111,6 +136,7 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
     if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
     const Callable* f = cache->choice.fn;
     if (!f || f->type != Callable::Type::Script || !(f->plain || f->plain_method)) return nullptr;
+    if (cache->choice.any_rest) return plain_method_for(*f, a, names) ? f : nullptr;
     uint32_t tags[Choice::kMaxArgs];
     return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
 }
@@ -153,7 +179,8 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
             chose_for(cache->choice, tags, a.size)) {
             known = cache->choice.fn;
         } else if ((known = memo_choice(*sym, epoch_, tags, a.size)) && cache) {
-            remember_at(*cache, sym, sym->version, epoch_, tags, a.size, known);
+            remember_at(*cache, sym, sym->version, epoch_, tags, a.size, known,
+                        wins_whatever_follows(fns, *known, !script_conversions_.empty()));
         }
         if (known) {
             Value r = call_fn(*this, *known, a, self);
@@ -168,7 +195,9 @@ Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const N
     const Callable* chosen = nullptr;
     Value r = resolve(fns, a, self, &chosen, declined);
     if (chosen) {
-        if (cache) remember_at(*cache, sym, version, epoch, tags, a.size, chosen);
+        if (cache)
+            remember_at(*cache, sym, version, epoch, tags, a.size, chosen,
+                        wins_whatever_follows(fns, *chosen, !script_conversions_.empty()));
         // A choice made before the call redefined the name is of no use to later calls.
         if (version == sym->version && epoch == epoch_) memo_add(*sym, version, epoch, tags, a.size, chosen);
     }
