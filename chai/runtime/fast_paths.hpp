@@ -94,6 +94,7 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
     case NK::Binary:
         return r->fast != F_None ||
                (r->op <= OpCode::BitXor && may_compute(r->first, epoch) && may_compute(r->second, epoch));
+    case NK::Assign: return false;
     default: return r->fast != F_None || r->kind == NK::Id;
     }
 }
@@ -195,13 +196,12 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     return ints ? compare_values(n->op, x, y) : double_condition(n);
 }
 
-// `x op= y` (+ - * /) on a variable holding a double, y a variable or literal holding a double or an
-// int: computed where x is. False for anything else, having changed nothing.
+// `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:
+// computed where x is. False for anything else, having changed nothing.
 CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     Frame& f = *frame_;
-    const Node* id = n->first;
-    if (f.dyn || n->op > OpCode::Div || !is_variable(id->fast)) return false;
-    Value& v = fast::var_of(f, id);
+    if (n->fast != F_Compound || f.dyn) return false;
+    Value& v = fast::var_of(f, n->first);
     double y;
     // An immediate without flags: a variable's own double, never a constant's.
     if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_leaf(f, n->second, y))
@@ -211,7 +211,9 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 }
 
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
-    return fast::compound_candidate(n, epoch_) && (double_compound(n) || compound_in_place(n));
+    // The shape known since resolving spares the commonest statements the candidate test.
+    if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
+    return fast::compound_candidate(n, epoch_) && compound_in_place(n);
 }
 
 // `return e`: its value kept for the call to give.

@@ -176,6 +176,9 @@ private:
         else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && is_variable(n->first->fast))
             n->fast = n->first->fast == F_Local ? F_Step : F_StepTop;
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
+        else if (n->kind == NK::Assign && n->op <= OpCode::Div && is_variable(n->first->fast) &&
+                 (n->second->fast == F_Const || is_variable(n->second->fast)))
+            n->fast = F_Compound;
     }
 
     void resolve_node(Node* n, bool operand) {
