@@ -3,6 +3,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "chai/runtime/choices.hpp"
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
@@ -51,69 +52,6 @@ bool chose_for(const Choice& c, const uint32_t* tags, size_t n) {
 }
 
 namespace {
-
-void remember(Choice& c, const uint32_t* tags, size_t n, const Callable* fn) {
-    c.nargs = static_cast<uint8_t>(n);
-    std::copy(tags, tags + n, c.tags);
-    c.fn = fn;
-}
-
-// f, a plain method, is what resolving fns gives for any object of its class followed by any
-// values: every other function either cannot take such an object without a conversion, or has
-// more untyped parameters than f and so is tried after it. Sets and script conversions can take
-// anything: with them nothing is certain.
-bool wins_whatever_follows(const FnList& fns, const Callable& f, bool conversions) {
-    if (!f.plain_method || conversions) return false;
-    const auto n = static_cast<size_t>(f.arity);
-    for (const FuncRef& ref : fns) {
-        const Callable& g = *ref;
-        if (g.is_set()) return false;
-        if (&g == &f || g.arity != f.arity) continue;
-        if (!g.params.empty() && g.params[0].kind != TypeKey::Any) {
-            const TypeKey& t = g.params[0];
-            if (t.kind == TypeKey::Obj || (t.kind == TypeKey::Class && t.cls == f.params[0].cls)) return false;
-            continue;
-        }
-        size_t untyped = 1;
-        for (size_t i = 1; i < n; ++i)
-            untyped += i >= g.params.size() || g.params[i].kind == TypeKey::Any || g.params[i].kind == TypeKey::Arith;
-        if (untyped < n) return false;
-    }
-    return true;
-}
-
-void remember_at(SiteCache& c, const Symbol* sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
-                 const Callable* fn, bool any_rest) {
-    c.sym = sym;
-    c.version = version;
-    c.epoch = epoch;
-    remember(c.choice, tags, n, fn);
-    c.choice.any_rest = any_rest;
-}
-
-// sym's remembered choice for these argument types, or null.
-const Callable* memo_choice(const Symbol& sym, uint32_t epoch, const uint32_t* tags, size_t n) {
-    const ChoiceMemo* m = sym.choices.get();
-    if (!m || m->version != sym.version || m->epoch != epoch) return nullptr;
-    for (size_t i = 0; i < m->used; ++i)
-        if (chose_for(m->entries[i], tags, n)) return m->entries[i].fn;
-    return nullptr;
-}
-
-void memo_add(const Symbol& sym, uint64_t version, uint32_t epoch, const uint32_t* tags, size_t n,
-              const Callable* fn) {
-    if (!sym.choices) sym.choices = std::make_unique<ChoiceMemo>();
-    ChoiceMemo& m = *sym.choices;
-    if (m.version != version || m.epoch != epoch) {
-        m.version = version;
-        m.epoch = epoch;
-        m.used = m.next = 0;
-    }
-    // Full, the oldest choice makes room.
-    remember(m.entries[m.next], tags, n, fn);
-    m.next = static_cast<uint8_t>((m.next + 1) % ChoiceMemo::kEntries);
-    if (m.used < ChoiceMemo::kEntries) ++m.used;
-}
 
 // Script functions are called without the virtual call: one C++ frame less on every script call.
 inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
