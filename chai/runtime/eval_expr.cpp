@@ -114,9 +114,8 @@ inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) 
 
 bool Interp::num_expr(const Node* n, Number& out) {
     if (n->kind == NK::Call) {
-        const Node* callee = n->first;
-        const Callable* k = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(n->site, *callee->symbol, epoch_) : nullptr;
-        return k && k->intrinsic == Intrinsic::Convert && convert_call(n, *k, out);
+        const Callable* k = fast::kept_conversion(n, epoch_);
+        return k && convert_call(n, *k, out);
     }
     // Arithmetic on numbers is the engine's own, whatever functions a script defines for `+`.
     if (n->kind == NK::Binary && n->fast == F_None && n->op <= OpCode::BitXor) {

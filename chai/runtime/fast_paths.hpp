@@ -80,16 +80,20 @@ inline const Value& element_at(const Vector& v, const Number& i) {
     return v[k];
 }
 
+// The library's number conversion a named call site chose and still holds (epoch: the engine's),
+// or null.
+inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
+    const Node* callee = call->first;
+    const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(call->site, *callee->symbol, epoch) : nullptr;
+    return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
+}
+
 // Whether num_expr may compute r, judged from its shape and its call sites' valid choices (epoch:
 // the engine's) without evaluating anything: other operands (script calls, members) would be
 // tried for nothing.
 inline bool may_compute(const Node* r, uint32_t epoch) {
     switch (r->kind) {
-    case NK::Call: {
-        const Node* callee = r->first;
-        const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(r->site, *callee->symbol, epoch) : nullptr;
-        return f && f->intrinsic == Intrinsic::Convert;
-    }
+    case NK::Call: return kept_conversion(r, epoch) != nullptr;
     case NK::Index: return r->first->kind == NK::Id && (r->second->fast != F_None || r->second->kind == NK::Id);
     case NK::Binary:
         return r->fast != F_None ||
