@@ -81,7 +81,7 @@ std::vector<Token> Lexer::run(std::vector<Token> out) {
         out.pop_back();  // the token being read: errors come from within one
         Token bad;
         bad.kind = Tok::Error;
-        bad.text = e.reason;
+        bad.parts.push_back({false, e.reason, {}});
         bad.start = token_start_;     // where the parser meets it
         bad.end = e.start_position;   // where the error is reported
         out.push_back(std::move(bad));
@@ -120,24 +120,23 @@ void Lexer::read_tokens(std::vector<Token>& out) {
         } else if (c == '#') {
             // Annotation: text up to and including the line end or ';'.
             t.kind = Tok::Annotation;
-            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n')) {
-                t.text.push_back(peek());
+            const size_t b = pos_;
+            while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n'))
                 advance();
-            }
-            size_t end = peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0;
-            t.text += src_.substr(pos_, end);
-            advance(end);
+            advance(peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0);
+            t.text = since(b);
         } else if (is_id_start(c)) {
             t.kind = Tok::Ident;
             size_t end = pos_ + 1;
             while (end < src_.size() && is_id_char(src_[end])) ++end;
-            // The token is new, so its text is empty: appending skips the general replace.
-            t.text.append(src_, pos_, end - pos_);
+            const size_t b = pos_;
             advance_in_line(end - pos_);
+            t.text = since(b);
         } else if (c == '`') {
             advance();
             t.kind = Tok::Ident;
             t.quoted_ident = true;
+            const size_t b = pos_;
             while (pos_ < src_.size() && peek() != '`') {
                 // A statement end inside is reported just after it.
                 size_t eol = peek() == '\n' || peek() == ';' ? 1 : peek() == '\r' && peek(1) == '\n' ? 2 : 0;
@@ -145,9 +144,9 @@ void Lexer::read_tokens(std::vector<Token>& out) {
                     advance(eol);
                     fail("Carriage return in identifier literal", here());
                 }
-                t.text.push_back(peek());
                 advance();
             }
+            t.text = since(b);
             if (t.text.empty()) fail("Missing contents of identifier literal", here());
             if (pos_ >= src_.size()) fail("Incomplete identifier literal", here());
             advance();
@@ -178,7 +177,7 @@ void Lexer::lex_number(Token& t) {
         advance(2);
         take_while([](char ch) { return ch == '0' || ch == '1'; });
         t.kind = Tok::Integer;  // no suffixes on binary literals
-        t.text = src_.substr(b, pos_ - b);
+        t.text = since(b);
         return;
     } else {
         take_while(is_digit);
@@ -201,7 +200,7 @@ void Lexer::lex_number(Token& t) {
     }
     // Letters after a number start the next token ("1f" is 1 then f).
     t.kind = is_float ? Tok::Float : Tok::Integer;
-    t.text = src_.substr(b, pos_ - b);
+    t.text = since(b);
 }
 
 void Lexer::escape(std::string& out, File_Position literal) {
@@ -294,14 +293,14 @@ void Lexer::lex_char(Token& t) {
     if (pos_ >= src_.size()) fail("Unclosed single-quoted string", here());
     advance();
     if (s.empty()) fail("Empty character literal", open);
-    t.text = s.substr(0, 1);
+    t.parts.push_back({false, s.substr(0, 1), {}});
 }
 
 void Lexer::lex_operator(Token& t) {
     // An unknown character is a token of its own: the parser reports it where it stands.
     const size_t n = std::max<size_t>(operator_length(peek(), peek(1), peek(2)), 1);
     t.kind = Tok::Op;
-    t.text.append(src_, pos_, n);  // the token is new: its text is empty
+    t.text = {src_.data() + pos_, n};
     advance_in_line(n);
 }
 

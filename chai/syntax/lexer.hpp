@@ -2,6 +2,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chai/errors.hpp"
@@ -19,10 +20,13 @@ struct StrPiece {
     File_Position pos;  // snippet start
 };
 
+// Tokens are read many per call of a host's script, so their texts are not copied: `text` views
+// the source, which outlives the tokens. Texts that differ from the source (a string literal's
+// decoded pieces, a char literal's decoded character, an Error's reason) are kept in `parts`.
 struct Token {
     Tok kind = Tok::End;
-    std::string text;            // identifier, operator, number spelling, decoded char/annotation
-    std::vector<StrPiece> parts; // string literals
+    std::string_view text;       // identifier, operator, number spelling, annotation
+    std::vector<StrPiece> parts; // String: its pieces; Char, Error: one piece holding the text
     File_Position start, end;
     bool quoted_ident = false;   // `name` form
 };
@@ -39,6 +43,8 @@ private:
     [[noreturn]] void fail(const std::string& why, File_Position at) const;
     char peek(size_t k = 0) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
     File_Position here() const { return {line_, col_}; }
+    // The source from b to where reading stands.
+    std::string_view since(size_t b) const { return {src_.data() + b, pos_ - b}; }
     void advance(size_t n = 1);
     // For n characters known to hold no line end (names, operators).
     void advance_in_line(size_t n) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chai/syntax/tree.hpp"
@@ -18,8 +19,9 @@ namespace chai {
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
 
 // Whether a token's text is s: the first characters decide most comparisons without a call.
-// Operator and plain-name texts hold no NUL, so a C comparison serves.
-inline bool spells(const std::string& text, const char* s) { return text[0] == s[0] && std::strcmp(text.c_str(), s) == 0; }
+inline bool spells(std::string_view text, const char* s) {
+    return !text.empty() && text[0] == s[0] && text == std::string_view(s);
+}
 
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
@@ -83,7 +85,7 @@ private:
     NodePtr equation();
     NodePtr expr();
     NodePtr binary(int min_level);
-    NodePtr binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr rhs);
+    NodePtr binary_node(NK kind, std::string_view op, NodePtr lhs, NodePtr rhs);
     NodePtr unary();
     NodePtr decl();
     NodePtr postfix();

@@ -42,7 +42,7 @@ public:
                         }
     }
     // The level of a binary operator's text; -1 for other texts.
-    int level(const std::string& s) const {
+    int level(std::string_view s) const {
         for (const Entry& e : by_first_[static_cast<unsigned char>(s[0])]) {
             if (!e.text) break;
             if (spells(s, e.text)) return e.level;
@@ -63,7 +63,7 @@ const BinaryIndex& binary_index() {
     return index;
 }
 
-OpCode binary_code(const std::string& s) {
+OpCode binary_code(std::string_view s) {
     for (int i = 0; i < kBinaryOpCount; ++i)
         if (spells(s, kBinaryOpText[i])) return static_cast<OpCode>(i);
     return OpCode::None;
@@ -84,7 +84,7 @@ NodePtr Parser::equation() {
                 n->text = op;
                 n->op = std::strcmp(op, "=") == 0 ? OpCode::Assign
                         : std::strcmp(op, ":=") == 0 ? OpCode::Bind
-                                                     : binary_code(std::string(op, std::strlen(op) - 1));
+                                                     : binary_code(std::string_view(op, std::strlen(op) - 1));
                 ++pos_;
                 skip_nl();
                 auto rhs = equation();
@@ -125,8 +125,8 @@ NodePtr Parser::binary(int min_level) {
         // The token's first character is the binary operator; the rest stays as the prefix.
         if ((spells(cur().text, "++") || spells(cur().text, "--")) && min_level <= kAdditionLevel) {
             Token& t = toks_[pos_];
-            std::string op = t.text.substr(0, 1);
-            t.text = op;
+            const std::string_view op = t.text.substr(0, 1);
+            t.text.remove_prefix(1);
             ++t.start.column;
             skip_nl();
             auto rhs = binary(kAdditionLevel + 1);
@@ -137,7 +137,7 @@ NodePtr Parser::binary(int min_level) {
         // Operators of lower levels end this operand's expression, as other tokens do.
         const int level = binary_index().level(cur().text);
         if (level < min_level) return lhs;
-        std::string op = cur().text;
+        const std::string_view op = cur().text;
         ++pos_;
         skip_nl();
         auto rhs = binary(level + 1);
@@ -147,7 +147,7 @@ NodePtr Parser::binary(int min_level) {
     }
 }
 
-NodePtr Parser::binary_node(NK kind, const std::string& op, NodePtr lhs, NodePtr rhs) {
+NodePtr Parser::binary_node(NK kind, std::string_view op, NodePtr lhs, NodePtr rhs) {
     auto n = make(kind, lhs->start);
     n->op = binary_code(op);
     n->text = op;
@@ -187,7 +187,7 @@ NodePtr Parser::unary() {
 
 NodePtr Parser::decl() {
     if (cur().kind != Tok::Ident || cur().quoted_ident) return nullptr;
-    const std::string& w = cur().text;
+    const std::string_view w = cur().text;
     if (spells(w, "var") || spells(w, "auto")) {
         ++pos_;
         if (accept_op("&")) {
@@ -285,11 +285,11 @@ NodePtr Parser::primary() {
     case Tok::Integer:
     case Tok::Float: return number_literal();
     case Tok::String: return string_literal();
-    case Tok::Error: fail_at(t.text, t.end);
+    case Tok::Error: fail_at(t.parts[0].text, t.end);
     case Tok::Char: {
         auto n = make(NK::Const, t.start);
         n->literal = Literal::Char;
-        n->text = t.text;
+        n->text = t.parts[0].text;
         ++pos_;
         return finish(std::move(n));
     }
@@ -399,7 +399,7 @@ NodePtr Parser::lambda() {
     if (accept_op("[")) {
         skip_nl();
         while (cur().kind == Tok::Ident) {
-            n->captures.push_back(cur().text);
+            n->captures.emplace_back(cur().text);
             ++pos_;
             skip_nl();
             if (!accept_op(",")) break;

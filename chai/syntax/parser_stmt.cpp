@@ -158,7 +158,7 @@ void Parser::params(Node& n) {
     for (;;) {
         if (cur().kind != Tok::Ident) fail("Unexpected value in parameter list");
         ParamDecl p;
-        std::string first = cur().text;
+        const std::string_view first = cur().text;
         ++pos_;
         if (cur().kind == Tok::Ident) {
             p.type = first;
@@ -178,11 +178,11 @@ NodePtr Parser::def(std::string class_name, std::string annotation) {
     if (cur().kind != Tok::Ident) fail("Missing function name in definition");
     auto n = make(NK::Def, cur().start);
     n->annotation = std::move(annotation);
-    std::string name = cur().text;
+    std::string_view name = cur().text;
     ++pos_;
     if (accept_op("::")) {
         if (cur().kind != Tok::Ident) fail("Missing method name in definition");
-        class_name = name;
+        class_name = std::string(name);
         name = cur().text;
         ++pos_;
     }
