@@ -23,6 +23,10 @@ inline bool spells(std::string_view text, const char* s) {
     return !text.empty() && text[0] == s[0] && text == std::string_view(s);
 }
 
+// Sets the text of a node or parameter just made from a token's: the string is still empty, so
+// appending skips the general replace.
+inline void set_text(std::string& empty, std::string_view text) { empty.append(text.data(), text.size()); }
+
 constexpr int kMaxNesting = 160;   // nested blocks/parentheses/prefix operators
 constexpr int kMaxHeight = 640;    // height of any expression or statement tree
 

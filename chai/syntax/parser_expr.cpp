@@ -81,7 +81,7 @@ NodePtr Parser::equation() {
         for (const char* op : kAssignOps)
             if (spells(cur().text, op)) {
                 auto n = make(NK::Assign, lhs->start);
-                n->text = op;
+                set_text(n->text, op);
                 n->op = std::strcmp(op, "=") == 0 ? OpCode::Assign
                         : std::strcmp(op, ":=") == 0 ? OpCode::Bind
                                                      : binary_code(std::string_view(op, std::strlen(op) - 1));
@@ -150,7 +150,7 @@ NodePtr Parser::binary(int min_level) {
 NodePtr Parser::binary_node(NK kind, std::string_view op, NodePtr lhs, NodePtr rhs) {
     auto n = make(kind, lhs->start);
     n->op = binary_code(op);
-    n->text = op;
+    set_text(n->text, op);
     n->kids.reserve(2);
     n->kids.push_back(std::move(lhs));
     n->kids.push_back(std::move(rhs));
@@ -193,13 +193,13 @@ NodePtr Parser::decl() {
         if (accept_op("&")) {
             if (cur().kind != Tok::Ident) fail("Incomplete '&' expression");
             auto n = make(NK::RefDecl, cur().start);
-            n->name = cur().text;
+            set_text(n->name, cur().text);
             ++pos_;
             return finish(std::move(n));
         }
         if (cur().kind != Tok::Ident) fail("Incomplete variable declaration");
         auto n = make(NK::VarDecl, cur().start);
-        n->name = cur().text;
+        set_text(n->name, cur().text);
         ++pos_;
         return finish(std::move(n));
     }
@@ -209,7 +209,7 @@ NodePtr Parser::decl() {
         if (cur().kind != Tok::Ident) fail(reference ? "Incomplete '&' expression" : "Incomplete global declaration");
         auto n = make(NK::GlobalDecl, cur().start);
         n->reference = reference;
-        n->name = cur().text;
+        set_text(n->name, cur().text);
         ++pos_;
         return finish(std::move(n));
     }
@@ -217,11 +217,11 @@ NodePtr Parser::decl() {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
-        n->class_name = cur().text;
+        set_text(n->class_name, cur().text);
         ++pos_;
         if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
-        n->name = cur().text;
+        set_text(n->name, cur().text);
         ++pos_;
         return finish(std::move(n));
     }
@@ -264,7 +264,7 @@ NodePtr Parser::postfix() {
         } else if (accept_op(".")) {
             if (cur().kind != Tok::Ident) fail("Incomplete dot access fun call");
             auto n = make(NK::Dot, p->start);
-            n->name = cur().text;
+            set_text(n->name, cur().text);
             ++pos_;
             n->kids.reserve(is_op("(") ? 4 : 1);
             n->kids.push_back(std::move(p));
@@ -312,20 +312,20 @@ NodePtr Parser::primary() {
             if (spells(t.text, "true") || spells(t.text, "false")) {
                 auto n = make(NK::Const, t.start);
                 n->literal = Literal::Bool;
-                n->text = t.text;
+                set_text(n->text, t.text);
                 ++pos_;
                 return finish(std::move(n));
             }
             if (spells(t.text, "Infinity") || spells(t.text, "NaN")) {
                 auto n = make(NK::Const, t.start);
                 n->literal = spells(t.text, "NaN") ? Literal::NaN : Literal::Infinity;
-                n->text = t.text;
+                set_text(n->text, t.text);
                 ++pos_;
                 return finish(std::move(n));
             }
         }
         auto n = make(NK::Id, t.start);
-        n->name = t.text;
+        set_text(n->name, t.text);
         ++pos_;
         return finish(std::move(n));
     }
@@ -420,7 +420,7 @@ NodePtr Parser::number_literal() {
     const Token& t = cur();
     auto n = make(NK::Const, t.start);
     n->literal = t.kind == Tok::Float ? Literal::Floating : Literal::Integer;
-    n->text = t.text;
+    set_text(n->text, t.text);
     ++pos_;
     return finish(std::move(n));
 }

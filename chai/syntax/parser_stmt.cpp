@@ -161,11 +161,11 @@ void Parser::params(Node& n) {
         const std::string_view first = cur().text;
         ++pos_;
         if (cur().kind == Tok::Ident) {
-            p.type = first;
-            p.name = cur().text;
+            set_text(p.type, first);
+            set_text(p.name, cur().text);
             ++pos_;
         } else {
-            p.name = first;
+            set_text(p.name, first);
         }
         n.params.push_back(std::move(p));
         skip_nl();
@@ -186,7 +186,7 @@ NodePtr Parser::def(std::string class_name, std::string annotation) {
         name = cur().text;
         ++pos_;
     }
-    n->name = name;
+    set_text(n->name, name);
     n->class_name = std::move(class_name);
     if (accept_op("(")) {
         params(*n);
@@ -208,7 +208,7 @@ NodePtr Parser::def(std::string class_name, std::string annotation) {
 NodePtr Parser::class_def() {
     if (cur().kind != Tok::Ident) fail("Missing class name in definition");
     auto n = make(NK::Class, cur().start);
-    n->name = cur().text;
+    set_text(n->name, cur().text);
     ++pos_;
     skip_nl();
     if (!accept_op("{")) fail("Incomplete 'class' block");
@@ -221,7 +221,7 @@ NodePtr Parser::class_def() {
         } else if (accept_kw("var") || accept_kw("auto") || accept_kw("attr")) {
             if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
             auto a = make(NK::AttrDecl, cur().start);
-            a->name = cur().text;
+            set_text(a->name, cur().text);
             a->class_name = n->name;
             ++pos_;
             n->kids.push_back(finish(std::move(a)));
