@@ -10,18 +10,14 @@ namespace chai {
 
 namespace {
 
-// The slots declared in one scope, in order.
-struct Scope {
-    std::vector<uint32_t> slots;
-};
-
-// A function body, or a program's own code, being resolved.
+// A function body, or a program's own code, being resolved. Its scopes and slots are kept in the
+// resolver's lists, after those of the contexts it is nested in.
 struct Context {
     FnInfo* info;
-    bool file_level;  // a program's own code (not inside a function)
-    std::vector<Scope> scopes;
-    std::vector<bool> referenced;  // by slot: used where a reference to it may be taken
-    bool dynamic = false;          // calls eval or get_objects: its variables may be reached by name
+    bool file_level;          // a program's own code (not inside a function)
+    size_t first_scope;       // its outermost scope in the list of open scopes
+    size_t first_referenced;  // where its slots start in the list of referenced slots
+    bool dynamic = false;     // calls eval or get_objects: its variables may be reached by name
 };
 
 // Whether the short ways can compute a node at all: a variable, a number literal, an attribute, or
@@ -54,35 +50,55 @@ public:
     void program(Node* root) {
         FnInfo& info = prog_.frames.emplace_back();
         root->frame = &info;
-        contexts_.push_back({&info, true, {}, {}});
-        contexts_.back().scopes.emplace_back();
+        contexts_.reserve(4);
+        scope_starts_.reserve(8);
+        enter_context(info, true);
         // A tree value's node may be run on its own: then it is the root.
         if (root->kind == NK::File) statements(*root);
         else expr(root, false);
-        contexts_.pop_back();
+        leave_context();
     }
 
 private:
     Context& ctx() { return contexts_.back(); }
-    uint16_t depth() { return static_cast<uint16_t>(ctx().scopes.size() - 1); }
+    uint16_t depth() { return static_cast<uint16_t>(scope_starts_.size() - 1 - ctx().first_scope); }
+
+    // A context starts with one scope, and leaving it closes the scopes it left open.
+    void enter_context(FnInfo& info, bool file_level) {
+        contexts_.push_back({&info, file_level, scope_starts_.size(), referenced_.size()});
+        open_scope();
+    }
+    void leave_context() {
+        const Context& c = ctx();
+        scope_slots_.resize(scope_starts_[c.first_scope]);
+        scope_starts_.resize(c.first_scope);
+        referenced_.resize(c.first_referenced);
+        contexts_.pop_back();
+    }
+    std::vector<bool>::reference referenced(uint32_t slot) { return referenced_[ctx().first_referenced + slot]; }
 
     uint32_t add_slot(const std::string& name) {
+        if (scope_slots_.capacity() == 0) {
+            scope_slots_.reserve(16);
+            referenced_.reserve(64);
+        }
         uint32_t slot = ctx().info->add_slot(name, depth());
-        ctx().referenced.push_back(false);
-        ctx().scopes.back().slots.push_back(slot);
+        referenced_.push_back(false);
+        scope_slots_.push_back(slot);
         return slot;
     }
     // A declaration: the same name again in one scope is the same slot (redefining it is an
     // error when it runs).
     uint32_t declare_local(const std::string& name) {
-        for (uint32_t slot : ctx().scopes.back().slots)
-            if (ctx().info->slot_names[slot] == name) return slot;
+        for (size_t i = scope_starts_.back(); i < scope_slots_.size(); ++i)
+            if (ctx().info->slot_names[scope_slots_[i]] == name) return scope_slots_[i];
         return add_slot(name);
     }
-    void open_scope() { ctx().scopes.emplace_back(); }
+    void open_scope() { scope_starts_.push_back(scope_slots_.size()); }
     // Closes a scope; n clears the slots [slot, slot_end) when the scope is left.
     void close_scope(Node* n, uint32_t first) {
-        ctx().scopes.pop_back();
+        scope_slots_.resize(scope_starts_.back());
+        scope_starts_.pop_back();
         n->slot = first;
         n->slot_end = ctx().info->nslots;
     }
@@ -93,17 +109,15 @@ private:
 
     // A name used as a value. operand: only read (a reference to it is never taken there).
     void bind(Node& n, const std::string& name, bool operand) {
+        // The context's scopes lie in order in one list: from its end, inner names come first.
         const std::vector<std::string>& names = ctx().info->slot_names;
-        for (size_t s = ctx().scopes.size(); s-- > 0;) {
-            const auto& slots = ctx().scopes[s].slots;
-            for (size_t i = slots.size(); i-- > 0;)
-                if (names[slots[i]] == name) {
-                    n.ref = Ref::Local;
-                    n.slot = slots[i];
-                    if (!operand) ctx().referenced[n.slot] = true;
-                    return;
-                }
-        }
+        for (size_t i = scope_slots_.size(), first = scope_starts_[ctx().first_scope]; i-- > first;)
+            if (names[scope_slots_[i]] == name) {
+                n.ref = Ref::Local;
+                n.slot = scope_slots_[i];
+                if (!operand) referenced(n.slot) = true;
+                return;
+            }
         if (reaches_variables(name)) ctx().dynamic = true;
         n.ref = !ctx().file_level ? Ref::Global : mode_ == Mode::Static ? Ref::Top : Ref::Dynamic;
         // Eval'd code finds names by name at run time: names it only declares or reads in its
@@ -144,8 +158,7 @@ private:
         FnInfo& info = prog_.frames.emplace_back();
         n->frame = &info;
         info.capture_from = std::move(sources);
-        contexts_.push_back({&info, false, {}, {}});
-        open_scope();
+        enter_context(info, false);
         // Later names hide earlier ones: parameters hide captures, which hide `this`.
         info.this_slot = static_cast<int32_t>(add_slot("this"));
         for (const std::string& c : n->captures) info.capture_slots.push_back(add_slot(c));
@@ -157,11 +170,11 @@ private:
         }
         if (n->kind == NK::Def && n->guarded) expr(n->kid(1), true);
         block(n->kid(0));
-        const Context& c = ctx();
+        const bool dynamic = ctx().dynamic;
         for (size_t i = 0; i < info.param_slots.size() && i < 64; ++i)
-            if (!c.dynamic && !c.referenced[info.param_slots[i]]) info.params_by_value |= uint64_t{1} << i;
-        info.this_by_value = !c.dynamic && !c.referenced[static_cast<size_t>(info.this_slot)];
-        contexts_.pop_back();
+            if (!dynamic && !referenced(info.param_slots[i])) info.params_by_value |= uint64_t{1} << i;
+        info.this_by_value = !dynamic && !referenced(static_cast<uint32_t>(info.this_slot));
+        leave_context();
     }
 
     void expr(Node* n, bool operand) {
@@ -321,6 +334,12 @@ private:
     Symbols& syms_;
     Mode mode_;
     std::vector<Context> contexts_;
+    // The scopes open in every context, innermost last: where each starts in scope_slots_, which
+    // holds the slots declared in them in order. One set of lists serves the whole program, so a
+    // scope or a function costs no allocation of its own.
+    std::vector<size_t> scope_starts_;
+    std::vector<uint32_t> scope_slots_;
+    std::vector<bool> referenced_;  // by context, then slot: used where a reference to it may be taken
 };
 
 }  // namespace
