@@ -121,11 +121,12 @@ std::string read_script_file(const std::string& path) {
     // reported like a missing file.
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::path where(path);  // made once: a path splits its text into parts when made
+    const fs::file_status st = fs::status(where, ec);
     if (ec || !fs::exists(st) || fs::is_directory(st)) throw exception::file_not_found_error(path);
     if (!fs::is_regular_file(st)) throw exception::file_not_found_error(path, "Not a regular file: " + path);
     constexpr uint64_t kLimit = uint64_t(64) << 20;
-    const uint64_t size = fs::file_size(path, ec);
+    const uint64_t size = fs::file_size(where, ec);
     if (ec) throw exception::file_not_found_error(path);
     if (size > kLimit) throw exception::file_not_found_error(path, "File too large (over 64 MiB): " + path);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
