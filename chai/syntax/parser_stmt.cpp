@@ -38,12 +38,15 @@ NodePtr Parser::make(NK k, File_Position start) {
 }
 
 NodePtr Parser::finish(NodePtr n) {
-    adopt_kids(*n, false);
     if (!n->kids.empty()) n->first = n->kids[0].get();
     if (n->kids.size() > 1) n->second = n->kids[1].get();
+    // The children learn their parent in the pass that finds the tallest.
     int h = 0;
     for (auto& k : n->kids)
-        if (k) h = std::max(h, k->height);
+        if (k) {
+            k->parent = n.get();
+            h = std::max(h, k->height);
+        }
     n->height = h + 1;
     if (n->height > kMaxHeight) fail_at("Nesting too deep", n->start);
     if (pos_ > 0) {
