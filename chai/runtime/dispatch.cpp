@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "chai/runtime/choices.hpp"
+#include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
@@ -357,7 +358,8 @@ template <CallShape S>
             } else if (body->kids.empty()) {
                 if (!ctor) r = Value::boolean(true, kTemp);
             } else {
-                BlockScope block(*this, body);
+                // No scope of its own: leaving the frame clears the body's variables, and what
+                // eval'd code declared in it goes with the frame.
                 const size_t last = body->kids.size() - 1;
                 for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
                 if (ctl_ == Ctl::None) {
@@ -475,6 +477,9 @@ template <size_t N> struct FixedArgs {
     Arg data[N];
     Args args() { return Args{data, N}; }
 };
+
+// Out of line: its locals would enlarge the C++ frame that every call through a site keeps.
+[[gnu::noinline]] const Value* element_callee(Interp& in, const Node* index) { return fast::vector_element(in, index); }
 }  // namespace
 
 template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node* n) {
@@ -487,6 +492,9 @@ template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node
             for (size_t i = 0; i < N; ++i) buf.data[i] = eval_arg(n->kid(i + 1));
         frame_->site = n;
         if (callee->kind == NK::Id) return named_call(n, buf.args());
+        // `v[i](args)`: the element is read where it is, the call keeping its function alive.
+        if (const Value* e = callee->kind == NK::Index ? element_callee(*this, callee) : nullptr)
+            return call_function_value<true>(*e, buf.args(), n, nullptr);
         Value fn = eval(callee);
         return call_function_value<true>(fn, buf.args(), n, nullptr);
     } catch (exception::eval_error& e) {

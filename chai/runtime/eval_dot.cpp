@@ -193,10 +193,7 @@ Value Interp::eval_index(const Node* n, bool ref) {
     // An element's value from a Vector variable at a number read without side effects: neither is
     // copied first.
     if (!ref)
-        if (const Vector* v = fast::declared_vector(*frame_, n->first)) {
-            Number i;
-            if (fast_num(n->second, i)) return fast::element_at(*v, i);
-        }
+        if (const Value* e = fast::vector_element(*this, n)) return *e;
     Value c = eval(n->first);
     Value i = eval(n->second);
     if (ref)

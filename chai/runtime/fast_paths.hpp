@@ -161,6 +161,17 @@ inline bool Interp::fast_num(const Node* n, Number& out) {
     return slow_num(n, out);
 }
 
+namespace fast {
+// The element `v[i]` (index) stands for, read in place when v is a declared Vector variable and i
+// a number computed without side effects; null where the general evaluation must decide.
+CHAI_HOT_INLINE const Value* vector_element(Interp& in, const Node* index) {
+    const Vector* v = declared_vector(*in.frame(), index->first);
+    if (!v) return nullptr;
+    Number i;
+    return in.fast_num(index->second, i) ? &element_at(*v, i) : nullptr;
+}
+}  // namespace fast
+
 CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
     const Frame& f = *frame_;
     switch (n->fast) {

@@ -41,10 +41,9 @@ public:
     // n unset slots (slots not in use are always unset: pop clears them).
     Value* push(uint32_t n) {
         if (n == 0) return nullptr;
-        if (cur_ < chunks_.size() && chunks_[cur_].used + n <= chunks_[cur_].size) {
-            Chunk& c = chunks_[cur_];
-            Value* s = c.mem.get() + c.used;
-            c.used += n;
+        if (top_ && top_->used + n <= top_->size) {
+            Value* s = top_->mem.get() + top_->used;
+            top_->used += n;
             return s;
         }
         return push_slow(n);
@@ -52,11 +51,11 @@ public:
     // Releases the last n slots pushed (their values first).
     void pop(uint32_t n) {
         if (n == 0) return;
-        Chunk& c = chunks_[cur_];
+        Chunk& c = *top_;
         c.used -= n;
         Value* s = c.mem.get() + c.used;
         for (uint32_t i = 0; i < n; ++i) s[i] = Value::unset();
-        if (c.used == 0 && cur_ > 0) --cur_;
+        if (c.used == 0 && cur_ > 0) top_ = &chunks_[--cur_];
     }
 
 private:
@@ -67,6 +66,7 @@ private:
     Value* push_slow(uint32_t n);
     std::vector<Chunk> chunks_;
     size_t cur_ = 0;
+    Chunk* top_ = nullptr;  // chunks_[cur_] once there is one: what every push and pop looks at
 };
 
 }  // namespace chai
