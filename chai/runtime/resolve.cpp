@@ -178,7 +178,7 @@ private:
     }
 
     void expr(Node* n, bool operand) {
-        if (stack_exhausted()) depth_exceeded_at(*n);
+        if (stack_below(stack_limit_)) depth_exceeded_at(*n);
         n->depth = depth();
         resolve_node(n, operand);
         // The numeric short ways: leaves and arithmetic on them.
@@ -333,6 +333,7 @@ private:
     Program& prog_;
     Symbols& syms_;
     Mode mode_;
+    const uintptr_t stack_limit_ = engine_stack_limit();  // read once: expr() checks it per node
     std::vector<Context> contexts_;
     // The scopes open in every context, innermost last: where each starts in scope_slots_, which
     // holds the slots declared in them in order. One set of lists serves the whole program, so a

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chai/stack/stack.hpp"
 #include "chai/syntax/tree.hpp"
 #include "chai/syntax/lexer.hpp"
 
@@ -39,11 +40,16 @@ public:
     bool nothing_parsed() const { return nothing_parsed_; }
 
 private:
+    // Inline, with the stack's limit read once per parse: every level of the grammar takes one.
     struct DepthGuard {
-        explicit DepthGuard(Parser& p);
+        explicit DepthGuard(Parser& parser) : p(parser) {
+            // Text eval'd by a deep recursion has less room than its nesting limit assumes.
+            if (++p.depth_ > kMaxNesting || stack_below(p.stack_limit_)) p.too_deep();
+        }
         ~DepthGuard() { --p.depth_; }
         Parser& p;
     };
+    [[noreturn]] void too_deep() const;
 
     const Token& cur() const { return toks_[pos_]; }
     const Token& next() const { return toks_[pos_ + 1 < toks_.size() ? pos_ + 1 : pos_]; }
@@ -104,6 +110,7 @@ private:
     size_t pos_ = 0;
     std::shared_ptr<const std::string> file_;
     int depth_ = 0;
+    const uintptr_t stack_limit_ = engine_stack_limit();  // the parse runs where it was made
     bool nothing_parsed_ = false;
 };
 

@@ -12,11 +12,7 @@ namespace chai {
 Parser::Parser(std::vector<Token> toks, std::shared_ptr<const std::string> file)
     : toks_(std::move(toks)), file_(std::move(file)) {}
 
-Parser::DepthGuard::DepthGuard(Parser& parser) : p(parser) {
-    if (++p.depth_ > kMaxNesting) p.fail("Nesting too deep");
-    // Text eval'd by a deep recursion has less room than its nesting limit assumes.
-    if (stack_exhausted()) p.fail(kDepthExceeded);
-}
+void Parser::too_deep() const { fail(depth_ > kMaxNesting ? "Nesting too deep" : kDepthExceeded); }
 
 bool Parser::at_sep() const {
     Tok k = cur().kind;
