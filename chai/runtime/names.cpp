@@ -10,12 +10,13 @@ Names::Names(const Names* base, std::shared_ptr<const void> keep)
     : base_(base), keep_(std::move(keep)), first_(base ? base->end() : 1) {}
 
 uint32_t Names::find_hashed(std::string_view s, uint32_t h) const {
-    if (base_)
-        if (uint32_t id = base_->find_hashed(s, h)) return id;
-    return find_here(s, h);
+    // A name is in one table of the chain only, so the order they are probed in is free.
+    for (const Names* n = this; n; n = n->base_)
+        if (uint32_t id = n->find_here(s, h)) return id;
+    return 0;
 }
 
-uint32_t Names::find_here(std::string_view s, uint32_t h) const {
+inline uint32_t Names::find_here(std::string_view s, uint32_t h) const {
     if (table_.empty()) return 0;
     const size_t mask = table_.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
