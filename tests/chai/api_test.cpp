@@ -414,6 +414,15 @@ TEST(chai_api, HostileInputEndsInErrors) {
     };
     for (const std::string& in : inputs) EXPECT_THROW(e.eval(in), chai::exception::eval_error) << in.substr(0, 40);
     EXPECT_EQ(3, e.eval<int>("1 + 2"));  // still usable
+    // With stack to spare, the parser's own nesting limit is what stops it, and says so.
+    const auto nested = [](int n) { return std::string(n, '(') + "1" + std::string(n, ')'); };
+    try {
+        e.eval(nested(200));
+        ADD_FAILURE() << "200 nested parentheses parsed";
+    } catch (const chai::exception::eval_error& err) {
+        EXPECT_EQ("Nesting too deep", err.reason);
+    }
+    EXPECT_EQ(1, e.eval<int>(nested(70)));
     EXPECT_NO_THROW(e.eval("var big = 99999999999999999999999999; var s = \"" + std::string(100000, 'a') + "\""));
     e.set_step_limit(1000);
     EXPECT_THROW(e.eval("while (true) { }"), chai::exception::eval_error);
