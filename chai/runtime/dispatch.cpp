@@ -5,6 +5,7 @@
 
 #include "chai/runtime/choices.hpp"
 #include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/lone_call.hpp"
 #include "chai/runtime/scopes.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
@@ -60,16 +61,16 @@ inline Value call_fn(Interp& in, const Callable& f, Args a, const Value* self) {
     return f.call(in, a, self);
 }
 
-// f is a plain method and the first argument an object of its class made by this engine.
-inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
-    if (!f.plain_method) return false;
-    const ObjRef* o = a[0].obj();
-    return o && (*o)->names.get() == &names && (*o)->cls == f.params[0].cls;
+// The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
+// follows an object of its class made by this engine), or null: no choice to make.
+inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
+    if (const Callable* f = lone_plain(fns, a, names)) return f;
+    const Callable* f = lone_for(fns, a);
+    return f && takes_any_values(*f) ? f : nullptr;
 }
+}  // namespace
 
-// A plain script function or method the site cache chose for arguments of these types, or null.
-// Looked at only when the cache holds one, so that other functions' calls do not pay for it. Out
-// of line, as are the failures below: they would enlarge the C++ frame every such call keeps.
+// Looked at only when the cache holds one, so that other functions' calls do not pay for it.
 [[gnu::noinline]] const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
                                      const Names& names) {
     if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
@@ -79,25 +80,6 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
     uint32_t tags[Choice::kMaxArgs];
     return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
 }
-
-// The one function of fns when it takes a.size arguments, or null.
-inline const Callable* lone_for(const FnList& fns, Args a) {
-    return fns.size() == 1 && fns[0]->arity == static_cast<int>(a.size) ? fns[0].get() : nullptr;
-}
-// The one function of fns when it is a plain function, or a plain method of the first argument's
-// class, taking these arguments; or null.
-inline const Callable* lone_plain(const FnList& fns, Args a, const Names& names) {
-    const Callable* f = lone_for(fns, a);
-    return f && (f->plain || plain_method_for(*f, a, names)) ? f : nullptr;
-}
-// The one candidate, when it takes these arguments whatever they are (or, for a method, whatever
-// follows an object of its class made by this engine), or null: no choice to make.
-inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& names) {
-    if (const Callable* f = lone_plain(fns, a, names)) return f;
-    const Callable* f = lone_for(fns, a);
-    return f && takes_any_values(*f) ? f : nullptr;
-}
-}  // namespace
 
 Value Interp::try_dispatch(const FnList& fns, Args a, const Value* self, const Node* site, const Symbol* sym,
                            bool* declined) {
@@ -397,41 +379,14 @@ Value Interp::call_script(const ScriptFn& f, Args a, const Value* self) {
 Value Interp::call_plain(const ScriptFn& f, Args a) { return run_script<CallShape::Plain>(f, a, nullptr); }
 Value Interp::call_plain_method(const ScriptFn& f, Args a) { return run_script<CallShape::Method>(f, a, nullptr); }
 
-namespace {
-[[noreturn, gnu::noinline]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e) {
+template Value Interp::run_script<CallShape::PlainDropped>(const ScriptFn&, Args, const Value*);
+template Value Interp::run_script<CallShape::MethodDropped>(const ScriptFn&, Args, const Value*);
+
+[[gnu::noinline]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e) {
     in.fail(site, e.reason);
 }
-[[noreturn, gnu::noinline]] void lone_failed(Interp& in, const Symbol& s, Args a, const Node* site, bool dot_form) {
+[[gnu::noinline]] void lone_failed(Interp& in, const Symbol& s, Args a, const Node* site, bool dot_form) {
     in.dispatch_failed(*FnsInUse(s), a, site, *s.name, dot_form);
-}
-}  // namespace
-
-// Inline in the call sites of this file: a script call keeps one C++ frame less.
-[[gnu::always_inline]] inline Value Interp::lone_call(const Symbol& s, Args a, const Node* site, bool dot_form) {
-    // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
-    const FnList* fns = s.fns.get();
-    if (!fns) return Value::unset();
-    const Callable* c = lone_plain(*fns, a, syms_->names());
-    // Else what the site chose for these argument types last time, as try_dispatch finds it.
-    if (!c && !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names()))) return Value::unset();
-    const bool plain = c->plain;
-    // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
-    const auto& f = static_cast<const ScriptFn&>(*c);
-    Value r;
-    try {
-        r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)
-                  : run_script<CallShape::MethodDropped>(f, a, nullptr);
-    } catch (const exception::detail_numeric_error& e) {
-        numeric_failed(*this, site, e);
-    }
-    // A script function's result is never unset; if it were, the call failed as dispatch says.
-    if (r.is_unset()) lone_failed(*this, s, a, site, dot_form);
-    return r;
-}
-
-Value Interp::call_lone(const Symbol& s, Args a, const Node* site, bool dot_form) {
-    // Each form made apart: the flag then takes no room in the C++ frame that every call keeps.
-    return dot_form ? lone_call(s, a, site, true) : lone_call(s, a, site, false);
 }
 
 // ---- call sites: name(args) and value(args) ----

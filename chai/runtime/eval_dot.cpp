@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "chai/runtime/fast_paths.hpp"
+#include "chai/runtime/lone_call.hpp"
 #include "chai/runtime/objects.hpp"
 #include "chai/runtime/site_intrinsic.hpp"
 
@@ -94,7 +95,7 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
     // A host data member holding a function is called before any function of the name.
     const bool member_first = n->parens && !dyn && sym.member_getters;
     if (!member_first)
-        if (Value r = call_lone(sym, a, n, true); !r.is_unset()) return r;
+        if (Value r = lone_call(sym, a, n, true); !r.is_unset()) return r;
     const FnsInUse fl(sym);
     if (member_first && fl) {
         Value r = call_member_value(*fl, a, n);

@@ -144,7 +144,6 @@ public:
     // A call site's arguments given to the plain script function or method of the name s that
     // takes them without any choosing or that the site chose for them before; the site drops
     // them after. Unset: s has no such function.
-    Value call_lone(const Symbol& s, Args a, const Node* site, bool dot_form);
     inline Value lone_call(const Symbol& s, Args a, const Node* site, bool dot_form);
     // call_value from a call site that drops the arguments after.
     Value call_value_dropped(const Value& fn, Args a, const Node* site);
