@@ -34,6 +34,17 @@ inline bool num_value(const Value& var, Number& out) {
 
 inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
 
+// The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
+// any other operand. (A variable's box is not looked into: readers test for immediates.)
+CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n) {
+    switch (n->fast) {
+    case F_Local: return &f.slots[n->slot];
+    case F_Top: return &n->symbol->top;
+    case F_Const: return n->constant;
+    default: return nullptr;
+    }
+}
+
 // The variable a name node of shape F_Local or F_Top stands for, without a lookup. Unset when it is
 // not declared (yet), or, at the top level, when the name is a global's or a function's: readers
 // then fail their type test and the general lookup decides. Callers check that eval'd code
@@ -45,10 +56,8 @@ CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
 // A variable or literal holding a double or an int (a variable also through its box), as a double:
 // the common type of a double with an int, and exact for every int.
 CHAI_HOT_INLINE bool double_leaf(Frame& f, const Node* n, double& out) {
-    const Value* v;
-    if (n->fast == F_Const) v = n->constant;
-    else if (is_variable(n->fast)) v = &var_of(f, n);
-    else return false;
+    const Value* v = leaf_value(f, n);
+    if (!v) return false;
     const Value& held = v->imm_num() ? *v : v->scalar_view();
     if (!held.imm_num()) return false;
     const Number x = held.imm();
@@ -188,16 +197,37 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
 
 CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     const Frame& f = *frame_;
-    int32_t x, y;
-    bool ints = false;
-    if (!f.dyn) switch (n->fast) {
-        case F_CmpLL: ints = fast::int_slot(f, n->first, x) && fast::int_slot(f, n->second, y); break;
-        case F_CmpLC: ints = fast::int_slot(f, n->first, x) && fast::int_const(n->second, y); break;
-        case F_CmpXC: ints = int_operand(n->first, x) && fast::int_const(n->second, y); break;
-        case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
-        default: break;
+    if (!f.dyn) {
+        // Leaves (variables, literals) are read once, then compared by what they hold; other
+        // operands (attributes, arithmetic) are computed as ints where they can be.
+        const Value* a;
+        const Value* b;
+        int32_t x, y;
+        switch (n->fast) {
+        case F_CmpLL: a = &f.slots[n->first->slot], b = &f.slots[n->second->slot]; break;
+        case F_CmpLC: a = &f.slots[n->first->slot], b = n->second->constant; break;
+        case F_CmpXC:
+            b = n->second->constant;
+            if (!(a = fast::leaf_value(f, n->first)))
+                return int_operand(n->first, x) && fast::int_const(n->second, y) ? compare_values(n->op, x, y)
+                                                                                 : double_condition(n);
+            break;
+        case F_Cmp:
+            a = fast::leaf_value(f, n->first), b = fast::leaf_value(f, n->second);
+            if (!a || !b)
+                return int_operand(n->first, x) && int_operand(n->second, y) ? compare_values(n->op, x, y)
+                                                                               : double_condition(n);
+            break;
+        default: return double_condition(n);
         }
-    return ints ? compare_values(n->op, x, y) : double_condition(n);
+        if (a->imm_int() && b->imm_int()) return compare_values(n->op, a->int32(), b->int32());
+        // A double with a double or an int (which converts exactly).
+        double dx, dy;
+        if (a->imm_num() && b->imm_num() && quick::doubles(a->imm(), b->imm(), dx, dy)) return compare_values(n->op, dx, dy);
+        // Ints in boxes (variables shared by reference).
+        if (fast::int_value(*a, x) && fast::int_value(*b, y)) return compare_values(n->op, x, y);
+    }
+    return double_condition(n);
 }
 
 // `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:
