@@ -97,6 +97,32 @@ inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
     return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
 }
 
+// The library's size (of a Vector, string or Map) a method site without arguments on a variable
+// chose and still holds (epoch: the engine's), or null.
+inline const Callable* kept_size(const Node* dot, uint32_t epoch) {
+    if (dot->kids.size() != 1 || dot->first->kind != NK::Id || dot->symbol->member_getters) return nullptr;
+    const Callable* f = cached_intrinsic(dot->site, *dot->symbol, epoch);
+    return f && f->intrinsic >= Intrinsic::VectorSize && f->intrinsic <= Intrinsic::MapSize ? f : nullptr;
+}
+// v.size() where the site keeps the library's size and v, a declared variable, holds a container
+// of the type the site chose it for (intrinsic_site's test): the size, as that would give it,
+// without a Value. False for anything else.
+inline bool size_of(Frame& f, const Node* dot, uint32_t epoch, Number& out) {
+    const Callable* k = kept_size(dot, epoch);
+    const Value* v = k ? declared_var(f, dot->first) : nullptr;
+    const Box* b = v ? v->box() : nullptr;
+    const Choice& c = dot->site->choice;
+    if (!b || b->p.index() < P_String || b->p.index() > P_Map || c.nargs != 1 || payload_tag(b->p.index()) != c.tags[0])
+        return false;
+    const Vector* vec = k->intrinsic == Intrinsic::VectorSize ? v->vec() : nullptr;
+    const std::string* str = k->intrinsic == Intrinsic::StringSize ? v->str() : nullptr;
+    const Map* map = k->intrinsic == Intrinsic::MapSize ? v->map() : nullptr;
+    if (!vec && !str && !map) return false;
+    out = Number::make(static_cast<uint64_t>(vec ? vec->size() : str ? str->size() : map->size()));
+    f.site = dot;
+    return true;
+}
+
 // Whether num_expr may compute r, judged from its shape and its call sites' valid choices (epoch:
 // the engine's) without evaluating anything: other operands (script calls, members) would be
 // tried for nothing.
@@ -112,10 +138,11 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
     }
 }
 
-// `name op= operand` where the operand is one the short ways may compute: what compound_in_place
-// takes.
+// `name op= operand` where the operand is one the short ways may compute, or a size: what
+// compound_in_place takes.
 inline bool compound_candidate(const Node* s, uint32_t epoch) {
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id && may_compute(s->second, epoch);
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
+           (may_compute(s->second, epoch) || (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
@@ -207,10 +234,10 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_CmpLL: a = &f.slots[n->first->slot], b = &f.slots[n->second->slot]; break;
         case F_CmpLC: a = &f.slots[n->first->slot], b = n->second->constant; break;
         case F_CmpXC:
+            // (Ints first: the operand is often arithmetic, n % d == 0.)
+            if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
+            if (!(a = fast::leaf_value(f, n->first))) return double_condition(n);
             b = n->second->constant;
-            if (!(a = fast::leaf_value(f, n->first)))
-                return int_operand(n->first, x) && fast::int_const(n->second, y) ? compare_values(n->op, x, y)
-                                                                                 : double_condition(n);
             break;
         case F_Cmp:
             a = fast::leaf_value(f, n->first), b = fast::leaf_value(f, n->second);
