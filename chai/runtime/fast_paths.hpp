@@ -179,8 +179,14 @@ CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
 
 }  // namespace fast
 
-// A call's argument: a declared variable is read in place, anything else evaluated.
+// A call's argument: a declared variable is read in place, int arithmetic (i % 100) computed as
+// eval_binary computes it, anything else evaluated.
 inline Arg Interp::site_arg(const Node* e) {
+    if (is_arith(e->fast) && !frame_->dyn) {
+        check_depth(e);
+        int32_t x;
+        if (int_operand(e, x)) return Arg{Value::of(x, kConst | kTemp)};
+    }
     Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
     return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
 }
