@@ -125,6 +125,8 @@ bool Interp::num_expr(const Node* n, Number& out) {
         out = computed(*this, n, a, b);
         return true;
     }
+    // A container's size where the site keeps the library's, as intrinsic_site would run it.
+    if (n->kind == NK::Dot && n->fast == F_None) return fast::size_of(*frame_, n, epoch_, out);
     // An element of a Vector: indexing one is no function a script can redefine.
     if (n->kind == NK::Index) {
         const Vector* v = fast::declared_vector(*frame_, n->first);
@@ -155,8 +157,16 @@ bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (is_comparison(n->op)) {
-            // A conversion among the operands (x < double(n)): numbers computed without Values.
+            // A bound that is a size (i < v.size()), the other side a variable, literal or
+            // arithmetic on them.
             Number a, b;
+            if (n->first->kind == NK::Dot || n->second->kind == NK::Dot) {
+                const auto operand = [&](const Node* k, Number& out) {
+                    return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
+                };
+                if (operand(n->first, a) && operand(n->second, b)) return num_compare_quick(n->op, a, b);
+            }
+            // A conversion among the operands (x < double(n)): numbers computed without Values.
             if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && fast::may_compute(n->first, epoch_) &&
                 fast::may_compute(n->second, epoch_) && num_expr(n->first, a) && num_expr(n->second, b))
                 return num_compare_quick(n->op, a, b);

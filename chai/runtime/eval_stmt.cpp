@@ -33,7 +33,13 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
                     if (test(s->kid(i))) break;
                 if (i < count) exec(s->kid(i + 1 < count ? i + 1 : i));
             }
-        } else if (!int_step(s) && !compound_statement(s)) {
+        } else if (s->kind == NK::Assign) {
+            // What exec does with it, without testing for the short way twice.
+            if (!compound_statement(s)) {
+                check_depth(s);
+                eval_assign(s);
+            }
+        } else if (!int_step(s)) {
             exec(s);
         }
         if (ctl_ != Ctl::None) return;

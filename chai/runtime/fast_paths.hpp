@@ -34,6 +34,17 @@ inline bool num_value(const Value& var, Number& out) {
 
 inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
 
+// The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
+// any other operand. (A variable's box is not looked into: readers test for immediates.)
+CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n) {
+    switch (n->fast) {
+    case F_Local: return &f.slots[n->slot];
+    case F_Top: return &n->symbol->top;
+    case F_Const: return n->constant;
+    default: return nullptr;
+    }
+}
+
 // The variable a name node of shape F_Local or F_Top stands for, without a lookup. Unset when it is
 // not declared (yet), or, at the top level, when the name is a global's or a function's: readers
 // then fail their type test and the general lookup decides. Callers check that eval'd code
@@ -45,10 +56,8 @@ CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
 // A variable or literal holding a double or an int (a variable also through its box), as a double:
 // the common type of a double with an int, and exact for every int.
 CHAI_HOT_INLINE bool double_leaf(Frame& f, const Node* n, double& out) {
-    const Value* v;
-    if (n->fast == F_Const) v = n->constant;
-    else if (is_variable(n->fast)) v = &var_of(f, n);
-    else return false;
+    const Value* v = leaf_value(f, n);
+    if (!v) return false;
     const Value& held = v->imm_num() ? *v : v->scalar_view();
     if (!held.imm_num()) return false;
     const Number x = held.imm();
@@ -88,6 +97,32 @@ inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
     return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
 }
 
+// The library's size (of a Vector, string or Map) a method site without arguments on a variable
+// chose and still holds (epoch: the engine's), or null.
+inline const Callable* kept_size(const Node* dot, uint32_t epoch) {
+    if (dot->kids.size() != 1 || dot->first->kind != NK::Id || dot->symbol->member_getters) return nullptr;
+    const Callable* f = cached_intrinsic(dot->site, *dot->symbol, epoch);
+    return f && f->intrinsic >= Intrinsic::VectorSize && f->intrinsic <= Intrinsic::MapSize ? f : nullptr;
+}
+// v.size() where the site keeps the library's size and v, a declared variable, holds a container
+// of the type the site chose it for (intrinsic_site's test): the size, as that would give it,
+// without a Value. False for anything else.
+inline bool size_of(Frame& f, const Node* dot, uint32_t epoch, Number& out) {
+    const Callable* k = kept_size(dot, epoch);
+    const Value* v = k ? declared_var(f, dot->first) : nullptr;
+    const Box* b = v ? v->box() : nullptr;
+    const Choice& c = dot->site->choice;
+    if (!b || b->p.index() < P_String || b->p.index() > P_Map || c.nargs != 1 || payload_tag(b->p.index()) != c.tags[0])
+        return false;
+    const Vector* vec = k->intrinsic == Intrinsic::VectorSize ? v->vec() : nullptr;
+    const std::string* str = k->intrinsic == Intrinsic::StringSize ? v->str() : nullptr;
+    const Map* map = k->intrinsic == Intrinsic::MapSize ? v->map() : nullptr;
+    if (!vec && !str && !map) return false;
+    out = Number::make(static_cast<uint64_t>(vec ? vec->size() : str ? str->size() : map->size()));
+    f.site = dot;
+    return true;
+}
+
 // Whether num_expr may compute r, judged from its shape and its call sites' valid choices (epoch:
 // the engine's) without evaluating anything: other operands (script calls, members) would be
 // tried for nothing.
@@ -103,10 +138,11 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
     }
 }
 
-// `name op= operand` where the operand is one the short ways may compute: what compound_in_place
-// takes.
+// `name op= operand` where the operand is one the short ways may compute, or a size: what
+// compound_in_place takes.
 inline bool compound_candidate(const Node* s, uint32_t epoch) {
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id && may_compute(s->second, epoch);
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
+           (may_compute(s->second, epoch) || (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
@@ -143,8 +179,14 @@ CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
 
 }  // namespace fast
 
-// A call's argument: a declared variable is read in place, anything else evaluated.
+// A call's argument: a declared variable is read in place, int arithmetic (i % 100) computed as
+// eval_binary computes it, anything else evaluated.
 inline Arg Interp::site_arg(const Node* e) {
+    if (is_arith(e->fast) && !frame_->dyn) {
+        check_depth(e);
+        int32_t x;
+        if (int_operand(e, x)) return Arg{Value::of(x, kConst | kTemp)};
+    }
     Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
     return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
 }
@@ -199,16 +241,37 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
 
 CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     const Frame& f = *frame_;
-    int32_t x, y;
-    bool ints = false;
-    if (!f.dyn) switch (n->fast) {
-        case F_CmpLL: ints = fast::int_slot(f, n->first, x) && fast::int_slot(f, n->second, y); break;
-        case F_CmpLC: ints = fast::int_slot(f, n->first, x) && fast::int_const(n->second, y); break;
-        case F_CmpXC: ints = int_operand(n->first, x) && fast::int_const(n->second, y); break;
-        case F_Cmp: ints = int_operand(n->first, x) && int_operand(n->second, y); break;
-        default: break;
+    if (!f.dyn) {
+        // Leaves (variables, literals) are read once, then compared by what they hold; other
+        // operands (attributes, arithmetic) are computed as ints where they can be.
+        const Value* a;
+        const Value* b;
+        int32_t x, y;
+        switch (n->fast) {
+        case F_CmpLL: a = &f.slots[n->first->slot], b = &f.slots[n->second->slot]; break;
+        case F_CmpLC: a = &f.slots[n->first->slot], b = n->second->constant; break;
+        case F_CmpXC:
+            // (Ints first: the operand is often arithmetic, n % d == 0.)
+            if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
+            if (!(a = fast::leaf_value(f, n->first))) return double_condition(n);
+            b = n->second->constant;
+            break;
+        case F_Cmp:
+            a = fast::leaf_value(f, n->first), b = fast::leaf_value(f, n->second);
+            if (!a || !b)
+                return int_operand(n->first, x) && int_operand(n->second, y) ? compare_values(n->op, x, y)
+                                                                               : double_condition(n);
+            break;
+        default: return double_condition(n);
         }
-    return ints ? compare_values(n->op, x, y) : double_condition(n);
+        if (a->imm_int() && b->imm_int()) return compare_values(n->op, a->int32(), b->int32());
+        // A double with a double or an int (which converts exactly).
+        double dx, dy;
+        if (a->imm_num() && b->imm_num() && quick::doubles(a->imm(), b->imm(), dx, dy)) return compare_values(n->op, dx, dy);
+        // Ints in boxes (variables shared by reference).
+        if (fast::int_value(*a, x) && fast::int_value(*b, y)) return compare_values(n->op, x, y);
+    }
+    return double_condition(n);
 }
 
 // `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:

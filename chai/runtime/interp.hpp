@@ -285,9 +285,9 @@ public:
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);
     bool int_arith(const Node* n, int32_t& out);
-    // A condition without leaving the caller: an int comparison (loop conditions, if) when it is
-    // one, else double_condition: a comparison of doubles in variables and literals, or the
-    // general evaluation.
+    // A condition without leaving the caller (loop conditions, if): a comparison of ints, or of
+    // doubles in variables and literals, when it is one; else double_condition: the same through
+    // boxes, or the general evaluation.
     inline bool test(const Node* n);
     bool double_condition(const Node* n);
     // `x op= y` as a statement, computed in place where the operands allow it (double_compound

@@ -222,6 +222,8 @@ template <class To, class From> To saturating_cast(From v) {
 }
 
 template <class T> T Number::as() const {
+    // The commonest kind (an index, a count) without the table of signed kinds.
+    if (kind == NumKind::Int) return static_cast<T>(i);
     switch (kind) {
     case NumKind::Float: return saturating_cast<T>(f);
     case NumKind::Double: return saturating_cast<T>(d);
