@@ -76,7 +76,7 @@ inline const Callable* sole_candidate(const FnList& fns, Args a, const Names& na
     if (!cache || cache->sym != &s || cache->version != s.version || cache->epoch != epoch) return nullptr;
     const Callable* f = cache->choice.fn;
     if (!f || f->type != Callable::Type::Script || !(f->plain || f->plain_method)) return nullptr;
-    if (cache->choice.any_rest) return plain_method_for(*f, a, names) ? f : nullptr;
+    if (cache->choice.any_rest) return nullptr;
     uint32_t tags[Choice::kMaxArgs];
     return arg_tags(a, names, tags) && chose_for(cache->choice, tags, a.size) ? f : nullptr;
 }

@@ -24,8 +24,17 @@ inline const Callable* lone_plain(const FnList& fns, Args a, const Names& names)
     return f && (f->plain || plain_method_for(*f, a, names)) ? f : nullptr;
 }
 
-// A plain script function or method the site cache chose for arguments of these types, or null.
-// Out of line, as are the failures: they would enlarge the C++ frame every such call keeps.
+// The plain method the site cache chose for any object of its class (Choice::any_rest), when the
+// first argument is one; or null. Inline: a library function of the same name makes a class's
+// methods take this way on every call.
+inline const Callable* cached_method_for(const SiteCache* k, const Symbol& s, Args a, uint32_t epoch,
+                                         const Names& names) {
+    if (!k || !k->choice.any_rest || k->sym != &s || k->version != s.version || k->epoch != epoch) return nullptr;
+    return plain_method_for(*k->choice.fn, a, names) ? k->choice.fn : nullptr;
+}
+// A plain script function or method the site cache chose for arguments of these types, or null
+// (a choice for any object of a class is cached_method_for's). Out of line, as are the failures:
+// they would enlarge the C++ frame every such call keeps.
 const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Args a, uint32_t epoch,
                                      const Names& names);
 [[noreturn]] void numeric_failed(Interp& in, const Node* site, const exception::detail_numeric_error& e);
@@ -40,7 +49,9 @@ extern template Value Interp::run_script<CallShape::MethodDropped>(const ScriptF
     if (!fns) return Value::unset();
     const Callable* c = lone_plain(*fns, a, syms_->names());
     // Else what the site chose for these argument types last time, as try_dispatch finds it.
-    if (!c && !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names()))) return Value::unset();
+    if (!c && !(c = cached_method_for(site->site, s, a, epoch_, syms_->names())) &&
+        !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names())))
+        return Value::unset();
     const bool plain = c->plain;
     // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.
     const auto& f = static_cast<const ScriptFn&>(*c);
