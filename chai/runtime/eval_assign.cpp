@@ -179,7 +179,9 @@ Value* Interp::place_of(const Node* l, Value& holder) {
     case NK::Index: holder = eval_index(l, true); return &holder;
     case NK::Dot:
         if (!l->parens) {
-            if (Value* attr = attr_place(l)) return attr;
+            // An existing attribute, the usual target, is found without the checks a new one needs.
+            if (l->fast == F_Attr)
+                if (Value* attr = attr_slot(l); attr || (attr = new_attr_place(l))) return attr;
             holder = eval_dot(l, true);
             return &holder;
         }

@@ -47,9 +47,7 @@ bool Interp::script_method_missing() const {
     return fns && std::any_of(fns->begin(), fns->end(), [](const FuncRef& f) { return !f->host; });
 }
 
-Value* Interp::attr_place(const Node* n) {
-    if (n->fast != F_Attr) return nullptr;
-    if (Value* attr = attr_slot(n)) return attr;
+Value* Interp::new_attr_place(const Node* n) {
     const Node* r = n->first;
     const Value* receiver = r->fast == F_Local && !frame_->dyn ? &frame_->slots[r->slot] : var_slot(r);
     Box* b = receiver ? receiver->box() : nullptr;

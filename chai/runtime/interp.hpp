@@ -300,9 +300,9 @@ public:
     void run_body(const Node* body);
     // obj.name as a plain read of a script object's attribute, or null.
     Value* attr_slot(const Node* n);
-    // obj.name as the place an assignment stores to: the attribute, made if new, where no
-    // function or fallback of the name could have a say; else null.
-    Value* attr_place(const Node* n);
+    // obj.name as the place an assignment stores to when attr_slot has none: the attribute made
+    // new, where no function or fallback of the name could have a say; else null.
+    Value* new_attr_place(const Node* n);
     // Whether a script defined method_missing (the library's own serves direct calls only).
     bool script_method_missing() const;
 
