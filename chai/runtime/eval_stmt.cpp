@@ -83,7 +83,12 @@ template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
     if constexpr (K == NK::Block) {
         exec_block(n);
     } else if constexpr (K == NK::Return) {
-        exec_return(n);
+        if (const Value* v = fast::returned_leaf(*frame_, n)) {
+            ret_ = *v;
+            ctl_ = Ctl::Return;
+        } else {
+            exec_return(n);
+        }
     } else if constexpr (K == NK::Prefix) {
         if (!int_step(n) && !step_in_place(n)) eval(n);
     } else {
