@@ -169,13 +169,6 @@ void rebind(Value& cell, const Value& y) {
     track_box(c);
 }
 
-Value Value::plain() const {
-    if (tag_ == Tag::Boxed) return *this;
-    Value v = *this;
-    v.flags_ = 0;
-    return v;
-}
-
 Vector share_elements(Vector& v) {
     for (Value& e : v) promote(e);
     return v;

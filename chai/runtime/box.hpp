@@ -63,8 +63,11 @@ void rebind(Value& cell, const Value& y);
 // other box copied (containers keep sharing their elements). False when v cannot be copied (a
 // host object without copy constructor). In copy.cpp.
 bool copy_for_store(const Value& v, Value& out);
-// A copy that is never v's own box (push_back, clone); uncopyable host objects are shared.
-Value clone(const Value& v);
+// A copy of a boxed v that is never v's own box; uncopyable host objects are shared.
+Value clone_boxed(const Value& v);
+// A copy that is never v's own box (push_back, clone); inline, as values held directly need
+// no copy operation.
+inline Value clone(const Value& v) { return v.boxed() ? clone_boxed(v) : v.plain(); }
 // The elements of a container copy: the same element boxes (so in-place changes are shared).
 Vector share_elements(Vector& v);
 Map share_values(Map& m);

@@ -111,9 +111,7 @@ bool copy_for_store(const Value& v, Value& out) {
     return true;
 }
 
-Value clone(const Value& v) {
-    // A value held directly needs no copy operation and its records.
-    if (!v.boxed()) return v.plain();
+Value clone_boxed(const Value& v) {
     ObjectCopy copy;
     Value c = copy.value(v);
     copy.finish();

@@ -130,7 +130,11 @@ public:
     bool is_temp() const { return (flags() & kTemp) != 0; }
     void set_flags(uint8_t f);
     // The same value without flags (what a variable stores).
-    Value plain() const;
+    Value plain() const {
+        Value v = *this;
+        if (tag_ != Tag::Boxed) v.flags_ = 0;
+        return v;
+    }
 
 private:
     friend struct Box;
