@@ -55,17 +55,11 @@ Value Interp::eval_ref(const Node* n) {
 }
 
 Value Interp::eval_result(const Node* n) {
-    switch (n->kind) {
-    case NK::Const: return *n->constant;
-    case NK::Id:
-        // The function's own variables end with the call: their values are enough.
-        if (n->ref != Ref::Local) return eval_ref(n);
-        if (const Value* v = fast::declared_var(*frame_, n)) return *v;
-        return eval(n);
-    case NK::Index: return eval_ref(n);
-    case NK::Dot: return n->parens ? eval(n) : eval_ref(n);
-    default: return eval(n);
-    }
+    if (const Value* v = fast::result_leaf(*frame_, n)) return *v;
+    // The function's own variables end with the call: their values are enough.
+    if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
+    if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
+    return eval(n);
 }
 
 namespace {

@@ -83,7 +83,7 @@ template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
     if constexpr (K == NK::Block) {
         exec_block(n);
     } else if constexpr (K == NK::Return) {
-        if (const Value* v = fast::returned_leaf(*frame_, n)) {
+        if (const Value* v = n->kids.empty() ? nullptr : fast::result_leaf(*frame_, n->first)) {
             ret_ = *v;
             ctl_ = Ctl::Return;
         } else {

@@ -76,12 +76,11 @@ inline Value* declared_var(Frame& f, const Node* id) {
     return v && !v->is_unset() ? v : nullptr;
 }
 
-// What `return e` gives when e is a literal or the function's own declared variable, read where
-// it is, as eval_result reads it; null where e must be evaluated.
-inline const Value* returned_leaf(Frame& f, const Node* ret) {
-    const Node* e = ret->kids.empty() ? nullptr : ret->first;
-    if (e && e->kind == NK::Const) return e->constant;
-    return e && e->kind == NK::Id && e->ref == Ref::Local ? declared_var(f, e) : nullptr;
+// What `return e` or a body's closing e gives when e is a literal or the function's own declared
+// variable, read where it is; null where e must be evaluated.
+inline const Value* result_leaf(Frame& f, const Node* e) {
+    if (e->kind == NK::Const) return e->constant;
+    return e->kind == NK::Id && e->ref == Ref::Local ? declared_var(f, e) : nullptr;
 }
 
 // The Vector a declared variable (id) holds, whose elements are read without copying it; null
