@@ -56,10 +56,7 @@ struct Library {
     LibraryTable table;
     HostRegistry types;
     Library() {
-        // Names the evaluator and the parser's operators use come first, so engines share them.
-        for (const char* n : {"this", "to_string", "=", "[]", "==", "method_missing", "generate_range", "_", "eval",
-                              "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "|=", "^=", "++", "--", "~", "!"})
-            table.names.intern(n);
+        for (const char* n : kLeadingNames) table.names.intern(n);
         LibBuilder b(table, types);
         add_core_lib(b);
         add_text_lib(b);

@@ -12,13 +12,13 @@ Interp::Interp(const LibraryTable& lib, const HostRegistry& lib_types)
     // `_` marks an open argument for bind().
     Value placeholder = make_type_info({"_", false, false});
     placeholder.set_flags(kConst);
-    syms_->of("_").global = placeholder;
+    syms_->at(kIdPlaceholder).global = placeholder;
     no_value_.set_flags(kConst);
-    s_to_string_ = &syms_->of("to_string");
-    s_assign_ = &syms_->of("=");
-    s_index_ = &syms_->of("[]");
-    s_eq_ = &syms_->of("==");
-    s_method_missing_ = &syms_->of("method_missing");
+    s_to_string_ = &syms_->at(kIdToString);
+    s_assign_ = &syms_->at(kIdAssign);
+    s_index_ = &syms_->at(kIdIndex);
+    s_eq_ = &syms_->at(kIdEq);
+    s_method_missing_ = &syms_->at(kIdMethodMissing);
 }
 
 Interp::~Interp() {

@@ -80,19 +80,33 @@ bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep
     return true;
 }
 
+Symbols::~Symbols() {
+    // The batches go one by one: a chain freeing itself would take a C++ frame per batch.
+    for (std::unique_ptr<Batch> b = std::move(first_batch_.next); b;) b = std::move(b->next);
+}
+
 Symbol& Symbols::make(uint32_t id) {
     const size_t page = id >> kPageBits;
-    if (page >= pages_.size()) pages_.resize(page + 1);
-    if (!pages_[page]) pages_[page] = std::make_unique<Page>();
+    Page* p;
+    if (page < kOwnPages) {
+        if (!own_pages_[page]) own_pages_[page] = (page_store_[page] = std::make_unique<Page>()).get();
+        p = own_pages_[page];
+    } else {
+        const size_t i = page - kOwnPages;
+        if (i >= more_pages_.size()) more_pages_.resize(i + 1);
+        if (!more_pages_[i]) more_pages_[i] = std::make_unique<Page>();
+        p = more_pages_[i].get();
+    }
     if (used_ == kBatch) {
-        batches_.push_back(std::make_unique<Symbol[]>(kBatch));
+        last_batch_->next = std::make_unique<Batch>();
+        last_batch_ = last_batch_->next.get();
         used_ = 0;
     }
-    Symbol& s = batches_.back()[used_++];
+    Symbol& s = last_batch_->symbols[used_++];
     s.id = id;
     s.name = &names_->name(id);
     if (id < lib_->fns.size() && lib_->fns[id]) set_functions(s, lib_->fns[id], 0);
-    (*pages_[page])[id & kPageMask] = &s;
+    (*p)[id & kPageMask] = &s;
     return s;
 }
 

@@ -56,6 +56,16 @@ private:
     std::vector<std::unique_ptr<std::string[]>> chunks_;
 };
 
+// Names the evaluator and the parser's operators use. They come first in the library's table, in
+// this order, so every engine shares them and knows their ids without looking them up.
+inline constexpr const char* kLeadingNames[] = {"this", "to_string", "=", "[]", "==", "method_missing",
+                                                "generate_range", "_", "eval", "+=", "-=", "*=", "/=", "%=",
+                                                "<<=", ">>=", "&=", "|=", "^=", "++", "--", "~", "!"};
+enum LeadingId : uint32_t { kIdToString = 2, kIdAssign, kIdIndex, kIdEq, kIdMethodMissing, kIdPlaceholder = 8 };
+static_assert(std::string_view(kLeadingNames[kIdToString - 1]) == "to_string" &&
+              std::string_view(kLeadingNames[kIdMethodMissing - 1]) == "method_missing" &&
+              std::string_view(kLeadingNames[kIdPlaceholder - 1]) == "_");
+
 // Attributes a script class declared (var x / attr x in its body, attr C::x).
 struct ClassInfo {
     std::vector<uint32_t> attrs;
@@ -109,6 +119,9 @@ struct LibraryTable {
 class Symbols {
 public:
     explicit Symbols(const LibraryTable& lib);
+    ~Symbols();
+    Symbols(const Symbols&) = delete;
+    Symbols& operator=(const Symbols&) = delete;
 
     Names& names() { return *names_; }
     const std::shared_ptr<Names>& names_ptr() const { return names_; }
@@ -146,25 +159,38 @@ public:
 private:
     // Symbols by id in pages made on first use: an engine pays only for the names it meets, not
     // for every name of the library. The symbols themselves are made in batches, in the order
-    // they are met, so that an engine's few dozen names cost a few allocations.
+    // they are met, so that an engine's few dozen names cost a few allocations. An engine made
+    // per call of a host's script keeps its first pages and its first batch in itself.
     static constexpr uint32_t kPageBits = 6, kPageMask = (1u << kPageBits) - 1;
     static constexpr size_t kBatch = 8;  // a batch stays small enough for the allocator's quick lists
+    static constexpr size_t kOwnPages = 32;
     using Page = std::array<Symbol*, kPageMask + 1>;
+    struct Batch {
+        std::unique_ptr<Batch> next;
+        Symbol symbols[kBatch];
+    };
     Symbol* made(uint32_t id) const {
         const size_t page = id >> kPageBits;
-        return page < pages_.size() && pages_[page] ? (*pages_[page])[id & kPageMask] : nullptr;
+        const Page* p = page < kOwnPages                          ? own_pages_[page]
+                        : page - kOwnPages < more_pages_.size() ? more_pages_[page - kOwnPages].get()
+                                                                : nullptr;
+        return p ? (*p)[id & kPageMask] : nullptr;
     }
     Symbol& make(uint32_t id);
     // f(symbol) for every symbol made so far.
     template <class F> void each_made(F f) {
-        for (size_t b = 0; b < batches_.size(); ++b)
-            for (size_t i = 0, n = b + 1 == batches_.size() ? used_ : kBatch; i < n; ++i) f(batches_[b][i]);
+        for (Batch* b = &first_batch_; b; b = b->next.get())
+            for (size_t i = 0, n = b == last_batch_ ? used_ : kBatch; i < n; ++i) f(b->symbols[i]);
     }
     const LibraryTable* lib_;  // kept alive by names_ when it is not the library's own
     std::shared_ptr<Names> names_;
-    std::vector<std::unique_ptr<Page>> pages_;
-    std::vector<std::unique_ptr<Symbol[]>> batches_;
-    size_t used_ = kBatch;  // of the last batch
+    Page first_page_{};
+    Page* own_pages_[kOwnPages] = {&first_page_};
+    std::unique_ptr<Page> page_store_[kOwnPages];     // holds own_pages_ after the first
+    std::vector<std::unique_ptr<Page>> more_pages_;   // past own_pages_
+    Batch first_batch_;
+    Batch* last_batch_ = &first_batch_;
+    size_t used_ = 0;  // of the last batch
     uint64_t versions_ = 0;
 };
 
