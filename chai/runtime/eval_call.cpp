@@ -75,8 +75,8 @@ Value Interp::eval_lambda(const Node* n) {
     f->name = "anonymous";
     f->host = false;
     set_origin(*f, n, running);
-    f->arity = static_cast<int>(n->params.size());
-    for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    f->arity = static_cast<int>(n->params().size());
+    for (const ParamDecl& p : n->params()) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->plain = takes_any_values(*f);
     for (const CaptureSource& c : n->frame->capture_from) {
         Node probe;
@@ -101,24 +101,24 @@ void Interp::check_name(const std::string& name, const char* what, const Node* s
 
 Value Interp::eval_def(const Node* n) {
     const bool in_class = n->class_symbol != nullptr;
-    check_name(n->name, in_class && n->name != n->class_name ? "method" : "function", n);
+    check_name(n->name, in_class && n->name != n->class_name() ? "method" : "function", n);
     auto f = std::make_shared<ScriptFn>();
     f->name = n->name;
     f->host = false;
     set_origin(*f, n, running);
-    f->annotation = n->annotation;
+    f->annotation = n->annotation();
     f->seq = ++fn_seq_;
     f->guarded = n->guarded;
     if (in_class) {
-        if (n->name == n->class_name) {
+        if (n->name == n->class_name()) {
             f->ctor = true;
             f->cls = n->class_symbol->id;
         } else {
             f->method = true;
-            f->params.push_back(resolve_type(n->class_name));
+            f->params.push_back(resolve_type(n->class_name()));
         }
     }
-    for (const ParamDecl& p : n->params) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
+    for (const ParamDecl& p : n->params()) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->arity = static_cast<int>(f->params.size());
     f->plain = !f->ctor && !f->method && takes_any_values(*f);
     f->plain_method = f->method && !f->guarded && f->params[0].kind == TypeKey::Class && untyped_from(*f, 1);

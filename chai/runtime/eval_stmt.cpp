@@ -214,10 +214,10 @@ Value error_value(const std::exception& e) {
 }  // namespace
 
 bool Interp::catch_matches(const Node* c, const Value& v) {
-    if (!c->params.empty() && !c->params[0].type.empty() && match(resolve_type(c->params[0].type), v) != 0) return false;
+    if (!c->params().empty() && !c->params()[0].type.empty() && match(resolve_type(c->params()[0].type), v) != 0) return false;
     if (!c->guarded) return true;
     BlockScope scope(*this, c);
-    if (!c->params.empty()) frame_->slots[c->slot] = v;
+    if (!c->params().empty()) frame_->slots[c->slot] = v;
     return truth(eval(c->guard()), c->guard(), "Guard condition not boolean");
 }
 
@@ -257,7 +257,7 @@ Value Interp::eval_try(const Node* n) {
                 const Node* c = n->kid(i);
                 if (c->kind != NK::Catch || !catch_matches(c, thrown)) continue;
                 BlockScope scope(*this, c);
-                if (!c->params.empty()) frame_->slots[c->slot] = thrown;
+                if (!c->params().empty()) frame_->slots[c->slot] = thrown;
                 result = eval(c->body());
                 break;
             }

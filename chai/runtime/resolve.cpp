@@ -150,7 +150,7 @@ private:
     void function(Node* n) {
         // Captures are found where the lambda is made.
         std::vector<CaptureSource> sources;
-        for (const std::string& c : n->captures) {
+        for (const std::string& c : n->captures()) {
             Node probe;
             bind(probe, c, false);
             sources.push_back({probe.ref, probe.slot, probe.symbol, c});
@@ -161,12 +161,12 @@ private:
         enter_context(info, false);
         // Later names hide earlier ones: parameters hide captures, which hide `this`.
         info.this_slot = static_cast<int32_t>(add_slot("this"));
-        for (const std::string& c : n->captures) info.capture_slots.push_back(add_slot(c));
-        for (size_t i = 0; i < n->params.size(); ++i) {
+        for (const std::string& c : n->captures()) info.capture_slots.push_back(add_slot(c));
+        for (size_t i = 0; i < n->params().size(); ++i) {
             for (size_t j = 0; j < i; ++j)
-                if (n->params[j].name == n->params[i].name && info.duplicate_param.empty())
-                    info.duplicate_param = n->params[i].name;
-            info.param_slots.push_back(add_slot(n->params[i].name));
+                if (n->params()[j].name == n->params()[i].name && info.duplicate_param.empty())
+                    info.duplicate_param = n->params()[i].name;
+            info.param_slots.push_back(add_slot(n->params()[i].name));
         }
         if (n->kind == NK::Def && n->guarded) expr(n->kid(1), true);
         block(n->kid(0));
@@ -212,7 +212,7 @@ private:
         case NK::GlobalDecl: n->symbol = sym(n->name); break;
         case NK::AttrDecl:
             n->symbol = sym(n->name);
-            n->class_symbol = sym(n->class_name);
+            n->class_symbol = sym(n->class_name());
             break;
         case NK::Assign: {
             Node* lhs = n->kid(0);
@@ -269,7 +269,7 @@ private:
         case NK::Lambda: function(n); break;
         case NK::Def:
             n->symbol = sym(n->name);
-            if (!n->class_name.empty()) n->class_symbol = sym(n->class_name);
+            if (!n->class_name().empty()) n->class_symbol = sym(n->class_name());
             function(n);
             break;
         case NK::Class:
@@ -314,7 +314,7 @@ private:
             open_scope();
             n->depth = depth();
             const uint32_t first = next_slot();
-            if (!n->params.empty()) declare_local(n->params[0].name);
+            if (!n->params().empty()) declare_local(n->params()[0].name);
             if (n->guarded) expr(n->kid(1), true);
             expr(n->kid(0), false);
             close_scope(n, first);

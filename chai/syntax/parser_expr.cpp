@@ -217,7 +217,7 @@ NodePtr Parser::decl() {
         ++pos_;
         if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
         auto n = make(NK::AttrDecl, cur().start);
-        set_text(n->class_name, cur().text);
+        set_text(n->decl_parts().class_name, cur().text);
         ++pos_;
         if (!accept_op("::")) fail("Incomplete attribute declaration");
         if (cur().kind != Tok::Ident) fail("Missing attribute name in definition");
@@ -399,7 +399,7 @@ NodePtr Parser::lambda() {
     if (accept_op("[")) {
         skip_nl();
         while (cur().kind == Tok::Ident) {
-            n->captures.emplace_back(cur().text);
+            n->decl_parts().captures.emplace_back(cur().text);
             ++pos_;
             skip_nl();
             if (!accept_op(",")) break;

@@ -166,7 +166,7 @@ void Parser::params(Node& n) {
         } else {
             set_text(p.name, first);
         }
-        n.params.push_back(std::move(p));
+        n.decl_parts().params.push_back(std::move(p));
         skip_nl();
         if (!accept_op(",")) break;
         skip_nl();
@@ -176,7 +176,7 @@ void Parser::params(Node& n) {
 NodePtr Parser::def(std::string class_name, std::string annotation) {
     if (cur().kind != Tok::Ident) fail("Missing function name in definition");
     auto n = make(NK::Def, cur().start);
-    n->annotation = std::move(annotation);
+    if (!annotation.empty()) n->decl_parts().annotation = std::move(annotation);
     std::string_view name = cur().text;
     ++pos_;
     if (accept_op("::")) {
@@ -186,7 +186,7 @@ NodePtr Parser::def(std::string class_name, std::string annotation) {
         ++pos_;
     }
     set_text(n->name, name);
-    n->class_name = std::move(class_name);
+    if (!class_name.empty()) n->decl_parts().class_name = std::move(class_name);
     if (accept_op("(")) {
         params(*n);
         if (!accept_op(")")) fail("Incomplete function definition");
@@ -221,7 +221,7 @@ NodePtr Parser::class_def() {
             if (cur().kind != Tok::Ident) fail("Incomplete attribute declaration");
             auto a = make(NK::AttrDecl, cur().start);
             set_text(a->name, cur().text);
-            a->class_name = n->name;
+            a->decl_parts().class_name = n->name;
             ++pos_;
             n->kids.push_back(finish(std::move(a)));
         } else {
@@ -345,7 +345,7 @@ NodePtr Parser::try_stmt() {
             auto c = make(NK::Catch, cur().start);
             if (accept_op("(")) {
                 params(*c);
-                if (c->params.size() > 1 || !accept_op(")")) fail("Incomplete 'catch' expression");
+                if (c->params().size() > 1 || !accept_op(")")) fail("Incomplete 'catch' expression");
                 skip_nl();
                 if (accept_op(":")) {
                     auto g = expr();

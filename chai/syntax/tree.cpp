@@ -97,11 +97,8 @@ NodePtr copy_tree(const Node& n) {
     c->guarded = n.guarded;
     c->reference = n.reference;
     c->name = n.name;
-    c->class_name = n.class_name;
     c->text = n.text;
-    c->annotation = n.annotation;
-    c->params = n.params;
-    c->captures = n.captures;
+    if (n.decl) c->decl = std::make_unique<DeclParts>(*n.decl);
     c->height = n.height;
     c->start = n.start;
     c->end = n.end;
@@ -176,7 +173,7 @@ std::string node_text(const Node& n) {
     case NK::Def: case NK::GlobalDecl: case NK::RefDecl: return n.name;
     case NK::InterpStr: return interpolation_text(n);
     // Attributes and classes spell their class name first, as written in `attr C::x`.
-    case NK::AttrDecl: return n.class_name + n.name;
+    case NK::AttrDecl: return n.class_name() + n.name;
     case NK::Class: {
         std::string s = n.name;
         for (const auto& k : n.kids) s += node_text(*k);
@@ -185,15 +182,15 @@ std::string node_text(const Node& n) {
     case NK::Lambda: {
         // Parts in source order: captures, parameters (type, then name), the body.
         std::string s;
-        for (const std::string& c : n.captures) s += c;
-        for (const ParamDecl& p : n.params) s += p.type + p.name;
+        for (const std::string& c : n.captures()) s += c;
+        for (const ParamDecl& p : n.params()) s += p.type + p.name;
         for (const auto& k : n.kids) s += node_text(*k);
         return s;
     }
     case NK::Catch: {
         // Parts in source order: the parameter (type, then name), the guard, the body.
         std::string s;
-        for (const ParamDecl& p : n.params) s += p.type + p.name;
+        for (const ParamDecl& p : n.params()) s += p.type + p.name;
         for (size_t i = 1; i < n.kids.size(); ++i) s += node_text(*n.kid(i));
         return s + node_text(*n.kid(0));
     }

@@ -58,6 +58,15 @@ struct ParamDecl {
     std::string type;  // empty: untyped
 };
 
+// What only declarations carry, kept apart so that the many other nodes are smaller and quicker
+// to make and to free.
+struct DeclParts {
+    std::string class_name;  // Def of a method or constructor, AttrDecl
+    std::string annotation;  // Def: the `#` lines before it
+    std::vector<ParamDecl> params;      // Def, Lambda, Catch
+    std::vector<std::string> captures;  // Lambda
+};
+
 struct Node {
     NK kind = NK::Noop;
     OpCode op = OpCode::None;
@@ -84,18 +93,29 @@ struct Node {
     Kids kids;
     const Node* parent = nullptr;  // for error call stacks
 
-    std::string name;        // identifiers, declared and defined names, members
-    std::string class_name;  // Def of a method or constructor, AttrDecl
-    std::string text;        // literals and operators as written
-    std::string annotation;  // Def: the `#` lines before it
-    std::vector<ParamDecl> params;
-    std::vector<std::string> captures;
+    std::string name;                 // identifiers, declared and defined names, members
+    std::string text;                 // literals and operators as written
+    std::unique_ptr<DeclParts> decl;  // null: none of its parts set
 
     int height = 1;  // tree height, bounded so evaluation and destruction stay shallow
     File_Position start, end;
     std::shared_ptr<const std::string> file;
 
     Node* kid(size_t i) const { return kids[i].get(); }
+
+    const DeclParts& parts() const {
+        static const DeclParts none;
+        return decl ? *decl : none;
+    }
+    const std::string& class_name() const { return parts().class_name; }
+    const std::string& annotation() const { return parts().annotation; }
+    const std::vector<ParamDecl>& params() const { return parts().params; }
+    const std::vector<std::string>& captures() const { return parts().captures; }
+    // The parts to fill in, made on first use.
+    DeclParts& decl_parts() {
+        if (!decl) decl = std::make_unique<DeclParts>();
+        return *decl;
+    }
 
     // Children by role, for the kinds of a fixed shape. The others: Binary, Assign, And, Or,
     // Index, Dot (the object, the member's arguments): first and second; Call: the callee, then
