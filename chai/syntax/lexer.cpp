@@ -7,9 +7,25 @@
 namespace chai {
 
 namespace {
-bool is_id_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+// What a character can be, looked up once per character.
+enum : uint8_t { kIdStart = 1, kDigit = 2, kOperator = 4 };  // kOperator: can start nothing but an operator
+struct CharClasses {
+    uint8_t of[256];
+};
+constexpr CharClasses make_char_classes() {
+    CharClasses t{};
+    for (int c = 'a'; c <= 'z'; ++c) t.of[c] = kIdStart;
+    for (int c = 'A'; c <= 'Z'; ++c) t.of[c] = kIdStart;
+    t.of[static_cast<unsigned char>('_')] = kIdStart;
+    for (int c = '0'; c <= '9'; ++c) t.of[c] = kDigit;
+    // Not '.', which may start a number.
+    for (const char* p = "<>:+-&|*/%^=!~?()[]{},"; *p; ++p) t.of[static_cast<unsigned char>(*p)] = kOperator;
+    return t;
+}
+constexpr CharClasses kCharClasses = make_char_classes();
+uint8_t char_class(char c) { return kCharClasses.of[static_cast<unsigned char>(c)]; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_id_char(char c) { return is_id_start(c) || is_digit(c); }
+bool is_id_char(char c) { return char_class(c) & (kIdStart | kDigit); }
 // Whether the token before the one being read (the last) can end an operand on this line: then
 // a following ".5" is member access (`a.5` lacks a member name), not a number.
 bool ends_operand(const std::vector<Token>& out) {
@@ -111,7 +127,17 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             t.end = here();
             return;
         }
-        if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
+        const uint8_t cls = char_class(c);
+        if (cls & kOperator) {
+            lex_operator(t);
+        } else if (cls & kIdStart) {
+            t.kind = Tok::Ident;
+            size_t end = pos_ + 1;
+            while (end < src_.size() && is_id_char(src_[end])) ++end;
+            const size_t b = pos_;
+            advance_in_line(end - pos_);
+            t.text = since(b);
+        } else if (c == '\n' || (c == '\r' && peek(1) == '\n')) {
             advance(c == '\r' ? 2 : 1);
             t.kind = Tok::Newline;
         } else if (c == ';') {
@@ -124,13 +150,6 @@ void Lexer::read_tokens(std::vector<Token>& out) {
             while (pos_ < src_.size() && peek() != '\n' && peek() != ';' && !(peek() == '\r' && peek(1) == '\n'))
                 advance();
             advance(peek() == '\r' ? 2 : pos_ < src_.size() ? 1 : 0);
-            t.text = since(b);
-        } else if (is_id_start(c)) {
-            t.kind = Tok::Ident;
-            size_t end = pos_ + 1;
-            while (end < src_.size() && is_id_char(src_[end])) ++end;
-            const size_t b = pos_;
-            advance_in_line(end - pos_);
             t.text = since(b);
         } else if (c == '`') {
             advance();

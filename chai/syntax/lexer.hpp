@@ -41,7 +41,9 @@ public:
 private:
     void read_tokens(std::vector<Token>& out);
     [[noreturn]] void fail(const std::string& why, File_Position at) const;
-    char peek(size_t k = 0) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
+    // Reading never passes the end, and a string holds a '\0' just past it.
+    char peek() const { return src_[pos_]; }
+    char peek(size_t k) const { return pos_ + k < src_.size() ? src_[pos_ + k] : '\0'; }
     File_Position here() const { return {line_, col_}; }
     // The source from b to where reading stands.
     std::string_view since(size_t b) const { return {src_.data() + b, pos_ - b}; }
