@@ -47,7 +47,7 @@ private:
     const std::string& own(uint32_t i) const { return chunks_[i / kChunk][i % kChunk]; }
     void grow();
 
-    static constexpr uint32_t kChunk = 32;  // names stay where they are: symbols point at them
+    static constexpr uint32_t kChunk = 8;  // names stay where they are: symbols point at them
     const Names* base_;
     std::shared_ptr<const void> keep_;
     uint32_t first_;
