@@ -116,8 +116,9 @@ void Lexer::read_tokens(std::vector<Token>& out) {
         advance();
     }
     for (;;) {
-        // Most tokens follow another directly or after one space.
-        if (const char c = peek(); c == ' ' || c == '\t' || c == '/') skip_space_and_comments();
+        // Most tokens follow another directly or after spaces; tabs and comments take the long way.
+        while (peek() == ' ') advance_in_line(1);
+        if (const char c = peek(); c == '\t' || c == '/') skip_space_and_comments();
         // Read in place: moving each token into the list would cost about as much as reading it.
         Token& t = out.emplace_back();
         t.start = token_start_ = here();
@@ -185,7 +186,7 @@ void Lexer::read_tokens(std::vector<Token>& out) {
 void Lexer::lex_number(Token& t) {
     size_t b = pos_;
     auto take_while = [&](auto pred) {
-        while (pred(peek())) advance();
+        while (pred(peek())) advance_in_line(1);  // none of them is a line end
     };
     bool is_float = false;
     // A prefix without digits ("0x", "0b") is the number 0 followed by a name.
