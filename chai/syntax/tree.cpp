@@ -1,49 +1,73 @@
 #include "chai/syntax/tree.hpp"
 
-#include <atomic>
+#include <memory>
+#include <new>
 
 #include "chai/stack/sanitizers.hpp"
 #include "chai/stack/stack.hpp"
-#include "chai/syntax/try_hold.hpp"
 
 namespace chai {
 
 // ---- allocation ----
 // Nodes are all of one size, and their children's arrays of a few, and the allocator takes a
 // slow path when many blocks of one size are freed in a row, as when a tree goes. Freed blocks
-// wait in small process-wide stores for the next tree instead. The stores have no destructor
-// (trees held by static objects may go after them at exit), and under the address sanitizer they
-// stay off, so that memory used after it went is still reported.
+// wait in small stores for the next tree instead, one set per thread so that keeping and taking
+// need no lock. A thread's stores are emptied when it ends; after that (trees held by static
+// objects may go after them at exit) blocks go straight back to the allocator. Under the address
+// sanitizer the stores stay off, so that memory used after it went is still reported.
 namespace {
 constexpr bool kKeepBlocks = !kAddressSanitizer;
 
-// Freed blocks of one size; a thread that finds the store busy uses the allocator.
-template <size_t Capacity> class BlockStore {
-public:
-    void* take() {
-        if (TryHold hold(busy_); hold && count_ > 0) return blocks_[--count_];
-        return nullptr;
-    }
+// Freed blocks of one size.
+template <size_t Capacity> struct BlockStore {
+    void* take() { return count_ > 0 ? blocks_[--count_] : nullptr; }
     bool keep(void* p) {
-        if (TryHold hold(busy_); hold && count_ < Capacity) {
-            blocks_[count_++] = p;
-            return true;
-        }
-        return false;
+        if (count_ == Capacity) return false;
+        blocks_[count_++] = p;
+        return true;
+    }
+    ~BlockStore() {
+        while (count_ > 0) ::operator delete(blocks_[--count_]);
     }
 
-private:
-    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
     void* blocks_[Capacity] = {};
     size_t count_ = 0;
 };
 
-BlockStore<128> kept_nodes;  // about 42 KB
 constexpr size_t kKeptKidsMost = 8;  // children arrays of up to this many are kept
-BlockStore<64> kept_kids[kKeptKidsMost];  // by length - 1
-BlockStore<64>* kids_store(size_t bytes) {
+struct ThreadStores {
+    BlockStore<128> nodes;               // about 28 KB
+    BlockStore<64> kids[kKeptKidsMost];  // by length - 1
+};
+// Null until the thread first keeps a block, and again once the thread is ending. Both are
+// trivially destroyed, so they can still be asked after the stores went.
+thread_local ThreadStores* stores = nullptr;
+thread_local bool thread_ending = false;
+
+// Owns the thread's stores, and empties them as the thread ends.
+struct StoresOwner {
+    std::unique_ptr<ThreadStores> held = std::make_unique<ThreadStores>();
+    ~StoresOwner() {
+        stores = nullptr;
+        thread_ending = true;
+    }
+};
+
+// The thread's stores when it first keeps a block; null once the thread is ending.
+ThreadStores* first_stores() noexcept {
+    if (thread_ending) return nullptr;
+    try {
+        thread_local StoresOwner owner;
+        return stores = owner.held.get();
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the blocks go back to the allocator instead
+    }
+}
+ThreadStores* stores_to_keep() { return stores ? stores : first_stores(); }
+
+BlockStore<64>* kids_store(ThreadStores* s, size_t bytes) {
     const size_t n = bytes / sizeof(NodePtr);
-    return kKeepBlocks && n >= 1 && n <= kKeptKidsMost ? &kept_kids[n - 1] : nullptr;
+    return kKeepBlocks && s && n >= 1 && n <= kKeptKidsMost ? &s->kids[n - 1] : nullptr;
 }
 
 }  // namespace
@@ -53,24 +77,26 @@ Node::~Node() {
 }
 
 void* Node::operator new(size_t size) {
-    if (kKeepBlocks && size == sizeof(Node))
-        if (void* p = kept_nodes.take()) return p;
+    if (kKeepBlocks && size == sizeof(Node) && stores)
+        if (void* p = stores->nodes.take()) return p;
     return ::operator new(size);
 }
 
 void Node::operator delete(void* p) noexcept {
-    if (kKeepBlocks && p && kept_nodes.keep(p)) return;
+    if (kKeepBlocks && p)
+        if (ThreadStores* s = stores_to_keep(); s && s->nodes.keep(p)) return;
     ::operator delete(p);
 }
 
 void* take_kids_room(size_t bytes) {
-    if (BlockStore<64>* store = kids_store(bytes))
+    if (BlockStore<64>* store = kids_store(stores, bytes))
         if (void* p = store->take()) return p;
     return ::operator new(bytes);
 }
 
 void give_kids_room(void* p, size_t bytes) noexcept {
-    if (BlockStore<64>* store = kids_store(bytes); store && store->keep(p)) return;
+    ThreadStores* s = kKeepBlocks ? stores_to_keep() : nullptr;
+    if (BlockStore<64>* store = kids_store(s, bytes); store && store->keep(p)) return;
     ::operator delete(p);
 }
 

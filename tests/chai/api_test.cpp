@@ -688,8 +688,8 @@ TEST(chai_api, EnginesRunConcurrently) {
             // Value attributes share one table between engines; futures stay in their engine.
             "for (var j = 0; j < 500; ++j) { var n = j; get_var_attr(n, \"k\") = n; t += get_var_attr(n, \"k\") - j }; "
             "t += async(fun() { 0 }).get(); "
-            // Both threads make and drop trees (nodes and child lists freed by one may serve the
-            // other; lists longer than those kept come from the allocator).
+            // Both threads make and drop trees (each keeps its own freed nodes and child lists;
+            // lists longer than those kept come from the allocator).
             "for (var k = 0; k < 300; ++k) { t += eval(\"if (true) { 0 } else { [1, 2] }\") }; "
             "for (var k = 0; k < 100; ++k) { t += eval(\"[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, k][10] - k\") }; "
             "class K { var v; def K() { this.v = [1, 2] } }; t + K().v.size()");
@@ -702,6 +702,25 @@ TEST(chai_api, EnginesRunConcurrently) {
     // i % 3 sums to 1999 over the loop; each call adds the seed; the vector adds 2.
     EXPECT_EQ(1999 + 1 * 2000 + 2, a);
     EXPECT_EQ(1999 + 2 * 2000 + 2, b);
+
+    // Trees freed on another thread than the one that made them, after it ended, and while it
+    // ends (an engine of the thread's own that goes after the thread's kept blocks).
+    auto made_here = std::make_unique<chai::ChaiScript>();
+    made_here->eval("def g(x) { if (x > 0) { [x, x] } else { [0] } }");
+    std::unique_ptr<chai::ChaiScript> made_there;
+    int c = 0;
+    std::thread t3([&] {
+        thread_local chai::ChaiScript ends_last;
+        c = made_here->eval<int>("g(3).size()");
+        made_here.reset();
+        made_there = std::make_unique<chai::ChaiScript>();
+        made_there->eval("def h() { eval(\"[1, 2, 3]\").size() }");
+        c += ends_last.eval<int>("def k() { eval(\"if (true) { 4 } else { [5] }\") }; k()");
+    });
+    t3.join();
+    EXPECT_EQ(6, c);
+    EXPECT_EQ(3, made_there->eval<int>("h()"));
+    made_there.reset();
 }
 
 TEST(chai_api, DispatchErrorsDescribeParametersAndCandidates) {
