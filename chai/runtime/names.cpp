@@ -1,7 +1,5 @@
 #include "chai/runtime/names.hpp"
 
-#include <algorithm>
-
 #include "chai/runtime/callable.hpp"
 
 namespace chai {
@@ -120,8 +118,15 @@ void Symbols::clear() {
 
 void set_functions(Symbol& s, FnListRef fns, uint64_t version) {
     const FnList* list = fns && !fns->empty() ? fns.get() : nullptr;
-    s.only_attr_getters = !list || std::all_of(list->begin(), list->end(), [](const FuncRef& f) { return f->attr_getter; });
-    s.member_getters = list && std::any_of(list->begin(), list->end(), [](const FuncRef& f) { return f->member_getter; });
+    // One pass: operators' lists are long, and every engine derives these for each name it meets.
+    bool only_attr_getters = true, member_getters = false;
+    if (list)
+        for (const FuncRef& f : *list) {
+            only_attr_getters &= f->attr_getter;
+            member_getters |= f->member_getter;
+        }
+    s.only_attr_getters = only_attr_getters;
+    s.member_getters = member_getters;
     s.fns = list ? std::move(fns) : nullptr;
     s.version = version;
 }
