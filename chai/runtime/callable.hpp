@@ -198,6 +198,9 @@ struct ScriptFn : Callable {
     mutable const Node* body = nullptr;
     mutable const Node* guard = nullptr;
     mutable const FnInfo* frame = nullptr;
+    // The definition has one parameter (so no two of the same name): a plain call binds it
+    // without the general binding's masks. Settled with the definition (set_def).
+    mutable bool one_param = false;
     bool method = false;     // first argument is `this` only
     bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
     bool ctor = false;       // constructs an object of class `cls`
