@@ -207,6 +207,12 @@ static void follow_edits(Interp& in, const ScriptFn& f) {
     f.set_def(def);
 }
 
+// A call that starts while none runs the function picks up an edit of its tree (a recursive
+// call finishes on the version its caller runs).
+static inline void follow_any_edit(Interp& in, const ScriptFn& f) {
+    if (f.active == 0 && f.tree && f.tree->current != f.prog) follow_edits(in, f);
+}
+
 void ScriptFn::set_def(const Node* n) const {
     def = n;
     body = n->body();
@@ -348,7 +354,7 @@ struct Active {
 }  // namespace
 
 bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
-    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.guard);
     FrameScope scope(*this, f.frame, nullptr, false, false);
@@ -363,7 +369,7 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
 template <CallShape S>
 [[gnu::noinline]] Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     const bool ctor = S == CallShape::General && f.ctor;
-    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.body);
     if (!f.binding && !f.frame->duplicate_param.empty())
