@@ -315,13 +315,14 @@ template <CallShape S>
     return fresh;
 }
 
-// The same out of line: its locals would enlarge the C++ frame every such call keeps while its
-// body runs. Only a plain function's binding is small enough to stay inline.
 // bind_read for a method without parameters: its object is `this`, shared if the body needs.
 [[gnu::always_inline]] inline uint32_t bind_this(Value* s, const FnInfo& fi, Args a) {
     s[fi.this_slot] = fi.this_by_value ? a[0] : a.ref(0);
     return 0;
 }
+
+// The same out of line: their locals would enlarge the C++ frame every such call keeps while its
+// body runs. Only a plain function's binding is small enough to stay inline.
 template <CallShape S> [[gnu::noinline]] uint32_t bind_read_apart(Value* s, const ScriptFn& f, Args a) {
     return bind_read<S>(s, f, a);
 }
@@ -390,9 +391,9 @@ template <CallShape S>
     uint32_t fresh;
     if constexpr (is_plain_shape(S)) fresh = bind_args<S>(frame_->slots, f, a, self, r, true);
     else if constexpr (is_method_shape(S))
-        fresh = !(f.binding & ScriptFn::kParamsRead)   ? bind_args_apart<S>(frame_->slots, f, a, self, r, true)
-                : f.frame->param_slots.empty() ? bind_this(frame_->slots, *f.frame, a)
-                                               : bind_read_apart<S>(frame_->slots, f, a);
+        fresh = !(f.binding & ScriptFn::kParamsRead) ? bind_args_apart<S>(frame_->slots, f, a, self, r, true)
+                : f.frame->param_slots.empty()         ? bind_this(frame_->slots, *f.frame, a)
+                                                       : bind_read_apart<S>(frame_->slots, f, a);
     else fresh = bind_args_apart<S>(frame_->slots, f, a, self, r, true);
     // Arguments nobody reads after the call need not be given back.
     const uint32_t owed = drops_args(S) ? 0 : fresh;
