@@ -198,6 +198,13 @@ struct ScriptFn : Callable {
     mutable const Node* body = nullptr;
     mutable const Node* guard = nullptr;
     mutable const FnInfo* frame = nullptr;
+    // Shorter bindings a call without an object may take (bits of Binding), settled with the
+    // definition (set_def). Either means no two parameters share a name.
+    enum Binding : uint8_t {
+        kOneParam = 1,    // one parameter
+        kParamsRead = 2,  // no captures; fewer than 64 parameters, each only read
+    };
+    mutable uint8_t binding = 0;
     bool method = false;     // first argument is `this` only
     bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
     bool ctor = false;       // constructs an object of class `cls`

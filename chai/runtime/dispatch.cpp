@@ -207,19 +207,73 @@ static void follow_edits(Interp& in, const ScriptFn& f) {
     f.set_def(def);
 }
 
+// A call that starts while none runs the function picks up an edit of its tree (a recursive
+// call finishes on the version its caller runs).
+static inline void follow_any_edit(Interp& in, const ScriptFn& f) {
+    if (f.active == 0 && f.tree && f.tree->current != f.prog) follow_edits(in, f);
+}
+
 void ScriptFn::set_def(const Node* n) const {
     def = n;
     body = n->body();
     guard = n->kind == NK::Def ? n->guard() : nullptr;
     frame = n->frame;
+    const size_t np = frame->param_slots.size();
+    const bool read_only = np < 64 && frame->capture_slots.empty() && frame->duplicate_param.empty() &&
+                           frame->params_by_value == (uint64_t{1} << np) - 1;
+    binding = static_cast<uint8_t>((np == 1 ? kOneParam : 0) | (read_only ? kParamsRead : 0));
 }
 
 namespace {
+// bind_args for a plain call of a one-parameter function with one argument: the same cases in
+// the same order, without the masks that order many parameters.
+[[gnu::always_inline]] inline uint32_t bind_one(Value* s, const ScriptFn& f, Args a) {
+    const FnInfo& fi = *f.frame;
+    Value& this_slot = s[fi.this_slot];
+    if (!fi.this_by_value) this_slot = a.ref(0);
+    const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
+    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]] = f.captures[i];
+    Arg& arg = a.data[0];
+    Value& param = s[fi.param_slots[0]];
+    uint32_t fresh = 0;
+    if (fi.params_by_value & 1) {
+        param = arg.place ? *arg.place : arg.value;
+    } else if (!arg.place && !arg.value.boxed()) {
+        param = arg.value;
+        fresh = 1;
+    } else {
+        param = a.ref(0);
+    }
+    if (fi.this_by_value) this_slot = a[0];
+    return fresh;
+}
+
+// bind_args for a call without an object of a function whose parameters are only read
+// (ScriptFn::kParamsRead): each is given the argument's value, in order; nothing is fresh.
+template <CallShape S>
+[[gnu::always_inline]] inline uint32_t bind_read(Value* s, const ScriptFn& f, Args a) {
+    static_assert(S != CallShape::General, "a call with an object or a new one binds in general");
+    const FnInfo& fi = *f.frame;
+    const size_t first = is_method_shape(S) ? 1 : 0;
+    Value& this_slot = s[fi.this_slot];
+    if (a.size > 0 && !fi.this_by_value) this_slot = a.ref(0);
+    const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
+    const uint32_t* slot = fi.param_slots.data();
+    const Arg* arg = a.data + first;
+    for (size_t i = 0; i < n; ++i) s[slot[i]] = arg[i].place ? *arg[i].place : arg[i].value;
+    if (a.size > 0 && fi.this_by_value) this_slot = a[0];
+    return 0;
+}
+
 // Binds a call's arguments to the parameters of f's new frame, whose slots are s (see
 // bind_params). A shape other than General has no object, so `this` is the first argument.
 // Inline always: a plain call binds in its own frame (a shared copy of the code costs a call).
 template <CallShape S>
 [[gnu::always_inline]] inline uint32_t bind_args(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
+    if constexpr (S != CallShape::General) {
+        if (is_plain_shape(S) && lazy && (f.binding & ScriptFn::kOneParam) && a.size == 1) return bind_one(s, f, a);
+        if (is_plain_shape(S) && (f.binding & ScriptFn::kParamsRead)) return bind_read<S>(s, f, a);
+    }
     const FnInfo& fi = *f.frame;
     const bool ctor = S == CallShape::General && f.ctor;
     const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
@@ -261,8 +315,17 @@ template <CallShape S>
     return fresh;
 }
 
-// The same out of line: its locals would enlarge the C++ frame every such call keeps while its
+// bind_read for a method without parameters: its object is `this`, shared if the body needs.
+[[gnu::always_inline]] inline uint32_t bind_this(Value* s, const FnInfo& fi, Args a) {
+    s[fi.this_slot] = fi.this_by_value ? a[0] : a.ref(0);
+    return 0;
+}
+
+// The same out of line: their locals would enlarge the C++ frame every such call keeps while its
 // body runs. Only a plain function's binding is small enough to stay inline.
+template <CallShape S> [[gnu::noinline]] uint32_t bind_read_apart(Value* s, const ScriptFn& f, Args a) {
+    return bind_read<S>(s, f, a);
+}
 template <CallShape S>
 [[gnu::noinline]] uint32_t bind_args_apart(Value* s, const ScriptFn& f, Args a, const Value* self, const Value& obj,
                                            bool lazy) {
@@ -297,7 +360,7 @@ struct Active {
 }  // namespace
 
 bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
-    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.guard);
     FrameScope scope(*this, f.frame, nullptr, false, false);
@@ -312,10 +375,10 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
 template <CallShape S>
 [[gnu::noinline]] Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
     const bool ctor = S == CallShape::General && f.ctor;
-    if (f.tree && f.active == 0 && f.tree->current != f.prog) follow_edits(*this, f);
+    follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.body);
-    if (!f.frame->duplicate_param.empty())
+    if (!f.binding && !f.frame->duplicate_param.empty())
         // Binding the second parameter clashes with the first: the plain naming error, as when a
         // host adds a taken global name (scripts catch it as a runtime_error).
         throw exception::name_conflict_error(f.frame->duplicate_param);
@@ -325,8 +388,13 @@ template <CallShape S>
     FrameScope scope(*this, f.frame, nullptr, false, false);
     RunningScope running_scope(*this, Running{&f.tree, &f.prog});
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
-    const uint32_t fresh = is_plain_shape(S) ? bind_args<S>(frame_->slots, f, a, self, r, true)
-                                             : bind_args_apart<S>(frame_->slots, f, a, self, r, true);
+    uint32_t fresh;
+    if constexpr (is_plain_shape(S)) fresh = bind_args<S>(frame_->slots, f, a, self, r, true);
+    else if constexpr (is_method_shape(S))
+        fresh = !(f.binding & ScriptFn::kParamsRead) ? bind_args_apart<S>(frame_->slots, f, a, self, r, true)
+                : f.frame->param_slots.empty()         ? bind_this(frame_->slots, *f.frame, a)
+                                                       : bind_read_apart<S>(frame_->slots, f, a);
+    else fresh = bind_args_apart<S>(frame_->slots, f, a, self, r, true);
     // Arguments nobody reads after the call need not be given back.
     const uint32_t owed = drops_args(S) ? 0 : fresh;
     const bool method = is_method_shape(S) || (S == CallShape::General && f.method);
