@@ -137,7 +137,7 @@ bool Interp::compound_in_place(const Node* n) {
     Value* place = fast::declared_var(*frame_, n->first);
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
-    if (!place || !num_expr(r, x)) return false;
+    if (!place || !num_operand(r, x)) return false;
     return compound_immediate(n->op, *place, x) || compound_builtin(n->op, *place, Value::number(x), n);
 }
 

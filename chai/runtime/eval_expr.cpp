@@ -100,7 +100,7 @@ inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) 
     check_depth(n);
     // (An error in the argument needs no call trace of its own: the call encloses it.)
     Number x;
-    if (!num_expr(n->kid(1), x)) return false;
+    if (!num_operand(n->kid(1), x)) return false;
     if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
     frame_->site = n;
     out = num_convert_quick(x, k.converts_to);
@@ -121,7 +121,7 @@ bool Interp::num_expr(const Node* n, Number& out) {
     if (n->kind == NK::Binary && n->fast == F_None && n->op <= OpCode::BitXor) {
         check_depth(n);
         Number a, b;
-        if (!num_expr(n->first, a) || !num_expr(n->second, b)) return false;
+        if (!num_operand(n->first, a) || !num_operand(n->second, b)) return false;
         out = computed(*this, n, a, b);
         return true;
     }
@@ -168,7 +168,7 @@ bool Interp::condition(const Node* n) {
             }
             // A conversion among the operands (x < double(n)): numbers computed without Values.
             if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && fast::may_compute(n->first, epoch_) &&
-                fast::may_compute(n->second, epoch_) && num_expr(n->first, a) && num_expr(n->second, b))
+                fast::may_compute(n->second, epoch_) && num_operand(n->first, a) && num_operand(n->second, b))
                 return num_compare_quick(n->op, a, b);
             Value l = eval(n->first);
             Value r = eval(n->second);

@@ -210,6 +210,24 @@ inline bool Interp::fast_num(const Node* n, Number& out) {
     return slow_num(n, out);
 }
 
+// The operands num_expr meets most, read without its set-up; a kept conversion of literals
+// under convert_call's guard.
+CHAI_HOT_INLINE bool Interp::num_operand(const Node* n, Number& out) {
+    if (n->fast == F_Const) {
+        out = n->constant->imm();
+        return true;
+    }
+    if (is_variable(n->fast) && !frame_->dyn && fast::num_value(fast::var_of(*frame_, n), out)) return true;
+    if (n->kind == NK::Call) {
+        const SiteCache* c = n->site;
+        if (c && c->folded_by && c->folded_by == fast::kept_conversion(n, epoch_) && names_no_variable(n->first)) {
+            out = c->folded.imm();
+            return true;
+        }
+    }
+    return num_expr(n, out);
+}
+
 namespace fast {
 // The element `v[i]` (index) stands for, read in place when v is a declared Vector variable and i
 // a number computed without side effects; null where the general evaluation must decide.
