@@ -142,7 +142,7 @@ bool Interp::compound_in_place(const Node* n) {
 }
 
 // The commonest compound assignment: a variable holding the number itself, the inline kinds.
-bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
+CHAI_HOT_INLINE bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
     if (!place.imm_num() || place.is_const()) return false;
     Number d = place.imm();
     if (!num_compound_quick(op, d, x)) return false;

@@ -279,9 +279,10 @@ public:
     // before (int(x), double(x)) and arithmetic on such operands; false, nothing having shown,
     // for anything else.
     bool num_expr(const Node* n, Number& out);
-    // num_expr, its commonest operands (number variables and literals, kept conversions of
-    // literals) read inline.
+    // num_expr, its commonest operands read inline; num_leaf: only variables, literals and
+    // kept conversions of literals.
     inline bool num_operand(const Node* n, Number& out);
+    inline bool num_leaf(const Node* n, Number& out);
     // Call site n, whose cache holds the conversion k, with its argument computed by num_expr.
     bool convert_call(const Node* n, const Callable& k, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
