@@ -225,6 +225,9 @@ private:
     template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
     // The same for an operator site's evaluated operands; unset: the site takes the general way.
     Value operator_intrinsic(const Node* site, const Callable& k, Args a);
+    // intrinsic_site for a method site with one argument: k run on a container variable and a
+    // number read or computed in place (v.push_back(i % 10)) without building their Values.
+    Value intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
