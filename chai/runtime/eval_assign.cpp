@@ -137,12 +137,12 @@ bool Interp::compound_in_place(const Node* n) {
     Value* place = fast::declared_var(*frame_, n->first);
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
-    if (!place || !num_expr(r, x)) return false;
+    if (!place || !num_operand(r, x)) return false;
     return compound_immediate(n->op, *place, x) || compound_builtin(n->op, *place, Value::number(x), n);
 }
 
 // The commonest compound assignment: a variable holding the number itself, the inline kinds.
-bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
+CHAI_HOT_INLINE bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
     if (!place.imm_num() || place.is_const()) return false;
     Number d = place.imm();
     if (!num_compound_quick(op, d, x)) return false;

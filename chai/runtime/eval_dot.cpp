@@ -65,7 +65,8 @@ Value Interp::eval_dot(const Node* n, bool target, bool ref) {
         if (Value* attr = attr_slot(n)) return *attr;
     if (!n->symbol->member_getters && n->kids.size() <= kIntrinsicArgs)
         if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_))
-            return intrinsic_site<false>(n, *k, target, ref);
+            return n->kids.size() == 2 && n->first->kind == NK::Id ? intrinsic_on_number(n, *k, target, ref)
+                                                                    : intrinsic_site<false>(n, *k, target, ref);
     return eval_dot_general(n, target, ref);
 }
 

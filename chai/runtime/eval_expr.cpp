@@ -64,13 +64,18 @@ bool Interp::slow_num(const Node* n, Number& out) {
 }
 
 namespace {
-// a op b for the operator node n, whose numeric errors are reported at n.
-Number computed(Context& c, const Node* n, const Number& a, const Number& b) {
+Number computed_in_full(Context& c, const Node* n, const Number& a, const Number& b) {
     try {
-        return num_binary_quick(n->op, a, b);
+        return num_binary(n->op, a, b);
     } catch (const exception::detail_numeric_error& e) {
         c.fail(n, e.reason);
     }
+}
+// a op b for the operator node n, whose numeric errors are reported at n. (The commonest kinds
+// pay no call.)
+inline Number computed(Context& c, const Node* n, const Number& a, const Number& b) {
+    Number r;
+    return num_binary_inline(n->op, a, b, r) ? r : computed_in_full(c, n, a, b);
 }
 }  // namespace
 
@@ -90,7 +95,7 @@ bool Interp::arith(const Node* n, Number& out) {
 
 // The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
 // variable takes the called name.
-inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
+CHAI_HOT_INLINE bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
     SiteCache& c = *n->site;
     if (c.folded_by == &k && names_no_variable(n->first)) {
         out = c.folded.imm();
@@ -100,7 +105,7 @@ inline bool Interp::convert_call(const Node* n, const Callable& k, Number& out) 
     check_depth(n);
     // (An error in the argument needs no call trace of its own: the call encloses it.)
     Number x;
-    if (!num_expr(n->kid(1), x)) return false;
+    if (!num_leaf(n->kid(1), x) && !num_expr(n->kid(1), x)) return false;
     if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
     frame_->site = n;
     out = num_convert_quick(x, k.converts_to);
@@ -121,7 +126,8 @@ bool Interp::num_expr(const Node* n, Number& out) {
     if (n->kind == NK::Binary && n->fast == F_None && n->op <= OpCode::BitXor) {
         check_depth(n);
         Number a, b;
-        if (!num_expr(n->first, a) || !num_expr(n->second, b)) return false;
+        if (!(num_leaf(n->first, a) || num_expr(n->first, a)) || !(num_leaf(n->second, b) || num_expr(n->second, b)))
+            return false;
         out = computed(*this, n, a, b);
         return true;
     }
@@ -167,9 +173,13 @@ bool Interp::condition(const Node* n) {
                 if (operand(n->first, a) && operand(n->second, b)) return num_compare_quick(n->op, a, b);
             }
             // A conversion among the operands (x < double(n)): numbers computed without Values.
-            if ((n->first->kind == NK::Call || n->second->kind == NK::Call) && fast::may_compute(n->first, epoch_) &&
-                fast::may_compute(n->second, epoch_) && num_expr(n->first, a) && num_expr(n->second, b))
-                return num_compare_quick(n->op, a, b);
+            // (Leaves and kept conversions of literals need no judging first.)
+            if (n->first->kind == NK::Call || n->second->kind == NK::Call) {
+                if ((num_leaf(n->first, a) && num_leaf(n->second, b)) ||
+                    (fast::may_compute(n->first, epoch_) && fast::may_compute(n->second, epoch_) && num_expr(n->first, a) &&
+                     num_expr(n->second, b)))
+                    return num_compare_quick(n->op, a, b);
+            }
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());

@@ -221,6 +221,29 @@ CHAI_HOT_INLINE const Value* vector_element(Interp& in, const Node* index) {
 }
 }  // namespace fast
 
+// A number variable or literal, or a literal's conversion the site keeps (under convert_call's
+// guard), read in place; false for anything else.
+CHAI_HOT_INLINE bool Interp::num_leaf(const Node* n, Number& out) {
+    if (n->fast == F_Const) {
+        out = n->constant->imm();
+        return true;
+    }
+    if (is_variable(n->fast)) return !frame_->dyn && fast::num_value(fast::var_of(*frame_, n), out);
+    const SiteCache* c = n->kind == NK::Call ? n->site : nullptr;
+    if (!c || !c->folded_by || c->folded_by != fast::kept_conversion(n, epoch_) || !names_no_variable(n->first))
+        return false;
+    out = c->folded.imm();
+    return true;
+}
+
+// num_expr, its commonest operands (leaves and elements of Vectors) read without its set-up.
+CHAI_HOT_INLINE bool Interp::num_operand(const Node* n, Number& out) {
+    if (num_leaf(n, out)) return true;
+    if (n->kind == NK::Index)
+        if (const Value* e = fast::vector_element(*this, n); e && fast::num_value(*e, out)) return true;
+    return num_expr(n, out);
+}
+
 CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
     const Frame& f = *frame_;
     switch (n->fast) {

@@ -225,6 +225,9 @@ private:
     template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
     // The same for an operator site's evaluated operands; unset: the site takes the general way.
     Value operator_intrinsic(const Node* site, const Callable& k, Args a);
+    // intrinsic_site for a method site with one argument: k run on a container variable and a
+    // number read or computed in place (v.push_back(i % 10)) without building their Values.
+    Value intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).
@@ -279,6 +282,10 @@ public:
     // before (int(x), double(x)) and arithmetic on such operands; false, nothing having shown,
     // for anything else.
     bool num_expr(const Node* n, Number& out);
+    // num_expr, its commonest operands read inline; num_leaf: only variables, literals and
+    // kept conversions of literals.
+    inline bool num_operand(const Node* n, Number& out);
+    inline bool num_leaf(const Node* n, Number& out);
     // Call site n, whose cache holds the conversion k, with its argument computed by num_expr.
     bool convert_call(const Node* n, const Callable& k, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no

@@ -133,18 +133,24 @@ inline bool num_compare_quick(NumOp op, const Number& a, const Number& b) {
     if (quick::doubles(a, b, x, y)) return compare_values(op, x, y);
     return num_compare(op, a, b);
 }
-inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
+// num_binary_quick's inline cases, none of which can fail; false for the others.
+inline bool num_binary_inline(NumOp op, const Number& a, const Number& b, Number& out) {
     if (a.kind == NumKind::Int && b.kind == NumKind::Int) {
         // In 32 bits: the values are ints, and the narrow division is much the cheaper. Division
         // by zero takes the full way, which reports it.
         int32_t r;
-        if (op <= NumOp::BitXor && int_arith(op, static_cast<int32_t>(a.i), static_cast<int32_t>(b.i), r))
-            return Number::make(r);
-    } else if (op <= NumOp::Div) {
-        double x, y;
-        if (quick::doubles(a, b, x, y)) return Number::make(float_arith(op, x, y));
+        if (op > NumOp::BitXor || !int_arith(op, static_cast<int32_t>(a.i), static_cast<int32_t>(b.i), r)) return false;
+        out = Number::make(r);
+        return true;
     }
-    return num_binary(op, a, b);
+    double x, y;
+    if (op > NumOp::Div || !quick::doubles(a, b, x, y)) return false;
+    out = Number::make(float_arith(op, x, y));
+    return true;
+}
+inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
+    Number r;
+    return num_binary_inline(op, a, b, r) ? r : num_binary(op, a, b);
 }
 // d op= s without leaving d's kind, inline for an int with an int and a double with a double or
 // an int; num_compound_mixed takes an int or a long with a double (computed in double and

@@ -28,6 +28,15 @@ namespace {
     return true;
 }
 
+// k run on a at site n, a numeric error reported as the site's.
+[[gnu::always_inline]] inline Value run_at(Interp& in, const Node* n, const Callable& k, Args a) {
+    try {
+        return run_intrinsic(in, k.intrinsic, k.converts_to, a);
+    } catch (const exception::detail_numeric_error& e) {
+        in.fail(n, e.reason);
+    }
+}
+
 bool all_literals(const Node* n, size_t first) {
     for (size_t i = first; i < n->kids.size(); ++i)
         if (n->kid(i)->kind != NK::Const) return false;
@@ -38,6 +47,38 @@ bool all_literals(const Node* n, size_t first) {
 Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
     if (!chosen_for_types(site->site->choice, a, syms_->names())) return Value::unset();
     return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
+}
+
+// (Its caller has checked the shape: a variable and one argument.) The argument is read as site_arg
+// reads it, from nothing that can change anything or fail; the variable is read where it is, as
+// nothing a number is handed to calls back into a script.
+Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref) {
+    Value* obj = fast::declared_var(*frame_, n->first);
+    const Node* e = n->kid(1);
+    Arg args[2] = {{Value::unset(), obj}, {Value::unset()}};
+    int32_t x;
+    if (!obj || !obj->boxed() || obj->obj()) {
+        // intrinsic_site decides
+    } else if (e->kind == NK::Const && e->constant->imm_num()) {
+        args[1].value = *e->constant;
+    } else if (Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) {
+        args[1].place = v;
+    } else if (is_arith(e->fast)) {
+        check_depth(e);
+        if (int_operand(e, x)) args[1].value = Value::of(x, kConst | kTemp);
+    }
+    const Args a{args, 2};
+    if (args[1].value.is_unset() && !args[1].place) return intrinsic_site<false>(n, k, target, ref);
+    if (!chosen_for_types(n->site->choice, a, syms_->names())) return intrinsic_site<false>(n, k, target, ref);
+    frame_->site = n;
+    Value r;
+    try {
+        r = run_at(*this, n, k, a);
+    } catch (exception::eval_error& err) {
+        add_call_trace(err, n);
+        throw;
+    }
+    return r.is_unset() ? intrinsic_site<false>(n, k, target, ref) : r;
 }
 
 template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable& k, bool target, bool ref) {
@@ -59,13 +100,7 @@ template <bool Call> Value Interp::intrinsic_site(const Node* n, const Callable&
         const Symbol& sym = Call ? *n->first->symbol : *n->symbol;
         if (cached_intrinsic(&c, sym, epoch_) == &k && (Call || !a[0].obj()) && no_variable() &&
             chosen_for_types(c.choice, a, syms_->names())) {
-            const auto run = [&]() __attribute__((always_inline)) {
-                try {
-                    return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
-                } catch (const exception::detail_numeric_error& e) {
-                    fail(n, e.reason);
-                }
-            };
+            const auto run = [&]() __attribute__((always_inline)) { return run_at(*this, n, k, a); };
             // A method's intrinsic (a size, a push_back) runs in place; a named call's (a conversion,
             // to_string) keeps a frame of its own, where its strings are made without calls.
             const auto apart = [&] { return run(); };
