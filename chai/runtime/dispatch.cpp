@@ -363,8 +363,7 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.guard);
-    FrameScope scope(*this, f.frame, nullptr, false, false);
-    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    FrameScope scope(*this, f.frame, Running{&f.tree, &f.prog}, nullptr, false, false);
     // Shared at once: the body that runs next binds the same arguments and sees what the guard did.
     bind_params(f, a, self, Value(), false);
     Value r = eval_traced(f.guard, nullptr);
@@ -385,8 +384,7 @@ template <CallShape S>
     // A constructor's result is its new object, whatever its body gives.
     Value r;
     if (ctor) r = new_object(syms_->name(f.cls));
-    FrameScope scope(*this, f.frame, nullptr, false, false);
-    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    FrameScope scope(*this, f.frame, Running{&f.tree, &f.prog}, nullptr, false, false);
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
     uint32_t fresh;
     if constexpr (is_plain_shape(S)) fresh = bind_args<S>(frame_->slots, f, a, self, r, true);
