@@ -229,22 +229,23 @@ namespace {
 // the same order, without the masks that order many parameters.
 [[gnu::always_inline]] inline uint32_t bind_one(Value* s, const ScriptFn& f, Args a) {
     const FnInfo& fi = *f.frame;
+    // Every slot is written once, and each is its own (fresh frame's): none holds a box yet.
     Value& this_slot = s[fi.this_slot];
-    if (!fi.this_by_value) this_slot = a.ref(0);
+    if (!fi.this_by_value) this_slot.fill_empty(a.ref(0));
     const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
-    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]] = f.captures[i];
+    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]].fill_empty(f.captures[i]);
     Arg& arg = a.data[0];
     Value& param = s[fi.param_slots[0]];
     uint32_t fresh = 0;
     if (fi.params_by_value & 1) {
-        param = arg.place ? *arg.place : arg.value;
+        param.fill_empty(arg.place ? *arg.place : arg.value);
     } else if (!arg.place && !arg.value.boxed()) {
-        param = arg.value;
+        param.fill_empty(arg.value);
         fresh = 1;
     } else {
-        param = a.ref(0);
+        param.fill_empty(a.ref(0));
     }
-    if (fi.this_by_value) this_slot = a[0];
+    if (fi.this_by_value) this_slot.fill_empty(a[0]);
     return fresh;
 }
 
@@ -255,13 +256,14 @@ template <CallShape S>
     static_assert(S != CallShape::General, "a call with an object or a new one binds in general");
     const FnInfo& fi = *f.frame;
     const size_t first = is_method_shape(S) ? 1 : 0;
+    // As in bind_one: each slot is written once, into a fresh frame.
     Value& this_slot = s[fi.this_slot];
-    if (a.size > 0 && !fi.this_by_value) this_slot = a.ref(0);
+    if (a.size > 0 && !fi.this_by_value) this_slot.fill_empty(a.ref(0));
     const size_t n = std::min(fi.param_slots.size(), a.size - std::min(a.size, first));
     const uint32_t* slot = fi.param_slots.data();
     const Arg* arg = a.data + first;
-    for (size_t i = 0; i < n; ++i) s[slot[i]] = arg[i].place ? *arg[i].place : arg[i].value;
-    if (a.size > 0 && fi.this_by_value) this_slot = a[0];
+    for (size_t i = 0; i < n; ++i) s[slot[i]].fill_empty(arg[i].place ? *arg[i].place : arg[i].value);
+    if (a.size > 0 && fi.this_by_value) this_slot.fill_empty(a[0]);
     return 0;
 }
 
@@ -317,7 +319,7 @@ template <CallShape S>
 
 // bind_read for a method without parameters: its object is `this`, shared if the body needs.
 [[gnu::always_inline]] inline uint32_t bind_this(Value* s, const FnInfo& fi, Args a) {
-    s[fi.this_slot] = fi.this_by_value ? a[0] : a.ref(0);
+    s[fi.this_slot].fill_empty(fi.this_by_value ? a[0] : a.ref(0));
     return 0;
 }
 
@@ -363,8 +365,7 @@ bool Interp::script_guard(const ScriptFn& f, Args a, const Value* self) {
     follow_any_edit(*this, f);
     Active active(f);
     check_stack(f.guard);
-    FrameScope scope(*this, f.frame, nullptr, false, false);
-    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    FrameScope scope(*this, f.frame, Running{&f.tree, &f.prog}, nullptr, false, false);
     // Shared at once: the body that runs next binds the same arguments and sees what the guard did.
     bind_params(f, a, self, Value(), false);
     Value r = eval_traced(f.guard, nullptr);
@@ -385,8 +386,7 @@ template <CallShape S>
     // A constructor's result is its new object, whatever its body gives.
     Value r;
     if (ctor) r = new_object(syms_->name(f.cls));
-    FrameScope scope(*this, f.frame, nullptr, false, false);
-    RunningScope running_scope(*this, Running{&f.tree, &f.prog});
+    FrameScope scope(*this, f.frame, Running{&f.tree, &f.prog}, nullptr, false, false);
     // Given back without a guard object of their own: that would make every call's C++ frame larger.
     uint32_t fresh;
     if constexpr (is_plain_shape(S)) fresh = bind_args<S>(frame_->slots, f, a, self, r, true);

@@ -63,7 +63,7 @@ Value Interp::eval_result(const Node* n) {
 }
 
 namespace {
-void set_origin(ScriptFn& f, const Node* def, const Interp::Running& r) {
+void set_origin(ScriptFn& f, const Node* def, const Running& r) {
     if (r.tree) f.tree = *r.tree;
     if (r.prog) f.prog = *r.prog;
     f.set_def(def);
@@ -74,7 +74,7 @@ Value Interp::eval_lambda(const Node* n) {
     auto f = std::make_shared<ScriptFn>();
     f->name = "anonymous";
     f->host = false;
-    set_origin(*f, n, running);
+    set_origin(*f, n, frame_->running);
     f->arity = static_cast<int>(n->params().size());
     for (const ParamDecl& p : n->params()) f->params.push_back(p.type.empty() ? key_any() : resolve_type(p.type));
     f->plain = takes_any_values(*f);
@@ -105,7 +105,7 @@ Value Interp::eval_def(const Node* n) {
     auto f = std::make_shared<ScriptFn>();
     f->name = n->name;
     f->host = false;
-    set_origin(*f, n, running);
+    set_origin(*f, n, frame_->running);
     f->annotation = n->annotation();
     f->seq = ++fn_seq_;
     f->guarded = n->guarded;

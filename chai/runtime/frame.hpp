@@ -17,6 +17,12 @@ struct DynVar {
     int level;  // block depth of the scope it belongs to
 };
 
+// The tree version whose code runs in a frame: functions it defines belong to it.
+struct Running {
+    const std::shared_ptr<Tree>* tree = nullptr;
+    const ProgramRef* prog = nullptr;
+};
+
 struct Frame {
     int level() const { return site ? site->depth : 0; }
     Value* slots = nullptr;
@@ -30,6 +36,7 @@ struct Frame {
     bool file_level = false;  // a program's own code: top-level variables are visible
     bool eval_frame = false;  // code eval'd in another frame (see outer)
     uint32_t eval_nesting = 0;  // eval frames directly around this one (names are looked up through them)
+    Running running;
 };
 
 class SlotStack {

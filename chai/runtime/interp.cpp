@@ -78,7 +78,6 @@ Value Interp::enter_new(Value (*body)(void*), void* fn) {
             const auto here = reinterpret_cast<uintptr_t>(&top);
             c.deep = here > in.low_water_ && here - in.low_water_ > (uintptr_t(8) << 20);
             in.ctl_ = Ctl::None;
-            in.running = Running{};
             in.frame_ = nullptr;
             in.retired_programs_.clear();
             in.low_water_ = UINTPTR_MAX;

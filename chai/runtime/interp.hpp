@@ -190,12 +190,6 @@ public:
     // A name that is no variable: its functions, a type's Type_Info (T_type), or an error.
     Value lookup_name(const Symbol* s, const std::string& name, const Node* site);
 
-    // Functions defined while a program runs belong to its tree.
-    struct Running {
-        const std::shared_ptr<Tree>* tree = nullptr;
-        const ProgramRef* prog = nullptr;
-    };
-    Running running;
     Frame* frame() { return frame_; }
     // An attribute's id in an object's names (the object may come from another engine).
     uint32_t attr_id(const DynObject& o, const Symbol& s);

@@ -34,9 +34,9 @@ Value Interp::run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode
     // lookup slower, long before the stack runs out.
     const uint32_t nesting = outer && outer->eval_frame ? outer->eval_nesting + 1 : 0;
     if (nesting > kMaxEvalNesting) fail(nullptr, kDepthExceeded);
-    FrameScope scope(*this, version->root->frame, outer, mode == Mode::Static, mode == Mode::Dynamic);
+    FrameScope scope(*this, version->root->frame, Running{&tree, &version}, outer, mode == Mode::Static,
+                     mode == Mode::Dynamic);
     scope.frame.eval_nesting = nesting;
-    RunningScope running_scope(*this, Running{&tree, &version});
     Value r;
     try {
         r = eval_traced(node, node->parent);

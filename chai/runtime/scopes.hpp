@@ -21,21 +21,12 @@ struct BlockScope {
     const Node* node;
 };
 
-// The tree version whose code runs until the scope ends (functions it defines belong to it).
-struct RunningScope {
-    RunningScope(Interp& i, Interp::Running r) : in(i), saved(std::exchange(i.running, r)) {}
-    ~RunningScope() { in.running = saved; }
-    RunningScope(const RunningScope&) = delete;
-    RunningScope& operator=(const RunningScope&) = delete;
-    Interp& in;
-    Interp::Running saved;
-};
-
 // A frame for a function call or a program run; frames live on the C++ stack.
 struct FrameScope {
-    FrameScope(Interp& i, const FnInfo* info, Frame* outer, bool file_level, bool eval_frame)
+    FrameScope(Interp& i, const FnInfo* info, Running running, Frame* outer, bool file_level, bool eval_frame)
         : in(i), saved(i.frame_) {
         frame.info = info;
+        frame.running = running;
         frame.slots = in.slots_.push(info->nslots);
         frame.outer = outer;
         frame.file_level = file_level;

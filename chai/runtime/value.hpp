@@ -72,6 +72,9 @@ public:
     Value(Value&& o) noexcept : tag_(o.tag_), nk_(o.nk_), flags_(o.flags_), u_(o.u_) { o.tag_ = Tag::Undef; }
     Value& operator=(const Value& o) noexcept;
     Value& operator=(Value&& o) noexcept;
+    // Copies o into this value, which holds no box (a slot of a frame just pushed): there is
+    // nothing to release first.
+    void fill_empty(const Value& o) noexcept;
     ~Value() {
         if (tag_ == Tag::Boxed) release();
     }
@@ -259,6 +262,13 @@ inline Value& Value::operator=(const Value& o) noexcept {
     flags_ = o.flags_;
     u_ = o.u_;
     return *this;
+}
+inline void Value::fill_empty(const Value& o) noexcept {
+    if (o.tag_ == Tag::Boxed) ++o.u_.box->refs;
+    tag_ = o.tag_;
+    nk_ = o.nk_;
+    flags_ = o.flags_;
+    u_ = o.u_;
 }
 inline Value& Value::operator=(Value&& o) noexcept {
     if (this != &o) {
