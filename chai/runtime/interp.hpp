@@ -253,6 +253,7 @@ private:
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
     void exec_if(const Node* n);
+    void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);
     Value eval_if(const Node* n);
