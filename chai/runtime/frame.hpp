@@ -61,7 +61,7 @@ public:
         Chunk& c = *top_;
         c.used -= n;
         Value* s = c.mem.get() + c.used;
-        for (uint32_t i = 0; i < n; ++i) s[i] = Value::unset();
+        for (uint32_t i = 0; i < n; ++i) s[i].clear_slot();
         if (c.used == 0 && cur_ > 0) top_ = &chunks_[--cur_];
     }
 

@@ -75,6 +75,13 @@ public:
     // Copies o into this value, which holds no box (a slot of a frame just pushed): there is
     // nothing to release first.
     void fill_empty(const Value& o) noexcept;
+    // Unsets a slot a frame gives back; what fill_empty and declarations read of it is its tag
+    // and flags, so the rest is left as it is.
+    void clear_slot() noexcept {
+        if (tag_ == Tag::Boxed) release();
+        tag_ = Tag::Unset;
+        flags_ = 0;
+    }
     ~Value() {
         if (tag_ == Tag::Boxed) release();
     }
