@@ -177,8 +177,11 @@ bool Interp::condition(const Node* n) {
             if (n->first->kind == NK::Call || n->second->kind == NK::Call) {
                 if ((num_leaf(n->first, a) && num_leaf(n->second, b)) ||
                     (fast::may_compute(n->first, epoch_) && fast::may_compute(n->second, epoch_) && num_expr(n->first, a) &&
-                     num_expr(n->second, b)))
-                    return num_compare_quick(n->op, a, b);
+                     num_expr(n->second, b))) {
+                    // (Conversions mostly give doubles: those compared here, without a call.)
+                    double x, y;
+                    return quick::doubles(a, b, x, y) ? compare_values(n->op, x, y) : num_compare_quick(n->op, a, b);
+                }
             }
             Value l = eval(n->first);
             Value r = eval(n->second);

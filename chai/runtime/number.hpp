@@ -157,12 +157,18 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
 // converted back, saturating, as the full way does) or with another integer (+ - * only). False
 // for anything else (the full way converts, and knows the errors).
 bool num_compound_mixed(NumOp op, Number& d, const Number& s);
+template <class To, class From> To saturating_cast(From v);
 inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
     if (d.kind == NumKind::Double) {
         if (op > NumOp::Div) return false;
         if (s.kind == NumKind::Double) d.d = float_arith(op, d.d, s.d);
         else if (s.kind == NumKind::Int) d.d = float_arith(op, d.d, static_cast<double>(s.i));
         else return false;
+        return true;
+    }
+    if (d.kind == NumKind::Long && s.kind == NumKind::Double && op <= NumOp::Div) {
+        // A long total taking doubles: computed in double, converted back saturating.
+        d.i = saturating_cast<int64_t>(float_arith(op, static_cast<double>(d.i), s.d));
         return true;
     }
     if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);
