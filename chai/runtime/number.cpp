@@ -151,9 +151,9 @@ bool num_compound_mixed(NumOp op, Number& d, const Number& s) {
     const bool wide = d.kind == NumKind::Long;
     if (!wide && d.kind != NumKind::Int) return false;
     if (s.kind == NumKind::Double) {
-        if (op > NumOp::Div) return false;
-        const Number r = Number::make(float_arith(op, static_cast<double>(d.i), s.d));
-        d.i = wide ? r.as<int64_t>() : r.as<int32_t>();
+        // (A long taking a double is num_compound_quick's own.)
+        if (op > NumOp::Div || wide) return false;
+        d.i = saturating_cast<int32_t>(float_arith(op, static_cast<double>(d.i), s.d));
         return true;
     }
     // + - * of two integers wrap in a type at least as wide as d's, which then keeps the low bits:

@@ -152,10 +152,11 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
     Number r;
     return num_binary_inline(op, a, b, r) ? r : num_binary(op, a, b);
 }
-// d op= s without leaving d's kind, inline for an int with an int and a double with a double or
-// an int; num_compound_mixed takes an int or a long with a double (computed in double and
-// converted back, saturating, as the full way does) or with another integer (+ - * only). False
-// for anything else (the full way converts, and knows the errors).
+// d op= s without leaving d's kind, inline for an int with an int, a double with a double or an
+// int, and a long with a double; num_compound_mixed takes an int with a double or an int or a long
+// with another integer (+ - * only). With a double: computed in double and converted back,
+// saturating, as the full way does. False for anything else (the full way converts, and knows the
+// errors).
 bool num_compound_mixed(NumOp op, Number& d, const Number& s);
 template <class To, class From> To saturating_cast(From v);
 inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
