@@ -3,12 +3,12 @@
 // makes a new version (see Tree).
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "chai/runtime/callable.hpp"
+#include "chai/runtime/stable_list.hpp"
 #include "chai/runtime/value.hpp"
 #include "chai/syntax/tree.hpp"
 
@@ -61,6 +61,10 @@ struct FnInfo {
     std::string duplicate_param;              // two parameters of this name: calls fail
 
     uint32_t add_slot(const std::string& name, uint16_t depth) {
+        if (nslots == 0) {  // room for the usual few at once
+            slot_names.reserve(8);
+            slot_depth.reserve(8);
+        }
         slot_names.push_back(name);
         slot_depth.push_back(depth);
         return nslots++;
@@ -90,9 +94,9 @@ struct Program {
     std::shared_ptr<Symbols> symbols;  // the records resolved names point at
     Mode mode = Mode::Unresolved;
     // Made by the resolver.
-    std::deque<FnInfo> frames;
-    std::deque<Value> constants;
-    std::deque<SiteCache> sites;
+    StableList<FnInfo, 4> frames;
+    StableList<Value, 16> constants;
+    StableList<SiteCache, 16> sites;
 };
 using ProgramRef = std::shared_ptr<const Program>;
 
