@@ -29,7 +29,6 @@ NodePtr Parser::make(NK k, File_Position start) {
     n->kind = k;
     n->start = start;
     n->end = start;
-    n->file = file_;
     return n;
 }
 
@@ -55,6 +54,7 @@ NodePtr Parser::finish(NodePtr n) {
 
 NodePtr Parser::program(bool or_null) {
     auto file = make(NK::File, {1, 1});
+    file->file = file_;
     statements(*file, false);
     nothing_parsed_ = file->kids.empty() && !matched_separator();
     if (cur().kind != Tok::End) {
