@@ -25,7 +25,14 @@ public:
         if (!more_) more_ = std::make_unique<std::deque<T>>();
         return more_->emplace_back(std::forward<A>(args)...);
     }
-    size_t size() const { return used_ + (more_ ? more_->size() : 0); }
+    T& operator[](size_t i) { return i < InPlace ? *first_[i] : (*more_)[i - InPlace]; }
+    const T& operator[](size_t i) const { return i < InPlace ? *first_[i] : (*more_)[i - InPlace]; }
+    // f(element) for each, in the order they were made.
+    template <class F> void each(F&& f) {
+        for (size_t i = 0; i < used_; ++i) f(*first_[i]);
+        if (more_)
+            for (T& t : *more_) f(t);
+    }
 
 private:
     std::optional<T> first_[InPlace];
