@@ -121,7 +121,7 @@ private:
     // error when it runs).
     uint32_t declare_local(const std::string& name) {
         for (size_t i = lists_.scope_starts.back(); i < lists_.scope_slots.size(); ++i)
-            if (ctx().info->slot_names[lists_.scope_slots[i]] == name) return lists_.scope_slots[i];
+            if (ctx().info->slot_decls[lists_.scope_slots[i]].name == name) return lists_.scope_slots[i];
         return add_slot(name);
     }
     void open_scope() { lists_.scope_starts.push_back(lists_.scope_slots.size()); }
@@ -140,9 +140,9 @@ private:
     // A name used as a value. operand: only read (a reference to it is never taken there).
     void bind(Node& n, const std::string& name, bool operand) {
         // The context's scopes lie in order in one list: from its end, inner names come first.
-        const std::vector<std::string>& names = ctx().info->slot_names;
+        const auto& decls = ctx().info->slot_decls;
         for (size_t i = lists_.scope_slots.size(), first = lists_.scope_starts[ctx().first_scope]; i-- > first;)
-            if (names[lists_.scope_slots[i]] == name) {
+            if (decls[lists_.scope_slots[i]].name == name) {
                 n.ref = Ref::Local;
                 n.slot = lists_.scope_slots[i];
                 if (!operand) referenced(n.slot) = true;
