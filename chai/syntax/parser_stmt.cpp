@@ -384,10 +384,20 @@ void keep_spare_tokens(std::vector<Token>& toks) {
     toks.clear();
     spare_tokens().keep(toks, [](const auto& v, const auto& held) { return v.capacity() > held.capacity(); });
 }
+// The file name the trees of a text hold: the last one's record again when the name is the same
+// (a host runs the same file per call; the text's trees may still be in use, the name never changes).
+std::shared_ptr<const std::string> file_record(const std::string& filename) {
+    static Spare<std::shared_ptr<const std::string>> last;
+    std::shared_ptr<const std::string> record = last.take();
+    if (!record || *record != filename) record = std::make_shared<const std::string>(filename);
+    std::shared_ptr<const std::string> kept = record;
+    last.keep(kept, [](const auto&, const auto&) { return true; });
+    return record;
+}
 }  // namespace
 
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null) {
-    auto file = std::make_shared<const std::string>(filename);
+    const std::shared_ptr<const std::string> file = file_record(filename);
     Lexer lex(source, file);
     Parser p(lex.run(spare_tokens().take()), file);
     NodePtr root = p.program(or_null);

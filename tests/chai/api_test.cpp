@@ -397,6 +397,18 @@ TEST(chai_api, StatePersistsAcrossEvalCalls) {
     EXPECT_EQ(3, e.eval<int>("counter"));
     chai::ChaiScript fresh;
     EXPECT_THROW(fresh.eval("counter"), chai::exception::eval_error);
+
+    // A text with more names, functions, literals and call sites than an engine and a program
+    // keep in place, then short texts again: every name still finds its own.
+    std::string text = "var sum = 0\n";
+    for (int i = 0; i < 60; ++i) {
+        const std::string n = std::to_string(i);
+        text += "def f" + n + "(x) { var y" + n + " = x; { var z = y" + n + " + " + n + "; z } }\n";
+        text += "sum += f" + n + "(" + n + ")\n";
+    }
+    EXPECT_EQ(2 * 1770, fresh.eval<int>(text + "sum"));
+    EXPECT_EQ(2 * 1770 + 7, fresh.eval<int>("def g(a) { a + 7 }\ng(sum)"));
+    EXPECT_EQ(2 * 59, fresh.eval<int>("f59(59)"));
 }
 
 TEST(chai_api, HostileInputEndsInErrors) {
