@@ -15,6 +15,7 @@
 #include <locale>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include <pthread.h>
 #include <typeinfo>
@@ -689,6 +690,22 @@ TEST(chai_api, EvalFileReportsItsName) {
         EXPECT_EQ("stop", t.what());
     }
     std::remove(path.c_str());
+
+    // Texts of two files in turn: every tree keeps naming its own file, also after the other
+    // file's text was read (texts of one name share its record).
+    e.eval("def from_one() { nosuch_one() }", "one.chai");
+    e.eval("def from_two() { nosuch_two() }", "two.chai");
+    e.eval("def from_one_again() { nosuch_one() }", "one.chai");
+    const std::pair<const char*, const char*> calls[] = {
+        {"from_one()", "one.chai"}, {"from_two()", "two.chai"}, {"from_one_again()", "one.chai"}};
+    for (const auto& [call, file] : calls) {
+        try {
+            e.eval(call);
+            ADD_FAILURE() << call;
+        } catch (const chai::exception::eval_error& err) {
+            EXPECT_EQ(file, err.call_stack.front().filename());
+        }
+    }
 }
 
 TEST(chai_api, EnginesRunConcurrently) {
