@@ -181,7 +181,7 @@ void add_ast_lib(LibBuilder& b) {
     b.add("identifier", {node}, [](Context&, Args a) { return num_value(static_cast<int>(ast(a[0]).at().kind)); });
     b.add("filename", {node}, [](Context&, Args a) {
         const Node& n = ast(a[0]).at();
-        return make_str(n.file ? *n.file : std::string());
+        return make_str(n.file_name());
     });
     b.add("start", {node}, [](Context&, Args a) { return lib_value(ast(a[0]).at().start); });
     b.add("end", {node}, [](Context&, Args a) { return lib_value(ast(a[0]).at().end); });

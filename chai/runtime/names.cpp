@@ -15,8 +15,8 @@ uint32_t Names::find_hashed(std::string_view s, uint32_t h) const {
 }
 
 inline uint32_t Names::find_here(std::string_view s, uint32_t h) const {
-    if (table_.empty()) return 0;
-    const size_t mask = table_.size() - 1;
+    if (table_size_ == 0) return 0;
+    const size_t mask = table_size_ - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         const Entry& e = table_[i];
         if (e.id == 0) return 0;
@@ -25,9 +25,18 @@ inline uint32_t Names::find_here(std::string_view s, uint32_t h) const {
 }
 
 void Names::grow() {
-    std::vector<Entry> old(table_.empty() ? 16 : table_.size() * 2);
-    old.swap(table_);
-    const size_t mask = table_.size() - 1;
+    if (table_size_ == 0) {
+        table_ = first_table_;
+        table_size_ = kFirstTable;
+        return;
+    }
+    std::vector<Entry> old;
+    if (table_ == first_table_) old.assign(first_table_, first_table_ + kFirstTable);
+    else old.swap(grown_table_);
+    grown_table_.assign(table_size_ * 2, Entry{0, 0});
+    table_ = grown_table_.data();
+    table_size_ = grown_table_.size();
+    const size_t mask = table_size_ - 1;
     for (const Entry& e : old)
         if (e.id) {
             size_t i = e.hash & mask;
@@ -39,11 +48,10 @@ void Names::grow() {
 uint32_t Names::intern(std::string_view s) {
     const uint32_t h = hash(s);
     if (uint32_t id = find_hashed(s, h)) return id;
-    if (count_ % kChunk == 0) chunks_.push_back(std::make_unique<std::string[]>(kChunk));
-    chunks_.back()[count_ % kChunk] = s;
+    names_.emplace_back(s);
     const uint32_t id = first_ + count_++;
-    if (2 * (count_ + 1) > table_.size()) grow();
-    const size_t mask = table_.size() - 1;
+    if (2 * (count_ + 1) > table_size_) grow();
+    const size_t mask = table_size_ - 1;
     size_t i = h & mask;
     while (table_[i].id) i = (i + 1) & mask;
     table_[i] = {h, id};
@@ -78,16 +86,15 @@ bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep
     return true;
 }
 
-Symbols::~Symbols() {
-    // The batches go one by one: a chain freeing itself would take a C++ frame per batch.
-    for (std::unique_ptr<Batch> b = std::move(first_batch_.next); b;) b = std::move(b->next);
-}
+Symbols::~Symbols() = default;
 
 Symbol& Symbols::make(uint32_t id) {
     const size_t page = id >> kPageBits;
     Page* p;
     if (page < kOwnPages) {
-        if (!own_pages_[page]) own_pages_[page] = (page_store_[page] = std::make_unique<Page>()).get();
+        if (!own_pages_[page])
+            own_pages_[page] = spares_used_ < kSparePages ? &spare_pages_[spares_used_++]
+                                                          : (page_store_[page] = std::make_unique<Page>()).get();
         p = own_pages_[page];
     } else {
         const size_t i = page - kOwnPages;
@@ -95,12 +102,7 @@ Symbol& Symbols::make(uint32_t id) {
         if (!more_pages_[i]) more_pages_[i] = std::make_unique<Page>();
         p = more_pages_[i].get();
     }
-    if (used_ == kBatch) {
-        last_batch_->next = std::make_unique<Batch>();
-        last_batch_ = last_batch_->next.get();
-        used_ = 0;
-    }
-    Symbol& s = last_batch_->symbols[used_++];
+    Symbol& s = made_.emplace_back();
     s.id = id;
     s.name = &names_->name(id);
     if (id < lib_->fns.size() && lib_->fns[id]) set_functions(s, lib_->fns[id], 0);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chai/runtime/callable.hpp"
+#include "chai/runtime/stable_list.hpp"
 
 namespace chai {
 
@@ -44,16 +45,21 @@ private:
     }
     uint32_t find_hashed(std::string_view s, uint32_t h) const;
     uint32_t find_here(std::string_view s, uint32_t h) const;
-    const std::string& own(uint32_t i) const { return chunks_[i / kChunk][i % kChunk]; }
+    const std::string& own(uint32_t i) const { return names_[i]; }
     void grow();
 
-    static constexpr uint32_t kChunk = 8;  // names stay where they are: symbols point at them
+    // An engine's own table is made per call of a host's script: its first names and entries
+    // are kept in itself.
+    static constexpr size_t kFirstTable = 16;
     const Names* base_;
     std::shared_ptr<const void> keep_;
     uint32_t first_;
     uint32_t count_ = 0;
-    std::vector<Entry> table_;  // a power of two long, at most half full
-    std::vector<std::unique_ptr<std::string[]>> chunks_;
+    Entry* table_ = nullptr;  // a power of two long, at most half full
+    size_t table_size_ = 0;
+    Entry first_table_[kFirstTable] = {};
+    std::vector<Entry> grown_table_;      // holds table_ once it outgrew first_table_
+    StableList<std::string, 8> names_;  // names stay where they are: symbols point at them
 };
 
 // Names the evaluator and the parser's operators use. They come first in the library's table, in
@@ -158,17 +164,13 @@ public:
 
 private:
     // Symbols by id in pages made on first use: an engine pays only for the names it meets, not
-    // for every name of the library. The symbols themselves are made in batches, in the order
-    // they are met, so that an engine's few dozen names cost a few allocations. An engine made
-    // per call of a host's script keeps its first pages and its first batch in itself.
+    // for every name of the library. The symbols themselves are made in the order they are met.
+    // An engine made per call of a host's script keeps its first pages and its first few dozen
+    // symbols in itself.
     static constexpr uint32_t kPageBits = 6, kPageMask = (1u << kPageBits) - 1;
-    static constexpr size_t kBatch = 8;  // a batch stays small enough for the allocator's quick lists
     static constexpr size_t kOwnPages = 32;
+    static constexpr size_t kSparePages = 2;  // kept in place for the first pages after page 0
     using Page = std::array<Symbol*, kPageMask + 1>;
-    struct Batch {
-        std::unique_ptr<Batch> next;
-        Symbol symbols[kBatch];
-    };
     Symbol* made(uint32_t id) const {
         const size_t page = id >> kPageBits;
         const Page* p = page < kOwnPages                          ? own_pages_[page]
@@ -178,19 +180,16 @@ private:
     }
     Symbol& make(uint32_t id);
     // f(symbol) for every symbol made so far.
-    template <class F> void each_made(F f) {
-        for (Batch* b = &first_batch_; b; b = b->next.get())
-            for (size_t i = 0, n = b == last_batch_ ? used_ : kBatch; i < n; ++i) f(b->symbols[i]);
-    }
+    template <class F> void each_made(F f) { made_.each(f); }
     const LibraryTable* lib_;  // kept alive by names_ when it is not the library's own
     std::shared_ptr<Names> names_;
     Page first_page_{};
+    Page spare_pages_[kSparePages]{};
+    size_t spares_used_ = 0;
     Page* own_pages_[kOwnPages] = {&first_page_};
-    std::unique_ptr<Page> page_store_[kOwnPages];     // holds own_pages_ after the first
+    std::unique_ptr<Page> page_store_[kOwnPages];     // holds own_pages_ past the spare ones
     std::vector<std::unique_ptr<Page>> more_pages_;   // past own_pages_
-    Batch first_batch_;
-    Batch* last_batch_ = &first_batch_;
-    size_t used_ = 0;  // of the last batch
+    StableList<Symbol, 32> made_;
     uint64_t versions_ = 0;
 };
 

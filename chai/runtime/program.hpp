@@ -3,12 +3,12 @@
 // makes a new version (see Tree).
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "chai/runtime/callable.hpp"
+#include "chai/runtime/stable_list.hpp"
 #include "chai/runtime/value.hpp"
 #include "chai/syntax/tree.hpp"
 
@@ -48,8 +48,11 @@ struct CaptureSource {
 // reuse slots; a slot is unset while its variable is not declared.
 struct FnInfo {
     uint32_t nslots = 0;
-    std::vector<std::string> slot_names;  // for eval'd code that finds variables by name
-    std::vector<uint16_t> slot_depth;     // block depth of the slot's scope
+    struct SlotDecl {
+        std::string name;  // for eval'd code that finds variables by name
+        uint16_t depth;    // block depth of the slot's scope
+    };
+    std::vector<SlotDecl> slot_decls;
     int32_t this_slot = -1;
     bool this_by_value = false;
     std::vector<uint32_t> param_slots;
@@ -61,8 +64,8 @@ struct FnInfo {
     std::string duplicate_param;              // two parameters of this name: calls fail
 
     uint32_t add_slot(const std::string& name, uint16_t depth) {
-        slot_names.push_back(name);
-        slot_depth.push_back(depth);
+        if (nslots == 0) slot_decls.reserve(8);  // room for the usual few at once
+        slot_decls.push_back({name, depth});
         return nslots++;
     }
 };
@@ -90,9 +93,9 @@ struct Program {
     std::shared_ptr<Symbols> symbols;  // the records resolved names point at
     Mode mode = Mode::Unresolved;
     // Made by the resolver.
-    std::deque<FnInfo> frames;
-    std::deque<Value> constants;
-    std::deque<SiteCache> sites;
+    StableList<FnInfo, 4> frames;
+    StableList<Value, 16> constants;
+    StableList<SiteCache, 32> sites;
 };
 using ProgramRef = std::shared_ptr<const Program>;
 

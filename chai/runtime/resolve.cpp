@@ -1,9 +1,11 @@
 #include "chai/runtime/resolve.hpp"
 
 #include <string_view>
+#include <vector>
 
 #include "chai/runtime/literals.hpp"
 #include "chai/runtime/names.hpp"
+#include "chai/spare.hpp"
 #include "chai/stack/stack.hpp"
 
 namespace chai {
@@ -19,6 +21,23 @@ struct Context {
     size_t first_referenced;  // where its slots start in the list of referenced slots
     bool dynamic = false;     // calls eval or get_objects: its variables may be reached by name
 };
+
+// The scopes open in every context, innermost last: where each starts in scope_slots, which holds
+// the slots declared in them in order. One set of lists serves the whole program, so a scope or a
+// function costs no allocation of its own; the lists of the last program resolved wait for the
+// next (those of large programs are not kept).
+struct Lists {
+    std::vector<Context> contexts;
+    std::vector<size_t> scope_starts;
+    std::vector<uint32_t> scope_slots;
+    std::vector<bool> referenced;  // by context, then slot: used where a reference to it may be taken
+};
+constexpr size_t kSpareSlots = 1024;
+
+Spare<Lists>& spare_lists() {
+    static Spare<Lists> spare;
+    return spare;
+}
 
 // Whether the short ways can compute a node at all: a variable, a number literal, an attribute, or
 // arithmetic on those. A binary node over anything else (a call, a string) goes the general way.
@@ -45,13 +64,24 @@ bool reaches_variables(std::string_view name) {
 
 class Resolver {
 public:
-    Resolver(Program& p, Mode m) : prog_(p), syms_(*p.symbols), mode_(m) {}
+    Resolver(Program& p, Mode m) : prog_(p), syms_(*p.symbols), mode_(m), lists_(spare_lists().take()) {}
+    ~Resolver() {
+        lists_.contexts.clear();
+        lists_.scope_starts.clear();
+        lists_.scope_slots.clear();
+        lists_.referenced.clear();
+        spare_lists().keep(lists_, [](const Lists& l, const Lists& held) {
+            return l.scope_slots.capacity() <= kSpareSlots && l.scope_slots.capacity() > held.scope_slots.capacity();
+        });
+    }
+    Resolver(const Resolver&) = delete;
+    Resolver& operator=(const Resolver&) = delete;
 
     void program(Node* root) {
         FnInfo& info = prog_.frames.emplace_back();
         root->frame = &info;
-        contexts_.reserve(4);
-        scope_starts_.reserve(8);
+        lists_.contexts.reserve(4);
+        lists_.scope_starts.reserve(8);
         enter_context(info, true);
         // A tree value's node may be run on its own: then it is the root.
         if (root->kind == NK::File) statements(*root);
@@ -60,45 +90,45 @@ public:
     }
 
 private:
-    Context& ctx() { return contexts_.back(); }
-    uint16_t depth() { return static_cast<uint16_t>(scope_starts_.size() - 1 - ctx().first_scope); }
+    Context& ctx() { return lists_.contexts.back(); }
+    uint16_t depth() { return static_cast<uint16_t>(lists_.scope_starts.size() - 1 - ctx().first_scope); }
 
     // A context starts with one scope, and leaving it closes the scopes it left open.
     void enter_context(FnInfo& info, bool file_level) {
-        contexts_.push_back({&info, file_level, scope_starts_.size(), referenced_.size()});
+        lists_.contexts.push_back({&info, file_level, lists_.scope_starts.size(), lists_.referenced.size()});
         open_scope();
     }
     void leave_context() {
         const Context& c = ctx();
-        scope_slots_.resize(scope_starts_[c.first_scope]);
-        scope_starts_.resize(c.first_scope);
-        referenced_.resize(c.first_referenced);
-        contexts_.pop_back();
+        lists_.scope_slots.resize(lists_.scope_starts[c.first_scope]);
+        lists_.scope_starts.resize(c.first_scope);
+        lists_.referenced.resize(c.first_referenced);
+        lists_.contexts.pop_back();
     }
-    std::vector<bool>::reference referenced(uint32_t slot) { return referenced_[ctx().first_referenced + slot]; }
+    std::vector<bool>::reference referenced(uint32_t slot) { return lists_.referenced[ctx().first_referenced + slot]; }
 
     uint32_t add_slot(const std::string& name) {
-        if (scope_slots_.capacity() == 0) {
-            scope_slots_.reserve(16);
-            referenced_.reserve(64);
+        if (lists_.scope_slots.capacity() == 0) {
+            lists_.scope_slots.reserve(16);
+            lists_.referenced.reserve(64);
         }
         uint32_t slot = ctx().info->add_slot(name, depth());
-        referenced_.push_back(false);
-        scope_slots_.push_back(slot);
+        lists_.referenced.push_back(false);
+        lists_.scope_slots.push_back(slot);
         return slot;
     }
     // A declaration: the same name again in one scope is the same slot (redefining it is an
     // error when it runs).
     uint32_t declare_local(const std::string& name) {
-        for (size_t i = scope_starts_.back(); i < scope_slots_.size(); ++i)
-            if (ctx().info->slot_names[scope_slots_[i]] == name) return scope_slots_[i];
+        for (size_t i = lists_.scope_starts.back(); i < lists_.scope_slots.size(); ++i)
+            if (ctx().info->slot_decls[lists_.scope_slots[i]].name == name) return lists_.scope_slots[i];
         return add_slot(name);
     }
-    void open_scope() { scope_starts_.push_back(scope_slots_.size()); }
+    void open_scope() { lists_.scope_starts.push_back(lists_.scope_slots.size()); }
     // Closes a scope; n clears the slots [slot, slot_end) when the scope is left.
     void close_scope(Node* n, uint32_t first) {
-        scope_slots_.resize(scope_starts_.back());
-        scope_starts_.pop_back();
+        lists_.scope_slots.resize(lists_.scope_starts.back());
+        lists_.scope_starts.pop_back();
         n->slot = first;
         n->slot_end = ctx().info->nslots;
     }
@@ -110,11 +140,11 @@ private:
     // A name used as a value. operand: only read (a reference to it is never taken there).
     void bind(Node& n, const std::string& name, bool operand) {
         // The context's scopes lie in order in one list: from its end, inner names come first.
-        const std::vector<std::string>& names = ctx().info->slot_names;
-        for (size_t i = scope_slots_.size(), first = scope_starts_[ctx().first_scope]; i-- > first;)
-            if (names[scope_slots_[i]] == name) {
+        const auto& decls = ctx().info->slot_decls;
+        for (size_t i = lists_.scope_slots.size(), first = lists_.scope_starts[ctx().first_scope]; i-- > first;)
+            if (decls[lists_.scope_slots[i]].name == name) {
                 n.ref = Ref::Local;
-                n.slot = scope_slots_[i];
+                n.slot = lists_.scope_slots[i];
                 if (!operand) referenced(n.slot) = true;
                 return;
             }
@@ -334,13 +364,7 @@ private:
     Symbols& syms_;
     Mode mode_;
     const uintptr_t stack_limit_ = engine_stack_limit();  // read once: expr() checks it per node
-    std::vector<Context> contexts_;
-    // The scopes open in every context, innermost last: where each starts in scope_slots_, which
-    // holds the slots declared in them in order. One set of lists serves the whole program, so a
-    // scope or a function costs no allocation of its own.
-    std::vector<size_t> scope_starts_;
-    std::vector<uint32_t> scope_slots_;
-    std::vector<bool> referenced_;  // by context, then slot: used where a reference to it may be taken
+    Lists lists_;
 };
 
 }  // namespace

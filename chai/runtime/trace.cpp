@@ -4,7 +4,7 @@
 namespace chai {
 
 exception::AST_Node_Trace trace_of(const Node* n) {
-    return exception::AST_Node_Trace(n->file ? *n->file : std::string(), n->start, n->end, node_label(*n),
+    return exception::AST_Node_Trace(n->file_name(), n->start, n->end, node_label(*n),
                                      node_kind_name(n->kind), n, node_text(*n));
 }
 

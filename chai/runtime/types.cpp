@@ -176,7 +176,7 @@ std::string candidate(const Callable& f, bool dot) {
     const Node* body = static_cast<const ScriptFn&>(f).body;
     if (!body) return s;
     const File_Position at = body->kids.empty() ? body->end : body->kids.front()->start;
-    return s + "          Defined at (" + (body->file ? *body->file : std::string()) + " " + std::to_string(at.line) +
+    return s + "          Defined at (" + body->file_name() + " " + std::to_string(at.line) +
            ", " + std::to_string(at.column) + ")\n";
 }
 }  // namespace

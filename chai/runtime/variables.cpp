@@ -12,9 +12,9 @@ Value* search_frame(Frame& f, const std::string& name) {
     int depth = -1;
     if (f.info)
         for (uint32_t s = f.info->nslots; s-- > 0;)
-            if (!f.slots[s].is_unset() && f.info->slot_depth[s] > depth && f.info->slot_names[s] == name) {
+            if (!f.slots[s].is_unset() && f.info->slot_decls[s].depth > depth && f.info->slot_decls[s].name == name) {
                 best = &f.slots[s];
-                depth = f.info->slot_depth[s];
+                depth = f.info->slot_decls[s].depth;
             }
     if (f.dyn)
         for (DynVar& d : *f.dyn)
@@ -29,7 +29,7 @@ Value* search_frame(Frame& f, const std::string& name) {
 bool in_scope(Frame& f, int level, const std::string& name) {
     if (f.info)
         for (uint32_t s = 0; s < f.info->nslots; ++s)
-            if (!f.slots[s].is_unset() && f.info->slot_depth[s] == level && f.info->slot_names[s] == name) return true;
+            if (!f.slots[s].is_unset() && f.info->slot_decls[s].depth == level && f.info->slot_decls[s].name == name) return true;
     if (f.dyn)
         for (const DynVar& d : *f.dyn)
             if (d.level == level && d.name == name) return true;
@@ -196,7 +196,7 @@ Map Interp::visible_objects() {
         Frame& f = *chain[i];
         if (f.info)
             for (uint32_t s = 0; s < f.info->nslots; ++s)
-                if (!f.slots[s].is_unset()) m[f.info->slot_names[s]] = promote(f.slots[s]);
+                if (!f.slots[s].is_unset()) m[f.info->slot_decls[s].name] = promote(f.slots[s]);
         if (f.dyn)
             for (DynVar& d : *f.dyn) m[d.name] = promote(d.value);
     }

@@ -1,11 +1,9 @@
 // Statement-level grammar.
-#include <atomic>
 #include <cstring>
 
-#include "chai/lasting.hpp"
+#include "chai/spare.hpp"
 #include "chai/stack/stack.hpp"
 #include "chai/syntax/parser.hpp"
-#include "chai/syntax/try_hold.hpp"
 
 namespace chai {
 
@@ -29,7 +27,6 @@ NodePtr Parser::make(NK k, File_Position start) {
     n->kind = k;
     n->start = start;
     n->end = start;
-    n->file = file_;
     return n;
 }
 
@@ -55,6 +52,7 @@ NodePtr Parser::finish(NodePtr n) {
 
 NodePtr Parser::program(bool or_null) {
     auto file = make(NK::File, {1, 1});
+    file->file = file_;
     statements(*file, false);
     nothing_parsed_ = file->kids.empty() && !matched_separator();
     if (cur().kind != Tok::End) {
@@ -372,33 +370,36 @@ NodePtr Parser::try_stmt() {
 }
 
 namespace {
-// The token list of the last text parsed, emptied, for the next: a host may parse a script per
-// call, and the list is a large block to the allocator. Lists of long texts are not kept.
+// The token list of the last text parsed, emptied, for the next: the list is a large block to
+// the allocator. Lists of long texts are not kept.
 constexpr size_t kSpareTokens = 256;  // about 22 KB
-std::atomic_flag spare_busy = ATOMIC_FLAG_INIT;
 
-std::vector<Token>& spare_tokens() {
-    static Lasting<std::vector<Token>> spare;
-    return spare.get();
-}
-
-std::vector<Token> take_spare_tokens() {
-    std::vector<Token> out;
-    if (TryHold hold(spare_busy); hold) out.swap(spare_tokens());
-    return out;
+Spare<std::vector<Token>>& spare_tokens() {
+    static Spare<std::vector<Token>> spare;
+    return spare;
 }
 
 void keep_spare_tokens(std::vector<Token>& toks) {
     if (toks.capacity() > kSpareTokens) return;
     toks.clear();
-    if (TryHold hold(spare_busy); hold && toks.capacity() > spare_tokens().capacity()) toks.swap(spare_tokens());
+    spare_tokens().keep(toks, [](const auto& v, const auto& held) { return v.capacity() > held.capacity(); });
+}
+// The file name the trees of a text hold: the last one's record again when the name is the same
+// (a host runs the same file per call; the text's trees may still be in use, the name never changes).
+std::shared_ptr<const std::string> file_record(const std::string& filename) {
+    static Spare<std::shared_ptr<const std::string>> last;
+    std::shared_ptr<const std::string> record = last.take();
+    if (!record || *record != filename) record = std::make_shared<const std::string>(filename);
+    std::shared_ptr<const std::string> kept = record;
+    last.keep(kept, [](const auto&, const auto&) { return true; });
+    return record;
 }
 }  // namespace
 
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null) {
-    auto file = std::make_shared<const std::string>(filename);
+    const std::shared_ptr<const std::string> file = file_record(filename);
     Lexer lex(source, file);
-    Parser p(lex.run(take_spare_tokens()), file);
+    Parser p(lex.run(spare_tokens().take()), file);
     NodePtr root = p.program(or_null);
     keep_spare_tokens(p.tokens());
     return root;

@@ -12,11 +12,23 @@ void adopt_kids(Node& n, bool deep) {
         }
 }
 
-void depth_exceeded_at(const Node& n) {
-    throw exception::eval_error(kDepthExceeded, n.start, n.file ? *n.file : std::string());
+const std::shared_ptr<const std::string>& Node::file_record() const {
+    static const std::shared_ptr<const std::string> none;
+    for (const Node* n = this; n; n = n->parent)
+        if (n->file) return n->file;
+    return none;
 }
 
-NodePtr copy_tree(const Node& n) {
+const std::string& Node::file_name() const {
+    static const std::string none;
+    const auto& record = file_record();
+    return record ? *record : none;
+}
+
+void depth_exceeded_at(const Node& n) { throw exception::eval_error(kDepthExceeded, n.start, n.file_name()); }
+
+namespace {
+NodePtr copy_nodes(const Node& n) {
     if (stack_exhausted()) depth_exceeded_at(n);
     auto c = std::make_unique<Node>();
     c->kind = n.kind;
@@ -33,10 +45,18 @@ NodePtr copy_tree(const Node& n) {
     c->start = n.start;
     c->end = n.end;
     c->file = n.file;
-    for (const auto& k : n.kids) c->kids.push_back(k ? copy_tree(*k) : nullptr);
+    for (const auto& k : n.kids) c->kids.push_back(k ? copy_nodes(*k) : nullptr);
     if (!c->kids.empty()) c->first = c->kids[0].get();
     if (c->kids.size() > 1) c->second = c->kids[1].get();
     adopt_kids(*c, false);
+    return c;
+}
+}  // namespace
+
+NodePtr copy_tree(const Node& n) {
+    NodePtr c = copy_nodes(n);
+    // The copy is a root of its own: it takes the file its nodes were read from.
+    if (!c->file) c->file = n.file_record();
     return c;
 }
 

@@ -99,7 +99,12 @@ struct Node {
 
     int height = 1;  // tree height, bounded so evaluation and destruction stay shallow
     File_Position start, end;
+    // The file a tree was read from is held by its root (and by the root of a copy grafted into
+    // another tree), not by every node: most nodes are made and dropped without ever being named
+    // in an error.
     std::shared_ptr<const std::string> file;
+    const std::shared_ptr<const std::string>& file_record() const;
+    const std::string& file_name() const;
 
     Node* kid(size_t i) const { return kids[i].get(); }
 

@@ -15,6 +15,7 @@
 #include <locale>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include <pthread.h>
 #include <typeinfo>
@@ -397,6 +398,18 @@ TEST(chai_api, StatePersistsAcrossEvalCalls) {
     EXPECT_EQ(3, e.eval<int>("counter"));
     chai::ChaiScript fresh;
     EXPECT_THROW(fresh.eval("counter"), chai::exception::eval_error);
+
+    // A text with more names, functions, literals and call sites than an engine and a program
+    // keep in place, then short texts again: every name still finds its own.
+    std::string text = "var sum = 0\n";
+    for (int i = 0; i < 60; ++i) {
+        const std::string n = std::to_string(i);
+        text += "def f" + n + "(x) { var y" + n + " = x; { var z = y" + n + " + " + n + "; z } }\n";
+        text += "sum += f" + n + "(" + n + ")\n";
+    }
+    EXPECT_EQ(2 * 1770, fresh.eval<int>(text + "sum"));
+    EXPECT_EQ(2 * 1770 + 7, fresh.eval<int>("def g(a) { a + 7 }\ng(sum)"));
+    EXPECT_EQ(2 * 59, fresh.eval<int>("f59(59)"));
 }
 
 TEST(chai_api, HostileInputEndsInErrors) {
@@ -677,6 +690,22 @@ TEST(chai_api, EvalFileReportsItsName) {
         EXPECT_EQ("stop", t.what());
     }
     std::remove(path.c_str());
+
+    // Texts of two files in turn: every tree keeps naming its own file, also after the other
+    // file's text was read (texts of one name share its record).
+    e.eval("def from_one() { nosuch_one() }", "one.chai");
+    e.eval("def from_two() { nosuch_two() }", "two.chai");
+    e.eval("def from_one_again() { nosuch_one() }", "one.chai");
+    const std::pair<const char*, const char*> calls[] = {
+        {"from_one()", "one.chai"}, {"from_two()", "two.chai"}, {"from_one_again()", "one.chai"}};
+    for (const auto& [call, file] : calls) {
+        try {
+            e.eval(call);
+            ADD_FAILURE() << call;
+        } catch (const chai::exception::eval_error& err) {
+            EXPECT_EQ(file, err.call_stack.front().filename());
+        }
+    }
 }
 
 TEST(chai_api, EnginesRunConcurrently) {
