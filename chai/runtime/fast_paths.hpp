@@ -19,7 +19,7 @@ namespace fast {
 
 // A variable's value seen through its box (a variable shared by reference keeps its number there).
 // (An immediate is tested first: the commonest case pays nothing for boxes.)
-inline bool int_value(const Value& var, int32_t& out) {
+CHAI_HOT_INLINE bool int_value(const Value& var, int32_t& out) {
     const Value& v = var.imm_int() ? var : var.scalar_view();
     if (!v.imm_int()) return false;
     out = v.int32();
@@ -32,7 +32,7 @@ inline bool num_value(const Value& var, Number& out) {
     return true;
 }
 
-inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
+CHAI_HOT_INLINE bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
 
 // The library's number conversion a named call site chose and still holds (epoch: the engine's),
 // or null.
@@ -215,8 +215,6 @@ inline bool Interp::fast_num(const Node* n, Number& out) {
         return true;
     } else if (is_arith(n->fast)) {
         return arith(n, out);
-    } else if (n->fast == F_Converted) {
-        return num_leaf(n, out);
     }
     return slow_num(n, out);
 }
