@@ -49,17 +49,19 @@ CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_
     return c->folded_by && c->folded_by == kept_conversion(n, epoch) && no_variable_named(f, n->first) ? &c->folded : nullptr;
 }
 
-// The value a variable (F_Local, F_Top), number literal or kept conversion of one stands for, read
-// where it is; null for any other operand. (A variable's box is not looked into: readers test for
-// immediates.)
-CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n, uint32_t epoch) {
+// The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
+// any other operand. (A variable's box is not looked into: readers test for immediates.)
+CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n) {
     switch (n->fast) {
     case F_Local: return &f.slots[n->slot];
     case F_Top: return &n->symbol->top;
     case F_Const: return n->constant;
-    case F_Converted: return folded_value(f, n, epoch);
     default: return nullptr;
     }
+}
+// The same, or the number a kept conversion of a literal gave (for conditions: x > double(4)).
+CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n, uint32_t epoch) {
+    return n->fast == F_Converted ? folded_value(f, n, epoch) : leaf_value(f, n);
 }
 
 // The variable a name node of shape F_Local or F_Top stands for, without a lookup. Unset when it is
@@ -70,10 +72,9 @@ CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
     return id->fast == F_Local ? f.slots[id->slot] : id->symbol->top;
 }
 
-// A variable or literal holding a double or an int (a variable also through its box), as a double:
-// the common type of a double with an int, and exact for every int.
-CHAI_HOT_INLINE bool double_leaf(Frame& f, const Node* n, uint32_t epoch, double& out) {
-    const Value* v = leaf_value(f, n, epoch);
+// What a leaf (v: leaf_value's) holds, a double or an int (a variable's also through its box), as a
+// double: the common type of a double with an int, and exact for every int.
+CHAI_HOT_INLINE bool double_held(const Value* v, double& out) {
     if (!v) return false;
     const Value& held = v->imm_num() ? *v : v->scalar_view();
     if (!held.imm_num()) return false;
@@ -313,14 +314,15 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
 }
 
 // `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:
-// computed where x is. False for anything else, having changed nothing.
+// computed where x is. False for anything else, having changed nothing. (A kept conversion as y is
+// left to compound_in_place: the loops this is inlined into stay lean.)
 CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     Frame& f = *frame_;
     if (n->fast != F_Compound || f.dyn) return false;
     Value& v = fast::var_of(f, n->first);
     double y;
     // An immediate without flags: a variable's own double, never a constant's.
-    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_leaf(f, n->second, epoch_, y))
+    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::leaf_value(f, n->second), y))
         return false;
     v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
     return true;
