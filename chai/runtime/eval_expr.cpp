@@ -147,8 +147,8 @@ bool Interp::num_expr(const Node* n, Number& out) {
 // doubles pay no set-up for the general way.
 bool Interp::double_condition(const Node* n) {
     double a, b;
-    if (is_comparison(n->fast) && !frame_->dyn && fast::double_leaf(*frame_, n->first, a) &&
-        fast::double_leaf(*frame_, n->second, b))
+    if (is_comparison(n->fast) && !frame_->dyn && fast::double_held(fast::leaf_value(*frame_, n->first, epoch_), a) &&
+        fast::double_held(fast::leaf_value(*frame_, n->second, epoch_), b))
         return compare_values(n->op, a, b);
     return condition(n);
 }

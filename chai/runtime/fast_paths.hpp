@@ -19,7 +19,7 @@ namespace fast {
 
 // A variable's value seen through its box (a variable shared by reference keeps its number there).
 // (An immediate is tested first: the commonest case pays nothing for boxes.)
-inline bool int_value(const Value& var, int32_t& out) {
+CHAI_HOT_INLINE bool int_value(const Value& var, int32_t& out) {
     const Value& v = var.imm_int() ? var : var.scalar_view();
     if (!v.imm_int()) return false;
     out = v.int32();
@@ -32,7 +32,22 @@ inline bool num_value(const Value& var, Number& out) {
     return true;
 }
 
-inline bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
+CHAI_HOT_INLINE bool int_slot(const Frame& f, const Node* n, int32_t& out) { return int_value(f.slots[n->slot], out); }
+
+// The library's number conversion a named call site chose and still holds (epoch: the engine's),
+// or null.
+inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
+    const Node* callee = call->first;
+    const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(call->site, *callee->symbol, epoch) : nullptr;
+    return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
+}
+
+// The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
+// still keeps that conversion and no variable takes its name; null otherwise (the call decides).
+CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_t epoch) {
+    const SiteCache* c = n->site;
+    return c->folded_by && c->folded_by == kept_conversion(n, epoch) && no_variable_named(f, n->first) ? &c->folded : nullptr;
+}
 
 // The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
 // any other operand. (A variable's box is not looked into: readers test for immediates.)
@@ -44,6 +59,10 @@ CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n) {
     default: return nullptr;
     }
 }
+// The same, or the number a kept conversion of a literal gave (for conditions: x > double(4)).
+CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n, uint32_t epoch) {
+    return n->fast == F_Converted ? folded_value(f, n, epoch) : leaf_value(f, n);
+}
 
 // The variable a name node of shape F_Local or F_Top stands for, without a lookup. Unset when it is
 // not declared (yet), or, at the top level, when the name is a global's or a function's: readers
@@ -53,10 +72,9 @@ CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
     return id->fast == F_Local ? f.slots[id->slot] : id->symbol->top;
 }
 
-// A variable or literal holding a double or an int (a variable also through its box), as a double:
-// the common type of a double with an int, and exact for every int.
-CHAI_HOT_INLINE bool double_leaf(Frame& f, const Node* n, double& out) {
-    const Value* v = leaf_value(f, n);
+// What a leaf (v: leaf_value's) holds, a double or an int (a variable's also through its box), as a
+// double: the common type of a double with an int, and exact for every int.
+CHAI_HOT_INLINE bool double_held(const Value* v, double& out) {
     if (!v) return false;
     const Value& held = v->imm_num() ? *v : v->scalar_view();
     if (!held.imm_num()) return false;
@@ -94,14 +112,6 @@ inline const Value& element_at(const Vector& v, const Number& i) {
     const uint64_t k = i.as<uint64_t>();
     if (k >= v.size()) throw_vector_index(k, v.size());
     return v[k];
-}
-
-// The library's number conversion a named call site chose and still holds (epoch: the engine's),
-// or null.
-inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
-    const Node* callee = call->first;
-    const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(call->site, *callee->symbol, epoch) : nullptr;
-    return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
 }
 
 // The library's size (of a Vector, string or Map) a method site without arguments on a variable
@@ -229,10 +239,9 @@ CHAI_HOT_INLINE bool Interp::num_leaf(const Node* n, Number& out) {
         return true;
     }
     if (is_variable(n->fast)) return !frame_->dyn && fast::num_value(fast::var_of(*frame_, n), out);
-    const SiteCache* c = n->kind == NK::Call ? n->site : nullptr;
-    if (!c || !c->folded_by || c->folded_by != fast::kept_conversion(n, epoch_) || !names_no_variable(n->first))
-        return false;
-    out = c->folded.imm();
+    const Value* v = n->fast == F_Converted ? fast::folded_value(*frame_, n, epoch_) : nullptr;
+    if (!v) return false;
+    out = v->imm();
     return true;
 }
 
@@ -283,11 +292,11 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_CmpXC:
             // (Ints first: the operand is often arithmetic, n % d == 0.)
             if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
-            if (!(a = fast::leaf_value(f, n->first))) return double_condition(n);
+            if (!(a = fast::leaf_value(f, n->first, epoch_))) return double_condition(n);
             b = n->second->constant;
             break;
         case F_Cmp:
-            a = fast::leaf_value(f, n->first), b = fast::leaf_value(f, n->second);
+            a = fast::leaf_value(f, n->first, epoch_), b = fast::leaf_value(f, n->second, epoch_);
             if (!a || !b)
                 return int_operand(n->first, x) && int_operand(n->second, y) ? compare_values(n->op, x, y)
                                                                                : double_condition(n);
@@ -305,14 +314,15 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
 }
 
 // `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:
-// computed where x is. False for anything else, having changed nothing.
+// computed where x is. False for anything else, having changed nothing. (A kept conversion as y is
+// left to compound_in_place: the loops this is inlined into stay lean.)
 CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     Frame& f = *frame_;
     if (n->fast != F_Compound || f.dyn) return false;
     Value& v = fast::var_of(f, n->first);
     double y;
     // An immediate without flags: a variable's own double, never a constant's.
-    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_leaf(f, n->second, y))
+    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::leaf_value(f, n->second), y))
         return false;
     v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
     return true;

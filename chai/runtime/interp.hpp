@@ -372,10 +372,12 @@ std::string read_script_file(const std::string& path);
 // A name node's label for messages.
 inline const std::string& name_of(const Node* n) { return n->name; }
 
-inline bool Interp::names_no_variable(const Node* id) const {
+// Whether no variable takes the name id (a named call's callee) stands for, running in frame f.
+inline bool no_variable_named(const Frame& f, const Node* id) {
     const Symbol* s = id->symbol;  // set for names outside any function's locals
-    return !frame_->dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
+    return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
            (id->ref == Ref::Global || s->top.is_unset());
 }
+inline bool Interp::names_no_variable(const Node* id) const { return no_variable_named(*frame_, id); }
 
 }  // namespace chai

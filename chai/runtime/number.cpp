@@ -156,12 +156,8 @@ bool num_compound_mixed(NumOp op, Number& d, const Number& s) {
         d.i = saturating_cast<int32_t>(float_arith(op, static_cast<double>(d.i), s.d));
         return true;
     }
-    // + - * of two integers wrap in a type at least as wide as d's, which then keeps the low bits:
-    // those depend only on the operands' low bits, whatever their kinds.
     if (op > NumOp::Mul || s.is_floating()) return false;
-    const uint64_t x = d.u, y = s.u;
-    const uint64_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
-    d.i = wide ? static_cast<int64_t>(r) : static_cast<int32_t>(static_cast<uint32_t>(r));
+    wrapping_compound(op, d, s);
     return true;
 }
 

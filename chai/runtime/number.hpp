@@ -159,7 +159,15 @@ inline Number num_binary_quick(NumOp op, const Number& a, const Number& b) {
 // errors).
 bool num_compound_mixed(NumOp op, Number& d, const Number& s);
 template <class To, class From> To saturating_cast(From v);
-inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
+// d op= s for integers d (an int or a long) and s, op one of + - *: they wrap in a type at least
+// as wide as d's, which then keeps the low bits, and those depend only on the operands' low bits,
+// whatever their kinds.
+inline void wrapping_compound(NumOp op, Number& d, const Number& s) {
+    const uint64_t x = d.u, y = s.u;
+    const uint64_t r = op == NumOp::Add ? x + y : op == NumOp::Sub ? x - y : x * y;
+    d.i = d.kind == NumKind::Long ? static_cast<int64_t>(r) : static_cast<int32_t>(static_cast<uint32_t>(r));
+}
+[[gnu::always_inline]] inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
     if (d.kind == NumKind::Double) {
         if (op > NumOp::Div) return false;
         if (s.kind == NumKind::Double) d.d = float_arith(op, d.d, s.d);
@@ -170,6 +178,10 @@ inline bool num_compound_quick(NumOp op, Number& d, const Number& s) {
     if (d.kind == NumKind::Long && s.kind == NumKind::Double && op <= NumOp::Div) {
         // A long total taking doubles: computed in double, converted back saturating.
         d.i = saturating_cast<int64_t>(float_arith(op, static_cast<double>(d.i), s.d));
+        return true;
+    }
+    if (d.kind == NumKind::Long && s.kind == NumKind::Int && op <= NumOp::Mul) {
+        wrapping_compound(op, d, s);
         return true;
     }
     if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);

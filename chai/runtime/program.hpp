@@ -30,7 +30,8 @@ enum Fast : uint8_t {
     F_StepTop,  // ++x or --x of a top-level variable
     F_Arith, F_ArithLL, F_ArithLC,  // arithmetic (+ - * / % << >> & | ^) on two operands
     F_Cmp, F_CmpLL, F_CmpLC, F_CmpXC,  // comparisons (X: any operand)
-    F_Compound,  // x op= y (+ - * /), x a variable, y a variable or a number literal
+    F_Compound,  // x op= y (+ - * /), x a variable, y a variable, a number literal or a F_Converted
+    F_Converted,  // a named call of one number literal (double(11)): a conversion while its site keeps one
 };
 inline bool is_variable(uint8_t f) { return f == F_Local || f == F_Top; }
 inline bool is_arith(uint8_t f) { return f >= F_Arith && f <= F_ArithLC; }

@@ -42,7 +42,7 @@ Spare<Lists>& spare_lists() {
 // Whether the short ways can compute a node at all: a variable, a number literal, an attribute, or
 // arithmetic on those. A binary node over anything else (a call, a string) goes the general way.
 bool may_be_number(const Node& k) {
-    return k.kind == NK::Id || k.fast == F_Const || k.fast == F_Attr || is_arith(k.fast);
+    return k.kind == NK::Id || k.fast == F_Const || k.fast == F_Attr || k.fast == F_Converted || is_arith(k.fast);
 }
 
 // Which short way a Binary node takes (see Fast).
@@ -219,8 +219,11 @@ private:
         else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && is_variable(n->first->fast))
             n->fast = n->first->fast == F_Local ? F_Step : F_StepTop;
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
+        else if (n->kind == NK::Call && n->kids.size() == 2 && n->kid(1)->fast == F_Const && n->first->kind == NK::Id &&
+                 (n->first->ref == Ref::Top || n->first->ref == Ref::Global))
+            n->fast = F_Converted;
         else if (n->kind == NK::Assign && n->op <= OpCode::Div && is_variable(n->first->fast) &&
-                 (n->second->fast == F_Const || is_variable(n->second->fast)))
+                 (n->second->fast == F_Const || n->second->fast == F_Converted || is_variable(n->second->fast)))
             n->fast = F_Compound;
     }
 
