@@ -188,12 +188,14 @@ CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
 
 // A call's argument: a declared variable is read in place, int arithmetic (i % 100) computed as
 // eval_binary computes it, anything else evaluated.
+inline bool Interp::int_arg(const Node* e, int32_t& out) {
+    if (!is_arith(e->fast) || frame_->dyn) return false;
+    check_depth(e);
+    return int_operand(e, out);
+}
+
 inline Arg Interp::site_arg(const Node* e) {
-    if (is_arith(e->fast) && !frame_->dyn) {
-        check_depth(e);
-        int32_t x;
-        if (int_operand(e, x)) return Arg{Value::of(x, kConst | kTemp)};
-    }
+    if (int32_t x; int_arg(e, x)) return Arg{Value::of(x, kConst | kTemp)};
     Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
     return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
 }

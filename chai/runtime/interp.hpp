@@ -286,6 +286,8 @@ public:
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);
+    // An argument of int arithmetic computed in place (i % 3), as eval would; false otherwise.
+    inline bool int_arg(const Node* n, int32_t& out);
     bool int_arith(const Node* n, int32_t& out);
     // A condition without leaving the caller (loop conditions, if): a comparison of ints, or of
     // doubles in variables and literals, when it is one; else double_condition: the same through
