@@ -68,7 +68,7 @@ Value Interp::eval_result(const Node* n) {
     // The function's own variables end with the call: their values are enough.
     if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
     if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
-    return eval(n);
+    return eval_operand(n);
 }
 
 namespace {

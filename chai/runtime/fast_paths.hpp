@@ -332,6 +332,15 @@ CHAI_HOT_INLINE void Interp::exec_return(const Node* n) {
     ctl_ = Ctl::Return;
 }
 
+inline Value Interp::eval_operand(const Node* n) {
+    switch (n->kind) {
+    case NK::Call: check_depth(n); return eval_call(n);
+    case NK::Binary: check_depth(n); return eval_binary(n);
+    case NK::Dot: check_depth(n); return eval_dot(n);
+    default: return eval(n);
+    }
+}
+
 inline bool Interp::int_step(const Node* n) {
     if (n->fast != F_Step) return n->fast == F_StepTop && fast::int_step_at(*frame_, n, n->first->symbol->top);
     return fast::int_step_at(*frame_, n, frame_->slots[n->first->slot]);
