@@ -232,8 +232,9 @@ namespace {
     // Every slot is written once, and each is its own (fresh frame's): none holds a box yet.
     Value& this_slot = s[fi.this_slot];
     if (!fi.this_by_value) this_slot.fill_empty(a.ref(0));
-    const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
-    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]].fill_empty(f.captures[i]);
+    // (No counts worked out first: most functions capture nothing.)
+    for (size_t i = 0; i < f.captures.size() && i < fi.capture_slots.size(); ++i)
+        s[fi.capture_slots[i]].fill_empty(f.captures[i]);
     Arg& arg = a.data[0];
     Value& param = s[fi.param_slots[0]];
     uint32_t fresh = 0;
