@@ -198,7 +198,7 @@ Value* Interp::place_of(const Node* l, Value& holder) {
 Value Interp::eval_assign(const Node* n) {
     if (n->op == OpCode::Bind || n->first->kind == NK::RefDecl || (n->first->kind == NK::GlobalDecl && n->first->reference))
         return eval_bind(n);
-    Value rhs = eval_operand(n->second);
+    Value rhs = eval_operand<true>(n->second);
     if (n->op != OpCode::Assign && n->first->kind == NK::Id && rhs.imm_num())
         if (Value* v = fast::declared_var(*frame_, n->first))
             if (compound_immediate(n->op, *v, rhs.imm())) return *v;

@@ -334,8 +334,14 @@ CHAI_HOT_INLINE void Interp::exec_return(const Node* n) {
     ctl_ = Ctl::Return;
 }
 
-inline Value Interp::eval_operand(const Node* n) {
+template <bool Ids> inline Value Interp::eval_operand(const Node* n) {
     switch (n->kind) {
+    case NK::Id:
+        if (Value* v = Ids ? fast::declared_var(*frame_, n) : nullptr) {
+            check_depth(n);
+            return *v;
+        }
+        return eval(n);
     case NK::Call: check_depth(n); return eval_call(n);
     case NK::Binary: check_depth(n); return eval_binary(n);
     case NK::Dot: check_depth(n); return eval_dot(n);

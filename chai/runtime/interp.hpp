@@ -252,8 +252,9 @@ private:
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
-    // eval, a call or an operator going straight to their own evaluation (one C++ frame less).
-    inline Value eval_operand(const Node* n);
+    // eval, a call or an operator going straight to their own evaluation (one C++ frame less);
+    // Ids: a declared variable's value too.
+    template <bool Ids = false> inline Value eval_operand(const Node* n);
     void exec_if(const Node* n);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
