@@ -502,7 +502,12 @@ template <size_t N> struct FixedArgs {
 };
 
 // Out of line: its locals would enlarge the C++ frame that every call through a site keeps.
-[[gnu::noinline]] const Value* element_callee(Interp& in, const Node* index) { return fast::vector_element(in, index); }
+[[gnu::noinline]] const Value* element_callee(Interp& in, const Node* index) {
+    // The usual index of a callee, int arithmetic (steps[i % 3]), is computed as ints.
+    if (const Vector* v = fast::declared_vector(*in.frame(), index->first); v && is_arith(index->second->fast))
+        if (int32_t k; in.int_operand(index->second, k)) return &fast::element_at(*v, Number::make(k));
+    return fast::vector_element(in, index);
+}
 }  // namespace
 
 template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node* n) {

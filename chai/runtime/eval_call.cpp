@@ -71,6 +71,14 @@ Value Interp::eval_result(const Node* n) {
     return eval_operand(n);
 }
 
+// Apart from the loops' file: another inlined test there would crowd their own short ways out.
+void Interp::exec_if_return(const Node* n) {
+    if (!test(n->first)) return;
+    // The return without entering its block, which has nothing to clear.
+    if (!frame_->dyn) exec_return(n->second->first);
+    else exec(n->second);
+}
+
 namespace {
 void set_origin(ScriptFn& f, const Node* def, const Running& r) {
     if (r.tree) f.tree = *r.tree;

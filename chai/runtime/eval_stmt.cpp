@@ -77,11 +77,7 @@ void Interp::exec_scoped_block(const Node* n) {
 }
 
 void Interp::exec_if(const Node* n) {
-    if (n->fast == F_IfReturn && !frame_->dyn) {
-        // `if (c) { return e }`: the return without entering its block, which has nothing to clear.
-        if (test(n->first)) exec_return(n->second->first);
-        return;
-    }
+    if (n->fast == F_IfReturn) return exec_if_return(n);
     size_t i = 0;
     for (; i + 1 < n->kids.size(); i += 2)
         if (test(n->kid(i))) {

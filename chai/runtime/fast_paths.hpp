@@ -218,8 +218,6 @@ namespace fast {
 CHAI_HOT_INLINE const Value* vector_element(Interp& in, const Node* index) {
     const Vector* v = declared_vector(*in.frame(), index->first);
     if (!v) return nullptr;
-    // The usual index, int arithmetic (v[i % 3]), is computed as ints.
-    if (int32_t k; is_arith(index->second->fast) && in.int_operand(index->second, k)) return &element_at(*v, Number::make(k));
     Number i;
     return in.fast_num(index->second, i) ? &element_at(*v, i) : nullptr;
 }

@@ -256,6 +256,8 @@ private:
     // Ids: a declared variable's value too.
     template <bool Ids = false> inline Value eval_operand(const Node* n);
     void exec_if(const Node* n);
+    // exec_if for `if (c) { return e }` (see F_IfReturn).
+    void exec_if_return(const Node* n);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);
