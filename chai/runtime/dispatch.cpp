@@ -523,7 +523,10 @@ template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node
         return call_function_value<true>(fn, a, n, nullptr);
     };
     try {
-        const auto arg = [&](size_t i) __attribute__((always_inline)) { return eval_arg(n->kid(i)); };
+        const auto arg = [&](size_t i) __attribute__((always_inline)) {
+            const Node* k = n->kid(i);
+            return k->kind == NK::Binary ? binary_arg(k) : eval_arg(k);
+        };
         if constexpr (N == 0) {
             ArgList buf(n->kids.size() - 1);
             for (size_t i = 1; i < n->kids.size(); ++i) buf.push(arg(i));

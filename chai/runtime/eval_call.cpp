@@ -8,13 +8,11 @@
 
 namespace chai {
 
-namespace {
 // Out of line: its locals would enlarge eval_arg's C++ frame for the other kinds.
-[[gnu::noinline]] Arg binary_arg(Interp& in, const Node* n) {
-    if (int32_t x; in.int_arg(n, x)) return {Value::of(x, kConst | kTemp)};
-    return {in.eval(n)};
+[[gnu::noinline]] Arg Interp::binary_arg(const Node* n) {
+    if (int32_t x; int_arg(n, x)) return {Value::of(x, kConst | kTemp)};
+    return {eval(n)};
 }
-}  // namespace
 
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
@@ -28,7 +26,7 @@ Arg Interp::eval_arg(const Node* n) {
         return {Value::unset(), s};
     }
     case NK::Const: return {*n->constant};
-    case NK::Binary: return binary_arg(*this, n);
+    case NK::Binary: return binary_arg(n);
     case NK::Index:
     case NK::Ternary:
     case NK::Prefix: return {eval_ref(n)};

@@ -235,6 +235,8 @@ private:
     Value eval_index(const Node* n, bool ref);
     Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
     Arg eval_arg(const Node* n);
+    // eval_arg of an operator.
+    Arg binary_arg(const Node* n);
     // eval_arg with a declared variable's case in place, for the sites that pass many of them.
     inline Arg site_arg(const Node* n);
     Value eval_ref(const Node* n);
