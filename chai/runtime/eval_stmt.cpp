@@ -103,7 +103,7 @@ template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
         if (!int_step(n) && !step_in_place(n)) eval(n);
     } else {
         static_assert(K == NK::Assign);
-        if (!compound_statement(n)) eval_assign(n);
+        if (!compound_statement(n)) exec_assign(n);
     }
 }
 

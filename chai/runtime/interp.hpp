@@ -206,6 +206,11 @@ private:
     Value run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode);
     Value eval_id(const Node* n);
     Value eval_assign(const Node* n);
+    // An assignment as a statement: its value is not needed.
+    void exec_assign(const Node* n);
+    // `obj.name = x`, x a number in a declared variable or a literal and the attribute a number
+    // of its kind: stored in place. False, nothing done, for anything else.
+    bool store_attr_number(const Node* n);
     Value eval_binary(const Node* n);
     Value eval_prefix(const Node* n);
     Value eval_call(const Node* n);
