@@ -259,8 +259,8 @@ private:
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
-    // eval, a call or an operator going straight to their own evaluation (one C++ frame less);
-    // Ids: a declared variable's value too.
+    // eval, with a call, an operator or a member going straight to its own evaluation (one C++
+    // frame less); Ids: a declared variable's value read in place too.
     template <bool Ids = false> inline Value eval_operand(const Node* n);
     void exec_if(const Node* n);
     // exec_if for `if (c) { return e }` (see F_IfReturn).
