@@ -232,8 +232,9 @@ namespace {
     // Every slot is written once, and each is its own (fresh frame's): none holds a box yet.
     Value& this_slot = s[fi.this_slot];
     if (!fi.this_by_value) this_slot.fill_empty(a.ref(0));
-    const size_t ncaptures = std::min(fi.capture_slots.size(), f.captures.size());
-    for (size_t i = 0; i < ncaptures; ++i) s[fi.capture_slots[i]].fill_empty(f.captures[i]);
+    // (No counts worked out first: most functions capture nothing.)
+    for (size_t i = 0; i < f.captures.size() && i < fi.capture_slots.size(); ++i)
+        s[fi.capture_slots[i]].fill_empty(f.captures[i]);
     Arg& arg = a.data[0];
     Value& param = s[fi.param_slots[0]];
     uint32_t fresh = 0;
@@ -494,32 +495,50 @@ Value Interp::eval_call(const Node* n) {
 Value Interp::call_name(const Node* n, Args a) { return named_call(n, a); }
 
 namespace {
-// A call's N arguments, held in place: no list to set up and take down.
+// A call's N arguments, held in place, each made where it stays: no list to set up and take down.
 template <size_t N> struct FixedArgs {
-    explicit FixedArgs(size_t) {}  // made like an ArgList; the count is N
     Arg data[N];
     Args args() { return Args{data, N}; }
 };
 
 // Out of line: its locals would enlarge the C++ frame that every call through a site keeps.
-[[gnu::noinline]] const Value* element_callee(Interp& in, const Node* index) { return fast::vector_element(in, index); }
+[[gnu::noinline]] const Value* element_callee(Interp& in, const Node* index) {
+    // The usual index of a callee, int arithmetic (steps[i % 3]), is computed as ints.
+    if (const Vector* v = fast::declared_vector(*in.frame(), index->first); v && is_arith(index->second->fast))
+        if (int32_t k; in.int_operand(index->second, k)) return &fast::element_at(*v, Number::make(k));
+    return fast::vector_element(in, index);
+}
 }  // namespace
 
 template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node* n) {
     const Node* callee = n->first;
-    std::conditional_t<N == 0, ArgList, FixedArgs<N>> buf(n->kids.size() - 1);
-    try {
-        if constexpr (N == 0)
-            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(eval_arg(n->kid(i)));
-        else
-            for (size_t i = 0; i < N; ++i) buf.data[i] = eval_arg(n->kid(i + 1));
+    // The call, once its arguments are in place.
+    const auto call = [&](Args a) __attribute__((always_inline)) -> Value {
         frame_->site = n;
-        if (callee->kind == NK::Id) return named_call(n, buf.args());
+        if (callee->kind == NK::Id) return named_call(n, a);
         // `v[i](args)`: the element is read where it is, the call keeping its function alive.
         if (const Value* e = callee->kind == NK::Index ? element_callee(*this, callee) : nullptr)
-            return call_function_value<true>(*e, buf.args(), n, nullptr);
+            return call_function_value<true>(*e, a, n, nullptr);
         Value fn = eval(callee);
-        return call_function_value<true>(fn, buf.args(), n, nullptr);
+        return call_function_value<true>(fn, a, n, nullptr);
+    };
+    try {
+        const auto arg = [&](size_t i) __attribute__((always_inline)) {
+            const Node* k = n->kid(i);
+            return k->kind == NK::Binary ? binary_arg(k) : eval_arg(k);
+        };
+        if constexpr (N == 0) {
+            ArgList buf(n->kids.size() - 1);
+            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(arg(i));
+            return call(buf.args());
+        } else if constexpr (N == 1) {
+            FixedArgs<1> buf{{arg(1)}};
+            return call(buf.args());
+        } else {
+            static_assert(N == 2, "calls of more arguments hold them in a list");
+            FixedArgs<2> buf{{arg(1), arg(2)}};
+            return call(buf.args());
+        }
     } catch (exception::eval_error& e) {
         add_call_trace(e, n);
         throw;

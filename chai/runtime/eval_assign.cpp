@@ -195,10 +195,25 @@ Value* Interp::place_of(const Node* l, Value& holder) {
     }
 }
 
+void Interp::exec_assign(const Node* n) {
+    if (n->first->fast != F_Attr || n->op != OpCode::Assign || !store_attr_number(n)) eval_assign(n);
+}
+
+bool Interp::store_attr_number(const Node* n) {
+    const Node* r = n->second;
+    const Value* v = r->kind == NK::Const ? r->constant : r->kind == NK::Id ? fast::declared_var(*frame_, r) : nullptr;
+    if (!v || !v->imm_num()) return false;
+    // The attribute as place_of finds it, and the number stored as eval_assign stores one.
+    Value* place = attr_slot(n->first);
+    if (!place || !place->imm_num() || place->flags() != 0 || v->imm().kind != place->imm().kind) return false;
+    place->set_imm(v->imm());
+    return true;
+}
+
 Value Interp::eval_assign(const Node* n) {
     if (n->op == OpCode::Bind || n->first->kind == NK::RefDecl || (n->first->kind == NK::GlobalDecl && n->first->reference))
         return eval_bind(n);
-    Value rhs = eval(n->second);
+    Value rhs = eval_operand<true>(n->second);
     if (n->op != OpCode::Assign && n->first->kind == NK::Id && rhs.imm_num())
         if (Value* v = fast::declared_var(*frame_, n->first))
             if (compound_immediate(n->op, *v, rhs.imm())) return *v;

@@ -8,6 +8,12 @@
 
 namespace chai {
 
+// Out of line: its locals would enlarge eval_arg's C++ frame for the other kinds.
+[[gnu::noinline]] Arg Interp::binary_arg(const Node* n) {
+    if (int32_t x; int_arg(n, x)) return {Value::of(x, kConst | kTemp)};
+    return {eval(n)};
+}
+
 Arg Interp::eval_arg(const Node* n) {
     switch (n->kind) {
     case NK::Id: {
@@ -20,6 +26,7 @@ Arg Interp::eval_arg(const Node* n) {
         return {Value::unset(), s};
     }
     case NK::Const: return {*n->constant};
+    case NK::Binary: return binary_arg(n);
     case NK::Index:
     case NK::Ternary:
     case NK::Prefix: return {eval_ref(n)};
@@ -59,7 +66,15 @@ Value Interp::eval_result(const Node* n) {
     // The function's own variables end with the call: their values are enough.
     if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
     if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
-    return eval(n);
+    return eval_operand(n);
+}
+
+// Apart from the loops' file: another inlined test there would crowd their own short ways out.
+void Interp::exec_if_return(const Node* n) {
+    if (!test(n->first)) return;
+    // The return without entering its block, which has nothing to clear.
+    if (!frame_->dyn) exec_return(n->second->first);
+    else exec(n->second);
 }
 
 namespace {

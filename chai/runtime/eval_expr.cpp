@@ -211,8 +211,8 @@ Value Interp::eval_binary(const Node* n) {
         if (fast_num(n->first, a) && fast_num(n->second, b))
             return Value::boolean(num_compare_quick(n->op, a, b), kConst | kTemp);
     }
-    Value l = eval(n->first);
-    Value r = eval(n->second);
+    Value l = eval_operand(n->first);
+    Value r = eval_operand(n->second);
     // Two ints (call results, say): what binary_values gives them, without its call.
     if (l.imm_int() && r.imm_int()) {
         const int32_t x = l.int32(), y = r.int32();

@@ -77,6 +77,7 @@ void Interp::exec_scoped_block(const Node* n) {
 }
 
 void Interp::exec_if(const Node* n) {
+    if (n->fast == F_IfReturn) return exec_if_return(n);
     size_t i = 0;
     for (; i + 1 < n->kids.size(); i += 2)
         if (test(n->kid(i))) {
@@ -102,7 +103,7 @@ template <NK K> [[gnu::noinline]] void Interp::exec_kind(const Node* n) {
         if (!int_step(n) && !step_in_place(n)) eval(n);
     } else {
         static_assert(K == NK::Assign);
-        if (!compound_statement(n)) eval_assign(n);
+        if (!compound_statement(n)) exec_assign(n);
     }
 }
 

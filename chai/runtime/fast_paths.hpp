@@ -198,12 +198,14 @@ CHAI_HOT_INLINE bool int_step_at(const Frame& f, const Node* n, Value& v) {
 
 // A call's argument: a declared variable is read in place, int arithmetic (i % 100) computed as
 // eval_binary computes it, anything else evaluated.
+inline bool Interp::int_arg(const Node* e, int32_t& out) {
+    if (!is_arith(e->fast) || frame_->dyn) return false;
+    check_depth(e);
+    return int_operand(e, out);
+}
+
 inline Arg Interp::site_arg(const Node* e) {
-    if (is_arith(e->fast) && !frame_->dyn) {
-        check_depth(e);
-        int32_t x;
-        if (int_operand(e, x)) return Arg{Value::of(x, kConst | kTemp)};
-    }
+    if (int32_t x; int_arg(e, x)) return Arg{Value::of(x, kConst | kTemp)};
     Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
     return !v ? eval_arg(e) : v->boxed() ? Arg{*v} : Arg{Value::unset(), v};
 }
@@ -338,6 +340,21 @@ CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
 CHAI_HOT_INLINE void Interp::exec_return(const Node* n) {
     ret_ = n->kids.empty() ? Value() : eval_result(n->first);
     ctl_ = Ctl::Return;
+}
+
+template <bool Ids> inline Value Interp::eval_operand(const Node* n) {
+    switch (n->kind) {
+    case NK::Id:
+        if (Value* v = Ids ? fast::declared_var(*frame_, n) : nullptr) {
+            check_depth(n);
+            return *v;
+        }
+        return eval(n);
+    case NK::Call: check_depth(n); return eval_call(n);
+    case NK::Binary: check_depth(n); return eval_binary(n);
+    case NK::Dot: check_depth(n); return eval_dot(n);
+    default: return eval(n);
+    }
 }
 
 inline bool Interp::int_step(const Node* n) {

@@ -206,6 +206,11 @@ private:
     Value run(const std::shared_ptr<Tree>& tree, const Node* node, Mode mode);
     Value eval_id(const Node* n);
     Value eval_assign(const Node* n);
+    // An assignment as a statement: its value is not needed.
+    void exec_assign(const Node* n);
+    // `obj.name = x`, x a number in a declared variable or a literal and the attribute a number
+    // of its kind: stored in place. False, nothing done, for anything else.
+    bool store_attr_number(const Node* n);
     Value eval_binary(const Node* n);
     Value eval_prefix(const Node* n);
     Value eval_call(const Node* n);
@@ -235,6 +240,8 @@ private:
     Value eval_index(const Node* n, bool ref);
     Value index_values(const Value& c, const Value& i, const Node* site, bool ref);
     Arg eval_arg(const Node* n);
+    // eval_arg of an operator.
+    Arg binary_arg(const Node* n);
     // eval_arg with a declared variable's case in place, for the sites that pass many of them.
     inline Arg site_arg(const Node* n);
     Value eval_ref(const Node* n);
@@ -252,7 +259,12 @@ private:
     // What a function returns: the value, or for a variable of the caller's world (a global, an
     // element, an attribute) that variable itself.
     Value eval_result(const Node* n);
+    // eval, with a call, an operator or a member going straight to its own evaluation (one C++
+    // frame less); Ids: a declared variable's value read in place too.
+    template <bool Ids = false> inline Value eval_operand(const Node* n);
     void exec_if(const Node* n);
+    // exec_if for `if (c) { return e }` (see F_IfReturn).
+    void exec_if_return(const Node* n);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);
@@ -286,6 +298,8 @@ public:
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);
+    // An argument of int arithmetic computed in place (i % 3), as eval would; false otherwise.
+    inline bool int_arg(const Node* n, int32_t& out);
     bool int_arith(const Node* n, int32_t& out);
     // A condition without leaving the caller (loop conditions, if): a comparison of ints, or of
     // doubles in variables and literals, when it is one; else double_condition: the same through

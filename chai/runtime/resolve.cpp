@@ -225,6 +225,10 @@ private:
         else if (n->kind == NK::Assign && n->op <= OpCode::Div && is_variable(n->first->fast) &&
                  (n->second->fast == F_Const || n->second->fast == F_Converted || is_variable(n->second->fast)))
             n->fast = F_Compound;
+        else if (n->kind == NK::If && n->kids.size() == 2 && n->second->kind == NK::Block &&
+                 n->second->slot == n->second->slot_end && n->second->kids.size() == 1 &&
+                 n->second->first->kind == NK::Return)
+            n->fast = F_IfReturn;
     }
 
     void resolve_node(Node* n, bool operand) {
