@@ -23,6 +23,8 @@ public:
     explicit Names(const Names* base = nullptr, std::shared_ptr<const void> keep = nullptr);
     Names(const Names&) = delete;
     Names& operator=(const Names&) = delete;
+    // Makes a table that holds no name yet extend `base` instead (keep: as when made).
+    void rebase(const Names* base, std::shared_ptr<const void> keep);
 
     uint32_t intern(std::string_view s);
     // 0 when the name is unknown.
