@@ -1,5 +1,6 @@
 // Arguments, function definitions and classes.
 #include <algorithm>
+#include <string_view>
 
 #include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
@@ -107,10 +108,11 @@ Value Interp::eval_lambda(const Node* n) {
 }
 
 void Interp::check_name(const std::string& name, const char* what, const Node* site) {
-    static const char* const reserved[] = {"def",    "fun",   "while", "for",   "if",    "else",   "&&",
-                                           "||",     ",",     "auto",  "return", "break", "true",  "false",
-                                           "class",  "attr",  "var",   "global", "GLOBAL", "_"};
-    for (const char* r : reserved)
+    // Views know their lengths: most names differ from each word in length alone.
+    static constexpr std::string_view reserved[] = {"def",    "fun",   "while", "for",   "if",    "else",   "&&",
+                                                    "||",     ",",     "auto",  "return", "break", "true",  "false",
+                                                    "class",  "attr",  "var",   "global", "GLOBAL", "_"};
+    for (const std::string_view r : reserved)
         if (name == r) fail(site, std::string("Reserved word used as ") + what + " name '" + name + "'");
 }
 

@@ -7,6 +7,12 @@ namespace chai {
 Names::Names(const Names* base, std::shared_ptr<const void> keep)
     : base_(base), keep_(std::move(keep)), first_(base ? base->end() : 1) {}
 
+void Names::rebase(const Names* base, std::shared_ptr<const void> keep) {
+    base_ = base;
+    keep_ = std::move(keep);
+    first_ = base->end();
+}
+
 uint32_t Names::find_hashed(std::string_view s, uint32_t h) const {
     // A name is in one table of the chain only, so the order they are probed in is free.
     for (const Names* n = this; n; n = n->base_)
@@ -76,7 +82,9 @@ bool Symbols::rebase(const LibraryTable& table, std::shared_ptr<const void> keep
     if (versions_ != 0 || names_->end() != lib_->names.end() || table.names.base() != &lib_->names)
         return false;
     // The new names keep the table alive as long as this engine or its objects use them.
-    names_ = std::make_shared<Names>(&table.names, std::move(keep));
+    // A table nothing else holds yet is retargeted rather than made anew (it holds no name).
+    if (names_.use_count() == 1) names_->rebase(&table.names, std::move(keep));
+    else names_ = std::make_shared<Names>(&table.names, std::move(keep));
     lib_ = &table;
     each_made([&](Symbol& s) {
         // Most keep the library's own list, and what set_functions derives from it.

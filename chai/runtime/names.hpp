@@ -23,6 +23,8 @@ public:
     explicit Names(const Names* base = nullptr, std::shared_ptr<const void> keep = nullptr);
     Names(const Names&) = delete;
     Names& operator=(const Names&) = delete;
+    // Makes a table that holds no name yet extend `base` instead (keep: as when made).
+    void rebase(const Names* base, std::shared_ptr<const void> keep);
 
     uint32_t intern(std::string_view s);
     // 0 when the name is unknown.
@@ -64,13 +66,26 @@ private:
 
 // Names the evaluator and the parser's operators use. They come first in the library's table, in
 // this order, so every engine shares them and knows their ids without looking them up.
-inline constexpr const char* kLeadingNames[] = {"this", "to_string", "=", "[]", "==", "method_missing",
-                                                "generate_range", "_", "eval", "+=", "-=", "*=", "/=", "%=",
-                                                "<<=", ">>=", "&=", "|=", "^=", "++", "--", "~", "!"};
-enum LeadingId : uint32_t { kIdToString = 2, kIdAssign, kIdIndex, kIdEq, kIdMethodMissing, kIdPlaceholder = 8 };
+inline constexpr const char* kLeadingNames[] = {
+    "this", "to_string", "=", "[]", "==", "method_missing", "generate_range", "_", "eval", "+=", "-=", "*=",
+    "/=", "%=", "<<=", ">>=", "&=", "|=", "^=", "++", "--", "~", "!", "+", "-", "*", "/", "%", "<<", ">>",
+    "&", "|", "^", "<", "<=", ">", ">=", "!="};
+enum LeadingId : uint32_t { kIdToString = 2, kIdAssign, kIdIndex, kIdEq, kIdMethodMissing, kIdRange, kIdPlaceholder };
 static_assert(std::string_view(kLeadingNames[kIdToString - 1]) == "to_string" &&
               std::string_view(kLeadingNames[kIdMethodMissing - 1]) == "method_missing" &&
+              std::string_view(kLeadingNames[kIdRange - 1]) == "generate_range" &&
               std::string_view(kLeadingNames[kIdPlaceholder - 1]) == "_");
+
+// The id of the leading name spelled `text` then `suffix`; 0 when none is.
+constexpr uint32_t leading_id(std::string_view text, std::string_view suffix = {}) {
+    for (size_t i = 0; i < sizeof kLeadingNames / sizeof kLeadingNames[0]; ++i) {
+        const std::string_view name = kLeadingNames[i];
+        if (name.size() == text.size() + suffix.size() && name.substr(0, text.size()) == text &&
+            name.substr(text.size()) == suffix)
+            return static_cast<uint32_t>(i + 1);
+    }
+    return 0;
+}
 
 // Attributes a script class declared (var x / attr x in its body, attr C::x).
 struct ClassInfo {

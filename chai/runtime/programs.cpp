@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -139,8 +140,8 @@ std::string read_script_file(const std::string& path) {
     text.resize(std::fread(text.data(), 1, text.size(), f.get()));
     if (std::ferror(f.get())) throw exception::file_not_found_error(path);
     // Editors on Windows like to start UTF-8 files with a byte order mark; it is not code.
-    static const std::string bom = "\xEF\xBB\xBF";
-    if (text.compare(0, bom.size(), bom) == 0) text.erase(0, bom.size());
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (std::string_view(text).substr(0, bom.size()) == bom) text.erase(0, bom.size());
     return text;
 }
 

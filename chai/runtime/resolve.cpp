@@ -1,12 +1,14 @@
 #include "chai/runtime/resolve.hpp"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chai/runtime/literals.hpp"
 #include "chai/runtime/names.hpp"
 #include "chai/spare.hpp"
 #include "chai/stack/stack.hpp"
+#include "chai/syntax/operators.hpp"
 
 namespace chai {
 
@@ -33,6 +35,28 @@ struct Lists {
     std::vector<bool> referenced;  // by context, then slot: used where a reference to it may be taken
 };
 constexpr size_t kSpareSlots = 1024;
+
+// The names operator nodes call are leading names: their symbols are found by id, without
+// hashing the node's text. By code: binary, prefix and plain assignment operators; compound
+// assignments by the code of their binary part.
+struct OperatorIds {
+    uint32_t plain[static_cast<size_t>(OpCode::None)] = {};
+    uint32_t compound[kBinaryOpCount] = {};
+    constexpr OperatorIds() {
+        for (int i = 0; i < kBinaryOpCount; ++i) {
+            plain[i] = leading_id(kBinaryOpText[i]);
+            compound[i] = leading_id(kBinaryOpText[i], "=");
+        }
+        const std::pair<OpCode, const char*> others[] = {{OpCode::Assign, "="}, {OpCode::Neg, "-"},
+                                                         {OpCode::Plus, "+"},   {OpCode::Not, "!"},
+                                                         {OpCode::Compl, "~"},  {OpCode::Incr, "++"},
+                                                         {OpCode::Decr, "--"}};
+        for (const auto& [op, text] : others) plain[static_cast<size_t>(op)] = leading_id(text);
+    }
+};
+constexpr OperatorIds kOperatorIds;
+static_assert(kOperatorIds.plain[static_cast<size_t>(OpCode::Ne)] && kOperatorIds.plain[static_cast<size_t>(OpCode::Decr)] &&
+              kOperatorIds.compound[static_cast<size_t>(OpCode::BitXor)]);
 
 Spare<Lists>& spare_lists() {
     static Spare<Lists> spare;
@@ -135,7 +159,15 @@ private:
     uint32_t next_slot() { return ctx().info->nslots; }
 
     SiteCache* site() { return &prog_.sites.emplace_back(); }
-    Symbol* sym(const std::string& name) { return &syms_.of(name); }
+    Symbol* sym(std::string_view name) { return &syms_.of(name); }
+    // The operator an Assign, Binary or Prefix node calls.
+    Symbol* operator_sym(const Node& n) {
+        const size_t code = static_cast<size_t>(n.op);
+        uint32_t id = 0;
+        if (n.kind == NK::Assign && n.op != OpCode::Assign) id = code < kBinaryOpCount ? kOperatorIds.compound[code] : 0;
+        else if (code < static_cast<size_t>(OpCode::None)) id = kOperatorIds.plain[code];
+        return id ? &syms_.at(id) : sym(n.text);
+    }
 
     // A name used as a value. operand: only read (a reference to it is never taken there).
     void bind(Node& n, const std::string& name, bool operand) {
@@ -258,7 +290,7 @@ private:
             if (lhs->kind == NK::VarDecl || lhs->kind == NK::RefDecl) declare(*lhs);
             else expr(lhs, false);
             if (n->op != OpCode::Bind) {
-                n->symbol = sym(n->op == OpCode::Assign ? "=" : n->text);
+                n->symbol = operator_sym(*n);
                 n->site = site();
             }
             break;
@@ -267,7 +299,7 @@ private:
         case NK::Index:
             expr(n->kid(0), true);
             expr(n->kid(1), true);
-            n->symbol = sym(n->kind == NK::Index ? "[]" : n->text);
+            n->symbol = n->kind == NK::Index ? &syms_.at(kIdIndex) : operator_sym(*n);
             n->site = site();
             break;
         case NK::And:
@@ -280,7 +312,7 @@ private:
         case NK::RangeLit:
             expr(n->kid(0), true);
             expr(n->kid(1), true);
-            n->symbol = sym("generate_range");
+            n->symbol = &syms_.at(kIdRange);
             n->site = site();
             break;
         case NK::Ternary:
@@ -290,7 +322,7 @@ private:
             break;
         case NK::Prefix:
             expr(n->kid(0), n->op != OpCode::Incr && n->op != OpCode::Decr);
-            n->symbol = sym(n->text);
+            n->symbol = operator_sym(*n);
             n->site = site();
             break;
         case NK::Call:

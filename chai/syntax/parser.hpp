@@ -19,9 +19,11 @@ namespace chai {
 // `or_null` is set.
 NodePtr parse_text(const std::string& source, const std::string& filename, bool or_null = false);
 
-// Whether a token's text is s: the first characters decide most comparisons without a call.
-inline bool spells(std::string_view text, const char* s) {
-    return !text.empty() && text[0] == s[0] && text == std::string_view(s);
+// Whether a token's text is s (never empty): lengths and first characters decide most
+// comparisons, and operators of one or two characters need no call.
+inline bool spells(std::string_view text, std::string_view s) {
+    if (text.size() != s.size() || text[0] != s[0]) return false;
+    return s.size() == 1 || (s.size() == 2 ? text[1] == s[1] : text.substr(1) == s.substr(1));
 }
 
 // Sets the text of a node or parameter just made from a token's: the string is still empty, so
@@ -55,14 +57,14 @@ private:
     const Token& next() const { return toks_[pos_ + 1 < toks_.size() ? pos_ + 1 : pos_]; }
     // Inline: the parser asks these several times per token, mostly with a first letter that
     // already differs.
-    bool is_op(const char* s) const { return cur().kind == Tok::Op && spells(cur().text, s); }
-    bool accept_op(const char* s) {
+    bool is_op(std::string_view s) const { return cur().kind == Tok::Op && spells(cur().text, s); }
+    bool accept_op(std::string_view s) {
         if (!is_op(s)) return false;
         ++pos_;
         return true;
     }
-    bool is_kw(const char* s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && spells(cur().text, s); }
-    bool accept_kw(const char* s) {
+    bool is_kw(std::string_view s) const { return cur().kind == Tok::Ident && !cur().quoted_ident && spells(cur().text, s); }
+    bool accept_kw(std::string_view s) {
         if (!is_kw(s)) return false;
         ++pos_;
         return true;

@@ -27,6 +27,12 @@ const Level kLevels[] = {
 constexpr int kLevelCount = 10;
 constexpr int kAdditionLevel = 8;
 
+OpCode binary_code_of(std::string_view s) {
+    for (int i = 0; i < kBinaryOpCount; ++i)
+        if (s == kBinaryOpText[i]) return static_cast<OpCode>(i);
+    return OpCode::None;
+}
+
 // The levels' operators by first character: every operand is followed by a check for one, and
 // most tokens there (`)`, `,`, `=`) are none.
 class BinaryIndex {
@@ -36,25 +42,30 @@ public:
             for (const char* op : kLevels[l].ops)
                 if (op)
                     for (Entry& e : by_first_[static_cast<unsigned char>(op[0])])
-                        if (!e.text) {
-                            e = {op, l};
+                        if (e.text.empty()) {
+                            e = {op, l, binary_code_of(op)};
                             break;
                         }
     }
     // The level of a binary operator's text; -1 for other texts.
-    int level(std::string_view s) const {
-        for (const Entry& e : by_first_[static_cast<unsigned char>(s[0])]) {
-            if (!e.text) break;
-            if (spells(s, e.text)) return e.level;
-        }
-        return -1;
-    }
+    int level(std::string_view s) const { return find(s).level; }
+    // The code of a binary operator's text; None for other texts (and for `&&`, `||`).
+    OpCode code(std::string_view s) const { return find(s).code; }
 
 private:
     struct Entry {
-        const char* text = nullptr;
+        std::string_view text;
         int level = -1;
+        OpCode code = OpCode::None;
     };
+    const Entry& find(std::string_view s) const {
+        static const Entry none;
+        for (const Entry& e : by_first_[static_cast<unsigned char>(s[0])]) {
+            if (e.text.empty()) break;
+            if (spells(s, e.text)) return e;
+        }
+        return none;
+    }
     Entry by_first_[256][4];
 };
 
@@ -63,13 +74,9 @@ const BinaryIndex& binary_index() {
     return index;
 }
 
-OpCode binary_code(std::string_view s) {
-    for (int i = 0; i < kBinaryOpCount; ++i)
-        if (spells(s, kBinaryOpText[i])) return static_cast<OpCode>(i);
-    return OpCode::None;
-}
+OpCode binary_code(std::string_view s) { return binary_index().code(s); }
 
-const char* const kAssignOps[] = {"=", ":=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "^=", "|="};
+constexpr std::string_view kAssignOps[] = {"=", ":=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=", "&=", "^=", "|="};
 
 }  // namespace
 
@@ -77,14 +84,13 @@ NodePtr Parser::equation() {
     DepthGuard g(*this);
     auto lhs = expr();
     if (!lhs) return nullptr;
-    if (cur().kind == Tok::Op)
-        for (const char* op : kAssignOps)
+    // Every assignment operator ends in '=': most tokens after an operand are rejected at once.
+    if (cur().kind == Tok::Op && !cur().text.empty() && cur().text.back() == '=')
+        for (const std::string_view op : kAssignOps)
             if (spells(cur().text, op)) {
                 auto n = make(NK::Assign, lhs->start);
                 set_text(n->text, op);
-                n->op = std::strcmp(op, "=") == 0 ? OpCode::Assign
-                        : std::strcmp(op, ":=") == 0 ? OpCode::Bind
-                                                     : binary_code(std::string_view(op, std::strlen(op) - 1));
+                n->op = op == "=" ? OpCode::Assign : op == ":=" ? OpCode::Bind : binary_code(op.substr(0, op.size() - 1));
                 ++pos_;
                 skip_nl();
                 auto rhs = equation();
@@ -160,16 +166,16 @@ NodePtr Parser::binary_node(NK kind, std::string_view op, NodePtr lhs, NodePtr r
 NodePtr Parser::unary() {
     DepthGuard g(*this);
     if (cur().kind == Tok::Op) {
-        static const char* ops[] = {"++", "--", "-", "+", "!", "~"};
+        static constexpr std::string_view ops[] = {"++", "--", "-", "+", "!", "~"};
         static const OpCode codes[] = {OpCode::Incr, OpCode::Decr, OpCode::Neg, OpCode::Plus, OpCode::Not, OpCode::Compl};
         for (int i = 0; i < 6; ++i)
             if (spells(cur().text, ops[i])) {
                 auto n = make(NK::Prefix, cur().start);
                 n->op = codes[i];
-                n->text = ops[i];
+                set_text(n->text, ops[i]);
                 ++pos_;
                 auto operand = unary();
-                if (!operand) fail(std::string("Incomplete prefix '") + ops[i] + "' expression");
+                if (!operand) fail("Incomplete prefix '" + std::string(ops[i]) + "' expression");
                 // Fold negative number literals so they cost nothing at run time.
                 if (n->op == OpCode::Neg && operand->kind == NK::Const && is_number(operand->literal)) {
                     ++operand->minus;

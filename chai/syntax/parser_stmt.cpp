@@ -116,24 +116,32 @@ void Parser::statements(Node& into, bool in_block) {
 }
 
 NodePtr Parser::statement(bool& was_block, std::string annotation) {
+    // Keywords count only as plain names: the token is looked at once for all of them.
+    const Token& t = cur();
+    const std::string_view word = t.kind == Tok::Ident && !t.quoted_ident ? t.text : std::string_view();
+    auto keyword = [&](std::string_view s) {
+        if (!spells(word, s)) return false;
+        ++pos_;
+        return true;
+    };
     was_block = true;
-    if (accept_kw("def")) return def({}, std::move(annotation));
-    if (accept_kw("class")) return class_def();
-    if (accept_kw("if")) return if_stmt();
-    if (accept_kw("while")) return while_stmt();
-    if (accept_kw("for")) return for_stmt();
-    if (accept_kw("switch")) return switch_stmt();
-    if (accept_kw("try")) return try_stmt();
+    if (keyword("def")) return def({}, std::move(annotation));
+    if (keyword("class")) return class_def();
+    if (keyword("if")) return if_stmt();
+    if (keyword("while")) return while_stmt();
+    if (keyword("for")) return for_stmt();
+    if (keyword("switch")) return switch_stmt();
+    if (keyword("try")) return try_stmt();
     if (is_op("{")) return block("block");
     was_block = false;
-    if (accept_kw("return")) {
+    if (keyword("return")) {
         auto n = make(NK::Return, cur().start);
         if (auto e = expr()) n->kids.push_back(std::move(e));
         return finish(std::move(n));
     }
     // Without parts these start right after their keyword.
-    if (accept_kw("break")) return finish(make(NK::Break, toks_[pos_ - 1].end));
-    if (accept_kw("continue")) return finish(make(NK::Continue, toks_[pos_ - 1].end));
+    if (keyword("break")) return finish(make(NK::Break, toks_[pos_ - 1].end));
+    if (keyword("continue")) return finish(make(NK::Continue, toks_[pos_ - 1].end));
     return equation();
 }
 
