@@ -162,6 +162,12 @@ public:
     // ---- evaluation ----
     Value eval(const Node* n);
     void exec(const Node* n);
+    // A statement of a list: `if`, the usual one, goes straight to its own (its branch stays
+    // predictable, and a lone return under it skips exec's general dispatch).
+    void exec_statement(const Node* n) {
+        if (n->kind == NK::If) exec_if(n);
+        else exec(n);
+    }
     Value eval_traced(const Node* n, const Node* stop) {
         try {
             return eval(n);
