@@ -418,7 +418,12 @@ template <CallShape S>
                     // A closing `return e` gives e as the call's value, whatever e left in ctl_
                     // (the return overrides it), without going through ret_.
                     const bool returns = end->kind == NK::Return;
-                    Value v = !returns ? eval_result(end) : end->kids.empty() ? Value() : eval_result(end->first);
+                    const Node* e = !returns ? end : end->kids.empty() ? nullptr : end->first;
+                    // The usual closing value, an operation (`fib(n - 1) + fib(n - 2)`), straight to
+                    // its evaluation: eval_result's leaf and kind tests cannot take it.
+                    Value v = !e                          ? Value()
+                              : e->kind == NK::Binary ? (check_depth(e), eval_binary(e))
+                                                      : eval_result(e);
                     if (returns) ctl_ = Ctl::None;
                     if (!ctor) r = std::move(v);
                 }
