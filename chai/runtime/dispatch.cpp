@@ -412,13 +412,18 @@ template <CallShape S>
                 // No scope of its own: leaving the frame clears the body's variables, and what
                 // eval'd code declared in it goes with the frame.
                 const size_t last = body->kids.size() - 1;
-                for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec(body->kid(i));
+                for (size_t i = 0; i < last && ctl_ == Ctl::None; ++i) exec_statement(body->kid(i));
                 if (ctl_ == Ctl::None) {
                     const Node* end = body->kid(last);
                     // A closing `return e` gives e as the call's value, whatever e left in ctl_
                     // (the return overrides it), without going through ret_.
                     const bool returns = end->kind == NK::Return;
-                    Value v = !returns ? eval_result(end) : end->kids.empty() ? Value() : eval_result(end->first);
+                    const Node* e = !returns ? end : end->kids.empty() ? nullptr : end->first;
+                    // The usual closing value, an operation (`fib(n - 1) + fib(n - 2)`), straight to
+                    // its evaluation: eval_result's leaf and kind tests cannot take it.
+                    Value v = !e                          ? Value()
+                              : e->kind == NK::Binary ? (check_depth(e), eval_binary(e))
+                                                      : eval_result(e);
                     if (returns) ctl_ = Ctl::None;
                     if (!ctor) r = std::move(v);
                 }

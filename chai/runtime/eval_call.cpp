@@ -73,9 +73,16 @@ Value Interp::eval_result(const Node* n) {
 // Apart from the loops' file: another inlined test there would crowd their own short ways out.
 void Interp::exec_if_return(const Node* n) {
     if (!test(n->first)) return;
-    // The return without entering its block, which has nothing to clear.
-    if (!frame_->dyn) exec_return(n->second->first);
-    else exec(n->second);
+    if (frame_->dyn) return exec(n->second);
+    // The return without entering its block, which has nothing to clear; a literal or the
+    // function's own variable is copied where it is, without a call to eval_result.
+    const Node* r = n->second->first;
+    if (const Value* v = r->kids.empty() ? nullptr : fast::result_leaf(*frame_, r->first)) {
+        ret_ = *v;
+        ctl_ = Ctl::Return;
+    } else {
+        exec_return(r);
+    }
 }
 
 namespace {

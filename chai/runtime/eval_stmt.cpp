@@ -69,9 +69,7 @@ CHAI_HOT_INLINE void Interp::exec_block(const Node* n) {
 void Interp::exec_scoped_block(const Node* n) {
     BlockScope scope(*this, n);
     for (const auto& s : n->kids) {
-        // `if` is the usual statement of a loop body: taken here, its branch stays predictable.
-        if (s->kind == NK::If) exec_if(s.get());
-        else exec(s.get());
+        exec_statement(s.get());
         if (ctl_ != Ctl::None) break;
     }
 }

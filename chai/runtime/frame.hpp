@@ -48,7 +48,7 @@ public:
     // n unset slots (slots not in use are always unset: pop clears them).
     Value* push(uint32_t n) {
         if (n == 0) return nullptr;
-        if (top_ && top_->used + n <= top_->size) {
+        if (top_->used + n <= top_->size) {
             Value* s = top_->mem.get() + top_->used;
             top_->used += n;
             return s;
@@ -56,8 +56,9 @@ public:
         return push_slow(n);
     }
     // Releases the last n slots pushed (their values first).
+    // (Popping none needs no test: a chunk past the first is empty only while its last frame is
+    // popped, so the step back below cannot happen for none.)
     void pop(uint32_t n) {
-        if (n == 0) return;
         Chunk& c = *top_;
         c.used -= n;
         Value* s = c.mem.get() + c.used;
@@ -73,7 +74,10 @@ private:
     Value* push_slow(uint32_t n);
     std::vector<Chunk> chunks_;
     size_t cur_ = 0;
-    Chunk* top_ = nullptr;  // chunks_[cur_] once there is one: what every push and pop looks at
+    // chunks_[cur_] once there is one, before that this stack's own empty chunk no push fits in:
+    // what every push and pop looks at, without a test for null.
+    Chunk none_;
+    Chunk* top_ = &none_;
 };
 
 }  // namespace chai

@@ -102,8 +102,12 @@ public:
     void check_stack(const Node* site) override {
         char probe = 0;
         const auto here = reinterpret_cast<uintptr_t>(&probe);
-        if (here < stack_limit_) depth_exceeded(site);
-        if (here < low_water_) low_water_ = here;
+        // Only a point deeper than any so far can be past the limit: each of those was checked
+        // against it (a run sets both afresh).
+        if (here < low_water_) {
+            if (here < stack_limit_) depth_exceeded(site);
+            low_water_ = here;
+        }
         // Out of line: the failure's text would enlarge every call's C++ frame.
         if (step_limit_ || tracker.size() >= collect_at_) count_step_apart(site);
     }
@@ -162,6 +166,12 @@ public:
     // ---- evaluation ----
     Value eval(const Node* n);
     void exec(const Node* n);
+    // A statement of a list: `if`, the usual one, goes straight to its own (its branch stays
+    // predictable, and a lone return under it skips exec's general dispatch).
+    void exec_statement(const Node* n) {
+        if (n->kind == NK::If) exec_if(n);
+        else exec(n);
+    }
     Value eval_traced(const Node* n, const Node* stop) {
         try {
             return eval(n);
