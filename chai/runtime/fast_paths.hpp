@@ -36,17 +36,27 @@ CHAI_HOT_INLINE bool int_slot(const Frame& f, const Node* n, int32_t& out) { ret
 
 // The library's number conversion a named call site chose and still holds (epoch: the engine's),
 // or null.
+// (cached_intrinsic's test, the kind of intrinsic judged first: most calls are no conversions.)
 inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
     const Node* callee = call->first;
-    const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(call->site, *callee->symbol, epoch) : nullptr;
-    return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
+    const SiteCache* c = call->site;
+    const Callable* f = c ? c->choice.fn : nullptr;
+    return f && f->intrinsic == Intrinsic::Convert && callee->kind == NK::Id && callee->symbol &&
+                   choice_holds(*c, *callee->symbol, epoch)
+               ? f
+               : nullptr;
 }
 
 // The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
 // still keeps that conversion and no variable takes its name; null otherwise (the call decides).
+// (Only a kept conversion is ever folded, so the site's choice still being it is test enough; the
+// callee of this shape names through a Global or Top reference.)
 CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_t epoch) {
     const SiteCache* c = n->site;
-    return c->folded_by && c->folded_by == kept_conversion(n, epoch) && no_variable_named(f, n->first) ? &c->folded : nullptr;
+    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->first->symbol, epoch) && !f.dyn &&
+                   unset_as_variable(*n->first->symbol, n->first->ref)
+               ? &c->folded
+               : nullptr;
 }
 
 // The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
@@ -156,10 +166,12 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
 }
 
 // `name op= operand` where the operand is one the short ways may compute, or a size: what
-// compound_in_place takes.
+// compound_in_place takes. (A call is left to num_expr, which judges its conversion anyway and
+// computes nothing when it is none: judging it here too would pay that twice.)
 inline bool compound_candidate(const Node* s, uint32_t epoch) {
     return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (may_compute(s->second, epoch) || (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
+           (s->second->kind == NK::Call || may_compute(s->second, epoch) ||
+            (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
 }
 
 inline bool int_const(const Node* n, int32_t& out) {
