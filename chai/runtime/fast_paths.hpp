@@ -36,15 +36,13 @@ CHAI_HOT_INLINE bool int_slot(const Frame& f, const Node* n, int32_t& out) { ret
 
 // The library's number conversion a named call site chose and still holds (epoch: the engine's),
 // or null.
-// (cached_intrinsic's test, the kind of intrinsic judged first: most calls are no conversions.)
+// (cached_intrinsic's test, the kind of intrinsic judged before the site's validity: most calls
+// are no conversions.)
 inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
     const Node* callee = call->first;
-    const SiteCache* c = call->site;
+    const SiteCache* c = callee->kind == NK::Id && callee->symbol ? call->site : nullptr;
     const Callable* f = c ? c->choice.fn : nullptr;
-    return f && f->intrinsic == Intrinsic::Convert && callee->kind == NK::Id && callee->symbol &&
-                   choice_holds(*c, *callee->symbol, epoch)
-               ? f
-               : nullptr;
+    return f && f->intrinsic == Intrinsic::Convert && choice_holds(*c, *callee->symbol, epoch) ? f : nullptr;
 }
 
 // The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
@@ -166,13 +164,14 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
 }
 
 // `name op= operand` where the operand is one the short ways may compute, or a size: what
-// compound_in_place takes. (A call is left to num_expr, which judges its conversion anyway and
-// computes nothing when it is none: judging it here too would pay that twice.)
-inline bool compound_candidate(const Node* s, uint32_t epoch) {
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (s->second->kind == NK::Call || may_compute(s->second, epoch) ||
-            (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
+// compound_in_place takes.
+inline bool compound_shape(const Node* s) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id;
 }
+inline bool compound_operand(const Node* r, uint32_t epoch) {
+    return may_compute(r, epoch) || (r->kind == NK::Dot && kept_size(r, epoch));
+}
+inline bool compound_candidate(const Node* s, uint32_t epoch) { return compound_shape(s) && compound_operand(s->second, epoch); }
 
 inline bool int_const(const Node* n, int32_t& out) {
     if (!n->constant->imm_int()) return false;
@@ -345,7 +344,13 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     // The shape known since resolving spares the commonest statements the candidate test.
     if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
-    return fast::compound_candidate(n, epoch_) && compound_in_place(n);
+    if (!fast::compound_shape(n)) return false;
+    // A conversion on the right (total += int(x)) is judged once, here, for both.
+    if (n->second->kind == NK::Call) {
+        const Callable* k = fast::kept_conversion(n->second, epoch_);
+        return k && compound_in_place(n, k);
+    }
+    return fast::compound_operand(n->second, epoch_) && compound_in_place(n);
 }
 
 // `return e`: its value kept for the call to give.
