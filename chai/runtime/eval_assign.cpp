@@ -141,6 +141,11 @@ bool Interp::compound_in_place(const Node* n, const Callable* conversion) {
     return compound_immediate(n->op, *place, x) || compound_builtin(n->op, *place, Value::number(x), n);
 }
 
+bool Interp::compound_converted(const Node* n) {
+    const Callable* k = fast::compound_shape(n) ? fast::kept_conversion(n->second, epoch_) : nullptr;
+    return k && compound_in_place(n, k);
+}
+
 // The commonest compound assignment: a variable holding the number itself, the inline kinds.
 CHAI_HOT_INLINE bool Interp::compound_immediate(OpCode op, Value& place, const Number& x) {
     if (!place.imm_num() || place.is_const()) return false;

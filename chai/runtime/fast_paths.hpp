@@ -344,13 +344,8 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     // The shape known since resolving spares the commonest statements the candidate test.
     if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
-    if (!fast::compound_shape(n)) return false;
-    // A conversion on the right (total += int(x)) is judged once, here, for both.
-    if (n->second->kind == NK::Call) {
-        const Callable* k = fast::kept_conversion(n->second, epoch_);
-        return k && compound_in_place(n, k);
-    }
-    return fast::compound_operand(n->second, epoch_) && compound_in_place(n);
+    if (n->second->kind == NK::Call) return compound_converted(n);
+    return fast::compound_candidate(n, epoch_) && compound_in_place(n);
 }
 
 // `return e`: its value kept for the call to give.

@@ -329,6 +329,8 @@ private:
     bool step_in_place(const Node* n);
     // (conversion: the one the right side's call site keeps, judged by the caller; null otherwise.)
     bool compound_in_place(const Node* n, const Callable* conversion = nullptr);
+    // compound_in_place for a right side that is a call: its kept conversion judged once, for both.
+    bool compound_converted(const Node* n);
     bool compound_immediate(OpCode op, Value& place, const Number& x);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);
