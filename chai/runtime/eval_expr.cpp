@@ -117,6 +117,8 @@ CHAI_HOT_INLINE bool Interp::convert_call(const Node* n, const Callable& k, Numb
     return true;
 }
 
+bool Interp::converted(const Node* n, const Callable& k, Number& out) { return convert_call(n, k, out); }
+
 bool Interp::num_expr(const Node* n, Number& out) {
     if (n->kind == NK::Call) {
         const Callable* k = fast::kept_conversion(n, epoch_);

@@ -36,17 +36,25 @@ CHAI_HOT_INLINE bool int_slot(const Frame& f, const Node* n, int32_t& out) { ret
 
 // The library's number conversion a named call site chose and still holds (epoch: the engine's),
 // or null.
+// (cached_intrinsic's test, the kind of intrinsic judged before the site's validity: most calls
+// are no conversions.)
 inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
     const Node* callee = call->first;
-    const Callable* f = callee->kind == NK::Id && callee->symbol ? cached_intrinsic(call->site, *callee->symbol, epoch) : nullptr;
-    return f && f->intrinsic == Intrinsic::Convert ? f : nullptr;
+    const SiteCache* c = callee->kind == NK::Id && callee->symbol ? call->site : nullptr;
+    const Callable* f = c ? c->choice.fn : nullptr;
+    return f && f->intrinsic == Intrinsic::Convert && choice_holds(*c, *callee->symbol, epoch) ? f : nullptr;
 }
 
 // The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
 // still keeps that conversion and no variable takes its name; null otherwise (the call decides).
+// (Only a kept conversion is ever folded, so the site's choice still being it is test enough; the
+// callee of this shape names through a Global or Top reference.)
 CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_t epoch) {
     const SiteCache* c = n->site;
-    return c->folded_by && c->folded_by == kept_conversion(n, epoch) && no_variable_named(f, n->first) ? &c->folded : nullptr;
+    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->first->symbol, epoch) && !f.dyn &&
+                   unset_as_variable(*n->first->symbol, n->first->ref)
+               ? &c->folded
+               : nullptr;
 }
 
 // The value a variable (F_Local, F_Top) or number literal stands for, read where it is; null for
@@ -157,10 +165,13 @@ inline bool may_compute(const Node* r, uint32_t epoch) {
 
 // `name op= operand` where the operand is one the short ways may compute, or a size: what
 // compound_in_place takes.
-inline bool compound_candidate(const Node* s, uint32_t epoch) {
-    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id &&
-           (may_compute(s->second, epoch) || (s->second->kind == NK::Dot && kept_size(s->second, epoch)));
+inline bool compound_shape(const Node* s) {
+    return s->kind == NK::Assign && s->op <= OpCode::BitXor && s->first->kind == NK::Id;
 }
+inline bool compound_operand(const Node* r, uint32_t epoch) {
+    return may_compute(r, epoch) || (r->kind == NK::Dot && kept_size(r, epoch));
+}
+inline bool compound_candidate(const Node* s, uint32_t epoch) { return compound_shape(s) && compound_operand(s->second, epoch); }
 
 inline bool int_const(const Node* n, int32_t& out) {
     if (!n->constant->imm_int()) return false;
@@ -333,6 +344,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     // The shape known since resolving spares the commonest statements the candidate test.
     if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
+    if (n->second->kind == NK::Call) return compound_converted(n);
     return fast::compound_candidate(n, epoch_) && compound_in_place(n);
 }
 

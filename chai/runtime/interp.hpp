@@ -304,7 +304,9 @@ public:
     inline bool num_operand(const Node* n, Number& out);
     inline bool num_leaf(const Node* n, Number& out);
     // Call site n, whose cache holds the conversion k, with its argument computed by num_expr.
+    // (converted: the same, called from other files.)
     bool convert_call(const Node* n, const Callable& k, Number& out);
+    bool converted(const Node* n, const Callable& k, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);
@@ -335,7 +337,10 @@ public:
 private:
     bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
-    bool compound_in_place(const Node* n);
+    // (conversion: the one the right side's call site keeps, judged by the caller; null otherwise.)
+    bool compound_in_place(const Node* n, const Callable* conversion = nullptr);
+    // compound_in_place for a right side that is a call: its kept conversion judged once, for both.
+    bool compound_converted(const Node* n);
     bool compound_immediate(OpCode op, Value& place, const Number& x);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);
@@ -397,10 +402,13 @@ std::string read_script_file(const std::string& path);
 inline const std::string& name_of(const Node* n) { return n->name; }
 
 // Whether no variable takes the name id (a named call's callee) stands for, running in frame f.
+// Whether no variable takes the name of s, named through a Global or Top reference r.
+inline bool unset_as_variable(const Symbol& s, Ref r) {
+    return s.global.is_unset() && (r == Ref::Global || s.top.is_unset());
+}
 inline bool no_variable_named(const Frame& f, const Node* id) {
-    const Symbol* s = id->symbol;  // set for names outside any function's locals
-    return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && s->global.is_unset() &&
-           (id->ref == Ref::Global || s->top.is_unset());
+    // (The symbol is set for names outside any function's locals.)
+    return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && unset_as_variable(*id->symbol, id->ref);
 }
 inline bool Interp::names_no_variable(const Node* id) const { return no_variable_named(*frame_, id); }
 

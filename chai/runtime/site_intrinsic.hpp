@@ -33,8 +33,11 @@ private:
 
 // The intrinsic a site chose last time, while that choice holds for sym's functions and the
 // engine's conversions (its arguments are checked by Interp::intrinsic_site); null otherwise.
+inline bool choice_holds(const SiteCache& c, const Symbol& sym, uint32_t epoch) {
+    return c.sym == &sym && c.version == sym.version && c.epoch == epoch;
+}
 inline const Callable* cached_intrinsic(const SiteCache* c, const Symbol& sym, uint32_t epoch) {
-    if (!c || c->sym != &sym || c->version != sym.version || c->epoch != epoch) return nullptr;
+    if (!c || !choice_holds(*c, sym, epoch)) return nullptr;
     const Callable* f = c->choice.fn;
     return f && f->intrinsic != Intrinsic::None ? f : nullptr;
 }
