@@ -401,11 +401,11 @@ std::string read_script_file(const std::string& path);
 // A name node's label for messages.
 inline const std::string& name_of(const Node* n) { return n->name; }
 
-// Whether no variable takes the name id (a named call's callee) stands for, running in frame f.
 // Whether no variable takes the name of s, named through a Global or Top reference r.
 inline bool unset_as_variable(const Symbol& s, Ref r) {
     return s.global.is_unset() && (r == Ref::Global || s.top.is_unset());
 }
+// Whether no variable takes the name id (a named call's callee) stands for, running in frame f.
 inline bool no_variable_named(const Frame& f, const Node* id) {
     // (The symbol is set for names outside any function's locals.)
     return !f.dyn && (id->ref == Ref::Global || id->ref == Ref::Top) && unset_as_variable(*id->symbol, id->ref);

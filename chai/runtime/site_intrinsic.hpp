@@ -31,11 +31,12 @@ private:
     size_t n_ = 0;
 };
 
-// The intrinsic a site chose last time, while that choice holds for sym's functions and the
-// engine's conversions (its arguments are checked by Interp::intrinsic_site); null otherwise.
+// Whether what site c chose still holds for sym's functions and the engine's conversions (epoch).
 inline bool choice_holds(const SiteCache& c, const Symbol& sym, uint32_t epoch) {
     return c.sym == &sym && c.version == sym.version && c.epoch == epoch;
 }
+// The intrinsic a site chose last time, while that choice holds for sym's functions and the
+// engine's conversions (its arguments are checked by Interp::intrinsic_site); null otherwise.
 inline const Callable* cached_intrinsic(const SiteCache* c, const Symbol& sym, uint32_t epoch) {
     if (!c || !choice_holds(*c, sym, epoch)) return nullptr;
     const Callable* f = c->choice.fn;
