@@ -13,6 +13,14 @@ Value* scalar_of(Value& slot) {
     return b->holds_scalar() ? &b->scalar() : nullptr;
 }
 
+// A number of the kind a variable or attribute holds, stored as assign_builtin would; false,
+// nothing done, for anything else.
+inline bool store_same_number(Value& place, const Value& v) {
+    if (!place.imm_num() || place.flags() != 0 || !v.imm_num() || v.imm().kind != place.imm().kind) return false;
+    place.set_imm(v.imm());
+    return true;
+}
+
 }  // namespace
 
 bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
@@ -208,11 +216,9 @@ bool Interp::store_attr_number(const Node* n) {
     const Node* r = n->second;
     const Value* v = r->kind == NK::Const ? r->constant : r->kind == NK::Id ? fast::declared_var(*frame_, r) : nullptr;
     if (!v || !v->imm_num()) return false;
-    // The attribute as place_of finds it, and the number stored as eval_assign stores one.
+    // The attribute as place_of finds it.
     Value* place = attr_slot(n->first);
-    if (!place || !place->imm_num() || place->flags() != 0 || v->imm().kind != place->imm().kind) return false;
-    place->set_imm(v->imm());
-    return true;
+    return place && store_same_number(*place, *v);
 }
 
 Value Interp::eval_assign(const Node* n) {
@@ -224,12 +230,7 @@ Value Interp::eval_assign(const Node* n) {
             if (compound_immediate(n->op, *v, rhs.imm())) return *v;
     Value holder;
     Value* place = place_of(n->first, holder);
-    // A number of the kind a variable or attribute holds, stored as assign_builtin would.
-    if (n->op == OpCode::Assign && place->imm_num() && place->flags() == 0 && rhs.imm_num() &&
-        rhs.imm().kind == place->imm().kind) {
-        place->set_imm(rhs.imm());
-        return *place;
-    }
+    if (n->op == OpCode::Assign && store_same_number(*place, rhs)) return *place;
     if (n->op == OpCode::Assign) assign(*place, rhs, n);
     else compound_assign(n, *place, rhs);
     return *place;
