@@ -275,6 +275,7 @@ private:
     void exec_if(const Node* n);
     // exec_if for `if (c) { return e }` (see F_IfReturn).
     void exec_if_return(const Node* n);
+    inline bool opening_guard(const Node* g, Value& r);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);
@@ -356,7 +357,9 @@ private:
     // stored as it is (bit i of the result: parameter i); else every shared parameter is a box.
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
     // A script call of that shape, which leaves out what cannot apply to it.
-    template <CallShape S> Value run_script(const ScriptFn& f, Args a, const Value* self);
+    // Guarded: f's body may open with a lone `if (c) { return e }` (ScriptFn::kGuardFirst), which
+    // it then runs in its own frame.
+    template <CallShape S, bool Guarded = false> Value run_script(const ScriptFn& f, Args a, const Value* self);
     template <bool Dropped> Value call_function_value(const Value& fn, Args a, const Node* site, const Value* self);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
