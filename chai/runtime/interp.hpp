@@ -360,7 +360,7 @@ private:
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
     // A script call of that shape, which leaves out what cannot apply to it.
     // Guarded: f's body may open with a lone `if (c) { return e }` (ScriptFn::kGuardFirst), which
-    // it then runs in its own frame.
+    // it then runs in its own C++ frame.
     template <CallShape S, bool Guarded = false> Value run_script(const ScriptFn& f, Args a, const Value* self);
     template <bool Dropped> Value call_function_value(const Value& fn, Args a, const Node* site, const Value* self);
 public:

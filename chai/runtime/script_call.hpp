@@ -1,6 +1,7 @@
 // Running a script function: binding a call's arguments to the parameters of its new frame,
 // and the call itself in each of its shapes (Interp::run_script).
 #pragma once
+#include <algorithm>
 #include <utility>
 
 #include "chai/runtime/fast_paths.hpp"
@@ -18,7 +19,6 @@ inline void follow_any_edit(Interp& in, const ScriptFn& f) {
     if (f.active == 0 && f.tree && f.tree->current != f.prog) follow_edits(in, f);
 }
 
-namespace {
 // bind_args for a plain call of a one-parameter function with one argument: the same cases in
 // the same order, without the masks that order many parameters.
 [[gnu::always_inline]] inline uint32_t bind_one(Value* s, const ScriptFn& f, Args a) {
@@ -128,20 +128,14 @@ template <CallShape S>
                                            bool lazy) {
     return bind_args<S>(s, f, a, self, obj, lazy);
 }
-}  // namespace
-
-namespace {
 // Arguments kept in their parameters only (see bind_params) are what the parameters hold when
 // the call ends: whoever reads the arguments after it (the next overload tried, a host function
 // calling again with them) sees them as if they had been shared. The frame is being left, so
 // its values are moved; out of line, so that it does not enlarge every call's C++ frame.
-[[gnu::noinline]] void give_back(Arg* args, const uint32_t* param_slots, Value* slots, uint32_t fresh) {
+[[gnu::noinline]] inline void give_back(Arg* args, const uint32_t* param_slots, Value* slots, uint32_t fresh) {
     for (uint32_t i = 0; fresh; ++i, fresh >>= 1)
         if (fresh & 1) args[i].value = std::move(slots[param_slots[i]]);
 }
-}  // namespace
-
-namespace {
 // Counts a running call of a script function.
 struct Active {
     explicit Active(const ScriptFn& f) : fn(f) { ++fn.active; }
@@ -150,8 +144,6 @@ struct Active {
     Active& operator=(const Active&) = delete;
     const ScriptFn& fn;
 };
-}  // namespace
-
 // The opening `if (c) { return e }` of a function's body, as exec_if_return runs it, but for a
 // literal or the function's own variable, whose value is given as the call's result r at once.
 // False when c is false.
