@@ -197,8 +197,8 @@ template <CallShape S, bool Guarded>
                 // No scope of its own: leaving the frame clears the body's variables, and what
                 // eval'd code declared in it goes with the frame.
                 const size_t last = body->kids.size() - 1;
-                for (size_t i = Guarded && (f.binding & ScriptFn::kGuardFirst) ? 1 : 0; i < last && ctl_ == Ctl::None; ++i)
-                    exec_statement(body->kid(i));
+                const size_t first = Guarded && (f.binding & ScriptFn::kGuardFirst) ? 1 : 0;
+                for (size_t i = first; i < last && ctl_ == Ctl::None; ++i) exec_statement(body->kid(i));
                 if (ctl_ == Ctl::None) {
                     const Node* end = body->kid(last);
                     // A closing `return e` gives e as the call's value, whatever e left in ctl_
