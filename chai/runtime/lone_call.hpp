@@ -58,10 +58,11 @@ extern template Value Interp::run_script<CallShape::MethodDropped>(const ScriptF
     const auto& f = static_cast<const ScriptFn&>(*c);
     Value r;
     try {
-        // A body opening with a lone if-return runs it without a C++ call (see guarded_call.cpp).
-        r = !plain                                    ? run_script<CallShape::MethodDropped>(f, a, nullptr)
-            : !(f.binding & ScriptFn::kGuardFirst) ? run_script<CallShape::PlainDropped>(f, a, nullptr)
-                                                    : run_script<CallShape::PlainDropped, true>(f, a, nullptr);
+        // A body opening with a lone if-return runs it without a C++ call (see guarded_call.cpp);
+        // not from a method site (dot_form is known there), whose code stays as lean as it was.
+        r = !plain ? run_script<CallShape::MethodDropped>(f, a, nullptr)
+            : dot_form || !(f.binding & ScriptFn::kGuardFirst) ? run_script<CallShape::PlainDropped>(f, a, nullptr)
+                                                                : run_script<CallShape::PlainDropped, true>(f, a, nullptr);
     } catch (const exception::detail_numeric_error& e) {
         numeric_failed(*this, site, e);
     }
