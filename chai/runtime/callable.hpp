@@ -199,10 +199,13 @@ struct ScriptFn : Callable {
     mutable const Node* guard = nullptr;
     mutable const FnInfo* frame = nullptr;
     // Shorter bindings a call without an object may take (bits of Binding), settled with the
-    // definition (set_def). Either means no two parameters share a name.
+    // definition (set_def). Any means no two parameters share a name.
     enum Binding : uint8_t {
         kOneParam = 1,    // one parameter
         kParamsRead = 2,  // no captures; fewer than 64 parameters, each only read
+        // Not a binding: the body opens with a lone `if (c) { return e }` and more statements
+        // follow (an early return, a recursion's base case).
+        kGuardFirst = 4,
     };
     mutable uint8_t binding = 0;
     bool method = false;     // first argument is `this` only

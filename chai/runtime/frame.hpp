@@ -45,9 +45,9 @@ public:
     SlotStack(const SlotStack&) = delete;
     SlotStack& operator=(const SlotStack&) = delete;
     ~SlotStack();
-    // n unset slots (slots not in use are always unset: pop clears them).
+    // n unset slots (slots not in use are always unset: pop clears them). None needs no test of
+    // its own: it fits in any chunk, also in the empty one before the first (whose memory is null).
     Value* push(uint32_t n) {
-        if (n == 0) return nullptr;
         if (top_->used + n <= top_->size) {
             Value* s = top_->mem.get() + top_->used;
             top_->used += n;

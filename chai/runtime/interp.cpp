@@ -41,6 +41,7 @@ void Interp::collect_cycles() {
     const size_t work = tracker.collect();
     collecting_ = false;
     collect_at_ = tracker.size() + (collect_interval_ ? collect_interval_ : std::max(kCollectMin, work));
+    set_call_check();
 }
 
 Value Interp::enter_new(Value (*body)(void*), void* fn) {

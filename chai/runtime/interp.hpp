@@ -49,6 +49,7 @@ public:
     void set_step_limit(uint64_t steps) {
         step_limit_ = steps;
         steps_ = 0;
+        set_call_check();
     }
     Symbols& syms() { return *syms_; }
     // A top-level variable, as the host's add(var(x), "name") makes.
@@ -109,7 +110,7 @@ public:
             low_water_ = here;
         }
         // Out of line: the failure's text would enlarge every call's C++ frame.
-        if (step_limit_ || tracker.size() >= collect_at_) count_step_apart(site);
+        if (tracker.size() >= call_check_at_) count_step_apart(site);
     }
     void count_step_apart(const Node* site);
     // Nested code recurses in C++ as deep as it nests: every level of it looks at the stack.
@@ -126,6 +127,7 @@ public:
     void set_collect_interval(size_t boxes) {
         collect_interval_ = boxes;
         collect_at_ = tracker.size() + (boxes ? boxes : kCollectMin);
+        set_call_check();
     }
 
     // ---- functions (dispatch.cpp, overloads.cpp) ----
@@ -275,6 +277,7 @@ private:
     void exec_if(const Node* n);
     // exec_if for `if (c) { return e }` (see F_IfReturn).
     void exec_if_return(const Node* n);
+    inline bool opening_guard(const Node* g, Value& r);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);
@@ -356,7 +359,9 @@ private:
     // stored as it is (bit i of the result: parameter i); else every shared parameter is a box.
     uint32_t bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy);
     // A script call of that shape, which leaves out what cannot apply to it.
-    template <CallShape S> Value run_script(const ScriptFn& f, Args a, const Value* self);
+    // Guarded: f's body may open with a lone `if (c) { return e }` (ScriptFn::kGuardFirst), which
+    // it then runs in its own C++ frame.
+    template <CallShape S, bool Guarded = false> Value run_script(const ScriptFn& f, Args a, const Value* self);
     template <bool Dropped> Value call_function_value(const Value& fn, Args a, const Node* site, const Value* self);
 public:
     // Drops the variables eval'd code declared in scopes from depth on (they are being left).
@@ -383,6 +388,10 @@ private:
     // lives is spread over the boxes made meanwhile, however large the live set is.
     static constexpr size_t kCollectMin = 4096;
     size_t collect_at_ = kCollectMin;
+    // What check_stack compares the tracked boxes with: collect_at_, or none while a step limit
+    // is set (every call then counts a step). One test for both on every call.
+    size_t call_check_at_ = kCollectMin;
+    void set_call_check() { call_check_at_ = step_limit_ ? 0 : collect_at_; }
     size_t collect_interval_ = 0;
     bool collecting_ = false;
     // Replaced tree versions: calls may still be running them.

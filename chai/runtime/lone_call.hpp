@@ -41,6 +41,7 @@ const Callable* cached_script_choice(const SiteCache* cache, const Symbol& s, Ar
 [[noreturn]] void lone_failed(Interp& in, const Symbol& s, Args a, const Node* site, bool dot_form);
 
 extern template Value Interp::run_script<CallShape::PlainDropped>(const ScriptFn&, Args, const Value*);
+extern template Value Interp::run_script<CallShape::PlainDropped, true>(const ScriptFn&, Args, const Value*);
 extern template Value Interp::run_script<CallShape::MethodDropped>(const ScriptFn&, Args, const Value*);
 
 [[gnu::always_inline]] inline Value Interp::lone_call(const Symbol& s, Args a, const Node* site, bool dot_form) {
@@ -57,8 +58,11 @@ extern template Value Interp::run_script<CallShape::MethodDropped>(const ScriptF
     const auto& f = static_cast<const ScriptFn&>(*c);
     Value r;
     try {
-        r = plain ? run_script<CallShape::PlainDropped>(f, a, nullptr)
-                  : run_script<CallShape::MethodDropped>(f, a, nullptr);
+        // A body opening with a lone if-return runs it without a C++ call (see guarded_call.cpp);
+        // not from a method site (dot_form is known there), whose code stays as lean as it was.
+        r = !plain ? run_script<CallShape::MethodDropped>(f, a, nullptr)
+            : dot_form || !(f.binding & ScriptFn::kGuardFirst) ? run_script<CallShape::PlainDropped>(f, a, nullptr)
+                                                                : run_script<CallShape::PlainDropped, true>(f, a, nullptr);
     } catch (const exception::detail_numeric_error& e) {
         numeric_failed(*this, site, e);
     }
