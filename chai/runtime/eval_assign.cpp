@@ -151,6 +151,13 @@ CHAI_HOT_INLINE bool Interp::compound_number(const Node* n, const Callable* conv
 
 bool Interp::compound_in_place(const Node* n) { return compound_number(n, nullptr); }
 
+// (Whatever it leaves, compound_in_place computes again: reading the operand has no effects.)
+bool Interp::compound_leaf(const Node* n) {
+    Value* place = fast::declared_var(*frame_, n->first);
+    Number x;
+    return (place && num_leaf(n->second, x) && compound_immediate(n->op, *place, x)) || compound_in_place(n);
+}
+
 // (Each its own copy of the shared way: the conversion is computed without a call of its own. The
 // judging stays apart, small: most calls there are no conversions.)
 bool Interp::compound_by_conversion(const Node* n, const Callable& k) { return compound_number(n, &k); }

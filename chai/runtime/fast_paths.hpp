@@ -367,7 +367,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     // The shape known since resolving spares the commonest statements the candidate test.
-    if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
+    if (n->fast == F_Compound) return double_compound(n) || compound_leaf(n);
     if (n->second->kind == NK::Call) return compound_converted(n);
     return fast::compound_candidate(n, epoch_) && compound_in_place(n);
 }

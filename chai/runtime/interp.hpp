@@ -336,6 +336,8 @@ private:
     bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
     bool compound_in_place(const Node* n);
+    // compound_in_place for the F_Compound shape: its operand read inline, on a small frame.
+    bool compound_leaf(const Node* n);
     // compound_in_place for a right side that is a call: its kept conversion judged once, for both.
     bool compound_converted(const Node* n);
     bool compound_by_conversion(const Node* n, const Callable& k);
