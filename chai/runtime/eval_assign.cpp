@@ -140,18 +140,31 @@ bool Interp::compound_builtin(OpCode op, Value& dst, const Value& src, const Nod
 // the number straight into the variable. False, having changed nothing, for anything the general
 // way must see (the right side no plain number, a variable hidden by eval'd declarations, or not a
 // number).
-bool Interp::compound_in_place(const Node* n, const Callable* conversion) {
+CHAI_HOT_INLINE bool Interp::compound_number(const Node* n, const Callable* conversion) {
     const Node* r = n->second;
     Value* place = fast::declared_var(*frame_, n->first);
     // The right side first, as always; it has no effects, so falling back may compute it again.
     Number x;
-    if (!place || !(conversion ? converted(r, *conversion, x) : num_operand(r, x))) return false;
+    if (!place || !(conversion ? convert_call(r, *conversion, x) : num_operand(r, x))) return false;
     return compound_immediate(n->op, *place, x) || compound_builtin(n->op, *place, Value::number(x), n);
 }
 
+bool Interp::compound_in_place(const Node* n) { return compound_number(n, nullptr); }
+
+// (Whatever it leaves, compound_in_place computes again: reading the operand has no effects.)
+bool Interp::compound_leaf(const Node* n) {
+    Value* place = fast::declared_var(*frame_, n->first);
+    Number x;
+    return (place && num_leaf(n->second, x) && compound_immediate(n->op, *place, x)) || compound_in_place(n);
+}
+
+// (Each its own copy of the shared way: the conversion is computed without a call of its own. The
+// judging stays apart, small: most calls there are no conversions.)
+bool Interp::compound_by_conversion(const Node* n, const Callable& k) { return compound_number(n, &k); }
+
 bool Interp::compound_converted(const Node* n) {
     const Callable* k = fast::compound_shape(n) ? fast::kept_conversion(n->second, epoch_) : nullptr;
-    return k && compound_in_place(n, k);
+    return k && compound_by_conversion(n, *k);
 }
 
 // The commonest compound assignment: a variable holding the number itself, the inline kinds.

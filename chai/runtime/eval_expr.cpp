@@ -93,32 +93,6 @@ bool Interp::arith(const Node* n, Number& out) {
     return true;
 }
 
-// The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
-// variable takes the called name.
-CHAI_HOT_INLINE bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
-    SiteCache& c = *n->site;
-    if (c.folded_by == &k && names_no_variable(n->first)) {
-        out = c.folded.imm();
-        return true;
-    }
-    if (n->kids.size() != 2 || c.choice.nargs != 1) return false;
-    check_depth(n);
-    // (An error in the argument needs no call trace of its own: the call encloses it.)
-    Number x;
-    if (!num_leaf(n->kid(1), x) && !num_expr(n->kid(1), x)) return false;
-    if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
-    frame_->site = n;
-    out = num_convert_quick(x, k.converts_to);
-    // A literal's conversion is kept as intrinsic_site keeps it.
-    if (n->kid(1)->kind == NK::Const) {
-        c.folded = make_num(out);
-        c.folded_by = &k;
-    }
-    return true;
-}
-
-bool Interp::converted(const Node* n, const Callable& k, Number& out) { return convert_call(n, k, out); }
-
 bool Interp::num_expr(const Node* n, Number& out) {
     if (n->kind == NK::Call) {
         const Callable* k = fast::kept_conversion(n, epoch_);

@@ -258,6 +258,30 @@ CHAI_HOT_INLINE bool Interp::num_leaf(const Node* n, Number& out) {
     return true;
 }
 
+// The same guard as intrinsic_site's: the argument is of the type the site chose k for, and no
+// variable takes the called name.
+CHAI_HOT_INLINE bool Interp::convert_call(const Node* n, const Callable& k, Number& out) {
+    SiteCache& c = *n->site;
+    if (c.folded_by == &k && names_no_variable(n->first)) {
+        out = c.folded.imm();
+        return true;
+    }
+    if (n->kids.size() != 2 || c.choice.nargs != 1) return false;
+    check_depth(n);
+    // (An error in the argument needs no call trace of its own: the call encloses it.)
+    Number x;
+    if (!num_leaf(n->kid(1), x) && !num_expr(n->kid(1), x)) return false;
+    if (number_tag(x.kind) != c.choice.tags[0] || !(names_no_variable(n->first) || !var_slot(n->first))) return false;
+    frame_->site = n;
+    out = num_convert_quick(x, k.converts_to);
+    // A literal's conversion is kept as intrinsic_site keeps it.
+    if (n->kid(1)->kind == NK::Const) {
+        c.folded = make_num(out);
+        c.folded_by = &k;
+    }
+    return true;
+}
+
 // num_expr, its commonest operands (leaves and elements of Vectors) read without its set-up.
 CHAI_HOT_INLINE bool Interp::num_operand(const Node* n, Number& out) {
     if (num_leaf(n, out)) return true;
@@ -343,7 +367,7 @@ CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
 
 CHAI_HOT_INLINE bool Interp::compound_statement(const Node* n) {
     // The shape known since resolving spares the commonest statements the candidate test.
-    if (n->fast == F_Compound) return double_compound(n) || compound_in_place(n);
+    if (n->fast == F_Compound) return double_compound(n) || compound_leaf(n);
     if (n->second->kind == NK::Call) return compound_converted(n);
     return fast::compound_candidate(n, epoch_) && compound_in_place(n);
 }

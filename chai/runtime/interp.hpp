@@ -307,9 +307,7 @@ public:
     inline bool num_operand(const Node* n, Number& out);
     inline bool num_leaf(const Node* n, Number& out);
     // Call site n, whose cache holds the conversion k, with its argument computed by num_expr.
-    // (converted: the same, called from other files.)
-    bool convert_call(const Node* n, const Callable& k, Number& out);
-    bool converted(const Node* n, const Callable& k, Number& out);
+    inline bool convert_call(const Node* n, const Callable& k, Number& out);
     // The same for ints, the commonest case (loop counters, indexes). Callers make sure no
     // eval'd code declared variables in the frame (they may hide slots).
     inline bool int_operand(const Node* n, int32_t& out);
@@ -340,10 +338,15 @@ public:
 private:
     bool slow_num(const Node* n, Number& out);
     bool step_in_place(const Node* n);
-    // (conversion: the one the right side's call site keeps, judged by the caller; null otherwise.)
-    bool compound_in_place(const Node* n, const Callable* conversion = nullptr);
+    bool compound_in_place(const Node* n);
+    // compound_in_place for the F_Compound shape: its operand read inline, on a small frame.
+    bool compound_leaf(const Node* n);
     // compound_in_place for a right side that is a call: its kept conversion judged once, for both.
     bool compound_converted(const Node* n);
+    bool compound_by_conversion(const Node* n, const Callable& k);
+    // Their shared way (conversion: the one the right side's call site keeps, judged by the caller;
+    // null otherwise).
+    inline bool compound_number(const Node* n, const Callable* conversion);
     bool compound_immediate(OpCode op, Value& place, const Number& x);
     void add_attribute(Symbol& cls, Symbol& attr, const Node* site);
     void new_functions(Symbol& s, FnListRef list);

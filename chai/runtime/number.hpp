@@ -184,7 +184,8 @@ inline void wrapping_compound(NumOp op, Number& d, const Number& s) {
         wrapping_compound(op, d, s);
         return true;
     }
-    if (d.kind != NumKind::Int || s.kind != NumKind::Int) return num_compound_mixed(op, d, s);
+    // (The operand's kind first: a size added to an int total leaves at once.)
+    if (s.kind != NumKind::Int || d.kind != NumKind::Int) return num_compound_mixed(op, d, s);
     int32_t r;
     if (op > NumOp::Mod) return false;
     if (!int_arith(op, static_cast<int32_t>(d.i), static_cast<int32_t>(s.i), r)) return false;
