@@ -165,6 +165,7 @@ bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (is_comparison(n->op)) {
+            if (bool same; strings_compared(n, same)) return same;
             // A bound that is a size (i < v.size()), the other side a variable, literal or
             // arithmetic on them.
             Number a, b;
@@ -222,6 +223,8 @@ Value Interp::eval_binary(const Node* n) {
         int32_t out;
         if (fast::int_op(n->op, x, y, out)) return Value::of(out, kConst | kTemp);
     }
+    if (n->op == OpCode::Add && (sole_fresh_string(l) || sole_fresh_string(r)))
+        if (Value joined = join_in_place(n, l, r); !joined.is_unset()) return joined;
     return binary_values(n->op, n->symbol, l, r, n);
 }
 
