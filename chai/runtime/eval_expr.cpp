@@ -165,7 +165,6 @@ bool Interp::condition(const Node* n) {
     switch (n->kind) {
     case NK::Binary:
         if (is_comparison(n->op)) {
-            if (bool same; strings_compared(n, same)) return same;
             // A bound that is a size (i < v.size()), the other side a variable, literal or
             // arithmetic on them.
             Number a, b;
@@ -186,6 +185,7 @@ bool Interp::condition(const Node* n) {
                     return quick::doubles(a, b, x, y) ? compare_values(n->op, x, y) : num_compare_quick(n->op, a, b);
                 }
             }
+            if (bool same; strings_compared(n, same)) return same;
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());
@@ -223,9 +223,7 @@ Value Interp::eval_binary(const Node* n) {
         int32_t out;
         if (fast::int_op(n->op, x, y, out)) return Value::of(out, kConst | kTemp);
     }
-    if (n->op == OpCode::Add && (sole_fresh_string(l) || sole_fresh_string(r)))
-        if (Value joined = join_in_place(n, l, r); !joined.is_unset()) return joined;
-    return binary_values(n->op, n->symbol, l, r, n);
+    return binary_operands(n, l, r);
 }
 
 Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {

@@ -234,9 +234,10 @@ private:
     template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
     // The same for an operator site's evaluated operands; unset: the site takes the general way.
     Value operator_intrinsic(const Node* site, const Callable& k, Args a);
-    // l + r at operator site n, one of them a sole_fresh_string, where the site keeps the
-    // library's join for their types: made in that string's box. Unset: the general way decides.
-    Value join_in_place(const Node* n, Value& l, Value& r);
+    // binary_values at operator site n for operands its caller owns: where one is a
+    // sole_fresh_string and the site keeps the library's join for their types, l + r is made in
+    // that string's box.
+    Value binary_operands(const Node* n, Value& l, Value& r);
     // `a == b` or `a != b` on strings in variables or literals, read where they are, where site n
     // keeps the library's comparison for them: its truth in out. False: the general way decides.
     bool strings_compared(const Node* n, bool& out);

@@ -49,12 +49,13 @@ Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
     return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
 }
 
-Value Interp::join_in_place(const Node* n, Value& l, Value& r) {
-    const Callable* k = n->symbol ? cached_intrinsic(n->site, *n->symbol, epoch_) : nullptr;
-    if (!k || k->intrinsic != Intrinsic::StringJoin) return Value::unset();
-    Arg args[2] = {{Value::unset(), &l}, {Value::unset(), &r}};
-    if (!chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return Value::unset();
-    return join_strings_into(l, r);
+Value Interp::binary_operands(const Node* n, Value& l, Value& r) {
+    if (n->op == OpCode::Add && (sole_fresh_string(l) || sole_fresh_string(r)) && n->symbol)
+        if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_); k && k->intrinsic == Intrinsic::StringJoin) {
+            Arg args[2] = {{Value::unset(), &l}, {Value::unset(), &r}};
+            if (chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return join_strings_into(l, r);
+        }
+    return binary_values(n->op, n->symbol, l, r, n);
 }
 
 bool Interp::strings_compared(const Node* n, bool& out) {
