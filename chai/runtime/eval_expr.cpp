@@ -144,14 +144,25 @@ bool Interp::num_expr(const Node* n, Number& out) {
     return fast_num(n, out);
 }
 
-// test()'s way for what is no int comparison: a comparison of doubles (or a double with an int)
-// read straight from variables and literals, else the general condition. Kept small, so the
-// doubles pay no set-up for the general way.
+// test()'s way for what is no int comparison: a comparison with a size, or of doubles (or a
+// double with an int) read straight from variables and literals, else the general condition.
+// Kept small, so the doubles pay no set-up for the general way.
 bool Interp::double_condition(const Node* n) {
+    if (n->fast == F_CmpSize) return size_condition(n);
     double a, b;
     if (is_comparison(n->fast) && !frame_->dyn && fast::double_held(fast::leaf_value(*frame_, n->first, epoch_), a) &&
         fast::double_held(fast::leaf_value(*frame_, n->second, epoch_), b))
         return compare_values(n->op, a, b);
+    return condition(n);
+}
+
+bool Interp::size_operand(const Node* k, Number& out) {
+    return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
+}
+
+bool Interp::size_condition(const Node* n) {
+    Number a, b;
+    if (size_operand(n->first, a) && size_operand(n->second, b)) return num_compare_quick(n->op, a, b);
     return condition(n);
 }
 
@@ -168,12 +179,9 @@ bool Interp::condition(const Node* n) {
             // A bound that is a size (i < v.size()), the other side a variable, literal or
             // arithmetic on them.
             Number a, b;
-            if (n->first->kind == NK::Dot || n->second->kind == NK::Dot) {
-                const auto operand = [&](const Node* k, Number& out) {
-                    return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
-                };
-                if (operand(n->first, a) && operand(n->second, b)) return num_compare_quick(n->op, a, b);
-            }
+            if ((n->first->kind == NK::Dot || n->second->kind == NK::Dot) && size_operand(n->first, a) &&
+                size_operand(n->second, b))
+                return num_compare_quick(n->op, a, b);
             // A conversion among the operands (x < double(n)): numbers computed without Values.
             // (Leaves and kept conversions of literals need no judging first.)
             if (n->first->kind == NK::Call || n->second->kind == NK::Call) {
@@ -202,8 +210,8 @@ bool Interp::condition(const Node* n) {
 }
 
 Value Interp::eval_binary(const Node* n) {
-    if (n->fast == F_None) {
-        // Operands no short way computes (calls, strings).
+    if (n->fast == F_None || n->fast == F_CmpSize) {
+        // Operands no short way computes (calls, strings, sizes).
     } else if (n->op <= OpCode::BitXor) {
         int32_t x;
         if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);

@@ -325,6 +325,12 @@ public:
     // boxes, or the general evaluation.
     inline bool test(const Node* n);
     bool double_condition(const Node* n);
+    // A comparison with a size (F_CmpSize), both sides computed in place: condition's short way
+    // for it, without condition's set-up; condition decides anything else.
+    bool size_condition(const Node* n);
+    // A comparison's operand: a container variable's size the site keeps the library's for
+    // (fast::size_of), or a number fast_num computes.
+    bool size_operand(const Node* k, Number& out);
     // `x op= y` as a statement, computed in place where the operands allow it (double_compound
     // for doubles, compound_in_place for other numbers); false when nothing was done.
     inline bool compound_statement(const Node* n);
