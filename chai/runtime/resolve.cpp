@@ -74,8 +74,9 @@ bool may_be_size(const Node& k) { return k.kind == NK::Dot && k.parens && k.kids
 
 // Which short way a Binary node takes (see Fast).
 uint8_t binary_shape(const Node& n) {
-    if (is_comparison(n.op) && ((may_be_size(*n.first) && may_be_number(*n.second)) ||
-                                (may_be_number(*n.first) && may_be_size(*n.second))))
+    const bool size_l = may_be_size(*n.first), size_r = may_be_size(*n.second);
+    if (is_comparison(n.op) && (size_l || size_r) && (size_l || may_be_number(*n.first)) &&
+        (size_r || may_be_number(*n.second)))
         return F_CmpSize;
     if (!may_be_number(*n.first) || !may_be_number(*n.second)) return F_None;
     const bool arith = n.op <= OpCode::BitXor;
