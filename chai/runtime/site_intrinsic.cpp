@@ -66,12 +66,11 @@ bool Interp::strings_compared(const Node* n, bool& out) {
     const Value* l = leaf(n->first);
     const Value* r = l && l->str() ? leaf(n->second) : nullptr;
     const Callable* k = r && r->str() && n->symbol ? cached_intrinsic(n->site, *n->symbol, epoch_) : nullptr;
-    if (!k) return false;
+    if (!k || (k->intrinsic != Intrinsic::StringEq && k->intrinsic != Intrinsic::StringNe)) return false;
     // (The library's comparisons only read their operands.)
     Arg args[2] = {{Value::unset(), const_cast<Value*>(l)}, {Value::unset(), const_cast<Value*>(r)}};
-    const Value res = operator_intrinsic(n, *k, Args{args, 2});
-    if (res.tag() != Tag::Bool) return false;
-    out = res.as_bool();
+    if (!chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return false;
+    out = (*l->str() == *r->str()) == (k->intrinsic == Intrinsic::StringEq);
     return true;
 }
 
