@@ -49,7 +49,13 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
                 eval_assign(s);
             }
         } else if (!int_step(s)) {
-            exec(s);
+            // A method call (v.push_back(x)): what exec does with it, without its dispatch.
+            if (s->kind == NK::Dot) {
+                check_depth(s);
+                eval_dot(s);
+            } else {
+                exec(s);
+            }
         }
         if (ctl_ != Ctl::None) return;
     }
