@@ -49,13 +49,7 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
                 eval_assign(s);
             }
         } else if (!int_step(s)) {
-            // A method call (v.push_back(x)): what exec does with it, without its dispatch.
-            if (s->kind == NK::Dot) {
-                check_depth(s);
-                eval_dot(s);
-            } else {
-                exec(s);
-            }
+            exec(s);
         }
         if (ctl_ != Ctl::None) return;
     }

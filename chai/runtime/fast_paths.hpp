@@ -139,10 +139,9 @@ inline bool size_of(Frame& f, const Node* dot, uint32_t epoch, Number& out) {
     const Choice& c = dot->site->choice;
     if (!b || b->p.index() < P_String || b->p.index() > P_Map || c.nargs != 1 || payload_tag(b->p.index()) != c.tags[0])
         return false;
-    // (b is v's box: its content read without finding the box again.)
-    const Vector* vec = k->intrinsic == Intrinsic::VectorSize ? std::get_if<P_Vector>(&b->p) : nullptr;
-    const std::string* str = k->intrinsic == Intrinsic::StringSize ? std::get_if<P_String>(&b->p) : nullptr;
-    const Map* map = k->intrinsic == Intrinsic::MapSize ? std::get_if<P_Map>(&b->p) : nullptr;
+    const Vector* vec = k->intrinsic == Intrinsic::VectorSize ? v->vec() : nullptr;
+    const std::string* str = k->intrinsic == Intrinsic::StringSize ? v->str() : nullptr;
+    const Map* map = k->intrinsic == Intrinsic::MapSize ? v->map() : nullptr;
     if (!vec && !str && !map) return false;
     out = Number::make(static_cast<uint64_t>(vec ? vec->size() : str ? str->size() : map->size()));
     f.site = dot;
