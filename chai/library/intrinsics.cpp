@@ -1,6 +1,8 @@
 // Library functions whose call and method sites may run them directly.
 #include "chai/library/intrinsics.hpp"
 
+#include <utility>
+
 namespace chai {
 
 Value join_strings(const std::string& l, const std::string& r) {
@@ -9,6 +11,18 @@ Value join_strings(const std::string& l, const std::string& r) {
     s.reserve(l.size() + r.size());
     s.append(l).append(r);
     return make_str(std::move(s));
+}
+
+Value join_strings_into(Value& l, Value& r) {
+    std::string& a = *l.str();
+    std::string& b = *r.str();
+    check_string_size(a.size() + b.size());
+    if (sole_fresh_string(l)) {
+        a.append(b);
+        return std::move(l);
+    }
+    b.insert(0, a);
+    return std::move(r);
 }
 
 void LibBuilder::add_intrinsic(const std::string& name, std::vector<TypeKey> params, Intrinsic id, NumKind to) {

@@ -9,6 +9,9 @@ namespace chai {
 
 // l + r; out of line, so that run_intrinsic stays small at the sites it is inlined into.
 Value join_strings(const std::string& l, const std::string& r);
+// l + r made in the box of whichever of them sole_fresh_string finds (which must be one), taken
+// from its Value: the same string, without a box and a copy of its own.
+Value join_strings_into(Value& l, Value& r);
 
 // An intrinsic's work (to: Convert's kind) on arguments of the types its function takes; unset:
 // declined, as the function would.

@@ -48,6 +48,13 @@ inline Value make_num(const Number& n) { return Value::number(n, kTemp); }
 // Result of an operator: a read-only temporary (assigning to `a + b` fails).
 inline Value make_num_result(const Number& n) { return Value::number(n, kConst | kTemp); }
 
+// A fresh string (an operation's result) that v alone holds: changing it in place changes nothing
+// anyone else can see.
+inline bool sole_fresh_string(const Value& v) {
+    const Box* b = v.cell();
+    return b && b->refs == 1 && b->flags == kTemp && !b->extra && b->p.index() == P_String;
+}
+
 // Makes the immediate in `slot` a box (shared from now on) and returns the slot.
 void promote_slow(Value& slot);
 inline Value& promote(Value& slot) {

@@ -118,14 +118,25 @@ bool Interp::num_expr(const Node* n, Number& out) {
     return fast_num(n, out);
 }
 
-// test()'s way for what is no int comparison: a comparison of doubles (or a double with an int)
-// read straight from variables and literals, else the general condition. Kept small, so the
-// doubles pay no set-up for the general way.
+// test()'s way for what is no int comparison: a comparison with a size, or of doubles (or a
+// double with an int) read straight from variables and literals, else the general condition.
+// Kept small, so the doubles pay no set-up for the general way.
 bool Interp::double_condition(const Node* n) {
+    if (n->fast == F_CmpSize) return size_condition(n);
     double a, b;
     if (is_comparison(n->fast) && !frame_->dyn && fast::double_held(fast::leaf_value(*frame_, n->first, epoch_), a) &&
         fast::double_held(fast::leaf_value(*frame_, n->second, epoch_), b))
         return compare_values(n->op, a, b);
+    return condition(n);
+}
+
+bool Interp::size_operand(const Node* k, Number& out) {
+    return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
+}
+
+bool Interp::size_condition(const Node* n) {
+    Number a, b;
+    if (size_operand(n->first, a) && size_operand(n->second, b)) return num_compare_quick(n->op, a, b);
     return condition(n);
 }
 
@@ -142,12 +153,9 @@ bool Interp::condition(const Node* n) {
             // A bound that is a size (i < v.size()), the other side a variable, literal or
             // arithmetic on them.
             Number a, b;
-            if (n->first->kind == NK::Dot || n->second->kind == NK::Dot) {
-                const auto operand = [&](const Node* k, Number& out) {
-                    return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
-                };
-                if (operand(n->first, a) && operand(n->second, b)) return num_compare_quick(n->op, a, b);
-            }
+            if ((n->first->kind == NK::Dot || n->second->kind == NK::Dot) && size_operand(n->first, a) &&
+                size_operand(n->second, b))
+                return num_compare_quick(n->op, a, b);
             // A conversion among the operands (x < double(n)): numbers computed without Values.
             // (Leaves and kept conversions of literals need no judging first.)
             if (n->first->kind == NK::Call || n->second->kind == NK::Call) {
@@ -159,6 +167,7 @@ bool Interp::condition(const Node* n) {
                     return quick::doubles(a, b, x, y) ? compare_values(n->op, x, y) : num_compare_quick(n->op, a, b);
                 }
             }
+            if (bool same; strings_compared(n, same)) return same;
             Value l = eval(n->first);
             Value r = eval(n->second);
             if (l.is_num() && r.is_num()) return num_compare_quick(n->op, l.num(), r.num());
@@ -175,8 +184,8 @@ bool Interp::condition(const Node* n) {
 }
 
 Value Interp::eval_binary(const Node* n) {
-    if (n->fast == F_None) {
-        // Operands no short way computes (calls, strings).
+    if (n->fast == F_None || n->fast == F_CmpSize) {
+        // Operands no short way computes (calls, strings, sizes).
     } else if (n->op <= OpCode::BitXor) {
         int32_t x;
         if (!frame_->dyn && int_operand(n, x)) return Value::of(x, kConst | kTemp);
@@ -196,7 +205,7 @@ Value Interp::eval_binary(const Node* n) {
         int32_t out;
         if (fast::int_op(n->op, x, y, out)) return Value::of(out, kConst | kTemp);
     }
-    return binary_values(n->op, n->symbol, l, r, n);
+    return binary_operands(n, l, r);
 }
 
 Value Interp::binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site) {

@@ -236,6 +236,13 @@ private:
     template <bool Call> Value intrinsic_site(const Node* n, const Callable& k, bool target, bool ref);
     // The same for an operator site's evaluated operands; unset: the site takes the general way.
     Value operator_intrinsic(const Node* site, const Callable& k, Args a);
+    // binary_values at operator site n for operands its caller owns: where one is a
+    // sole_fresh_string and the site keeps the library's join for their types, l + r is made in
+    // that string's box.
+    Value binary_operands(const Node* n, Value& l, Value& r);
+    // `a == b` or `a != b` on strings in variables or literals, read where they are, where site n
+    // keeps the library's comparison for them: its truth in out. False: the general way decides.
+    bool strings_compared(const Node* n, bool& out);
     // intrinsic_site for a method site with one argument: k run on a container variable and a
     // number read or computed in place (v.push_back(i % 10)) without building their Values.
     Value intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref);
@@ -319,6 +326,12 @@ public:
     // boxes, or the general evaluation.
     inline bool test(const Node* n);
     bool double_condition(const Node* n);
+    // A comparison with a size (F_CmpSize), both sides computed in place: condition's short way
+    // for it, without condition's set-up; condition decides anything else.
+    bool size_condition(const Node* n);
+    // A comparison's operand: a container variable's size the site keeps the library's for
+    // (fast::size_of), or a number fast_num computes.
+    bool size_operand(const Node* k, Number& out);
     // `x op= y` as a statement, computed in place where the operands allow it (double_compound
     // for doubles, compound_in_place for other numbers); false when nothing was done.
     inline bool compound_statement(const Node* n);

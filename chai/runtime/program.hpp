@@ -33,6 +33,8 @@ enum Fast : uint8_t {
     F_Compound,  // x op= y (+ - * /), x a variable, y a variable, a number literal or a F_Converted
     F_Converted,  // a named call of one number literal (double(11)): a conversion while its site keeps one
     F_IfReturn,  // if (c) { return e }: one condition, no else, a block of the return alone
+    F_CmpSize,  // a comparison with v.size() (a loop's bound) of another or of a variable, number
+                // literal or arithmetic
 };
 inline bool is_variable(uint8_t f) { return f == F_Local || f == F_Top; }
 inline bool is_arith(uint8_t f) { return f >= F_Arith && f <= F_ArithLC; }

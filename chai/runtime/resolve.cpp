@@ -69,8 +69,15 @@ bool may_be_number(const Node& k) {
     return k.kind == NK::Id || k.fast == F_Const || k.fast == F_Attr || k.fast == F_Converted || is_arith(k.fast);
 }
 
+// A method call without arguments on a variable: the size a loop compares with, usually.
+bool may_be_size(const Node& k) { return k.kind == NK::Dot && k.parens && k.kids.size() == 1 && k.first->kind == NK::Id; }
+
 // Which short way a Binary node takes (see Fast).
 uint8_t binary_shape(const Node& n) {
+    const bool size_l = may_be_size(*n.first), size_r = may_be_size(*n.second);
+    if (is_comparison(n.op) && (size_l || size_r) && (size_l || may_be_number(*n.first)) &&
+        (size_r || may_be_number(*n.second)))
+        return F_CmpSize;
     if (!may_be_number(*n.first) || !may_be_number(*n.second)) return F_None;
     const bool arith = n.op <= OpCode::BitXor;
     const uint8_t l = n.first->fast, r = n.second->fast;

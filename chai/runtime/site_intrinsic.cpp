@@ -49,6 +49,31 @@ Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
     return run_intrinsic(*this, k.intrinsic, k.converts_to, a);
 }
 
+Value Interp::binary_operands(const Node* n, Value& l, Value& r) {
+    if (n->op == OpCode::Add && (sole_fresh_string(l) || sole_fresh_string(r)) && n->symbol)
+        if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_); k && k->intrinsic == Intrinsic::StringJoin) {
+            Arg args[2] = {{Value::unset(), &l}, {Value::unset(), &r}};
+            if (chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return join_strings_into(l, r);
+        }
+    return binary_values(n->op, n->symbol, l, r, n);
+}
+
+bool Interp::strings_compared(const Node* n, bool& out) {
+    if (n->op != OpCode::Eq && n->op != OpCode::Ne) return false;
+    const auto leaf = [&](const Node* e) -> const Value* {
+        return e->kind == NK::Const ? e->constant : e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr;
+    };
+    const Value* l = leaf(n->first);
+    const Value* r = l && l->str() ? leaf(n->second) : nullptr;
+    const Callable* k = r && r->str() && n->symbol ? cached_intrinsic(n->site, *n->symbol, epoch_) : nullptr;
+    if (!k || (k->intrinsic != Intrinsic::StringEq && k->intrinsic != Intrinsic::StringNe)) return false;
+    // (The library's comparisons only read their operands.)
+    Arg args[2] = {{Value::unset(), const_cast<Value*>(l)}, {Value::unset(), const_cast<Value*>(r)}};
+    if (!chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return false;
+    out = (*l->str() == *r->str()) == (k->intrinsic == Intrinsic::StringEq);
+    return true;
+}
+
 // (Its caller has checked the shape: a variable and one argument.) The argument is read as site_arg
 // reads it, from nothing that can change anything or fail; the variable is read where it is, as
 // nothing a number is handed to calls back into a script.
