@@ -64,7 +64,7 @@ public:
             const DynObject& from = *next.first;
             DynObject& to = *next.second;
             to.attrs.reserve(from.attrs.size());
-            for (const auto& [id, v] : from.attrs) to.attrs.emplace_back(id, value(v));
+            for (const auto& [id, v] : from.attrs) to.add(id, value(v));
         }
     }
 

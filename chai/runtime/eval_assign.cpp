@@ -225,13 +225,13 @@ void Interp::exec_assign(const Node* n) {
     if (n->first->fast != F_Attr || n->op != OpCode::Assign || !store_attr_number(n)) eval_assign(n);
 }
 
-bool Interp::store_attr_number(const Node* n) {
+Value* Interp::store_attr_number(const Node* n) {
     const Node* r = n->second;
     const Value* v = r->kind == NK::Const ? r->constant : r->kind == NK::Id ? fast::declared_var(*frame_, r) : nullptr;
-    if (!v || !v->imm_num()) return false;
+    if (!v || !v->imm_num()) return nullptr;
     // The attribute as place_of finds it.
     Value* place = attr_slot(n->first);
-    return place && store_same_number(*place, *v);
+    return place && store_same_number(*place, *v) ? place : nullptr;
 }
 
 Value Interp::eval_assign(const Node* n) {

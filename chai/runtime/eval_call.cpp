@@ -67,6 +67,11 @@ Value Interp::eval_result(const Node* n) {
     // The function's own variables end with the call: their values are enough.
     if (n->kind == NK::Id && n->ref == Ref::Local) return eval(n);
     if (n->kind == NK::Id || n->kind == NK::Index || (n->kind == NK::Dot && !n->parens)) return eval_ref(n);
+    // A closing store of a number in an attribute (`this.y = b`) as its statement makes it.
+    if (n->kind == NK::Assign && n->first->fast == F_Attr && n->op == OpCode::Assign) {
+        check_depth(n);
+        if (const Value* stored = store_attr_number(n)) return *stored;
+    }
     return eval_operand(n);
 }
 

@@ -221,8 +221,8 @@ private:
     // An assignment as a statement: its value is not needed.
     void exec_assign(const Node* n);
     // `obj.name = x`, x a number in a declared variable or a literal and the attribute a number
-    // of its kind: stored in place. False, nothing done, for anything else.
-    bool store_attr_number(const Node* n);
+    // of its kind: stored in place, the attribute given back. Null, nothing done, for anything else.
+    Value* store_attr_number(const Node* n);
     Value eval_binary(const Node* n);
     Value eval_prefix(const Node* n);
     Value eval_call(const Node* n);

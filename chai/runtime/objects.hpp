@@ -15,10 +15,14 @@ struct DynObject {
 
     std::shared_ptr<Names> names;
     uint32_t cls;
-    std::vector<std::pair<uint32_t, Value>> attrs;  // in order of creation
+    std::vector<std::pair<uint32_t, Value>> attrs;  // in order of creation; grown by add() only
     bool is_explicit = false;
+    // Bit id % 64 of every id ever added: most names asked for and missing (a method's) are
+    // known missing without a search.
+    uint64_t added = 0;
 
     Value* find(uint32_t id) {
+        if (!(added >> (id & 63) & 1)) return nullptr;
         for (auto& a : attrs)
             if (a.first == id) return &a.second;
         return nullptr;
@@ -26,7 +30,11 @@ struct DynObject {
     // The attribute, created undefined if new.
     Value& slot(uint32_t id) {
         if (Value* v = find(id)) return *v;
-        attrs.emplace_back(id, Value());
+        return add(id, Value());
+    }
+    Value& add(uint32_t id, Value v) {
+        added |= uint64_t{1} << (id & 63);
+        attrs.emplace_back(id, std::move(v));
         return attrs.back().second;
     }
     const std::string& class_name() const { return names->name(cls); }
