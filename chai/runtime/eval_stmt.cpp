@@ -170,8 +170,15 @@ Value Interp::eval_for(const Node* n) {
     const Node* step = n->loop_step();
     const Node* body = n->body();
     const bool step_is_prefix = step->kind == NK::Prefix, step_is_compound = fast::compound_candidate(step, epoch_);
+    // (A comparison of two locals is known by its shape once: other conditions pay one test, as
+    // for a loop without one.)
+    const bool cond_general = cond && cond->fast != F_CmpLL;
     for (;;) {
-        if (cond && !test(cond)) break;
+        if (cond_general) {
+            if (!test(cond)) break;
+        } else if (cond && !test_locals(cond)) {
+            break;
+        }
         count_step(n);
         exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;
