@@ -33,14 +33,15 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
     for (const auto& k : n->kids) {
         const Node* s = k.get();
         if (s->kind == NK::If) {
-            const size_t count = s->kids.size();
-            if (count == 2) {  // the commonest: one condition, no else
+            // The commonest: one condition, no else (its branch is the last kid; an if has two or more).
+            const auto last = s->kids.end() - 1;
+            if (last->get() == s->second) {
                 if (test(s->first)) exec(s->second);
             } else {
-                size_t i = 0;
-                for (; i + 1 < count; i += 2)
-                    if (test(s->kid(i))) break;
-                if (i < count) exec_branch(s->kid(i + 1 < count ? i + 1 : i));
+                auto c = s->kids.begin();
+                for (; c < last; c += 2)
+                    if (test(c->get())) break;
+                if (c <= last) exec_branch((c < last ? c + 1 : c)->get());
             }
         } else if (s->kind == NK::Assign) {
             // What exec does with it, without testing for the short way twice.
