@@ -33,14 +33,15 @@ CHAI_HOT_INLINE void Interp::run_body(const Node* n) {
     for (const auto& k : n->kids) {
         const Node* s = k.get();
         if (s->kind == NK::If) {
-            const size_t count = s->kids.size();
-            if (count == 2) {  // the commonest: one condition, no else
+            // The commonest: one condition, no else (its branch is the last kid; an if has two or more).
+            const auto last = s->kids.end() - 1;
+            if (last->get() == s->second) {
                 if (test(s->first)) exec(s->second);
             } else {
-                size_t i = 0;
-                for (; i + 1 < count; i += 2)
-                    if (test(s->kid(i))) break;
-                if (i < count) exec_branch(s->kid(i + 1 < count ? i + 1 : i));
+                auto c = s->kids.begin();
+                for (; c < last; c += 2)
+                    if (test(c->get())) break;
+                if (c <= last) exec_branch((c < last ? c + 1 : c)->get());
             }
         } else if (s->kind == NK::Assign) {
             // What exec does with it, without testing for the short way twice.
@@ -170,8 +171,15 @@ Value Interp::eval_for(const Node* n) {
     const Node* step = n->loop_step();
     const Node* body = n->body();
     const bool step_is_prefix = step->kind == NK::Prefix, step_is_compound = fast::compound_candidate(step, epoch_);
+    // (A comparison of two locals is known by its shape once: other conditions pay one test, as
+    // for a loop without one.)
+    const bool cond_general = cond && cond->fast != F_CmpLL;
     for (;;) {
-        if (cond && !test(cond)) break;
+        if (cond_general) {
+            if (!test(cond)) break;
+        } else if (cond && !test_locals(cond)) {
+            break;
+        }
         count_step(n);
         exec_loop_body(body);
         if (ctl_ != Ctl::None && loop_exit(ctl_)) break;

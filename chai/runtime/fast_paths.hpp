@@ -350,6 +350,15 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     return double_condition(n);
 }
 
+// test() of a comparison of two locals (F_CmpLL, a loop's i < n), its shape known to the caller:
+// ints compared at once, anything else the way test() takes after them.
+CHAI_HOT_INLINE bool Interp::test_locals(const Node* n) {
+    const Frame& f = *frame_;
+    const Value& a = f.slots[n->first->slot];
+    const Value& b = f.slots[n->second->slot];
+    return !f.dyn && a.imm_int() && b.imm_int() ? compare_values(n->op, a.int32(), b.int32()) : double_condition(n);
+}
+
 // `x op= y` of the F_Compound shape on a variable holding a double, y holding a double or an int:
 // computed where x is. False for anything else, having changed nothing. (A kept conversion as y is
 // left to compound_in_place: the loops this is inlined into stay lean.)

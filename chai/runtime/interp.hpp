@@ -325,6 +325,7 @@ public:
     // doubles in variables and literals, when it is one; else double_condition: the same through
     // boxes, or the general evaluation.
     inline bool test(const Node* n);
+    inline bool test_locals(const Node* n);
     bool double_condition(const Node* n);
     // A comparison with a size (F_CmpSize), both sides computed in place: condition's short way
     // for it, without condition's set-up; condition decides anything else.
