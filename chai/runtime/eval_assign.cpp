@@ -247,15 +247,12 @@ Value Interp::eval_assign(const Node* n) {
             if (compound_immediate(n->op, *v, rhs.imm())) return *v;
     Value holder;
     Value* place = place_of(n->first, holder);
-    if (n->op != OpCode::Assign) {
-        compound_assign(n, *place, rhs);
-    } else if (!store_same_number(*place, rhs)) {
-        // A declaration's new slot takes its value as assign_builtin would store it there.
-        if (n->first->kind == NK::VarDecl && place->tag() == Tag::Undef && !place->is_const())
-            store_into_empty(*place, rhs, n);
-        else
-            assign(*place, rhs, n);
-    }
+    if (n->op == OpCode::Assign && store_same_number(*place, rhs)) return *place;
+    if (n->op != OpCode::Assign) compound_assign(n, *place, rhs);
+    // A declaration's new slot takes its value as assign_builtin would store it there.
+    else if (n->first->kind == NK::VarDecl && place->tag() == Tag::Undef && !place->is_const())
+        store_into_empty(*place, rhs, n);
+    else assign(*place, rhs, n);
     return *place;
 }
 
