@@ -36,7 +36,9 @@ template <size_t I, class T> Value make_box(T&& x, uint8_t flags = kTemp) {
     if (holds_boxes(I) || I == P_Host) track_box(*b);
     return v;
 }
-inline Value make_str(std::string s) { return make_box<P_String>(std::move(s)); }
+// (A string handed over goes straight into the box: no copy of it moved on the way.)
+inline Value make_str(std::string&& s) { return make_box<P_String>(std::move(s)); }
+inline Value make_str(const std::string& s) { return make_box<P_String>(s); }
 inline Value make_vec(Vector v) { return make_box<P_Vector>(std::move(v)); }
 inline Value make_map(Map m) { return make_box<P_Map>(std::move(m)); }
 inline Value make_func(FuncRef f) { return make_box<P_Func>(std::move(f)); }

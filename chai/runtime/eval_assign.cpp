@@ -31,7 +31,7 @@ bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
     if (ds && ds->tag() == Tag::Undef) {
         if (is_const) fail(site, "Error, cannot assign to temporary value.");
         if (!db) {
-            if (!copy_for_store(src, dst)) fail(site, "Missing clone or copy constructor for right hand side of equation");
+            store_into_empty(dst, src, site);
             return true;
         }
         // The box is shared: it takes the value (a fresh box's content moves over).
@@ -79,6 +79,10 @@ bool Interp::assign_builtin(Value& dst, const Value& src, const Node* site) {
         }
     }
     return false;
+}
+
+void Interp::store_into_empty(Value& dst, const Value& src, const Node* site) {
+    if (!copy_for_store(src, dst)) fail(site, "Missing clone or copy constructor for right hand side of equation");
 }
 
 void Interp::assign(Value& dst, const Value& src, const Node* site) {
@@ -244,8 +248,11 @@ Value Interp::eval_assign(const Node* n) {
     Value holder;
     Value* place = place_of(n->first, holder);
     if (n->op == OpCode::Assign && store_same_number(*place, rhs)) return *place;
-    if (n->op == OpCode::Assign) assign(*place, rhs, n);
-    else compound_assign(n, *place, rhs);
+    if (n->op != OpCode::Assign) compound_assign(n, *place, rhs);
+    // A declaration's new slot takes its value as assign_builtin would store it there.
+    else if (n->first->kind == NK::VarDecl && place->tag() == Tag::Undef && !place->is_const())
+        store_into_empty(*place, rhs, n);
+    else assign(*place, rhs, n);
     return *place;
 }
 

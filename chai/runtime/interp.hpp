@@ -186,6 +186,8 @@ public:
     Value binary_values(OpCode op, Symbol* fn, const Value& l, const Value& r, const Node* site);
     void assign(Value& dst, const Value& src, const Node* site);
     bool assign_builtin(Value& dst, const Value& src, const Node* site) override;
+    // src stored into dst, an undefined value held directly (a new variable's slot).
+    void store_into_empty(Value& dst, const Value& src, const Node* site);
     void assign_value(Value& dst, const Value& src) override { assign(dst, src, nullptr); }
     bool compound_builtin(OpCode op, Value& dst, const Value& src, const Node* site) override;
     Value literal_element(const Value& v, const Node* site, const char* uncopyable);

@@ -28,6 +28,24 @@ namespace {
     return true;
 }
 
+// chosen_for_types for two operands: two strings have the tags it would find for them, with no
+// arguments built and looked through again; anything else goes its way.
+[[gnu::always_inline]] inline bool chosen_for_two(const Choice& c, Value& l, Value& r, const Names& names) {
+    if (l.str() && r.str())
+        return c.nargs == 2 && c.tags[0] == payload_tag(P_String) && c.tags[1] == payload_tag(P_String);
+    Arg args[2] = {{Value::unset(), &l}, {Value::unset(), &r}};
+    return chosen_for_types(c, Args{args, 2}, names);
+}
+
+// chosen_for_types for an object and a number held directly (a push_back's): a string, Vector or
+// Map has the tag it would find for it, with no loop over the arguments.
+[[gnu::always_inline]] inline bool chosen_for_number_arg(const Choice& c, Args a, const Names& names) {
+    const Box* b = a[0].box();
+    const size_t i = b ? b->p.index() : 0;
+    if (i < P_String || i > P_Map) return chosen_for_types(c, a, names);
+    return c.nargs == 2 && c.tags[0] == payload_tag(i) && c.tags[1] == number_tag(a[1].imm().kind);
+}
+
 // k run on a at site n, a numeric error reported as the site's.
 [[gnu::always_inline]] inline Value run_at(Interp& in, const Node* n, const Callable& k, Args a) {
     try {
@@ -51,10 +69,9 @@ Value Interp::operator_intrinsic(const Node* site, const Callable& k, Args a) {
 
 Value Interp::binary_operands(const Node* n, Value& l, Value& r) {
     if (n->op == OpCode::Add && (sole_fresh_string(l) || sole_fresh_string(r)) && n->symbol)
-        if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_); k && k->intrinsic == Intrinsic::StringJoin) {
-            Arg args[2] = {{Value::unset(), &l}, {Value::unset(), &r}};
-            if (chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return join_strings_into(l, r);
-        }
+        if (const Callable* k = cached_intrinsic(n->site, *n->symbol, epoch_);
+            k && k->intrinsic == Intrinsic::StringJoin && chosen_for_two(n->site->choice, l, r, syms_->names()))
+            return join_strings_into(l, r);
     return binary_values(n->op, n->symbol, l, r, n);
 }
 
@@ -68,8 +85,7 @@ bool Interp::strings_compared(const Node* n, bool& out) {
     const Callable* k = r && r->str() && n->symbol ? cached_intrinsic(n->site, *n->symbol, epoch_) : nullptr;
     if (!k || (k->intrinsic != Intrinsic::StringEq && k->intrinsic != Intrinsic::StringNe)) return false;
     // (The library's comparisons only read their operands.)
-    Arg args[2] = {{Value::unset(), const_cast<Value*>(l)}, {Value::unset(), const_cast<Value*>(r)}};
-    if (!chosen_for_types(n->site->choice, Args{args, 2}, syms_->names())) return false;
+    if (!chosen_for_two(n->site->choice, *const_cast<Value*>(l), *const_cast<Value*>(r), syms_->names())) return false;
     out = (*l->str() == *r->str()) == (k->intrinsic == Intrinsic::StringEq);
     return true;
 }
@@ -94,7 +110,7 @@ Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target,
     }
     const Args a{args, 2};
     if (args[1].value.is_unset() && !args[1].place) return intrinsic_site<false>(n, k, target, ref);
-    if (!chosen_for_types(n->site->choice, a, syms_->names())) return intrinsic_site<false>(n, k, target, ref);
+    if (!chosen_for_number_arg(n->site->choice, a, syms_->names())) return intrinsic_site<false>(n, k, target, ref);
     frame_->site = n;
     Value r;
     try {
