@@ -1,6 +1,7 @@
 // Arguments, function definitions and classes.
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 #include "chai/runtime/fast_paths.hpp"
 #include "chai/runtime/interp.hpp"
@@ -77,16 +78,9 @@ Value Interp::eval_result(const Node* n) {
 
 // Apart from the loops' file: another inlined test there would crowd their own short ways out.
 void Interp::exec_if_return(const Node* n) {
-    if (!test(n->first)) return;
-    if (frame_->dyn) return exec(n->second);
-    // The return without entering its block, which has nothing to clear; a literal or the
-    // function's own variable is copied where it is, without a call to eval_result.
-    const Node* r = n->second->first;
-    if (const Value* v = r->kids.empty() ? nullptr : fast::result_leaf(*frame_, r->first)) {
-        ret_ = *v;
+    if (Value v; run_if_return(n, v) && ctl_ == Ctl::None) {
+        ret_ = std::move(v);
         ctl_ = Ctl::Return;
-    } else {
-        exec_return(r);
     }
 }
 

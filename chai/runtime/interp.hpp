@@ -286,7 +286,7 @@ private:
     void exec_if(const Node* n);
     // exec_if for `if (c) { return e }` (see F_IfReturn).
     void exec_if_return(const Node* n);
-    inline bool opening_guard(const Node* g, Value& r);
+    inline bool run_if_return(const Node* g, Value& r);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);

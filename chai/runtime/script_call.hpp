@@ -144,18 +144,6 @@ struct Active {
     Active& operator=(const Active&) = delete;
     const ScriptFn& fn;
 };
-// The opening `if (c) { return e }` of a function's body, as exec_if_return runs it, but for a
-// literal or the function's own variable, whose value is given as the call's result r at once.
-// False when c is false.
-CHAI_HOT_INLINE bool Interp::opening_guard(const Node* g, Value& r) {
-    if (!test(g->first)) return false;
-    const Node* ret = g->second->first;
-    if (const Value* v = frame_->dyn || ret->kids.empty() ? nullptr : fast::result_leaf(*frame_, ret->first)) r = *v;
-    else if (frame_->dyn) exec(g->second);
-    else exec_return(ret);
-    return true;
-}
-
 // Never inline: a caller's C++ frame would grow by this one's for every script call under it.
 template <CallShape S, bool Guarded>
 [[gnu::noinline]] Value Interp::run_script(const ScriptFn& f, Args a, const Value* self) {
@@ -192,7 +180,7 @@ template <CallShape S, bool Guarded>
                 r = eval(body);  // a guard called as a function of its own
             } else if (body->kids.empty()) {
                 if (!ctor) r = Value::boolean(true, kTemp);
-            } else if (!Guarded || !(f.binding & ScriptFn::kGuardFirst) || !opening_guard(body->first, r)) {
+            } else if (!Guarded || !(f.binding & ScriptFn::kGuardFirst) || !run_if_return(body->first, r)) {
                 // (The guard's bit is looked at again: an edit may have taken the guard away.)
                 // No scope of its own: leaving the frame clears the body's variables, and what
                 // eval'd code declared in it goes with the frame.

@@ -7,6 +7,14 @@
 namespace chai {
 
 namespace {
+// The type tag of a box holding a string, Vector or Map, found without a lookup; false for any
+// other box, or none.
+[[gnu::always_inline]] inline bool container_tag(const Box* b, uint32_t& tag) {
+    if (!b || b->p.index() < P_String || b->p.index() > P_Map) return false;
+    tag = payload_tag(b->p.index());
+    return true;
+}
+
 // The arguments have the types c was chosen for. Numbers held directly and strings, Vectors and
 // Maps are checked here; any other argument has arg_tags check them all.
 // Inline at each site: calls are most of what a site pays around an intrinsic's work.
@@ -17,9 +25,7 @@ namespace {
         uint32_t tag;
         if (v.tag() == Tag::Num) {
             tag = number_tag(v.imm().kind);
-        } else if (const Box* b = v.box(); b && b->p.index() >= P_String && b->p.index() <= P_Map) {
-            tag = payload_tag(b->p.index());
-        } else {
+        } else if (!container_tag(v.box(), tag)) {
             uint32_t tags[Choice::kMaxArgs];
             return arg_tags(a, names, tags) && chose_for(c, tags, a.size);
         }
@@ -40,10 +46,9 @@ namespace {
 // chosen_for_types for an object and a number held directly (a push_back's): a string, Vector or
 // Map has the tag it would find for it, with no loop over the arguments.
 [[gnu::always_inline]] inline bool chosen_for_number_arg(const Choice& c, Args a, const Names& names) {
-    const Box* b = a[0].box();
-    const size_t i = b ? b->p.index() : 0;
-    if (i < P_String || i > P_Map) return chosen_for_types(c, a, names);
-    return c.nargs == 2 && c.tags[0] == payload_tag(i) && c.tags[1] == number_tag(a[1].imm().kind);
+    uint32_t tag;
+    if (!container_tag(a[0].box(), tag)) return chosen_for_types(c, a, names);
+    return c.nargs == 2 && c.tags[0] == tag && c.tags[1] == number_tag(a[1].imm().kind);
 }
 
 // k run on a at site n, a numeric error reported as the site's.
