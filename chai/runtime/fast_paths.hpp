@@ -304,11 +304,11 @@ CHAI_HOT_INLINE bool Interp::int_operand(const Node* n, int32_t& out) {
     case F_Const: return fast::int_const(n, out);
     case F_ArithLL: {
         int32_t x, y;
-        return fast::int_slot(f, n->first, x) && fast::int_slot(f, n->second, y) && fast::int_op(n->op, x, y, out);
+        return fast::int_value(f.slots[n->slot], x) && fast::int_value(f.slots[n->slot_end], y) && fast::int_op(n->op, x, y, out);
     }
     case F_ArithLC: {
         int32_t x, y;
-        return fast::int_slot(f, n->first, x) && fast::int_const(n->second, y) && fast::int_op(n->op, x, y, out);
+        return fast::int_value(f.slots[n->slot], x) && fast::int_const(n, y) && fast::int_op(n->op, x, y, out);
     }
     case F_Arith: return int_arith(n, out);
     default: return false;
@@ -324,8 +324,8 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         const Value* b;
         int32_t x, y;
         switch (n->fast) {
-        case F_CmpLL: a = &f.slots[n->first->slot], b = &f.slots[n->second->slot]; break;
-        case F_CmpLC: a = &f.slots[n->first->slot], b = n->second->constant; break;
+        case F_CmpLL: a = &f.slots[n->slot], b = &f.slots[n->slot_end]; break;
+        case F_CmpLC: a = &f.slots[n->slot], b = n->constant; break;
         case F_CmpXC:
             // (Ints first: the operand is often arithmetic, n % d == 0.)
             if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
@@ -354,8 +354,8 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
 // ints compared at once, anything else the way test() takes after them.
 CHAI_HOT_INLINE bool Interp::test_locals(const Node* n) {
     const Frame& f = *frame_;
-    const Value& a = f.slots[n->first->slot];
-    const Value& b = f.slots[n->second->slot];
+    const Value& a = f.slots[n->slot];
+    const Value& b = f.slots[n->slot_end];
     return !f.dyn && a.imm_int() && b.imm_int() ? compare_values(n->op, a.int32(), b.int32()) : double_condition(n);
 }
 

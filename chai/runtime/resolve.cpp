@@ -87,6 +87,15 @@ uint8_t binary_shape(const Node& n) {
     return arith ? F_Arith : F_Cmp;
 }
 
+// A binary node's short way; over locals and literals, its operands' places are copied into the
+// node itself, so reading them waits for one load fewer.
+void shape_binary(Node& n) {
+    n.fast = binary_shape(n);
+    if (n.fast == F_CmpLL || n.fast == F_ArithLL || n.fast == F_CmpLC || n.fast == F_ArithLC) n.slot = n.first->slot;
+    if (n.fast == F_CmpLL || n.fast == F_ArithLL) n.slot_end = n.second->slot;
+    if (n.fast == F_CmpLC || n.fast == F_ArithLC) n.constant = n.second->constant;
+}
+
 bool reaches_variables(std::string_view name) {
     // Views compare lengths first: every name the resolver binds comes through here.
     using namespace std::string_view_literals;
@@ -254,7 +263,7 @@ private:
         if (n->kind == NK::Id && n->ref == Ref::Local) n->fast = F_Local;
         else if (n->kind == NK::Id && n->ref == Ref::Top) n->fast = F_Top;
         else if (n->kind == NK::Const && n->constant->imm_num()) n->fast = F_Const;
-        else if (n->kind == NK::Binary && is_binary(n->op)) n->fast = binary_shape(*n);
+        else if (n->kind == NK::Binary && is_binary(n->op)) shape_binary(*n);
         else if (n->kind == NK::Prefix && (n->op == OpCode::Incr || n->op == OpCode::Decr) && is_variable(n->first->fast))
             n->fast = n->first->fast == F_Local ? F_Step : F_StepTop;
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
