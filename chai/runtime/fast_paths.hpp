@@ -132,7 +132,7 @@ inline const Callable* kept_size(const Node* dot, uint32_t epoch) {
 // v.size() where the site keeps the library's size and v, a declared variable, holds a container
 // of the type the site chose it for (intrinsic_site's test): the size, as that would give it,
 // without a Value. False for anything else.
-inline bool size_of(Frame& f, const Node* dot, uint32_t epoch, Number& out) {
+CHAI_HOT_INLINE bool size_of(Frame& f, const Node* dot, uint32_t epoch, Number& out) {
     const Callable* k = kept_size(dot, epoch);
     const Value* v = k ? declared_var(f, dot->first) : nullptr;
     const Box* b = v ? v->box() : nullptr;
@@ -338,6 +338,11 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
                 return int_operand(n->first, x) && int_operand(n->second, y) ? compare_values(n->op, x, y)
                                                                                : double_condition(n);
             break;
+        case F_CmpSize: {
+            bool done = true;
+            const bool r = size_test(n, done);
+            return done ? r : double_condition(n);
+        }
         default: return double_condition(n);
         }
         if (a->imm_int() && b->imm_int()) return compare_values(n->op, a->int32(), b->int32());
@@ -348,6 +353,18 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         if (fast::int_value(*a, x) && fast::int_value(*b, y)) return compare_values(n->op, x, y);
     }
     return double_condition(n);
+}
+
+CHAI_HOT_INLINE bool Interp::size_test(const Node* n, bool& done) {
+    const bool right = n->second->kind == NK::Dot;
+    const Value* x = fast::leaf_value(*frame_, right ? n->first : n->second);
+    Number size;
+    if (!x || !x->imm_int() || !fast::size_of(*frame_, right ? n->second : n->first, epoch_, size) ||
+        size.kind != NumKind::ULong)
+        return done = false;
+    // An int against a size converts to the unsigned type, as num_compare_quick has it.
+    const uint64_t i = x->imm().u;
+    return right ? compare_values(n->op, i, size.u) : compare_values(n->op, size.u, i);
 }
 
 // test() of a comparison of two locals (F_CmpLL, a loop's i < n), its shape known to the caller:
