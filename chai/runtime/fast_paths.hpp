@@ -364,7 +364,7 @@ CHAI_HOT_INLINE bool Interp::size_test(const Node* n, bool& done) {
         return done = false;
     // An int against a size converts to the unsigned type, as num_compare_quick has it.
     const uint64_t i = x->imm().u;
-    return right ? compare_values(n->op, i, size.u) : compare_values(n->op, size.u, i);
+    return compare_values(n->op, right ? i : size.u, right ? size.u : i);
 }
 
 // test() of a comparison of two locals (F_CmpLL, a loop's i < n), its shape known to the caller:
