@@ -135,6 +135,7 @@ bool Interp::size_operand(const Node* k, Number& out) {
 }
 
 bool Interp::size_condition(const Node* n) {
+    if (bool done = true, r = size_test(n, done); done) return r;
     Number a, b;
     if (size_operand(n->first, a) && size_operand(n->second, b)) return num_compare_quick(n->op, a, b);
     return condition(n);

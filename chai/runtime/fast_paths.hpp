@@ -338,11 +338,6 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
                 return int_operand(n->first, x) && int_operand(n->second, y) ? compare_values(n->op, x, y)
                                                                                : double_condition(n);
             break;
-        case F_CmpSize: {
-            bool done = true;
-            const bool r = size_test(n, done);
-            return done ? r : double_condition(n);
-        }
         default: return double_condition(n);
         }
         if (a->imm_int() && b->imm_int()) return compare_values(n->op, a->int32(), b->int32());

@@ -332,8 +332,8 @@ public:
     // A comparison with a size (F_CmpSize), both sides computed in place: condition's short way
     // for it, without condition's set-up; condition decides anything else.
     bool size_condition(const Node* n);
-    // size_condition's usual form, an int variable or literal against v.size(), in test()'s own
-    // frame: false in `done` for any other, which size_condition then takes.
+    // size_condition's usual form, an int variable or literal against v.size(), without calls:
+    // false in `done` for any other.
     inline bool size_test(const Node* n, bool& done);
     // A comparison's operand: a container variable's size the site keeps the library's for
     // (fast::size_of), or a number fast_num computes.
