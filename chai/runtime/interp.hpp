@@ -248,6 +248,10 @@ private:
     // intrinsic_site for a method site with one argument: k run on a container variable and a
     // number read or computed in place (v.push_back(i % 10)) without building their Values.
     Value intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref);
+    // Its commonest case, a number pushed onto a Vector variable the site chose the library's
+    // push_back for, done without arguments or a result to build; false, having changed
+    // nothing, for any other.
+    bool push_number(const Node* n);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).

@@ -98,7 +98,36 @@ bool Interp::strings_compared(const Node* n, bool& out) {
 // (Its caller has checked the shape: a variable and one argument.) The argument is read as site_arg
 // reads it, from nothing that can change anything or fail; the variable is read where it is, as
 // nothing a number is handed to calls back into a script.
+bool Interp::push_number(const Node* n) {
+    const Choice& c = n->site->choice;
+    const Value* obj = fast::declared_var(*frame_, n->first);
+    const Box* b = obj ? obj->box() : nullptr;
+    if (!b || b->p.index() != P_Vector || c.nargs != 2 || c.tags[0] != payload_tag(P_Vector)) return false;
+    // The argument as intrinsic_on_number reads it.
+    const Node* e = n->kid(1);
+    Number x;
+    int32_t i;
+    if (e->kind == NK::Const && e->constant->imm_num()) {
+        x = e->constant->imm();
+    } else if (const Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) {
+        x = v->imm();
+    } else if (is_arith(e->fast)) {
+        check_depth(e);
+        if (!int_operand(e, i)) return false;
+        x = Number::make(i);
+    } else {
+        return false;
+    }
+    Vector* vec = c.tags[1] == number_tag(x.kind) ? changeable_vec(*obj) : nullptr;
+    if (!vec) return false;
+    frame_->site = n;
+    // (What the library appends is the number's copy, without its flags.)
+    vec->push_back(Value::number(x));
+    return true;
+}
+
 Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref) {
+    if (k.intrinsic == Intrinsic::VectorPushBack && push_number(n)) return Value();
     Value* obj = fast::declared_var(*frame_, n->first);
     const Node* e = n->kid(1);
     Arg args[2] = {{Value::unset(), obj}, {Value::unset()}};
