@@ -134,6 +134,18 @@ bool Interp::size_operand(const Node* k, Number& out) {
     return k->kind == NK::Dot && k->fast == F_None ? fast::size_of(*frame_, k, epoch_, out) : fast_num(k, out);
 }
 
+CHAI_HOT_INLINE bool Interp::size_test(const Node* n, bool& done) {
+    const bool right = n->second->kind == NK::Dot;
+    const Value* x = fast::leaf_value(*frame_, right ? n->first : n->second);
+    Number size;
+    if (!x || !x->imm_int() || !fast::size_of(*frame_, right ? n->second : n->first, epoch_, size) ||
+        size.kind != NumKind::ULong)
+        return done = false;
+    // An int against a size converts to the unsigned type, as num_compare_quick has it.
+    const uint64_t i = x->imm().u;
+    return compare_values(n->op, right ? i : size.u, right ? size.u : i);
+}
+
 bool Interp::size_condition(const Node* n) {
     if (bool done = true, r = size_test(n, done); done) return r;
     Number a, b;

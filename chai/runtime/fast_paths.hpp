@@ -350,18 +350,6 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
     return double_condition(n);
 }
 
-CHAI_HOT_INLINE bool Interp::size_test(const Node* n, bool& done) {
-    const bool right = n->second->kind == NK::Dot;
-    const Value* x = fast::leaf_value(*frame_, right ? n->first : n->second);
-    Number size;
-    if (!x || !x->imm_int() || !fast::size_of(*frame_, right ? n->second : n->first, epoch_, size) ||
-        size.kind != NumKind::ULong)
-        return done = false;
-    // An int against a size converts to the unsigned type, as num_compare_quick has it.
-    const uint64_t i = x->imm().u;
-    return compare_values(n->op, right ? i : size.u, right ? size.u : i);
-}
-
 // test() of a comparison of two locals (F_CmpLL, a loop's i < n), its shape known to the caller:
 // ints compared at once, anything else the way test() takes after them.
 CHAI_HOT_INLINE bool Interp::test_locals(const Node* n) {
