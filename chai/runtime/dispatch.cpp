@@ -219,6 +219,11 @@ void ScriptFn::set_def(const Node* n) const {
                              body->first->fast == F_IfReturn;
     binding = static_cast<uint8_t>((np == 1 ? kOneParam : 0) | (read_only ? kParamsRead : 0) |
                                    (guard_first ? kGuardFirst : 0));
+    const auto returned = [](const Node* ret) { return ret->kids.empty() ? nullptr : ret->first; };
+    opening_test = guard_first ? body->first->first : nullptr;
+    opening_value = guard_first ? returned(body->first->second->first) : nullptr;
+    closing = body->kind == NK::Block && !body->kids.empty() ? body->kids.back().get() : nullptr;
+    closing_value = !closing ? nullptr : closing->kind == NK::Return ? returned(closing) : closing;
 }
 
 uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
