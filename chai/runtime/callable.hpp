@@ -210,11 +210,13 @@ struct ScriptFn : Callable {
     mutable uint8_t binding = 0;
     // Parts of the body a call reads first, kept here so that it finds them without walking down
     // the tree: with kGuardFirst, the opening if's condition and what its return gives (null:
-    // nothing); for a block of statements, its last one and the value that one gives (null: none).
+    // nothing); for a block of statements, the value its last one gives (null: none), and whether
+    // that one is a return.
     mutable const Node* opening_test = nullptr;
     mutable const Node* opening_value = nullptr;
-    mutable const Node* closing = nullptr;
     mutable const Node* closing_value = nullptr;
+    mutable bool closing_returns = false;
+    mutable uint32_t first_param_slot = 0;  // the frame's slot of the first parameter, if any
     bool method = false;     // first argument is `this` only
     bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
     bool ctor = false;       // constructs an object of class `cls`

@@ -30,7 +30,7 @@ inline void follow_any_edit(Interp& in, const ScriptFn& f) {
     for (size_t i = 0; i < f.captures.size() && i < fi.capture_slots.size(); ++i)
         s[fi.capture_slots[i]].fill_empty(f.captures[i]);
     Arg& arg = a.data[0];
-    Value& param = s[fi.param_slots[0]];
+    Value& param = s[f.first_param_slot];
     uint32_t fresh = 0;
     if (fi.params_by_value & 1) {
         param.fill_empty(arg.place ? *arg.place : arg.value);
@@ -191,7 +191,7 @@ template <CallShape S, bool Guarded>
                 if (ctl_ == Ctl::None) {
                     // A closing `return e` gives e as the call's value, whatever e left in ctl_
                     // (the return overrides it), without going through ret_.
-                    const bool returns = f.closing->kind == NK::Return;
+                    const bool returns = f.closing_returns;
                     const Node* e = f.closing_value;
                     // The usual closing value, an operation (`fib(n - 1) + fib(n - 2)`), straight to
                     // its evaluation: eval_result's leaf and kind tests cannot take it.
