@@ -17,13 +17,11 @@ inline bool plain_method_for(const Callable& f, Args a, const Names& names) {
 inline const Callable* lone_for(const FnList& fns, Args a) {
     return fns.size() == 1 && fns[0]->arity == static_cast<int>(a.size) ? fns[0].get() : nullptr;
 }
-// f (a name's only function, or null) when it is a plain function, or a plain method of the
-// first argument's class, taking these arguments; or null.
-inline const Callable* plain_taking(const Callable* f, Args a, const Names& names) {
-    return f && f->arity == static_cast<int>(a.size) && (f->plain || plain_method_for(*f, a, names)) ? f : nullptr;
-}
+// The one function of fns when it is a plain function, or a plain method of the first argument's
+// class, taking these arguments; or null.
 inline const Callable* lone_plain(const FnList& fns, Args a, const Names& names) {
-    return plain_taking(fns.size() == 1 ? fns[0].get() : nullptr, a, names);
+    const Callable* f = lone_for(fns, a);
+    return f && (f->plain || plain_method_for(*f, a, names)) ? f : nullptr;
 }
 
 // The plain method the site cache chose for any object of its class (Choice::any_rest), when the
@@ -48,11 +46,12 @@ extern template Value Interp::run_script<CallShape::MethodDropped>(const ScriptF
 
 [[gnu::always_inline]] inline Value Interp::lone_call(const Symbol& s, Args a, const Node* site, bool dot_form) {
     // What dispatch would call without any choosing (see sole_candidate), when it is a script one.
-    // (The name's only function is read from its record: one load fewer than through its list.)
-    const Callable* c = plain_taking(s.sole, a, syms_->names());
+    const FnList* fns = s.fns.get();
+    if (!fns) return Value::unset();
+    const Callable* c = lone_plain(*fns, a, syms_->names());
     // Else what the site chose for these argument types last time, as try_dispatch finds it.
-    if (!c && (!s.fns || (!(c = cached_method_for(site->site, s, a, epoch_, syms_->names())) &&
-                          !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names())))))
+    if (!c && !(c = cached_method_for(site->site, s, a, epoch_, syms_->names())) &&
+        !(c = cached_script_choice(site->site, s, a, epoch_, syms_->names())))
         return Value::unset();
     const bool plain = c->plain;
     // Not held like the list (FnsInUse): a name's lists only grow, so every later one holds f too.

@@ -121,7 +121,6 @@ Symbol& Symbols::make(uint32_t id) {
 void Symbols::clear() {
     each_made([](Symbol& s) {
         s.fns.reset();
-        s.sole = nullptr;
         s.global = Value::unset();
         s.top = Value::unset();
     });
@@ -138,7 +137,6 @@ void set_functions(Symbol& s, FnListRef fns, uint64_t version) {
         }
     s.only_attr_getters = only_attr_getters;
     s.member_getters = member_getters;
-    s.sole = list && list->size() == 1 ? list->front().get() : nullptr;
     s.fns = list ? std::move(fns) : nullptr;
     s.version = version;
 }

@@ -105,7 +105,6 @@ struct Symbol {
     // Overloads of the name, replaced (never changed) when one is added: calls running further
     // up may still be reading the old list.
     FnListRef fns;
-    const Callable* sole = nullptr;  // fns' only function, when it holds one: read by calls at once
     uint64_t version = 0;            // changes with fns: call sites compare it
     bool only_attr_getters = true;   // no function but class attributes' getters
     bool member_getters = false;     // some function reads a host data member
