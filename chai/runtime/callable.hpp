@@ -208,6 +208,13 @@ struct ScriptFn : Callable {
         kGuardFirst = 4,
     };
     mutable uint8_t binding = 0;
+    bool method = false;     // first argument is `this` only
+    bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
+    bool ctor = false;       // constructs an object of class `cls`
+    uint32_t cls = 0;
+    mutable Vector captures;  // boxes, in the order of the capture list
+    mutable uint32_t active = 0;  // calls running: an edit of the tree is followed by the next call
+    std::string annotation;
     // Parts of the body a call reads first, kept here so that it finds them without walking down
     // the tree: with kGuardFirst, the opening if's condition and what its return gives (null:
     // nothing); for a block of statements, the value its last one gives (null: none), and whether
@@ -217,13 +224,6 @@ struct ScriptFn : Callable {
     mutable const Node* closing_value = nullptr;
     mutable bool closing_returns = false;
     mutable uint32_t first_param_slot = 0;  // the frame's slot of the first parameter, if any
-    bool method = false;     // first argument is `this` only
-    bool unwrapped = false;  // a method seen as the function inside it (contains nothing)
-    bool ctor = false;       // constructs an object of class `cls`
-    uint32_t cls = 0;
-    mutable Vector captures;  // boxes, in the order of the capture list
-    mutable uint32_t active = 0;  // calls running: an edit of the tree is followed by the next call
-    std::string annotation;
 
     Value call(Interp& in, Args a, const Value* self) const override;
     bool guard_ok(Interp& in, Args a, const Value* self) const override;
