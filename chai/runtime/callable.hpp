@@ -215,6 +215,15 @@ struct ScriptFn : Callable {
     mutable Vector captures;  // boxes, in the order of the capture list
     mutable uint32_t active = 0;  // calls running: an edit of the tree is followed by the next call
     std::string annotation;
+    // Parts of the body a call reads first, kept here so that it finds them without walking down
+    // the tree: with kGuardFirst, the opening if's condition and what its return gives (null:
+    // nothing); for a block of statements, the value its last one gives (null: none), and whether
+    // that one is a return.
+    mutable const Node* opening_test = nullptr;
+    mutable const Node* opening_value = nullptr;
+    mutable const Node* closing_value = nullptr;
+    mutable bool closing_returns = false;
+    mutable uint32_t first_param_slot = 0;  // the frame's slot of the first parameter, if any
 
     Value call(Interp& in, Args a, const Value* self) const override;
     bool guard_ok(Interp& in, Args a, const Value* self) const override;

@@ -219,6 +219,13 @@ void ScriptFn::set_def(const Node* n) const {
                              body->first->fast == F_IfReturn;
     binding = static_cast<uint8_t>((np == 1 ? kOneParam : 0) | (read_only ? kParamsRead : 0) |
                                    (guard_first ? kGuardFirst : 0));
+    first_param_slot = np > 0 ? frame->param_slots[0] : 0;
+    const auto returned = [](const Node* ret) { return ret->kids.empty() ? nullptr : ret->first; };
+    opening_test = guard_first ? body->first->first : nullptr;
+    opening_value = guard_first ? returned(body->first->second->first) : nullptr;
+    const Node* closing = body->kind == NK::Block && !body->kids.empty() ? body->kids.back().get() : nullptr;
+    closing_returns = closing && closing->kind == NK::Return;
+    closing_value = closing_returns ? returned(closing) : closing;
 }
 
 uint32_t Interp::bind_params(const ScriptFn& f, Args a, const Value* self, const Value& obj, bool lazy) {
@@ -317,20 +324,19 @@ template <size_t N> [[gnu::noinline]] Value Interp::eval_call_general(const Node
         return call_function_value<true>(fn, a, n, nullptr);
     };
     try {
-        const auto arg = [&](size_t i) __attribute__((always_inline)) {
-            const Node* k = n->kid(i);
+        const auto arg = [&](const Node* k) __attribute__((always_inline)) {
             return k->kind == NK::Binary ? binary_arg(k) : eval_arg(k);
         };
         if constexpr (N == 0) {
             ArgList buf(n->kids.size() - 1);
-            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(arg(i));
+            for (size_t i = 1; i < n->kids.size(); ++i) buf.push(arg(n->kid(i)));
             return call(buf.args());
         } else if constexpr (N == 1) {
-            FixedArgs<1> buf{{arg(1)}};
+            FixedArgs<1> buf{{arg(n->kid(1))}};
             return call(buf.args());
         } else {
             static_assert(N == 2, "calls of more arguments hold them in a list");
-            FixedArgs<2> buf{{arg(1), arg(2)}};
+            FixedArgs<2> buf{{arg(n->kid(1)), arg(n->kid(2))}};
             return call(buf.args());
         }
     } catch (exception::eval_error& e) {

@@ -390,13 +390,17 @@ CHAI_HOT_INLINE void Interp::exec_return(const Node* n) {
 // `if (c) { return e }` run without entering its block, which has nothing to clear: a literal or
 // the function's own variable is given in r at once (a function's opening guard: as the call's
 // result), any other return sets ret_ as the statement does. False when c is false.
-CHAI_HOT_INLINE bool Interp::run_if_return(const Node* g, Value& r) {
-    if (!test(g->first)) return false;
-    const Node* ret = g->second->first;
-    if (const Value* v = frame_->dyn || ret->kids.empty() ? nullptr : fast::result_leaf(*frame_, ret->first)) r = *v;
+// The caller may know g's condition c and the value e its return gives (null: none).
+CHAI_HOT_INLINE bool Interp::run_if_return(const Node* g, const Node* c, const Node* e, Value& r) {
+    if (!test(c)) return false;
+    if (const Value* v = frame_->dyn || !e ? nullptr : fast::result_leaf(*frame_, e)) r = *v;
     else if (frame_->dyn) exec(g->second);
-    else exec_return(ret);
+    else exec_return(g->second->first);
     return true;
+}
+CHAI_HOT_INLINE bool Interp::run_if_return(const Node* g, Value& r) {
+    const Node* ret = g->second->first;
+    return run_if_return(g, g->first, ret->kids.empty() ? nullptr : ret->first, r);
 }
 
 template <bool Ids> inline Value Interp::eval_operand(const Node* n) {

@@ -291,6 +291,7 @@ private:
     // exec_if for `if (c) { return e }` (see F_IfReturn).
     void exec_if_return(const Node* n);
     inline bool run_if_return(const Node* g, Value& r);
+    inline bool run_if_return(const Node* g, const Node* c, const Node* e, Value& r);
     void exec_branch(const Node* b);
     void exec_return(const Node* n);
     template <NK K> void exec_kind(const Node* n);

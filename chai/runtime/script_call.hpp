@@ -30,7 +30,7 @@ inline void follow_any_edit(Interp& in, const ScriptFn& f) {
     for (size_t i = 0; i < f.captures.size() && i < fi.capture_slots.size(); ++i)
         s[fi.capture_slots[i]].fill_empty(f.captures[i]);
     Arg& arg = a.data[0];
-    Value& param = s[fi.param_slots[0]];
+    Value& param = s[f.first_param_slot];
     uint32_t fresh = 0;
     if (fi.params_by_value & 1) {
         param.fill_empty(arg.place ? *arg.place : arg.value);
@@ -180,7 +180,8 @@ template <CallShape S, bool Guarded>
                 r = eval(body);  // a guard called as a function of its own
             } else if (body->kids.empty()) {
                 if (!ctor) r = Value::boolean(true, kTemp);
-            } else if (!Guarded || !(f.binding & ScriptFn::kGuardFirst) || !run_if_return(body->first, r)) {
+            } else if (!Guarded || !(f.binding & ScriptFn::kGuardFirst) ||
+                       !run_if_return(body->first, f.opening_test, f.opening_value, r)) {
                 // (The guard's bit is looked at again: an edit may have taken the guard away.)
                 // No scope of its own: leaving the frame clears the body's variables, and what
                 // eval'd code declared in it goes with the frame.
@@ -188,11 +189,10 @@ template <CallShape S, bool Guarded>
                 const size_t first = Guarded && (f.binding & ScriptFn::kGuardFirst) ? 1 : 0;
                 for (size_t i = first; i < last && ctl_ == Ctl::None; ++i) exec_statement(body->kid(i));
                 if (ctl_ == Ctl::None) {
-                    const Node* end = body->kid(last);
                     // A closing `return e` gives e as the call's value, whatever e left in ctl_
                     // (the return overrides it), without going through ret_.
-                    const bool returns = end->kind == NK::Return;
-                    const Node* e = !returns ? end : end->kids.empty() ? nullptr : end->first;
+                    const bool returns = f.closing_returns;
+                    const Node* e = f.closing_value;
                     // The usual closing value, an operation (`fib(n - 1) + fib(n - 2)`), straight to
                     // its evaluation: eval_result's leaf and kind tests cannot take it.
                     Value v = !e                          ? Value()
