@@ -95,55 +95,44 @@ bool Interp::strings_compared(const Node* n, bool& out) {
     return true;
 }
 
-// (Its caller has checked the shape: a variable and one argument.) The argument is read as site_arg
-// reads it, from nothing that can change anything or fail; the variable is read where it is, as
-// nothing a number is handed to calls back into a script.
+// A number argument e, read as site_arg reads it, from nothing that can change anything or fail:
+// a declared variable holding a number (its place), or a literal or int arithmetic (its value,
+// put in own); null for anything else.
+Value* Interp::number_arg(const Node* e, Value& own) {
+    if (e->kind == NK::Const && e->constant->imm_num()) return &(own = *e->constant);
+    if (Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) return v;
+    int32_t x;
+    if (!is_arith(e->fast)) return nullptr;
+    check_depth(e);
+    return int_operand(e, x) ? &(own = Value::of(x, kConst | kTemp)) : nullptr;
+}
+
+// (The shape is checked by intrinsic_on_number's caller.)
 bool Interp::push_number(const Node* n) {
     const Choice& c = n->site->choice;
     const Value* obj = fast::declared_var(*frame_, n->first);
     const Box* b = obj ? obj->box() : nullptr;
     if (!b || b->p.index() != P_Vector || c.nargs != 2 || c.tags[0] != payload_tag(P_Vector)) return false;
-    // The argument as intrinsic_on_number reads it.
-    const Node* e = n->kid(1);
-    Number x;
-    int32_t i;
-    if (e->kind == NK::Const && e->constant->imm_num()) {
-        x = e->constant->imm();
-    } else if (const Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) {
-        x = v->imm();
-    } else if (is_arith(e->fast)) {
-        check_depth(e);
-        if (!int_operand(e, i)) return false;
-        x = Number::make(i);
-    } else {
-        return false;
-    }
-    Vector* vec = c.tags[1] == number_tag(x.kind) ? changeable_vec(*obj) : nullptr;
+    Value own;
+    const Value* x = number_arg(n->kid(1), own);
+    Vector* vec = x && c.tags[1] == number_tag(x->imm().kind) ? changeable_vec(*obj) : nullptr;
     if (!vec) return false;
     frame_->site = n;
     // (What the library appends is the number's copy, without its flags.)
-    vec->push_back(Value::number(x));
+    vec->push_back(Value::number(x->imm()));
     return true;
 }
 
+// (Its caller has checked the shape: a variable and one argument.) The variable is read where it
+// is, as nothing a number is handed to calls back into a script.
 Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref) {
     if (k.intrinsic == Intrinsic::VectorPushBack && push_number(n)) return Value();
     Value* obj = fast::declared_var(*frame_, n->first);
-    const Node* e = n->kid(1);
     Arg args[2] = {{Value::unset(), obj}, {Value::unset()}};
-    int32_t x;
-    if (!obj || !obj->boxed() || obj->obj()) {
-        // intrinsic_site decides
-    } else if (e->kind == NK::Const && e->constant->imm_num()) {
-        args[1].value = *e->constant;
-    } else if (Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) {
-        args[1].place = v;
-    } else if (is_arith(e->fast)) {
-        check_depth(e);
-        if (int_operand(e, x)) args[1].value = Value::of(x, kConst | kTemp);
-    }
+    Value* x = obj && obj->boxed() && !obj->obj() ? number_arg(n->kid(1), args[1].value) : nullptr;
+    if (!x) return intrinsic_site<false>(n, k, target, ref);
+    if (x != &args[1].value) args[1].place = x;
     const Args a{args, 2};
-    if (args[1].value.is_unset() && !args[1].place) return intrinsic_site<false>(n, k, target, ref);
     if (!chosen_for_number_arg(n->site->choice, a, syms_->names())) return intrinsic_site<false>(n, k, target, ref);
     frame_->site = n;
     Value r;
