@@ -80,6 +80,20 @@ CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
     return id->fast == F_Local ? f.slots[id->slot] : id->symbol->top;
 }
 
+// The variable an F_Compound node's target names, through the copy of its place in the node.
+CHAI_HOT_INLINE Value& compound_target(Frame& f, const Node* n) {
+    return n->class_symbol ? n->class_symbol->top : f.slots[n->slot];
+}
+// declared_var of that target.
+CHAI_HOT_INLINE Value* declared_target(Frame& f, const Node* n) {
+    Value* v = f.dyn ? nullptr : &compound_target(f, n);
+    return v && !v->is_unset() ? v : nullptr;
+}
+// leaf_value of an F_Compound node's operand, a literal read through its copy in the node.
+CHAI_HOT_INLINE const Value* compound_leaf_value(const Frame& f, const Node* n) {
+    return n->constant ? n->constant : leaf_value(f, n->second);
+}
+
 // What a leaf (v: leaf_value's) holds, a double or an int (a variable's also through its box), as a
 // double: the common type of a double with an int, and exact for every int.
 CHAI_HOT_INLINE bool double_held(const Value* v, double& out) {
@@ -365,10 +379,10 @@ CHAI_HOT_INLINE bool Interp::test_locals(const Node* n) {
 CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     Frame& f = *frame_;
     if (n->fast != F_Compound || f.dyn) return false;
-    Value& v = fast::var_of(f, n->first);
+    Value& v = fast::compound_target(f, n);
     double y;
     // An immediate without flags: a variable's own double, never a constant's.
-    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::leaf_value(f, n->second), y))
+    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::compound_leaf_value(f, n), y))
         return false;
     v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
     return true;

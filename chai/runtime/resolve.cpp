@@ -96,6 +96,15 @@ void shape_binary(Node& n) {
     if (n.fast == F_CmpLC || n.fast == F_ArithLC) n.constant = n.second->constant;
 }
 
+// `x op= y`'s short way: the target's place (a local's slot, a top-level variable's record) and a
+// literal operand are copied into the node itself, for the same reason.
+void shape_compound(Node& n) {
+    n.fast = F_Compound;
+    n.slot = n.first->slot;
+    n.class_symbol = n.first->fast == F_Top ? n.first->symbol : nullptr;
+    n.constant = n.second->fast == F_Const ? n.second->constant : nullptr;
+}
+
 bool reaches_variables(std::string_view name) {
     // Views compare lengths first: every name the resolver binds comes through here.
     using namespace std::string_view_literals;
@@ -272,7 +281,7 @@ private:
             n->fast = F_Converted;
         else if (n->kind == NK::Assign && n->op <= OpCode::Div && is_variable(n->first->fast) &&
                  (n->second->fast == F_Const || n->second->fast == F_Converted || is_variable(n->second->fast)))
-            n->fast = F_Compound;
+            shape_compound(*n);
         else if (n->kind == NK::If && n->kids.size() == 2 && n->second->kind == NK::Block &&
                  n->second->slot == n->second->slot_end && n->second->kids.size() == 1 &&
                  n->second->first->kind == NK::Return)
