@@ -48,11 +48,11 @@ inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
 // The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
 // still keeps that conversion and no variable takes its name; null otherwise (the call decides).
 // (Only a kept conversion is ever folded, so the site's choice still being it is test enough; the
-// callee of this shape names through a Global or Top reference.)
+// callee of this shape names through a Global or Top reference, its record copied into the call.)
 CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_t epoch) {
     const SiteCache* c = n->site;
-    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->first->symbol, epoch) && !f.dyn &&
-                   unset_as_variable(*n->first->symbol, n->first->ref)
+    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->class_symbol, epoch) && !f.dyn &&
+                   unset_as_variable(*n->class_symbol, n->first->ref)
                ? &c->folded
                : nullptr;
 }
@@ -342,9 +342,9 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_CmpLC: a = &f.slots[n->slot], b = n->constant; break;
         case F_CmpXC:
             // (Ints first: the operand is often arithmetic, n % d == 0.)
-            if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
+            if (int_operand(n->first, x) && fast::int_const(n, y)) return compare_values(n->op, x, y);
             if (!(a = fast::leaf_value(f, n->first, epoch_))) return double_condition(n);
-            b = n->second->constant;
+            b = n->constant;
             break;
         case F_Cmp:
             a = fast::leaf_value(f, n->first, epoch_), b = fast::leaf_value(f, n->second, epoch_);
