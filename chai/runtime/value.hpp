@@ -111,13 +111,9 @@ public:
     bool plain_int() const { return tag_ == Tag::Num && nk_ == NumKind::Int && flags_ == 0; }
     void set_int32(int32_t x) { u_.i = x; }
     // What `*this = number(n)` does to an immediate, without the test for a box to release.
-    // (A number of the kind already held leaves the tag, kind and flags unwritten: a reader testing
-    // them at once, as imm_int does, would otherwise wait for that store to reach the cache.)
-    [[gnu::always_inline]] void set_imm(const Number& n) {
-        if (nk_ != n.kind || flags_ != 0) {
-            nk_ = n.kind;
-            flags_ = 0;
-        }
+    void set_imm(const Number& n) {
+        nk_ = n.kind;
+        flags_ = 0;
         u_.u = n.u;
     }
     Number imm() const {
