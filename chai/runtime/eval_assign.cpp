@@ -157,9 +157,10 @@ bool Interp::compound_in_place(const Node* n) { return compound_number(n, nullpt
 
 // (Whatever it leaves, compound_in_place computes again: reading the operand has no effects.)
 bool Interp::compound_leaf(const Node* n) {
-    Value* place = fast::declared_var(*frame_, n->first);
+    Value* place = fast::declared_target(*frame_, n);
     Number x;
-    return (place && num_leaf(n->second, x) && compound_immediate(n->op, *place, x)) || compound_in_place(n);
+    if (place && n->constant) x = n->constant->imm();
+    return (place && (n->constant || num_leaf(n->second, x)) && compound_immediate(n->op, *place, x)) || compound_in_place(n);
 }
 
 // (Each its own copy of the shared way: the conversion is computed without a call of its own. The

@@ -48,11 +48,11 @@ inline const Callable* kept_conversion(const Node* call, uint32_t epoch) {
 // The number a conversion of a literal (F_Converted) gave when its site kept it, while the site
 // still keeps that conversion and no variable takes its name; null otherwise (the call decides).
 // (Only a kept conversion is ever folded, so the site's choice still being it is test enough; the
-// callee of this shape names through a Global or Top reference.)
+// callee of this shape names through a Global or Top reference, its record copied into the call.)
 CHAI_HOT_INLINE const Value* folded_value(const Frame& f, const Node* n, uint32_t epoch) {
     const SiteCache* c = n->site;
-    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->first->symbol, epoch) && !f.dyn &&
-                   unset_as_variable(*n->first->symbol, n->first->ref)
+    return c->folded_by && c->folded_by == c->choice.fn && choice_holds(*c, *n->class_symbol, epoch) && !f.dyn &&
+                   unset_as_variable(*n->class_symbol, n->first->ref)
                ? &c->folded
                : nullptr;
 }
@@ -78,6 +78,20 @@ CHAI_HOT_INLINE const Value* leaf_value(const Frame& f, const Node* n, uint32_t 
 // declared nothing in the frame, which could hide it.
 CHAI_HOT_INLINE Value& var_of(Frame& f, const Node* id) {
     return id->fast == F_Local ? f.slots[id->slot] : id->symbol->top;
+}
+
+// The variable an F_Compound node's target names, through the copy of its place in the node.
+CHAI_HOT_INLINE Value& compound_target(Frame& f, const Node* n) {
+    return n->class_symbol ? n->class_symbol->top : f.slots[n->slot];
+}
+// declared_var of that target.
+CHAI_HOT_INLINE Value* declared_target(Frame& f, const Node* n) {
+    Value* v = f.dyn ? nullptr : &compound_target(f, n);
+    return v && !v->is_unset() ? v : nullptr;
+}
+// leaf_value of an F_Compound node's operand, a literal read through its copy in the node.
+CHAI_HOT_INLINE const Value* compound_leaf_value(const Frame& f, const Node* n) {
+    return n->constant ? n->constant : leaf_value(f, n->second);
 }
 
 // What a leaf (v: leaf_value's) holds, a double or an int (a variable's also through its box), as a
@@ -328,9 +342,9 @@ CHAI_HOT_INLINE bool Interp::test(const Node* n) {
         case F_CmpLC: a = &f.slots[n->slot], b = n->constant; break;
         case F_CmpXC:
             // (Ints first: the operand is often arithmetic, n % d == 0.)
-            if (int_operand(n->first, x) && fast::int_const(n->second, y)) return compare_values(n->op, x, y);
+            if (int_operand(n->first, x) && fast::int_const(n, y)) return compare_values(n->op, x, y);
             if (!(a = fast::leaf_value(f, n->first, epoch_))) return double_condition(n);
-            b = n->second->constant;
+            b = n->constant;
             break;
         case F_Cmp:
             a = fast::leaf_value(f, n->first, epoch_), b = fast::leaf_value(f, n->second, epoch_);
@@ -365,10 +379,10 @@ CHAI_HOT_INLINE bool Interp::test_locals(const Node* n) {
 CHAI_HOT_INLINE bool Interp::double_compound(const Node* n) {
     Frame& f = *frame_;
     if (n->fast != F_Compound || f.dyn) return false;
-    Value& v = fast::var_of(f, n->first);
+    Value& v = fast::compound_target(f, n);
     double y;
     // An immediate without flags: a variable's own double, never a constant's.
-    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::leaf_value(f, n->second), y))
+    if (v.tag() != Tag::Num || v.flags() != 0 || v.imm().kind != NumKind::Double || !fast::double_held(fast::compound_leaf_value(f, n), y))
         return false;
     v.set_imm(Number::make(float_arith(n->op, v.imm().d, y)));
     return true;

@@ -262,7 +262,14 @@ template <class T> T Number::as() const {
 
 // num_convert, inline for a number of the kind asked for and between int and double.
 inline Number num_convert_quick(const Number& v, NumKind k) {
-    if (v.kind == k) return v;
+    // (Field by field: a copy of the whole would read the bytes after the kind, which a number
+    // just made on the stack has not written, and wait for the kind's store to reach the cache.)
+    if (v.kind == k) {
+        Number r;
+        r.kind = k;
+        r.u = v.u;
+        return r;
+    }
     if (k == NumKind::Int && v.kind == NumKind::Double) return Number::make(v.as<int32_t>());
     if (k == NumKind::Double && v.kind == NumKind::Int) return Number::make(static_cast<double>(v.i));
     return num_convert(v, k);

@@ -93,7 +93,23 @@ void shape_binary(Node& n) {
     n.fast = binary_shape(n);
     if (n.fast == F_CmpLL || n.fast == F_ArithLL || n.fast == F_CmpLC || n.fast == F_ArithLC) n.slot = n.first->slot;
     if (n.fast == F_CmpLL || n.fast == F_ArithLL) n.slot_end = n.second->slot;
-    if (n.fast == F_CmpLC || n.fast == F_ArithLC) n.constant = n.second->constant;
+    if (n.fast == F_CmpLC || n.fast == F_ArithLC || n.fast == F_CmpXC) n.constant = n.second->constant;
+}
+
+// `x op= y`'s short way: the target's place (a local's slot, a top-level variable's record) and a
+// literal operand are copied into the node itself, for the same reason.
+void shape_compound(Node& n) {
+    n.fast = F_Compound;
+    n.slot = n.first->slot;
+    n.class_symbol = n.first->fast == F_Top ? n.first->symbol : nullptr;
+    n.constant = n.second->fast == F_Const ? n.second->constant : nullptr;
+}
+
+// A kept conversion of a literal: the called name's record copied into the call node, which its
+// checks read.
+void shape_converted(Node& n) {
+    n.fast = F_Converted;
+    n.class_symbol = n.first->symbol;
 }
 
 bool reaches_variables(std::string_view name) {
@@ -269,10 +285,10 @@ private:
         else if (n->kind == NK::Dot && !n->parens && n->first->kind == NK::Id) n->fast = F_Attr;
         else if (n->kind == NK::Call && n->kids.size() == 2 && n->kid(1)->fast == F_Const && n->first->kind == NK::Id &&
                  (n->first->ref == Ref::Top || n->first->ref == Ref::Global))
-            n->fast = F_Converted;
+            shape_converted(*n);
         else if (n->kind == NK::Assign && n->op <= OpCode::Div && is_variable(n->first->fast) &&
                  (n->second->fast == F_Const || n->second->fast == F_Converted || is_variable(n->second->fast)))
-            n->fast = F_Compound;
+            shape_compound(*n);
         else if (n->kind == NK::If && n->kids.size() == 2 && n->second->kind == NK::Block &&
                  n->second->slot == n->second->slot_end && n->second->kids.size() == 1 &&
                  n->second->first->kind == NK::Return)
