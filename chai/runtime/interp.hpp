@@ -253,7 +253,7 @@ private:
     // nothing, for any other.
     bool push_number(const Node* n);
     // A number argument read in place or computed, as intrinsic_on_number and push_number take it.
-    Value* number_arg(const Node* e, Value& own);
+    inline bool number_arg(const Node* e, Number& x, Value*& var);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the
     // intrinsic sites' way back; the general way has their bodies inline (named_call, method_call).

@@ -96,15 +96,25 @@ bool Interp::strings_compared(const Node* n, bool& out) {
 }
 
 // A number argument e, read as site_arg reads it, from nothing that can change anything or fail:
-// a declared variable holding a number (its place), or a literal or int arithmetic (its value,
-// put in own); null for anything else.
-Value* Interp::number_arg(const Node* e, Value& own) {
-    if (e->kind == NK::Const && e->constant->imm_num()) return &(own = *e->constant);
-    if (Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) return v;
-    int32_t x;
-    if (!is_arith(e->fast)) return nullptr;
+// a literal, a declared variable holding a number (its place in var, else null), or int
+// arithmetic; false for anything else.
+CHAI_HOT_INLINE bool Interp::number_arg(const Node* e, Number& x, Value*& var) {
+    var = nullptr;
+    if (e->kind == NK::Const && e->constant->imm_num()) {
+        x = e->constant->imm();
+        return true;
+    }
+    if (Value* v = e->kind == NK::Id ? fast::declared_var(*frame_, e) : nullptr; v && v->imm_num()) {
+        x = v->imm();
+        var = v;
+        return true;
+    }
+    int32_t i;
+    if (!is_arith(e->fast)) return false;
     check_depth(e);
-    return int_operand(e, x) ? &(own = Value::of(x, kConst | kTemp)) : nullptr;
+    if (!int_operand(e, i)) return false;
+    x = Number::make(i);
+    return true;
 }
 
 // (The shape is checked by intrinsic_on_number's caller.)
@@ -113,13 +123,13 @@ bool Interp::push_number(const Node* n) {
     const Value* obj = fast::declared_var(*frame_, n->first);
     const Box* b = obj ? obj->box() : nullptr;
     if (!b || b->p.index() != P_Vector || c.nargs != 2 || c.tags[0] != payload_tag(P_Vector)) return false;
-    Value own;
-    const Value* x = number_arg(n->kid(1), own);
-    Vector* vec = x && c.tags[1] == number_tag(x->imm().kind) ? changeable_vec(*obj) : nullptr;
+    Number x;
+    Value* var;
+    Vector* vec = number_arg(n->kid(1), x, var) && c.tags[1] == number_tag(x.kind) ? changeable_vec(*obj) : nullptr;
     if (!vec) return false;
     frame_->site = n;
     // (What the library appends is the number's copy, without its flags.)
-    vec->push_back(Value::number(x->imm()));
+    vec->push_back(Value::number(x));
     return true;
 }
 
@@ -128,10 +138,12 @@ bool Interp::push_number(const Node* n) {
 Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref) {
     if (k.intrinsic == Intrinsic::VectorPushBack && push_number(n)) return Value();
     Value* obj = fast::declared_var(*frame_, n->first);
-    Arg args[2] = {{Value::unset(), obj}, {Value::unset()}};
-    Value* x = obj && obj->boxed() && !obj->obj() ? number_arg(n->kid(1), args[1].value) : nullptr;
-    if (!x) return intrinsic_site<false>(n, k, target, ref);
-    if (x != &args[1].value) args[1].place = x;
+    const Node* e = n->kid(1);
+    Number x;
+    Value* var;
+    if (!obj || !obj->boxed() || obj->obj() || !number_arg(e, x, var)) return intrinsic_site<false>(n, k, target, ref);
+    Arg args[2] = {{Value::unset(), obj}, {Value::unset(), var}};
+    if (!var) args[1].value = e->kind == NK::Const ? *e->constant : Value::number(x, kConst | kTemp);
     const Args a{args, 2};
     if (!chosen_for_number_arg(n->site->choice, a, syms_->names())) return intrinsic_site<false>(n, k, target, ref);
     frame_->site = n;
