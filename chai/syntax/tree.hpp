@@ -86,6 +86,11 @@ struct Node {
     Symbol* class_symbol = nullptr;   // Def of a method or constructor, AttrDecl, Class
     FnInfo* frame = nullptr;          // Def, Lambda, File, Block: frame layout / slots to clear
     const Value* constant = nullptr;  // Const
+    // The numeric short ways keep copies of their operands' places in their own node, read with one
+    // load fewer: a comparison or arithmetic over locals and literals its left local's slot in slot,
+    // a right local's in slot_end, a right literal in constant; `x op= y` its target's slot, or the
+    // record of a top-level target in class_symbol, and a literal operand in constant; a kept
+    // conversion of a literal its callee's record in class_symbol.
     SiteCache* site = nullptr;        // calls, operators, members: what dispatch chose last time
 
     const Node* first = nullptr;  // kids[0] and kids[1], for quick access
