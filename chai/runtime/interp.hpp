@@ -248,11 +248,7 @@ private:
     // intrinsic_site for a method site with one argument: k run on a container variable and a
     // number read or computed in place (v.push_back(i % 10)) without building their Values.
     Value intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref);
-    // Its commonest case, a number pushed onto a Vector variable the site chose the library's
-    // push_back for, done without arguments or a result to build; false, having changed
-    // nothing, for any other.
-    bool push_number(const Node* n);
-    // A number argument read in place or computed, as intrinsic_on_number and push_number take it.
+    // A number argument read in place or computed, as intrinsic_on_number takes it.
     inline bool number_arg(const Node* e, Number& x, Value*& var);
     // The general way of calls and of obj.name(args), kept apart from the sites' intrinsics so
     // that those do not pay for its frame. call_name and dot_call take evaluated arguments: the

@@ -43,12 +43,16 @@ namespace {
     return chosen_for_types(c, Args{args, 2}, names);
 }
 
+// Whether c was chosen for an object of type tag and a number of kind k.
+[[gnu::always_inline]] inline bool chosen_for_object_and_number(const Choice& c, uint32_t tag, NumKind k) {
+    return c.nargs == 2 && c.tags[0] == tag && c.tags[1] == number_tag(k);
+}
+
 // chosen_for_types for an object and a number held directly (a push_back's): a string, Vector or
 // Map has the tag it would find for it, with no loop over the arguments.
 [[gnu::always_inline]] inline bool chosen_for_number_arg(const Choice& c, Args a, const Names& names) {
     uint32_t tag;
-    if (!container_tag(a[0].box(), tag)) return chosen_for_types(c, a, names);
-    return c.nargs == 2 && c.tags[0] == tag && c.tags[1] == number_tag(a[1].imm().kind);
+    return container_tag(a[0].box(), tag) ? chosen_for_object_and_number(c, tag, a[1].imm().kind) : chosen_for_types(c, a, names);
 }
 
 // k run on a at site n, a numeric error reported as the site's.
@@ -117,31 +121,22 @@ CHAI_HOT_INLINE bool Interp::number_arg(const Node* e, Number& x, Value*& var) {
     return true;
 }
 
-// (The shape is checked by intrinsic_on_number's caller.)
-bool Interp::push_number(const Node* n) {
-    const Choice& c = n->site->choice;
-    const Value* obj = fast::declared_var(*frame_, n->first);
-    const Box* b = obj ? obj->box() : nullptr;
-    if (!b || b->p.index() != P_Vector || c.nargs != 2 || c.tags[0] != payload_tag(P_Vector)) return false;
-    Number x;
-    Value* var;
-    Vector* vec = number_arg(n->kid(1), x, var) && c.tags[1] == number_tag(x.kind) ? changeable_vec(*obj) : nullptr;
-    if (!vec) return false;
-    frame_->site = n;
-    // (What the library appends is the number's copy, without its flags.)
-    vec->push_back(Value::number(x));
-    return true;
-}
-
 // (Its caller has checked the shape: a variable and one argument.) The variable is read where it
 // is, as nothing a number is handed to calls back into a script.
 Value Interp::intrinsic_on_number(const Node* n, const Callable& k, bool target, bool ref) {
-    if (k.intrinsic == Intrinsic::VectorPushBack && push_number(n)) return Value();
     Value* obj = fast::declared_var(*frame_, n->first);
     const Node* e = n->kid(1);
     Number x;
     Value* var;
     if (!obj || !obj->boxed() || obj->obj() || !number_arg(e, x, var)) return intrinsic_site<false>(n, k, target, ref);
+    // The commonest, a number pushed onto a Vector: appended as the library appends it (a copy
+    // without flags), with no arguments or result to build.
+    if (Vector* vec = k.intrinsic == Intrinsic::VectorPushBack ? changeable_vec(*obj) : nullptr;
+        vec && chosen_for_object_and_number(n->site->choice, payload_tag(P_Vector), x.kind)) {
+        frame_->site = n;
+        vec->push_back(Value::number(x));
+        return Value();
+    }
     Arg args[2] = {{Value::unset(), obj}, {Value::unset(), var}};
     if (!var) args[1].value = e->kind == NK::Const ? *e->constant : Value::number(x, kConst | kTemp);
     const Args a{args, 2};
